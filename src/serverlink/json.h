@@ -1,0 +1,31 @@
+#pragma once
+// Flat JSON readers and writers. The readers scan the raw text for "key": they do not build a
+// tree, so the documents they read keep every key they ask for unique (or first) in the text.
+// None of them fails: a missing key or a broken document gives "", the default or an empty list.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lumvo {
+
+// The value of the first "key": in the text; a string is decoded, anything else comes back as
+// its raw text up to the first ',', '}' or ']'.
+std::string jsonGetString(std::string_view json, std::string_view key);
+// true for the value true or 1 (quoted or not); dflt when the key is missing or empty.
+bool jsonGetBool(std::string_view json, std::string_view key, bool dflt);
+// The leading number of the value (strtod rules); dflt when missing, not a number or out of range.
+double jsonGetNumber(std::string_view json, std::string_view key, double dflt);
+// Every object of the array that follows the first "key", each as its own text.
+std::vector<std::string> jsonGetObjects(std::string_view json, std::string_view key);
+// Decodes the content of a JSON string (without its quotes).
+std::string jsonUnescape(std::string_view raw);
+// Appends code point cp as 1 to 4 UTF-8 bytes.
+void appendUtf8(std::string& out, std::uint32_t cp);
+// Escape for the settings object: \ and " get a back-slash, bytes below 0x20 are dropped.
+std::string jsonEscape(std::string_view text);
+// Escape for the moderator's request bodies: \ and " get a back-slash, LF becomes \n, other
+// bytes below 0x20 become spaces.
+std::string jsonEscapeText(std::string_view text);
+
+}  // namespace lumvo
