@@ -16,7 +16,7 @@ APT_PACKAGES=(
   googletest libgtest-dev libqrcodegencpp-dev
   fonts-dejavu-core fonts-noto-color-emoji
   zbar-tools chromium iproute2
-  dpkg-dev ca-certificates
+  dpkg-dev ca-certificates librsvg2-bin
 )
 
 missing_packages() {
