@@ -13,7 +13,7 @@ APT_PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix
   wine wine64 xvfb xauth
-  googletest libgtest-dev libqrcodegencpp-dev
+  googletest libgtest-dev libqrcodegencpp-dev nlohmann-json3-dev
   fonts-dejavu-core fonts-noto-color-emoji
   zbar-tools chromium iproute2
   dpkg-dev ca-certificates librsvg2-bin
