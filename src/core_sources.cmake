@@ -1,0 +1,8 @@
+# The portable core: plain C++20 without <windows.h>, built natively for the unit tests and the
+# fuzzers, and with the cross compiler into the plug-in.
+set(LUMVO_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/plugin/data_paths.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/plugin/settings.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/serverlink/json.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/serverlink/number_text.cpp
+)
