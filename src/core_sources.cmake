@@ -5,4 +5,9 @@ set(LUMVO_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/plugin/settings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/serverlink/json.cpp
   ${CMAKE_CURRENT_LIST_DIR}/serverlink/number_text.cpp
+  # Rules of the Windows shell that need no Windows: tested natively.
+  ${CMAKE_CURRENT_LIST_DIR}/plugin/brand_geometry.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/plugin/host_window.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/plugin/worker_thread.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/serverlink/http_timeouts.cpp
 )
