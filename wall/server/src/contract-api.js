@@ -1,0 +1,151 @@
+// The plug-in's and the booth's endpoints. Every one of them answers only to loopback callers
+// (checked by the router before any of these run).
+
+import fs from 'node:fs';
+import path from 'node:path';
+import { InputError, field, LIMITS } from './text.js';
+import { readJson, sendJson } from './http.js';
+import { displayDocument, stateDocument } from './documents.js';
+import { parsePollStart } from './polls.js';
+import { parseLook } from './looks.js';
+import { decodeDataUrl, POLL_PHOTO_MAX, PHOTO_MAX } from './images.js';
+import { newId } from './ids.js';
+
+const SMALL = 64 * 1024;
+const LARGE = 8 * 1024 * 1024;
+
+// Album files are the ones this server wrote: LUMVO_ followed by our own id characters.
+export const ALBUM_FILE = /^LUMVO_[A-Za-z0-9_-]{1,80}\.(jpg|png|webp)$/;
+
+const needId = (body) => {
+  if (typeof body.id !== 'string' || !body.id) throw new InputError('Which post? The request has no "id".');
+  return body.id;
+};
+
+export function contractRoutes(app) {
+  const { wall } = app;
+  const ok = (res, extra = {}) => sendJson(res, 200, { ok: true, ...extra });
+  const action = (fn) => async ({ req, res }) => {
+    const body = await readJson(req, SMALL);
+    fn(needId(body), body);
+    ok(res);
+  };
+
+  // A poll picture is a data URL or a file the moderator window already copied into uploads.
+  const pollPhoto = async (value) => {
+    if (!value) return '';
+    if (value.startsWith('data:')) {
+      const { buf, ext } = decodeDataUrl(value, POLL_PHOTO_MAX);
+      return app.savePhoto(buf, ext, newId('poll'));
+    }
+    const m = /^\/uploads\/([^/\\]+)$/.exec(value);
+    if (!m || !ALBUM_FILE.test(m[1]) || !fs.existsSync(path.join(app.uploadsDir, m[1]))) {
+      throw new InputError('The vote picture could not be found.', 'bad_poll');
+    }
+    return value;
+  };
+
+  return {
+    'GET /api/display': ({ res }) => sendJson(res, 200, displayDocument(wall.displayView(app.joinUrl()))),
+    'GET /api/state': ({ res }) => sendJson(res, 200, stateDocument(wall.stateView())),
+    'POST /api/settings': async ({ req, res }) => {
+      wall.applySettings(await readJson(req, SMALL));
+      ok(res);
+    },
+    'POST /api/shutdown': async ({ req, res }) => {
+      await readJson(req, SMALL).catch(() => ({}));
+      ok(res);
+      res.on('finish', () => app.shutdown('shutdown request'));
+    },
+    'POST /api/vdj-search': async ({ req, res }) => {
+      const body = await readJson(req, SMALL);
+      if (body.clear === true) wall.setVdjSearch('');
+      else if (typeof body.id === 'string') {
+        const p = wall.get(body.id);
+        wall.setVdjSearch(p.search || p.text);
+      } else wall.setVdjSearch(field(body.text, { label: 'song', max: LIMITS.request, required: true }));
+      ok(res);
+    },
+    'POST /api/show': action((id) => {
+      const p = wall.show(id);
+      app.copyToAlbum(p);
+    }),
+    'POST /api/reject': action((id) => wall.reject(id)),
+    'POST /api/drop': action((id) => wall.drop(id)),
+    'POST /api/highlight': action((id) => wall.highlight(id)),
+    'POST /api/remove': action((id) => wall.remove(id)),
+    'POST /api/restore': action((id) => wall.restore(id)),
+    'POST /api/block': action((id) => wall.block(id)),
+    'POST /api/unblock': async ({ req, res }) => {
+      const body = await readJson(req, SMALL);
+      if (body.all === true) wall.unblockAll();
+      else wall.unblock(needId(body));
+      ok(res);
+    },
+    'POST /api/request-mark': action((id, body) => wall.requestMark(id, typeof body.mark === 'string' ? body.mark : '')),
+    'POST /api/next': async ({ req, res }) => { await readJson(req, SMALL); wall.next(); ok(res); },
+    'POST /api/skip': async ({ req, res }) => { await readJson(req, SMALL); wall.skip(); ok(res); },
+    'POST /api/clear': async ({ req, res }) => { await readJson(req, SMALL); wall.clear(); ok(res); },
+    'POST /api/clear-media': async ({ req, res }) => {
+      await readJson(req, SMALL);
+      ok(res, { deleted: await app.clearAlbum() });
+    },
+    'GET /api/guest-bg-looks': ({ res }) => sendJson(res, 200, { active: wall.currentLook().id, looks: wall.allLooks() }),
+    'POST /api/guest-bg-looks': async ({ req, res }) => {
+      const body = await readJson(req, LARGE);
+      if (typeof body.apply === 'string') {
+        wall.applyLook(body.apply);
+        return ok(res, { id: body.apply });
+      }
+      if (typeof body.delete === 'string') {
+        wall.deleteLook(body.delete);
+        return ok(res, { id: body.delete });
+      }
+      if (body.save && typeof body.save === 'object') {
+        const look = parseLook(body.save);
+        const old = look.id ? wall.looks.get(look.id) : undefined;
+        if (look.picture.startsWith('data:')) {
+          const { buf, ext } = decodeDataUrl(look.picture, PHOTO_MAX);
+          look.picture = await app.saveLookPicture(buf, ext);
+        } else if (look.picture && look.picture !== old?.picture) {
+          throw new InputError('The look picture must be a JPG, PNG or WebP picture.', 'bad_image', 415);
+        }
+        if (look.kind === 'picture' && !look.picture) throw new InputError('A picture look needs a picture.');
+        const saved = wall.saveLook(look);
+        return ok(res, { id: saved.id });
+      }
+      throw new InputError('Say what to do: "apply", "save" or "delete".');
+    },
+    'POST /api/vote-start': async ({ req, res }) => {
+      const body = await readJson(req, LARGE);
+      const parsed = parsePollStart(body, wall.clock());
+      const photo = await pollPhoto(parsed.photo);
+      const record = wall.startPoll(parsed, photo);
+      ok(res, { id: record.id });
+    },
+    'POST /api/vote-stop': async ({ req, res }) => {
+      await readJson(req, SMALL);
+      wall.stopPoll();
+      ok(res);
+    },
+    'POST /api/booth-post': async ({ req, res }) => {
+      let body;
+      try {
+        body = await readJson(req, LARGE);
+      } catch (e) {
+        if (e.code === 'too_large') throw new InputError('That photo is bigger than 5 MB. Use a smaller one.', 'too_large', 413);
+        throw e;
+      }
+      const name = field(body.name, { label: 'name', max: LIMITS.boothName }) || 'DJ';
+      const text = field(body.text, { label: 'message', max: LIMITS.boothText, keepLines: true });
+      let photo = '';
+      if (typeof body.photo === 'string' && body.photo) {
+        const { buf, ext } = decodeDataUrl(body.photo, PHOTO_MAX);
+        photo = await app.savePhoto(buf, ext, newId('b'));
+      }
+      if (!text && !photo) throw new InputError('Add a message or a photo.', 'empty');
+      const p = wall.direct('booth', { name, text, photo });
+      ok(res, { id: p.id });
+    },
+  };
+}

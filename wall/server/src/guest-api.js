@@ -1,0 +1,113 @@
+// The guests' endpoints under /api/guest/: everything a phone on the venue Wi-Fi may do.
+
+import { InputError, field, LIMITS } from './text.js';
+import { readBody, readJson, sendJson } from './http.js';
+import { checkImage, PHOTO_MAX } from './images.js';
+import { newId } from './ids.js';
+
+export const GUEST_JSON_LIMIT = 8 * 1024;
+
+// ctx: { req, res, url, deviceId, cookies, app }
+export function guestRoutes(app) {
+  const { wall } = app;
+
+  const limit = (ctx, rule) => {
+    const wait = app.limiter.take(rule, ctx.deviceId);
+    if (wait > 0) {
+      const e = new InputError(`Slow down a little: try again in ${wait} second${wait === 1 ? '' : 's'}.`, 'slow_down', 429);
+      e.retryAfter = wait;
+      throw e;
+    }
+  };
+  const venueOf = (ctx) => wall.venueSession(ctx.cookies.lumvo_venue);
+
+  const post = (type) => async (ctx) => {
+    limit(ctx, 'post');
+    const body = await readJson(ctx.req, GUEST_JSON_LIMIT);
+    const r = wall.submit(ctx.deviceId, type, body);
+    sendJson(ctx.res, 200, { ok: true, ...r });
+  };
+
+  return {
+    'GET /api/guest/config': (ctx) => {
+      limit(ctx, 'read');
+      sendJson(ctx.res, 200, wall.guestConfig(ctx.deviceId, !!venueOf(ctx)));
+    },
+    'GET /api/guest/live': (ctx) => {
+      limit(ctx, 'read');
+      sendJson(ctx.res, 200, wall.guestLive(ctx.deviceId));
+    },
+    'GET /api/guest/mine': (ctx) => {
+      limit(ctx, 'read');
+      sendJson(ctx.res, 200, { posts: wall.mine(ctx.deviceId) });
+    },
+    'POST /api/guest/profile': async (ctx) => {
+      limit(ctx, 'read');
+      const body = await readJson(ctx.req, GUEST_JSON_LIMIT);
+      const d = app.store.tx(() => wall.profile(ctx.deviceId, body));
+      sendJson(ctx.res, 200, { ok: true, name: d.name, color: d.color });
+    },
+    'POST /api/guest/shoutout': post('shoutout'),
+    'POST /api/guest/request': post('request'),
+    'POST /api/guest/tip': post('tip'),
+    'POST /api/guest/photo': async (ctx) => {
+      // Refuse before reading 5 MB when the answer is already known.
+      if (!wall.settings.allowPhotos) throw new InputError('Photos are switched off right now.', 'off', 403);
+      if (wall.isBlocked(ctx.deviceId)) throw new InputError("This phone can't send to the wall right now.", 'blocked', 403);
+      limit(ctx, 'post');
+      limit(ctx, 'photo');
+      const q = ctx.url.searchParams;
+      const body = {
+        name: q.get('name') ?? undefined,
+        text: q.get('text') ?? '',
+        color: q.get('color') ?? undefined,
+      };
+      field(body.text, { label: 'caption', max: LIMITS.text, keepLines: true });
+      const buf = await readBody(ctx.req, PHOTO_MAX);
+      const ext = checkImage(buf);
+      const ref = await app.savePhoto(buf, ext, newId('g'));
+      try {
+        const r = wall.submit(ctx.deviceId, 'photo', body, ref);
+        sendJson(ctx.res, 200, { ok: true, ...r });
+      } catch (e) {
+        app.deletePhoto(ref);
+        throw e;
+      }
+    },
+    'POST /api/guest/react': async (ctx) => {
+      limit(ctx, 'react');
+      const body = await readJson(ctx.req, GUEST_JSON_LIMIT);
+      const r = wall.react(ctx.deviceId, body.id, body.emoji, body.remove === true);
+      sendJson(ctx.res, 200, { ok: true, ...r });
+    },
+    'POST /api/guest/vote': async (ctx) => {
+      limit(ctx, 'vote');
+      const body = await readJson(ctx.req, GUEST_JSON_LIMIT);
+      wall.vote(ctx.deviceId, body.option);
+      sendJson(ctx.res, 200, { ok: true, poll: wall.guestPollView(ctx.deviceId, wall.clock()) });
+    },
+    'POST /api/guest/venue-login': async (ctx) => {
+      limit(ctx, 'login');
+      const body = await readJson(ctx.req, GUEST_JSON_LIMIT);
+      const token = wall.venueLogin(ctx.deviceId, body.pin);
+      sendJson(ctx.res, 200, { ok: true }, {
+        'Set-Cookie': `lumvo_venue=${token}; Path=/; Max-Age=86400; HttpOnly; SameSite=Strict`,
+      });
+    },
+    'POST /api/guest/venue-logout': async (ctx) => {
+      limit(ctx, 'read');
+      await readJson(ctx.req, GUEST_JSON_LIMIT);
+      if (venueOf(ctx)) app.store.deleteVenueSession(ctx.cookies.lumvo_venue);
+      sendJson(ctx.res, 200, { ok: true }, { 'Set-Cookie': 'lumvo_venue=; Path=/; Max-Age=0; HttpOnly; SameSite=Strict' });
+    },
+    'POST /api/guest/venue-post': async (ctx) => {
+      limit(ctx, 'post');
+      if (!venueOf(ctx)) throw new InputError('Log in with the venue PIN first.', 'venue_login', 403);
+      const body = await readJson(ctx.req, GUEST_JSON_LIMIT);
+      const text = field(body.text, { label: 'announcement', max: LIMITS.text, required: true, keepLines: true });
+      const name = field(body.name, { label: 'name', max: LIMITS.name }) || 'Venue';
+      const p = wall.direct('venue', { name, text, deviceId: ctx.deviceId });
+      sendJson(ctx.res, 200, { ok: true, id: p.id, status: 'live' });
+    },
+  };
+}

@@ -1,0 +1,71 @@
+// Static files from the web folder, the uploads folder and the looks folder. A path can never
+// leave its folder: ".." segments, encoded separators, NUL bytes and symbolic links that point
+// outside are all refused.
+
+import fs from 'node:fs';
+import path from 'node:path';
+
+const TYPES = {
+  '.html': 'text/html; charset=utf-8', '.htm': 'text/html; charset=utf-8', '.js': 'text/javascript; charset=utf-8',
+  '.mjs': 'text/javascript; charset=utf-8', '.css': 'text/css; charset=utf-8', '.json': 'application/json; charset=utf-8',
+  '.txt': 'text/plain; charset=utf-8', '.png': 'image/png', '.jpg': 'image/jpeg', '.jpeg': 'image/jpeg',
+  '.webp': 'image/webp', '.gif': 'image/gif', '.svg': 'image/svg+xml', '.ico': 'image/x-icon',
+  '.woff': 'font/woff', '.woff2': 'font/woff2', '.ttf': 'font/ttf', '.webmanifest': 'application/manifest+json',
+  '.mp3': 'audio/mpeg', '.wav': 'audio/wav',
+};
+
+export function contentType(file) {
+  return TYPES[path.extname(file).toLowerCase()] ?? 'application/octet-stream';
+}
+
+// Maps a URL path below `root` to a file path, or null when it would escape or is malformed.
+export function safeJoin(root, urlPath) {
+  let decoded;
+  try {
+    decoded = decodeURIComponent(urlPath);
+  } catch {
+    return null;
+  }
+  if (decoded.includes('\0') || decoded.includes('\\')) return null;
+  const parts = decoded.split('/').filter((p) => p !== '');
+  if (parts.some((p) => p === '..' || p === '.' || /^[a-zA-Z]:/.test(p))) return null;
+  const full = path.resolve(root, ...parts);
+  const rootResolved = path.resolve(root);
+  if (full !== rootResolved && !full.startsWith(rootResolved + path.sep)) return null;
+  return full;
+}
+
+// Sends the file, or returns false when there is no such regular file inside root.
+export async function sendFile(req, res, root, file, { cache = 'no-cache', type } = {}) {
+  let real;
+  let realRoot;
+  try {
+    [real, realRoot] = await Promise.all([fs.promises.realpath(file), fs.promises.realpath(root)]);
+  } catch {
+    return false;
+  }
+  if (!real.startsWith(realRoot + path.sep)) return false;
+  let st;
+  try {
+    st = await fs.promises.stat(real);
+  } catch {
+    return false;
+  }
+  if (!st.isFile()) return false;
+  res.writeHead(200, {
+    'Content-Type': type ?? contentType(real),
+    'Content-Length': st.size,
+    'Cache-Control': cache,
+  });
+  if (req.method === 'HEAD') {
+    res.end();
+    return true;
+  }
+  await new Promise((resolve) => {
+    const stream = fs.createReadStream(real);
+    stream.on('error', () => { res.destroy(); resolve(); });
+    stream.on('end', resolve);
+    stream.pipe(res);
+  });
+  return true;
+}

@@ -1,0 +1,174 @@
+// SQLite storage (node:sqlite, WAL). Every accepted change is committed before the guest or the
+// DJ gets an answer, so a killed process loses nothing it has confirmed.
+
+import { DatabaseSync } from 'node:sqlite';
+
+const SCHEMA = `
+CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS devices (
+  id TEXT PRIMARY KEY, handle TEXT NOT NULL UNIQUE, name TEXT NOT NULL DEFAULT '',
+  color TEXT NOT NULL DEFAULT '', created_at INTEGER NOT NULL, blocked_at INTEGER);
+CREATE TABLE IF NOT EXISTS posts (
+  id TEXT PRIMARY KEY, type TEXT NOT NULL, origin TEXT NOT NULL, device_id TEXT,
+  name TEXT NOT NULL, text TEXT NOT NULL, photo TEXT NOT NULL DEFAULT '', search TEXT NOT NULL DEFAULT '',
+  song_key TEXT NOT NULL DEFAULT '', mark TEXT NOT NULL DEFAULT '', color TEXT NOT NULL DEFAULT '',
+  state TEXT NOT NULL, created_at INTEGER NOT NULL, last_at INTEGER NOT NULL, count INTEGER NOT NULL DEFAULT 1,
+  live_seq INTEGER NOT NULL DEFAULT 0, changed_at INTEGER NOT NULL);
+CREATE INDEX IF NOT EXISTS posts_state ON posts(state);
+CREATE INDEX IF NOT EXISTS posts_device ON posts(device_id, created_at);
+CREATE TABLE IF NOT EXISTS request_askers (
+  post_id TEXT NOT NULL, device_id TEXT NOT NULL, at INTEGER NOT NULL, PRIMARY KEY (post_id, device_id));
+CREATE TABLE IF NOT EXISTS reactions (
+  post_id TEXT NOT NULL, device_id TEXT NOT NULL, emoji TEXT NOT NULL, at INTEGER NOT NULL,
+  PRIMARY KEY (post_id, device_id, emoji));
+CREATE TABLE IF NOT EXISTS polls (
+  id TEXT PRIMARY KEY, title TEXT NOT NULL, photo TEXT NOT NULL, options TEXT NOT NULL,
+  started_at INTEGER NOT NULL, ends_at INTEGER NOT NULL, closed_at INTEGER, ended_at INTEGER);
+CREATE TABLE IF NOT EXISTS votes (
+  id INTEGER PRIMARY KEY AUTOINCREMENT, poll_id TEXT NOT NULL, device_id TEXT NOT NULL,
+  option_id TEXT NOT NULL, at INTEGER NOT NULL);
+CREATE INDEX IF NOT EXISTS votes_poll ON votes(poll_id);
+CREATE TABLE IF NOT EXISTS looks (
+  id TEXT PRIMARY KEY, name TEXT NOT NULL, kind TEXT NOT NULL, colors TEXT NOT NULL, angle INTEGER NOT NULL,
+  picture TEXT NOT NULL, created_at INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS venue_sessions (token TEXT PRIMARY KEY, device_id TEXT NOT NULL, created_at INTEGER NOT NULL);
+`;
+
+const VISIBLE = "('waiting','live','rejected')";
+
+export class Store {
+  constructor(file, { synchronous = 'FULL' } = {}) {
+    this.db = new DatabaseSync(file);
+    this.db.exec('PRAGMA journal_mode=WAL');
+    this.db.exec(`PRAGMA synchronous=${synchronous === 'NORMAL' ? 'NORMAL' : 'FULL'}`);
+    this.db.exec('PRAGMA busy_timeout=2000');
+    this.db.exec(SCHEMA);
+    this.stmts = new Map();
+    this.depth = 0;
+  }
+
+  st(sql) {
+    let s = this.stmts.get(sql);
+    if (!s) {
+      s = this.db.prepare(sql);
+      this.stmts.set(sql, s);
+    }
+    return s;
+  }
+
+  // Runs fn inside one transaction; a throw rolls everything back.
+  // Nested calls join the outer transaction.
+  tx(fn) {
+    if (this.depth > 0) return fn();
+    this.db.exec('BEGIN IMMEDIATE');
+    this.depth = 1;
+    try {
+      const r = fn();
+      this.db.exec('COMMIT');
+      return r;
+    } catch (e) {
+      this.db.exec('ROLLBACK');
+      throw e;
+    } finally {
+      this.depth = 0;
+    }
+  }
+
+  close() {
+    try {
+      this.db.exec('PRAGMA wal_checkpoint(TRUNCATE)');
+    } catch { /* closing anyway */ }
+    this.db.close();
+  }
+
+  getMeta(key) {
+    const row = this.st('SELECT value FROM meta WHERE key = ?').get(key);
+    return row ? row.value : undefined;
+  }
+
+  setMeta(key, value) {
+    this.st('INSERT INTO meta(key, value) VALUES (?, ?) ON CONFLICT(key) DO UPDATE SET value = excluded.value')
+      .run(key, value);
+  }
+
+  // Devices
+  allDevices() { return this.st('SELECT * FROM devices').all(); }
+  insertDevice(d) {
+    this.st('INSERT INTO devices(id, handle, name, color, created_at, blocked_at) VALUES (?, ?, ?, ?, ?, ?)')
+      .run(d.id, d.handle, d.name, d.color, d.createdAt, d.blockedAt ?? null);
+  }
+  updateDeviceProfile(id, name, color) {
+    this.st('UPDATE devices SET name = ?, color = ? WHERE id = ?').run(name, color, id);
+  }
+  setBlocked(id, at) { this.st('UPDATE devices SET blocked_at = ? WHERE id = ?').run(at, id); }
+  unblockAll() { this.st('UPDATE devices SET blocked_at = NULL WHERE blocked_at IS NOT NULL').run(); }
+
+  // Posts
+  visiblePosts() { return this.st(`SELECT * FROM posts WHERE state IN ${VISIBLE}`).all(); }
+  insertPost(p) {
+    this.st(`INSERT INTO posts(id, type, origin, device_id, name, text, photo, search, song_key, mark, color,
+      state, created_at, last_at, count, live_seq, changed_at) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)`)
+      .run(p.id, p.type, p.origin, p.deviceId ?? null, p.name, p.text, p.photo, p.search, p.songKey, p.mark,
+        p.color, p.state, p.createdAt, p.lastAt, p.count, p.liveSeq, p.changedAt);
+  }
+  updatePost(p) {
+    this.st(`UPDATE posts SET name = ?, state = ?, mark = ?, last_at = ?, count = ?, live_seq = ?, changed_at = ?
+      WHERE id = ?`).run(p.name, p.state, p.mark, p.lastAt, p.count, p.liveSeq, p.changedAt, p.id);
+  }
+  postsOfDevice(deviceId, limit) {
+    return this.st('SELECT * FROM posts WHERE device_id = ? ORDER BY created_at DESC LIMIT ?').all(deviceId, limit);
+  }
+  maxLiveSeq() { return this.st('SELECT MAX(live_seq) AS m FROM posts').get().m ?? 0; }
+  addAsker(postId, deviceId, at) {
+    return this.st('INSERT OR IGNORE INTO request_askers(post_id, device_id, at) VALUES (?, ?, ?)')
+      .run(postId, deviceId, at).changes > 0;
+  }
+  photoRefs() { return this.st("SELECT photo FROM posts WHERE photo <> ''").all().map((r) => r.photo); }
+
+  // Reactions
+  reactionsOf(postIds) {
+    if (postIds.length === 0) return [];
+    return this.st(`SELECT * FROM reactions WHERE post_id IN (SELECT value FROM json_each(?))`)
+      .all(JSON.stringify(postIds));
+  }
+  addReaction(postId, deviceId, emoji, at) {
+    this.st('INSERT OR REPLACE INTO reactions(post_id, device_id, emoji, at) VALUES (?, ?, ?, ?)')
+      .run(postId, deviceId, emoji, at);
+  }
+  deleteReaction(postId, deviceId, emoji) {
+    this.st('DELETE FROM reactions WHERE post_id = ? AND device_id = ? AND emoji = ?').run(postId, deviceId, emoji);
+  }
+
+  // Polls
+  openPoll() {
+    return this.st('SELECT * FROM polls WHERE ended_at IS NULL ORDER BY started_at DESC LIMIT 1').get();
+  }
+  insertPoll(p) {
+    this.st('INSERT INTO polls(id, title, photo, options, started_at, ends_at, closed_at, ended_at) VALUES (?,?,?,?,?,?,NULL,NULL)')
+      .run(p.id, p.title, p.photo, JSON.stringify(p.options), p.startedAt, p.endsAt);
+  }
+  closePoll(id, at) { this.st('UPDATE polls SET closed_at = ? WHERE id = ? AND closed_at IS NULL').run(at, id); }
+  endPoll(id, at) { this.st('UPDATE polls SET ended_at = ? WHERE id = ?').run(at, id); }
+  endAllPolls(at) { this.st('UPDATE polls SET ended_at = ? WHERE ended_at IS NULL').run(at); }
+  votesOf(pollId) { return this.st('SELECT device_id, option_id FROM votes WHERE poll_id = ?').all(pollId); }
+  addVote(pollId, deviceId, optionId, at) {
+    this.st('INSERT INTO votes(poll_id, device_id, option_id, at) VALUES (?, ?, ?, ?)').run(pollId, deviceId, optionId, at);
+  }
+
+  // Looks
+  allLooks() { return this.st('SELECT * FROM looks ORDER BY created_at').all(); }
+  upsertLook(l) {
+    this.st(`INSERT INTO looks(id, name, kind, colors, angle, picture, created_at) VALUES (?,?,?,?,?,?,?)
+      ON CONFLICT(id) DO UPDATE SET name = excluded.name, kind = excluded.kind, colors = excluded.colors,
+      angle = excluded.angle, picture = excluded.picture`)
+      .run(l.id, l.name, l.kind, JSON.stringify(l.colors), l.angle, l.picture, l.createdAt);
+  }
+  deleteLook(id) { this.st('DELETE FROM looks WHERE id = ?').run(id); }
+
+  // Venue sessions
+  venueSession(token) { return this.st('SELECT * FROM venue_sessions WHERE token = ?').get(token); }
+  addVenueSession(token, deviceId, at) {
+    this.st('INSERT INTO venue_sessions(token, device_id, created_at) VALUES (?, ?, ?)').run(token, deviceId, at);
+  }
+  deleteVenueSession(token) { this.st('DELETE FROM venue_sessions WHERE token = ?').run(token); }
+}

@@ -1,0 +1,100 @@
+// Guest text: trimming, length limits, the song-search cleaning and emoji checks.
+
+export const LIMITS = Object.freeze({
+  name: 28,
+  text: 180,
+  request: 120,
+  boothName: 40,
+  boothText: 280,
+  pollTitle: 120,
+  pollOption: 60,
+  lookName: 40,
+  emojiUnits: 16,
+});
+
+export class InputError extends Error {
+  constructor(message, code = 'bad_field', status = 400) {
+    super(message);
+    this.code = code;
+    this.status = status;
+  }
+}
+
+// Control characters become spaces; line feeds survive only where `keepLines` is set.
+// Lone surrogates are repaired so that every stored string is valid UTF-8.
+export function cleanText(value, { keepLines = false } = {}) {
+  if (value === undefined || value === null) return '';
+  if (typeof value !== 'string') throw new InputError('Text fields must be text.');
+  let s = value.toWellFormed().replace(/\r\n?/g, '\n');
+  s = keepLines
+    ? s.replace(/[\u0000-\u0009\u000b-\u001f\u007f\u2028\u2029]/g, ' ').replace(/\n{3,}/g, '\n\n')
+    : s.replace(/[\u0000-\u001f\u007f\u2028\u2029]/g, ' ');
+  return s.trim();
+}
+
+export function codePoints(s) {
+  let n = 0;
+  for (const _ of s) n++;
+  return n;
+}
+
+// Cleans and checks one field. `label` names the field in the error sentence.
+export function field(value, { label, max, required = false, keepLines = false }) {
+  const s = cleanText(value, { keepLines });
+  if (required && !s) throw new InputError(`Please add ${label}.`, 'empty');
+  if (codePoints(s) > max) throw new InputError(`That ${label} is too long: ${max} characters at most.`, 'too_long');
+  return s;
+}
+
+export function normalizeColor(value) {
+  if (typeof value !== 'string') return '';
+  const s = value.trim().toLowerCase();
+  return /^#[0-9a-f]{6}$/.test(s) ? s : '';
+}
+
+// The text the DJ's host searches its library with: dashes and characters that would break the
+// host's script become spaces, blanks collapse, at most 80 bytes (cut on a character boundary).
+export function songSearchText(text) {
+  let s = String(text).replace(/[\u2013\u2014]/g, ' ').replace(/[\u0000-\u001f"'\\`]/g, ' ');
+  s = s.replace(/[ \t]+/g, ' ').trim();
+  const bytes = Buffer.from(s, 'utf8');
+  if (bytes.length <= 80) return s;
+  let cut = 80;
+  while (cut > 0 && (bytes[cut] & 0xc0) === 0x80) cut--;
+  return bytes.subarray(0, cut).toString('utf8').trim();
+}
+
+// Two requests are the same song when their letters and digits match, ignoring case,
+// punctuation, accents and spacing ("Mr. Brightside – The Killers" = "mr brightside the killers").
+export function songKey(text) {
+  return String(text)
+    .normalize('NFKD')
+    .replace(/\p{M}/gu, '')
+    .toLowerCase()
+    .replace(/[^\p{L}\p{N}]+/gu, ' ')
+    .trim();
+}
+
+export const SHORT_EMOJIS = Object.freeze(['🔥', '❤️', '😂', '👏', '🎉', '😍', '🙌', '💯']);
+
+const EMOJI_ONLY = /^[\p{Extended_Pictographic}\p{Emoji_Component}\u200d\ufe0f\u20e3]+$/u;
+const EMOJI_CORE = /[\p{Extended_Pictographic}\p{Regional_Indicator}]/u;
+
+// One emoji as a guest may send it: a short string made only of emoji code points, with no
+// separator that the reactions text uses (",", ":").
+export function checkEmoji(value, allowAll) {
+  if (typeof value !== 'string') throw new InputError('Pick an emoji.', 'bad_emoji');
+  const e = value.trim();
+  if (!e || e.length > LIMITS.emojiUnits || !EMOJI_ONLY.test(e) || !EMOJI_CORE.test(e) || /[,:#*0-9]/.test(e.replace(/\u20e3/g, ''))) {
+    throw new InputError('That is not an emoji the wall can show.', 'bad_emoji');
+  }
+  const canonical = SHORT_EMOJIS.find((s) => s.replace(/\ufe0f/g, '') === e.replace(/\ufe0f/g, ''));
+  if (canonical) return canonical;
+  if (!allowAll) throw new InputError('Pick one of the emojis shown.', 'bad_emoji');
+  return e;
+}
+
+// Fields of the packed display lines cannot hold TAB or LF: every control character becomes a space.
+export function packField(s) {
+  return String(s ?? '').replace(/[\u0000-\u001f\u007f]/g, ' ');
+}
