@@ -1,0 +1,31 @@
+# The libFuzzer targets, each for a bounded time (LUMVO_FUZZ_SECONDS, default 20) on a copy of its
+# seed corpus. Any crash, sanitizer report, leak or input slower than 2 s fails the layer; the
+# input that did it is kept in test-output/fuzz/<target>/.
+set -euo pipefail
+source "$(dirname "$0")/../lib/common.sh"
+"$ROOT/scripts/build.sh" fuzz
+
+seconds="${LUMVO_FUZZ_SECONDS:-20}"
+summary=""
+status=0
+for binary in "$BUILD"/fuzz/tests/fuzz/fuzz_*; do
+  [ -x "$binary" ] || continue
+  target="$(basename "$binary")"
+  work="$OUTPUT/fuzz/$target"
+  rm -rf "$work" && mkdir -p "$work/corpus"
+  cp -R "$ROOT/tests/fuzz/corpus/$target/." "$work/corpus/" 2>/dev/null || true
+  log="$work/run.log"
+  if "$binary" -max_total_time="$seconds" -max_len=4096 -timeout=2 -rss_limit_mb=2048 -print_final_stats=1 \
+      -artifact_prefix="$work/" "$work/corpus" >"$log" 2>&1; then
+    result=ok
+  else
+    result=FAILED; status=1
+    tail -n 40 "$log"
+  fi
+  runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)"
+  say "$target: $result, ${runs:-?} runs in ${seconds}s"
+  summary="$summary $target=${runs:-?}runs/${seconds}s($result)"
+done
+[ -n "$summary" ] || { say "no fuzz targets were built"; exit 1; }
+say "summary: fuzz$summary"
+exit $status
