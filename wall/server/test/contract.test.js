@@ -1,0 +1,236 @@
+// The plug-in's contract against a real server process: every action endpoint, and both
+// documents read with the plug-in's own flat readers.
+
+import { test, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import path from 'node:path';
+import { startServer, Phone, Booth, fakeJpeg, fakePng } from './helpers/server.js';
+import { readDisplay, readState } from './helpers/flat-json.js';
+
+let srv;
+let booth;
+const album = () => path.join(srv.dir, 'album');
+
+before(async () => {
+  srv = await startServer();
+  booth = new Booth(srv.base);
+  await booth.act('settings', {
+    autoApprove: false, repeatMessages: false, allowMessages: true, allowRequests: true, allowPhotos: true,
+    allowAllEmojis: false, allowMultipleEmojis: false, allowUnlimitedVoting: false, allowGuestColors: true,
+    allowReactions: true, allowWordFx: true, allowTipFx: false, allowVenueFx: true, allowBackgroundFx: true,
+    allowHotFx: true, hotNeed: 3, hotWindowSec: 60, showTipsOnWall: true,
+    tipLinks: ['paypal.me/djsam', '', ''], duration: 4.0, theme: 'garden', mediaDir: album(), brandUrl: 'https://club.example',
+  });
+});
+after(async () => srv?.stop());
+
+const display = async () => readDisplay((await booth.get('/api/display')).text);
+const state = async () => readState((await booth.get('/api/state')).text);
+
+test('the display document carries the pushed settings, the join address and the featured post', async () => {
+  const guest = new Phone(srv.base);
+  await guest.post('/api/guest/profile', { name: 'Zoë "Z"', color: '#22D3EE' });
+  const { data } = await guest.post('/api/guest/shoutout', { text: 'Happy birthday\tJo!\nLove you "text":"hacked"' });
+  let d = await display();
+  assert.equal(d.featuredId, '');
+  assert.equal(d.theme, 'garden');
+  assert.equal(d.allowTipFx, false);
+  assert.equal(d.hotNeed, 3);
+  assert.equal(d.duration, 4);
+  assert.equal(d.joinUrl, 'http://192.168.1.50:' + srv.port);
+  assert.equal(d.tipEnabled, true);
+  await booth.act('show', { id: data.id });
+  d = await display();
+  assert.equal(d.featuredId, data.id);
+  assert.equal(d.type, 'shoutout');
+  assert.equal(d.name, 'Zoë "Z"');
+  assert.equal(d.text, 'Happy birthday Jo!\nLove you "text":"hacked"');
+  assert.equal(d.color, '#22d3ee');
+  assert.equal(d.feed.at(-1).id, data.id);
+  assert.equal(d.feed.at(-1).text, 'Happy birthday Jo! Love you "text":"hacked"', 'no TAB or LF inside packed fields');
+  await new Promise((r) => setTimeout(r, 4200));
+  d = await display();
+  assert.equal(d.featuredId, '', 'featuredId cleared when the pushed duration is over');
+  assert.equal(d.feed.at(-1).id, data.id);
+});
+
+test('reactions and the hot flag reach the feed lines', async () => {
+  const author = new Phone(srv.base);
+  const { data } = await author.post('/api/guest/shoutout', { name: 'Hot', text: 'make me hot' });
+  await booth.act('show', { id: data.id });
+  for (const e of ['🔥', '🔥', '❤️']) {
+    const r = await new Phone(srv.base).post('/api/guest/react', { id: data.id, emoji: e });
+    assert.equal(r.status, 200, r.text);
+  }
+  const line = (await display()).feed.find((f) => f.id === data.id);
+  assert.equal(line.reactions, '🔥:2,❤️:1');
+  assert.equal(line.hot, true);
+  const live = await author.get('/api/guest/live');
+  assert.equal(live.data.posts.find((p) => p.id === data.id).hot, true);
+});
+
+test('every moderation action, seen through the moderation document', async () => {
+  const g1 = new Phone(srv.base);
+  const g2 = new Phone(srv.base);
+  const a = (await g1.post('/api/guest/shoutout', { name: 'feed', text: 'requests' })).data.id;
+  const b = (await g2.post('/api/guest/shoutout', { name: 'B', text: 'second' })).data.id;
+  const r = (await g1.post('/api/guest/request', { name: 'R', text: 'Mr Brightside — The Killers' })).data.id;
+  await g2.post('/api/guest/request', { name: 'R2', text: "mr brightside, the killers" });
+  const t = (await g2.post('/api/guest/tip', { name: 'Tipper', text: 'cheers' })).data.id;
+  let s = await state();
+  assert.match(s.venuePin, /^[A-Z2-9]{5}$/);
+  assert.deepEqual(s.pending.map((p) => p.id), [a, b]);
+  assert.equal(s.pending[0].name, 'feed');
+  assert.equal(s.requests[0].id, r);
+  assert.equal(s.requests[0].count, 2);
+  assert.equal(s.requests[0].search, 'Mr Brightside The Killers');
+  assert.deepEqual(s.tips.map((p) => p.id), [t]);
+
+  await booth.act('reject', { id: a });
+  await booth.act('request-mark', { id: r, mark: 'played' });
+  s = await state();
+  assert.deepEqual(s.rejected.map((p) => p.id), [a]);
+  assert.equal(s.requests[0].mark, 'played');
+  await booth.act('restore', { id: a });
+  await booth.act('drop', { id: r });
+  await booth.act('show', { id: t });
+  s = await state();
+  assert.deepEqual(s.pending.map((p) => p.id), [a, b]);
+  assert.equal(s.requests.length, 0);
+  assert.ok(s.feed.some((p) => p.id === t && p.type === 'tip'));
+
+  await booth.act('show', { id: b });
+  await booth.act('highlight', { id: b });
+  await booth.act('remove', { id: b });
+  s = await state();
+  assert.ok(!s.feed.some((p) => p.id === b));
+
+  await booth.act('block', { id: a });
+  s = await state();
+  assert.equal(s.blocked.length, 1);
+  assert.deepEqual(s.rejected.map((p) => p.id), [a]);
+  assert.equal((await g1.post('/api/guest/shoutout', { text: 'let me in' })).status, 403);
+  await booth.act('unblock', { id: s.blocked[0].id });
+  assert.equal((await g1.post('/api/guest/shoutout', { text: 'thanks' })).status, 200);
+  await booth.act('block', { id: a });
+  await booth.act('unblock', { all: true });
+  assert.equal((await state()).blocked.length, 0);
+
+  await booth.act('next');
+  await booth.act('skip');
+  await booth.act('clear');
+  const d = await display();
+  assert.equal(d.feed.length, 0);
+  assert.equal(d.featuredId, '');
+
+  const missing = await booth.post('/api/show', { id: 'p_nothere' });
+  assert.equal(missing.status, 404);
+  assert.match(missing.data.error, /no longer there/);
+  assert.equal((await booth.post('/api/show', {})).status, 400);
+});
+
+test('song search handed to the host and cleared by it', async () => {
+  await booth.act('vdj-search', { text: 'Dancing Queen – ABBA' });
+  assert.equal((await state()).vdjSearch, 'Dancing Queen ABBA');
+  await booth.act('vdj-search', { clear: true });
+  assert.equal((await state()).vdjSearch, '');
+});
+
+test('polls through the contract: bars, summary, refusals', async () => {
+  const bad = await booth.post('/api/vote-start', { title: 'Q', duration: 60, options: ['only one'] });
+  assert.equal(bad.status, 400);
+  assert.match(bad.data.error, /two to four/);
+  const pic = `data:image/png;base64,${fakePng(300).toString('base64')}`;
+  await booth.act('vote-start', { title: 'Best night?', duration: 30, photo: pic, options: ['Yes', '', 'No'] });
+  for (const opt of ['o1', 'o1', 'o2']) await new Phone(srv.base).post('/api/guest/vote', { option: opt });
+  const d = await display();
+  assert.equal(d.voteActive, true);
+  assert.equal(d.voteTitle, 'Best night?');
+  assert.match(d.votePhoto, /^\/uploads\/LUMVO_poll_[a-z0-9_]+\.png$/);
+  assert.ok(d.voteRemain > 25 && d.voteRemain <= 30);
+  assert.equal(d.voteDuration, 30);
+  assert.deepEqual(d.voteBars.map((b) => [b.key, b.label, b.count, b.rgb.join(',')]),
+    [['o1', 'Yes', 2, '255,122,24'], ['o2', 'No', 1, '168,85,247']]);
+  const guestSees = await new Phone(srv.base).get(d.votePhoto);
+  assert.equal(guestSees.status, 200, 'the running poll picture is public');
+  await booth.act('vote-stop');
+  const s = await state();
+  assert.equal(s.voteClosed, true);
+  assert.match(s.voteSummary, /Yes 2.*No 1.*Winner: Yes/);
+  assert.equal((await display()).voteClosed, true);
+  await booth.act('vote-stop');
+  assert.equal((await display()).voteActive, false);
+  // The moderator window copies its picture into uploads itself and sends the path.
+  fs.writeFileSync(path.join(srv.dir, 'uploads', 'LUMVO_poll_123.jpg'), fakeJpeg());
+  await booth.act('vote-start', { title: 'Clock', endAt: '23:59:59', photo: '/uploads/LUMVO_poll_123.jpg', options: ['A', 'B'] });
+  assert.equal((await display()).votePhoto, '/uploads/LUMVO_poll_123.jpg');
+  const escape = await booth.post('/api/vote-start', { title: 'x', duration: 9, photo: '/uploads/../secret.txt', options: ['A', 'B'] });
+  assert.equal(escape.status, 400);
+  await booth.act('vote-stop');
+  await booth.act('vote-stop');
+});
+
+test('booth posts go straight to the feed and next on the card; failures explain themselves', async () => {
+  const guest = new Phone(srv.base);
+  const g = (await guest.post('/api/guest/shoutout', { text: 'guest first' })).data.id;
+  await booth.act('show', { id: g });
+  const photo = `data:image/jpeg;base64,${fakeJpeg(500).toString('base64')}`;
+  const r = await booth.act('booth-post', { name: 'DJ Sam', text: 'Thanks for coming', photo });
+  const s = await state();
+  const mine = s.feed.find((p) => p.id === r.id);
+  assert.equal(mine.name, 'DJ Sam');
+  assert.match(mine.photo, /^\/uploads\//);
+  const empty = await booth.post('/api/booth-post', { name: 'DJ', text: '   ' });
+  assert.equal(empty.status, 400);
+  assert.equal(empty.data.error, 'Add a message or a photo.');
+  const gif = await booth.post('/api/booth-post', { name: 'DJ', text: 'x', photo: `data:image/png;base64,${Buffer.from('GIF89a' + 'x'.repeat(40)).toString('base64')}` });
+  assert.equal(gif.status, 415);
+  assert.match(gif.data.error, /JPG, PNG or WebP/);
+  const big = await booth.post('/api/booth-post', { name: 'DJ', text: 'x', photo: `data:image/jpeg;base64,${fakeJpeg(5 * 1024 * 1024 + 1).toString('base64')}` });
+  assert.equal(big.status, 413);
+  assert.match(big.data.error, /5 MB/);
+});
+
+test('guest looks: save, apply, picture, delete', async () => {
+  const pic = `data:image/png;base64,${fakePng(400).toString('base64')}`;
+  const saved = await booth.act('guest-bg-looks', { save: { name: 'Sunset', kind: 'picture', colors: ['#331100'], picture: pic } });
+  await booth.act('guest-bg-looks', { apply: saved.id });
+  let s = await state();
+  assert.equal(s.guestLookActive, saved.id);
+  assert.equal(s.guestBgStatus, 'Sunset is on phones');
+  assert.deepEqual(s.guestLooks.map((l) => l.name), ['Lumvo Theme', 'Sunset']);
+  const cfg = (await new Phone(srv.base).get('/api/guest/config')).data;
+  assert.equal(cfg.look.id, saved.id);
+  assert.equal((await new Phone(srv.base).get(cfg.look.picture)).status, 200);
+  const bad = await booth.post('/api/guest-bg-looks', { save: { name: 'X', kind: 'gradient', colors: ['red'] } });
+  assert.equal(bad.status, 400);
+  await booth.act('guest-bg-looks', { delete: saved.id });
+  s = await state();
+  assert.equal(s.guestLookActive, 'lumvo');
+});
+
+test('approved photos are copied to the album; clear-media deletes only those', async () => {
+  const guest = new Phone(srv.base);
+  const up = await guest.request('POST', '/api/guest/photo?name=Pic&text=us', { body: fakeJpeg(1000), headers: { 'Content-Type': 'image/jpeg' } });
+  assert.equal(up.status, 200, up.text);
+  const s = await state();
+  const p = s.pending.find((x) => x.id === up.data.id);
+  assert.match(p.photo, /^\/uploads\/LUMVO_g_[a-z0-9]+\.jpg$/);
+  assert.equal((await booth.get(p.photo)).status, 200, 'the booth sees a waiting photo');
+  await booth.act('show', { id: p.id });
+  const name = p.photo.slice('/uploads/'.length);
+  for (let i = 0; i < 50 && !fs.existsSync(path.join(album(), name)); i++) await new Promise((r) => setTimeout(r, 20));
+  assert.ok(fs.existsSync(path.join(album(), name)));
+  fs.writeFileSync(path.join(album(), 'holiday.jpg'), 'the DJ own photo');
+  const r = await booth.act('clear-media');
+  assert.equal(r.deleted, 1);
+  assert.deepEqual(fs.readdirSync(album()), ['holiday.jpg']);
+});
+
+test('info pages and the moderator page for the booth', async () => {
+  const info = await booth.get('/web/info/start.txt');
+  assert.equal(info.text, 'Start here');
+  const mod = await booth.get('/mod');
+  assert.match(mod.text, /<title>mod<\/title>/);
+});
