@@ -58,7 +58,7 @@ struct WallSettings {
 // Lower-cases A-Z; "wedding", "event", "lounge" and "garden" pass, anything else is "club".
 std::string normalizeTheme(std::string_view theme);
 // Trims blanks, turns back-slashes into slashes, adds "https://" when no scheme is given and
-// returns "" for any scheme but http/https; at most 200 bytes.
+// returns "" for any scheme but http/https; at most 200 bytes, cut between UTF-8 characters.
 std::string normalizeUrl(std::string_view url);
 // Keeps a box inside the frame with sane minimum and maximum sizes.
 void clampBox(BoxRect& box);
@@ -78,6 +78,7 @@ void readSettings(std::FILE* file, WallSettings& s);
 // clamped. Creating the media folder is the caller's job.
 void finishSettings(WallSettings& s, std::string_view defaultMediaFolder);
 // The whole text of layout.ini, LF line ends (text-mode files turn them into CR LF on Windows).
+// A text value ends at a NUL byte and loses any CR or LF, so it cannot break its line.
 std::string formatSettingsFile(const WallSettings& s);
 // The JSON object POSTed to /api/settings. mediaDir is the folder to announce (the setting, or
 // the default media folder when the setting is empty).

@@ -12,9 +12,11 @@ namespace lumvo {
 // The value of the first "key": in the text; a string is decoded, anything else comes back as
 // its raw text up to the first ',', '}' or ']'.
 std::string jsonGetString(std::string_view json, std::string_view key);
-// true for the value true or 1 (quoted or not); dflt when the key is missing or empty.
+// true for the value true or 1 (quoted or not; blanks after it do not count); dflt when the key is
+// missing or empty.
 bool jsonGetBool(std::string_view json, std::string_view key, bool dflt);
-// The leading number of the value (strtod rules); dflt when missing, not a number or out of range.
+// The leading number of the value (strtod rules, "C" locale); dflt when missing, not a number, out
+// of range, or not finite (nan, inf).
 double jsonGetNumber(std::string_view json, std::string_view key, double dflt);
 // Every object of the array that follows the first "key", each as its own text.
 std::vector<std::string> jsonGetObjects(std::string_view json, std::string_view key);
