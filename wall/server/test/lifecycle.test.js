@@ -1,0 +1,41 @@
+// Process life: refuses old Node.js, stays quiet about node:sqlite, exits with its host and on
+// the shutdown request.
+
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { spawn, spawnSync } from 'node:child_process';
+import fs from 'node:fs';
+import { startServer, SERVER_JS, tempWall } from './helpers/server.js';
+
+const OLD_NODE = '/usr/bin/node';
+
+test('an older Node.js exits at once naming the version it needs', { skip: !fs.existsSync(OLD_NODE) && 'no system node here' }, (t) => {
+  const v = spawnSync(OLD_NODE, ['--version']).stdout.toString().trim();
+  if (!/^v(1\d|2[01])\.|^v22\.(\d|1[0-2])\./.test(v)) return t.skip(`system node is ${v}, not older than 22.13`);
+  const dir = tempWall();
+  const r = spawnSync(OLD_NODE, [SERVER_JS, '1'], { env: { ...process.env, LUMVO_WALL_DIR: dir, LUMVO_PORT: '0' }, timeout: 10000 });
+  assert.equal(r.status, 1);
+  assert.match(r.stderr.toString(), /needs Node\.js 22\.13\.0 or newer; this is Node\.js \d+/);
+  assert.equal(fs.existsSync(`${dir}/wall.db`), false, 'nothing written');
+});
+
+test('exits when the host process named on its command line is gone; prints no sqlite warning', async () => {
+  const host = spawn('sleep', ['60']);
+  const srv = await startServer({ args: [String(host.pid)] });
+  await new Promise((r) => setTimeout(r, 300));
+  assert.equal(srv.child.exitCode, null, 'runs while the host runs');
+  host.kill('SIGKILL');
+  const { code } = await Promise.race([srv.exited, new Promise((r) => setTimeout(() => r({ code: 'timeout' }), 5000))]);
+  assert.equal(code, 0);
+  assert.doesNotMatch(srv.stderr(), /ExperimentalWarning|SQLite is an experimental/);
+  assert.match(srv.stderr(), /host process \d+ is gone/);
+});
+
+test('POST /api/shutdown answers, then the process exits and its port is free', async () => {
+  const srv = await startServer();
+  const r = await fetch(`${srv.base}/api/shutdown`, { method: 'POST', headers: { 'Content-Type': 'application/json' }, body: '{}' });
+  assert.equal(r.status, 200);
+  const { code } = await srv.exited;
+  assert.equal(code, 0);
+  await assert.rejects(fetch(`${srv.base}/api/guest/config`));
+});

@@ -1,0 +1,82 @@
+// Kill -9 in the middle of a stream of guest activity, restart on the same wall folder: every
+// post, vote, block, look and the venue PIN that were confirmed are still there.
+
+import { test } from 'node:test';
+import path from 'node:path';
+import { DatabaseSync } from 'node:sqlite';
+import assert from 'node:assert/strict';
+import { startServer, Phone, Booth, fakeJpeg } from './helpers/server.js';
+import { readState, readDisplay } from './helpers/flat-json.js';
+
+test('confirmed data survives kill -9 and restart', async () => {
+  const env = { LUMVO_RATE_LIMITS: 'off' };
+  let srv = await startServer({ env });
+  const dir = srv.dir;
+  let booth = new Booth(srv.base);
+  await booth.act('settings', { allowUnlimitedVoting: true, autoApprove: true, hotNeed: 4 });
+  const before = readState((await booth.get('/api/state')).text);
+  const look = await booth.act('guest-bg-looks', { save: { name: 'Kept', kind: 'solid', colors: ['#123456'] } });
+  await booth.act('guest-bg-looks', { apply: look.id });
+  const bad = new Phone(srv.base);
+  const badPost = (await bad.post('/api/guest/shoutout', { name: 'Spam', text: 'spam' })).data.id;
+  await booth.act('block', { id: badPost });
+  await booth.act('vote-start', { title: 'Kill test', duration: 600, options: ['A', 'B'] });
+  const photo = await new Phone(srv.base).request('POST', '/api/guest/photo?name=P', { body: fakeJpeg(2000) });
+  assert.equal(photo.status, 200);
+
+  // Forty phones post, react and vote as fast as they can; the kill lands in the middle.
+  const accepted = { posts: [], votes: 0, reactors: new Set() };
+  const phones = Array.from({ length: 40 }, () => new Phone(srv.base));
+  let stop = false;
+  const worker = async (p, i) => {
+    for (let n = 0; !stop; n++) {
+      try {
+        const r = await p.post('/api/guest/shoutout', { name: `G${i}`, text: `msg ${i}-${n}` });
+        if (r.status === 200) accepted.posts.push(r.data.id);
+        const v = await p.post('/api/guest/vote', { option: n % 2 ? 'o1' : 'o2' });
+        if (v.status === 200) accepted.votes++;
+        if (accepted.posts.length) {
+          const x = await p.post('/api/guest/react', { id: accepted.posts[0], emoji: '🔥' });
+          if (x.status === 200) accepted.reactors.add(i);
+        }
+      } catch {
+        return; // the server is gone
+      }
+    }
+  };
+  const running = phones.map(worker);
+  await new Promise((r) => setTimeout(r, 700));
+  await srv.kill();
+  stop = true;
+  await Promise.all(running);
+  assert.ok(accepted.posts.length > 20, `enough traffic before the kill (${accepted.posts.length})`);
+
+  srv = await startServer({ dir, env });
+  booth = new Booth(srv.base);
+  try {
+    const s = readState((await booth.get('/api/state')).text);
+    // The moderation document lists the newest 200 live posts; the database holds them all.
+    const db = new DatabaseSync(path.join(dir, 'wall.db'), { readOnly: true });
+    const live = new Set(db.prepare("SELECT id FROM posts WHERE state = 'live'").all().map((r) => r.id));
+    const kept = db.prepare('SELECT COUNT(*) AS n FROM reactions WHERE post_id = ?').get(accepted.posts[0]).n;
+    db.close();
+    assert.ok(kept >= accepted.reactors.size, `${kept} reactions kept, ${accepted.reactors.size} confirmed`);
+    const missing = accepted.posts.filter((id) => !live.has(id));
+    assert.deepEqual(missing, [], 'every confirmed shout-out is on the wall');
+    const listed = new Set(s.feed.map((p) => p.id));
+    assert.ok(accepted.posts.slice(-150).every((id) => listed.has(id)), 'and the newest are in the moderation document');
+    assert.equal(s.venuePin, before.venuePin);
+    assert.equal(s.guestLookActive, look.id);
+    assert.equal(s.blocked.length, 1);
+    assert.equal(s.pending.filter((p) => p.photo).length, 1);
+    bad.base = srv.base;
+    assert.equal((await bad.post('/api/guest/shoutout', { text: 'still blocked?' })).status, 403);
+    const d = readDisplay((await booth.get('/api/display')).text);
+    assert.equal(d.voteActive, true);
+    const votes = d.voteBars.reduce((n, b) => n + b.count, 0);
+    assert.ok(votes >= accepted.votes, `${votes} votes kept, ${accepted.votes} confirmed`);
+    assert.equal(d.hotNeed, 4, 'pushed settings are kept too');
+  } finally {
+    await srv.stop();
+  }
+});
