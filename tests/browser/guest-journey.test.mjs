@@ -1,0 +1,164 @@
+// A guest's whole evening on the phone page, against a real wall server: name and colour,
+// shout-out, song request, a camera-sized photo that must arrive small, the DJ approving, an emoji
+// reaction, a vote in a live poll and a tip link with its message.
+
+import { test, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { startWall, launchBrowser, newPhone, shot, until, join, bigPhoto, jpegSize } from './harness.mjs';
+
+let wall;
+let browser;
+
+before(async () => {
+  wall = await startWall();
+  browser = await launchBrowser();
+  // Tip links on this machine's loopback address: the test never reaches outside.
+  await wall.settings({ tipLinks: [`${wall.base}/pay/paypal`, `${wall.base}/pay/bank`, ''], showTipsOnWall: true });
+});
+
+after(async () => {
+  await browser?.close();
+  await wall?.stop();
+});
+
+const byText = (list, text) => (list || []).find((p) => p.text === text);
+
+test('a guest sends, reacts, votes and tips from the phone', async () => {
+  const page = await newPhone(browser);
+  await join(page, wall.base, 'Sam', 'Cyan');
+  await shot(page, 'journey-01-shout-out');
+
+  // Shout-out. Markup in it must stay text everywhere.
+  const shoutText = 'Happy birthday Jo! <b>bold</b> <img src=x onerror="document.title=1">';
+  await page.getByLabel('Your message').fill(shoutText);
+  await page.getByRole('button', { name: 'Send to the wall' }).click();
+  await page.getByText('Your shout-out sent!').waitFor();
+  assert.equal(await page.getByLabel('Your message').inputValue(), '', 'the field is emptied after a successful send');
+  let st = await wall.state();
+  const shout = byText(st.pending, shoutText);
+  assert.ok(shout, 'the shout-out waits for the DJ with its text unchanged');
+  assert.equal(shout.name, 'Sam');
+  assert.equal(shout.color, '#22d3ee');
+
+  // Song request: song and artist become one request text.
+  await page.getByRole('tab', { name: /Request/ }).click();
+  await page.getByLabel('Song').fill('Mr Brightside');
+  await page.getByLabel(/Artist/).fill('The Killers');
+  await page.getByRole('button', { name: 'Send request' }).click();
+  await page.getByText('Request sent!').waitFor();
+  st = await wall.state();
+  assert.ok(byText(st.requests, 'Mr Brightside - The Killers'), 'the request reaches the request list');
+  await shot(page, 'journey-02-request');
+
+  // Photo: a 12-megapixel JPEG is shrunk on the phone before it is sent.
+  const file = path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'lumvo-photo-')), 'camera.jpg');
+  const originalBytes = await bigPhoto(page, file);
+  assert.ok(originalBytes > 3 * 1024 * 1024, `the test photo is camera-sized (${originalBytes} bytes)`);
+  await page.getByRole('tab', { name: /Photo/ }).click();
+  await page.locator('#photo-file').setInputFiles(file);
+  await page.getByText(/Ready to send: 1600 × 1200/).waitFor({ timeout: 20000 });
+  await page.getByLabel(/Caption/).fill('Look at us');
+  await shot(page, 'journey-03-photo-ready');
+  await page.getByRole('button', { name: 'Send photo' }).click();
+  await page.getByText('Your photo sent!').waitFor();
+  st = await wall.state();
+  const photoPost = byText(st.pending, 'Look at us');
+  assert.ok(photoPost && photoPost.photo, 'the photo post waits with its photo');
+  // The server keeps the uploaded bytes as they came, so this is what travelled over the Wi-Fi.
+  const stored = Buffer.from(await (await fetch(wall.base + photoPost.photo)).arrayBuffer());
+  assert.ok(stored.length < 700 * 1024, `the upload is small (${stored.length} bytes from ${originalBytes})`);
+  assert.deepEqual(jpegSize(stored), { width: 1600, height: 1200 }, 'the stored photo is 1600 pixels on its long side');
+  assert.equal(await page.locator('#photo-preview').isHidden(), true, 'the picker is cleared after sending');
+
+  // The DJ approves both; the guest sees them on Live, markup shown as text.
+  await wall.dj('/api/show', { id: shout.id });
+  await wall.dj('/api/show', { id: photoPost.id });
+  await page.getByRole('tab', { name: /Live/ }).click();
+  const post = page.locator('.post', { hasText: 'Happy birthday Jo!' });
+  await post.waitFor();
+  assert.equal(await post.locator('.post-text').textContent(), shoutText);
+  assert.equal(await page.locator('#feed b, #feed img[src="x"]').count(), 0, 'no guest markup became elements');
+  assert.equal(await page.locator('.post', { hasText: 'Look at us' }).locator('img.post-photo').count(), 1);
+
+  // Reaction: open the picker on the shout-out and tap the fire emoji.
+  await post.getByRole('button', { name: /React to Sam/ }).click();
+  await post.getByRole('button', { name: 'React with 🔥' }).click();
+  const chip = post.getByRole('button', { name: /🔥 1 reaction, including yours/ });
+  await chip.waitFor();
+  assert.equal(await chip.getAttribute('aria-pressed'), 'true');
+  await until(async () => (await wall.display()).feedPacked.includes('🔥:1'), 'the reaction reaches the wall');
+  await shot(page, 'journey-04-live-reaction');
+
+  // Live poll: the DJ starts one; it appears on the phone and takes one vote.
+  await wall.dj('/api/vote-start', { title: 'Best song tonight?', duration: 120, options: ['Yes', 'No'] });
+  const yes = page.getByRole('button', { name: /^Yes, 0 votes/ });
+  await yes.waitFor({ timeout: 12000 });
+  await yes.click();
+  await page.getByText('Thanks, your vote is in!').waitFor();
+  assert.equal(await page.getByRole('button', { name: /^Yes, 1 vote · 100%/ }).isDisabled(), true, 'one vote per phone');
+  st = await wall.state();
+  assert.match(st.voteSummary, /Yes[^\n]*1/);
+  await shot(page, 'journey-05-vote');
+
+  // Tip: the DJ's link opens (here: in a new page), the message goes to the Tips list.
+  await page.getByRole('tab', { name: /Tip/ }).click();
+  await page.getByLabel(/Message for the wall/).fill('Great set!');
+  await shot(page, 'journey-06-tip');
+  const popupSeen = page.context().waitForEvent('page');
+  await page.getByRole('link', { name: 'Tip with PayPal' }).click();
+  const popup = await popupSeen;
+  assert.equal(popup.url(), `${wall.base}/pay/paypal`);
+  await page.getByText(/Thank you! Once the DJ sees your tip/).waitFor();
+  st = await wall.state();
+  assert.ok(byText(st.tips, 'Great set!'), 'the tip message waits in the Tips list');
+  await popup.close();
+
+  // "Your posts" on Live tells the guest what happened to each post.
+  await page.getByRole('tab', { name: /Live/ }).click();
+  await until(async () => (await page.locator('#mine li').count()) >= 4, 'the guest sees their own posts');
+  const mine = await page.locator('#mine').textContent();
+  assert.match(mine, /Request: Mr Brightside - The Killers\s*Waiting for the DJ/);
+  assert.match(mine, /Shout-out: Happy birthday Jo!.*On the wall/s);
+
+  assert.deepEqual(page.problems, [], 'no script errors on the page');
+  await page.context().close();
+});
+
+test('what a guest typed survives a reload and a refused send', async () => {
+  const page = await newPhone(browser);
+  await join(page, wall.base, 'Kim');
+  await page.getByLabel('Your message').fill('Do not lose me');
+  await page.reload();
+  await page.getByRole('tablist').waitFor();
+  assert.equal(await page.getByLabel('Your message').inputValue(), 'Do not lose me');
+
+  // Offline: the send fails with a plain message and the text stays.
+  await page.context().setOffline(true);
+  await page.getByRole('button', { name: 'Send to the wall' }).click();
+  await page.getByText(/venue Wi-Fi/).first().waitFor();
+  assert.equal(await page.getByLabel('Your message').inputValue(), 'Do not lose me');
+  await shot(page, 'resilience-01-offline');
+  await page.context().setOffline(false);
+
+  // Too fast: the phone's burst of posts runs out; the guest is told to wait, text kept.
+  let refused = null;
+  for (let i = 0; i < 6 && !refused; i++) {
+    await page.getByLabel('Your message').fill(`Message ${i}`);
+    await page.getByRole('button', { name: 'Send to the wall' }).click();
+    const status = page.locator('#shout-status');
+    await until(async () => !/Sending/.test(await status.textContent()), 'the send finishes');
+    if ((await status.getAttribute('data-tone')) === 'error') refused = { i, text: await status.textContent() };
+  }
+  assert.ok(refused, 'a burst of posts is slowed down');
+  assert.match(refused.text, /Slow down/);
+  assert.equal(await page.getByLabel('Your message').inputValue(), `Message ${refused.i}`);
+  await shot(page, 'resilience-02-too-fast');
+
+  // Too long: the field stops at the limit, so nothing can be cut off by the server.
+  assert.equal(await page.getByLabel('Your message').getAttribute('maxlength'), '180');
+  assert.deepEqual(page.problems.filter((p) => !/Failed to load resource|ERR_INTERNET_DISCONNECTED|429/.test(p)), []);
+  await page.context().close();
+});

@@ -1,0 +1,288 @@
+// Browser moderator page: the moderator window's queues and actions in a web page on the booth
+// PC. It reads the same moderation document as the window, once a second, and sends the same
+// action requests.
+
+import { h, $, $$, fill, safeColor, safeLocalPath } from '/js/dom.js';
+import { api } from '/js/api.js';
+
+const POLL_MS = 1000;
+
+const LISTS = {
+  messages: { key: 'pending', label: 'Messages', empty: 'No messages waiting.', hint: 'Shout-outs and photos waiting for you.' },
+  requests: { key: 'requests', label: 'Requests', empty: 'No song requests.', hint: 'Most asked first. Played and Refuse toggle their mark.' },
+  tips: { key: 'tips', label: 'Tips', empty: 'No tips waiting.', hint: 'Check the money in your app, then Approve & show. Coins and hearts play on the wall.' },
+  rejected: { key: 'rejected', label: 'Rejected', empty: 'Nothing rejected.', hint: 'Restore sends a post back to its queue.' },
+  live: { key: 'feed', label: 'Live', empty: 'Nothing on the wall yet.', hint: 'What is on the wall now.' },
+  blocked: { key: 'blocked', label: 'Blocked', empty: 'No blocked phones.', hint: 'Unblock lets that phone send again.' },
+};
+
+const TAGS = {
+  request: ['REQUEST', '#22d3ee'], photo: ['PHOTO', '#f472b6'], tip: ['TIP', '#facc15'],
+  vote: ['VOTE', '#ff7a18'], venue: ['VENUE', '#ff4b1f'],
+};
+
+const state = { list: 'messages', doc: null, body: '', rows: new Map(), busy: false, waiting: -1 };
+
+function setStatus(message, tone = '') {
+  const el = $('#status');
+  el.textContent = message;
+  if (tone) el.dataset.tone = tone;
+  else delete el.dataset.tone;
+}
+
+function tagOf(post, list) {
+  if (list === 'requests' && post.mark === 'played') return ['PLAYED', '#34d399'];
+  if (list === 'requests' && post.mark === 'refuse') return ['REFUSE', '#fb7185'];
+  let tag = TAGS[post.type];
+  if (!tag && list === 'blocked') tag = ['BLOCKED', '#9a9ab0'];
+  if (!tag && post.photo) tag = TAGS.photo;
+  if (!tag) tag = ['SHOUT', '#ff7a18'];
+  if (post.hot && post.type !== 'venue') tag = ['HOT', tag[1]];
+  return tag;
+}
+
+function timeOf(post) {
+  const t = post.lastAt > 0 ? post.lastAt : post.createdAt;
+  if (!(t > 0)) return '';
+  const d = new Date(t);
+  return `${String(d.getHours()).padStart(2, '0')}:${String(d.getMinutes()).padStart(2, '0')}`;
+}
+
+// ------------------------------------------------------------------ actions
+
+async function action(path, body, done) {
+  try {
+    await api(path, { body });
+    if (done) setStatus(done);
+  } catch (err) {
+    setStatus(err.message, 'error');
+  }
+  poll(true);
+}
+
+function who(post) {
+  return post.name || 'this guest';
+}
+
+function block(post) {
+  const text = `Block ${who(post)} from sending more messages, requests and photos on that phone?\n\nYou can unblock them later in Blocked.`;
+  if (window.confirm(text)) action('/api/block', { id: post.id }, `Blocked ${who(post)}.`);
+}
+
+function mark(post, m) {
+  action('/api/request-mark', { id: post.id, mark: post.mark === m ? '' : m }, post.mark === m ? 'Mark taken off.' : m === 'played' ? 'Marked played.' : 'Marked refused.');
+}
+
+function actionsFor(list, post) {
+  const b = (label, run, cls) => h('button', { type: 'button', class: cls, 'aria-label': `${label}: ${post.name || 'Guest'}`, onclick: run }, label);
+  const show = () => action('/api/show', { id: post.id }, 'On the wall.');
+  const reject = () => action('/api/reject', { id: post.id }, 'Rejected.');
+  switch (list) {
+    case 'messages':
+      return [b('Approve & show', show, 'primary'), b('Reject', reject), b('Block', () => block(post), 'danger')];
+    case 'requests':
+      return [
+        b('Search', () => action('/api/vdj-search', { id: post.id }, 'Searching VirtualDJ…')),
+        b('Played', () => mark(post, 'played')),
+        b('Refuse', () => mark(post, 'refuse')),
+        b('Clear', () => action('/api/drop', { id: post.id }, 'Request cleared.')),
+        b('Block', () => block(post), 'danger'),
+      ];
+    case 'tips':
+      return [b('Approve & show', show, 'primary'), b('Reject', reject), b('Block', () => block(post), 'danger')];
+    case 'rejected':
+      return [
+        b('Restore', () => action('/api/restore', { id: post.id }, 'Restored.')),
+        b('Block', () => block(post), 'danger'),
+        b('Unblock', () => action('/api/unblock', { id: post.id }, 'Unblocked.')),
+      ];
+    case 'live':
+      return [
+        b('Show again', () => action('/api/highlight', { id: post.id }, 'Back on the big card next.'), 'primary'),
+        b('Remove', () => action('/api/remove', { id: post.id }, 'Removed from the wall.')),
+        b('Block', () => block(post), 'danger'),
+      ];
+    case 'blocked':
+      return [b('Unblock', () => action('/api/unblock', { id: post.id }, 'Unblocked.'), 'primary')];
+    default:
+      return [];
+  }
+}
+
+function openPhoto(post) {
+  const src = safeLocalPath(post.photo, ['uploads']);
+  if (!src) return;
+  const img = $('#photo-big');
+  img.src = src;
+  img.alt = `Photo from ${post.name || 'a guest'}`;
+  $('#photo-dialog').showModal();
+}
+
+// ------------------------------------------------------------------ rendering
+
+function buildRow(list, post) {
+  const [tag, colour] = tagOf(post, list);
+  const meta = [];
+  if (list === 'requests' && post.count > 1) meta.push(`×${post.count}`);
+  else if (list !== 'blocked' && timeOf(post)) meta.push(timeOf(post));
+  if (list === 'live' && post.featured) meta.push('on the big card');
+  if (list === 'live' && post.reactions) meta.push(post.reactions.replace(/:/g, ' ').replace(/,/g, '  '));
+  let text = post.text || (post.photo ? 'Photo' : '');
+  if (list === 'blocked') text = 'This phone cannot send until you unblock it.';
+  const photo = list !== 'blocked' ? safeLocalPath(post.photo, ['uploads']) : '';
+  const nameColour = safeColor(post.color);
+  const cls = ['row', post.mark === 'played' && list === 'requests' ? 'played' : '', post.mark === 'refuse' && list === 'requests' ? 'refused' : ''].filter(Boolean).join(' ');
+  return h('li', { class: cls, dataset: { id: post.id }, style: { '--tag': colour } },
+    h('span', { class: 'accent', 'aria-hidden': 'true' }),
+    h('div', { class: 'row-head' },
+      h('span', { class: 'tag', text: tag }),
+      h('span', { class: 'name', text: post.name || 'Guest', style: nameColour ? { textDecoration: `underline ${nameColour} 2px` } : null }),
+      meta.length ? h('span', { class: 'meta', text: meta.join(' · ') }) : null),
+    photo ? h('button', { type: 'button', class: 'thumb', 'aria-label': `View photo from ${post.name || 'Guest'}`, onclick: () => openPhoto(post) },
+      h('img', { src: photo, alt: '', loading: 'lazy' })) : null,
+    h('p', { class: 'text', text }),
+    h('div', { class: 'actions' }, actionsFor(list, post)));
+}
+
+function renderList() {
+  const info = LISTS[state.list];
+  const posts = (state.doc && Array.isArray(state.doc[info.key]) ? state.doc[info.key] : []).filter((p) => p && p.id);
+  const box = $('#rows');
+  const focusedId = box.contains(document.activeElement) ? document.activeElement.closest('li')?.dataset.id : '';
+  const focusedLabel = focusedId ? document.activeElement.getAttribute('aria-label') : '';
+  const seen = new Set();
+  let previous = null;
+  for (const post of posts) {
+    const key = `${state.list}:${post.id}`;
+    seen.add(key);
+    const sig = JSON.stringify(post);
+    let row = state.rows.get(key);
+    if (!row || row.sig !== sig) {
+      const el = buildRow(state.list, post);
+      if (row) row.el.replaceWith(el);
+      row = { el, sig };
+      state.rows.set(key, row);
+    }
+    const expected = previous ? previous.nextElementSibling : box.firstElementChild;
+    if (expected !== row.el) box.insertBefore(row.el, expected);
+    previous = row.el;
+  }
+  for (const [key, row] of state.rows) {
+    if (!seen.has(key)) {
+      row.el.remove();
+      state.rows.delete(key);
+    }
+  }
+  // A row rebuilt under the pointer keeps the keyboard where it was.
+  if (focusedId && !box.contains(document.activeElement)) {
+    const again = $$('li', box).find((li) => li.dataset.id === focusedId);
+    const button = again && $$('button', again).find((b) => b.getAttribute('aria-label') === focusedLabel);
+    if (button) button.focus();
+  }
+  const empty = $('#empty');
+  empty.hidden = posts.length > 0;
+  empty.textContent = info.empty;
+  $('#hint').textContent = info.hint;
+  $('#unblock-all').hidden = state.list !== 'blocked' || posts.length === 0;
+}
+
+function renderTabs() {
+  const doc = state.doc || {};
+  for (const tab of $$('[role="tab"]')) {
+    const info = LISTS[tab.dataset.list];
+    const n = Array.isArray(doc[info.key]) ? doc[info.key].length : 0;
+    tab.textContent = `${info.label} (${n})`;
+    const on = tab.dataset.list === state.list;
+    tab.setAttribute('aria-selected', on ? 'true' : 'false');
+    tab.tabIndex = on ? 0 : -1;
+    tab.dataset.alert = ['messages', 'requests', 'tips'].includes(tab.dataset.list) && n > 0 ? 'true' : 'false';
+  }
+  $('#list-panel').setAttribute('aria-labelledby', `tab-${state.list}`);
+}
+
+function renderInfo() {
+  const doc = state.doc || {};
+  const pin = typeof doc.venuePin === 'string' && doc.venuePin.length === 5 ? doc.venuePin : '-----';
+  $('#pin').textContent = `Venue PIN ${pin} · Give this to the manager. Same QR, then Venue login.`;
+  let vote = 'No vote running.';
+  if (doc.voteActive) {
+    const s = Math.max(0, Math.ceil(Number(doc.voteRemain) || 0));
+    const left = s >= 3600
+      ? `${Math.floor(s / 3600)}:${String(Math.floor((s % 3600) / 60)).padStart(2, '0')}:${String(s % 60).padStart(2, '0')} left`
+      : `${Math.floor(s / 60)}:${String(s % 60).padStart(2, '0')} left`;
+    vote = doc.voteClosed ? `${doc.voteTitle}\n${doc.voteSummary || ''}` : `${doc.voteTitle} · ${left}\n${doc.voteSummary || ''}`;
+  }
+  $('#vote').textContent = vote;
+  const waiting = (doc.pending || []).length + (doc.requests || []).length;
+  document.title = waiting > 0 ? `LUMVO Moderator • ${waiting} waiting` : 'LUMVO Moderator';
+}
+
+function render() {
+  renderTabs();
+  renderInfo();
+  renderList();
+}
+
+function selectList(name, focus) {
+  if (!LISTS[name]) return;
+  if (name !== state.list) {
+    state.list = name;
+    for (const row of state.rows.values()) row.el.remove();
+    state.rows.clear();
+  }
+  render();
+  if (focus) $(`#tab-${name}`).focus();
+}
+
+// ------------------------------------------------------------------ polling
+
+let timer = 0;
+
+async function poll(now = false) {
+  clearTimeout(timer);
+  if (!now && document.hidden) {
+    timer = setTimeout(poll, POLL_MS);
+    return;
+  }
+  try {
+    const res = await fetch('/api/state', { cache: 'no-store' });
+    if (!res.ok) throw new Error(res.status === 403 ? 'This page only works on the DJ computer.' : `The wall answered ${res.status}.`);
+    const body = await res.text();
+    $('#conn').textContent = 'Live';
+    delete $('#conn').dataset.tone;
+    if (body !== state.body) {
+      state.body = body;
+      state.doc = JSON.parse(body);
+      render();
+    }
+  } catch (err) {
+    $('#conn').textContent = err instanceof TypeError ? 'Wall server not reachable. Is VirtualDJ running with LUMVO on?' : err.message;
+    $('#conn').dataset.tone = 'error';
+  }
+  timer = setTimeout(poll, POLL_MS);
+}
+
+// ------------------------------------------------------------------ start
+
+$('#tabs').addEventListener('click', (e) => {
+  const tab = e.target.closest('[role="tab"]');
+  if (tab) selectList(tab.dataset.list, false);
+});
+$('#tabs').addEventListener('keydown', (e) => {
+  const names = Object.keys(LISTS);
+  const i = names.indexOf(state.list);
+  if (e.key === 'ArrowRight') selectList(names[(i + 1) % names.length], true);
+  else if (e.key === 'ArrowLeft') selectList(names[(i - 1 + names.length) % names.length], true);
+  else return;
+  e.preventDefault();
+});
+for (const button of $$('[data-wall]')) {
+  const what = button.dataset.wall;
+  const done = { next: 'Next post on the big card.', skip: 'Big card skipped.', clear: 'Chat cleared.' }[what];
+  button.addEventListener('click', () => action(`/api/${what}`, {}, done));
+}
+$('#unblock-all').addEventListener('click', () => {
+  if (window.confirm('Unblock every guest? They will be able to send again.')) action('/api/unblock', { all: true }, 'Everyone unblocked.');
+});
+render();
+poll(true);
