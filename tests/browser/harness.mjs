@@ -122,14 +122,15 @@ export async function join(page, base, name, colorLabel) {
   await page.getByRole('tablist').waitFor();
 }
 
-// A camera-sized JPEG made in the browser: 4000 × 3000 of noise, so it does not compress small.
-export async function bigPhoto(page, file) {
-  const b64 = await page.evaluate(async () => {
+// A camera-sized JPEG made in the browser (4000 × 3000 by default) of noise, so that it does not
+// compress small, with an orange block in the middle.
+export async function bigPhoto(page, file, width = 4000, height = 3000) {
+  const b64 = await page.evaluate(async ([width, height]) => {
     const c = document.createElement('canvas');
-    c.width = 4000;
-    c.height = 3000;
+    c.width = width;
+    c.height = height;
     const ctx = c.getContext('2d');
-    const img = ctx.createImageData(4000, 3000);
+    const img = ctx.createImageData(width, height);
     let s = 12345;
     for (let i = 0; i < img.data.length; i += 4) {
       s = (s * 1103515245 + 12345) >>> 0;
@@ -140,13 +141,13 @@ export async function bigPhoto(page, file) {
     }
     ctx.putImageData(img, 0, 0);
     ctx.fillStyle = '#ff7a18';
-    ctx.fillRect(400, 300, 3200, 2400);
+    ctx.fillRect(width / 10, height / 10, width * 0.8, height * 0.8);
     const blob = await new Promise((r) => c.toBlob(r, 'image/jpeg', 0.92));
     const bytes = new Uint8Array(await blob.arrayBuffer());
     let bin = '';
     for (let i = 0; i < bytes.length; i += 0x8000) bin += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
     return btoa(bin);
-  });
+  }, [width, height]);
   fs.writeFileSync(file, Buffer.from(b64, 'base64'));
   return fs.statSync(file).size;
 }

@@ -1,0 +1,176 @@
+// The booth's browser pages against a real wall server: the moderator page (/mod) acting on
+// guests' posts, and the look editor (/bg) making and applying a guest look.
+
+import { test, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { startWall, launchBrowser, newPhone, shot, until, join, bigPhoto } from './harness.mjs';
+
+let wall;
+let browser;
+
+before(async () => {
+  wall = await startWall();
+  browser = await launchBrowser();
+});
+
+after(async () => {
+  await browser?.close();
+  await wall?.stop();
+});
+
+// A guest's post sent straight to the API, as a phone would; each call is a new phone.
+async function guestPost(kind, body) {
+  const res = await fetch(`${wall.base}/api/guest/${kind}`, { method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify(body) });
+  assert.equal(res.status, 200, await res.clone().text());
+  return (await res.json()).id;
+}
+
+async function deskPage() {
+  const context = await browser.newContext({ viewport: { width: 1200, height: 900 } });
+  const page = await context.newPage();
+  page.problems = [];
+  page.on('pageerror', (e) => page.problems.push(e.message));
+  return page;
+}
+
+test('the moderator page approves a post and the wall shows it', async () => {
+  const id = await guestPost('shoutout', { name: 'Mia', text: 'Play something loud <script>x</script>' });
+  const page = await deskPage();
+  await page.goto(`${wall.base}/mod`);
+  const row = page.locator('li.row', { hasText: 'Play something loud' });
+  await row.waitFor();
+  assert.equal(await row.locator('.text').textContent(), 'Play something loud <script>x</script>');
+  assert.match(await page.getByRole('tab', { name: /Messages/ }).textContent(), /Messages \(1\)/);
+  await shot(page, 'mod-01-messages');
+
+  const before = await wall.display();
+  assert.notEqual(before.featuredId, id);
+  await row.getByRole('button', { name: 'Approve & show: Mia' }).click();
+  const after = await until(async () => {
+    const d = await wall.display();
+    return d.featuredId === id && d;
+  }, 'the approved post goes on the big card');
+  assert.equal(after.text, 'Play something loud <script>x</script>');
+  assert.match(after.feedPacked, new RegExp(`^${id}\\tshoutout\\tMia\\t`, 'm'));
+  await row.waitFor({ state: 'detached' });
+
+  await page.getByRole('tab', { name: /Live/ }).click();
+  await page.locator('li.row', { hasText: 'Play something loud' }).getByText('on the big card').waitFor();
+  assert.deepEqual(page.problems, []);
+  await page.context().close();
+});
+
+test('the moderator page updates live and runs every queue action', async () => {
+  const page = await deskPage();
+  await page.goto(`${wall.base}/mod`);
+  await page.getByText('Live', { exact: true }).waitFor();
+
+  // New posts appear without a reload.
+  await guestPost('request', { name: 'Leo', text: 'Toxic - Britney Spears' });
+  await guestPost('request', { name: 'Zoe', text: 'Toxic - Britney Spears' });
+  await page.getByRole('tab', { name: 'Requests (1)' }).click();
+  const request = page.locator('li.row', { hasText: 'Toxic' });
+  await request.getByText('×2').waitFor();
+
+  // Played and Refuse toggle the mark, as in the moderator window.
+  await request.getByRole('button', { name: /^Played/ }).click();
+  await request.locator('.tag', { hasText: 'PLAYED' }).waitFor();
+  await request.getByRole('button', { name: /^Refuse/ }).click();
+  await request.locator('.tag', { hasText: 'REFUSE' }).waitFor();
+  await request.getByRole('button', { name: /^Refuse/ }).click();
+  await request.locator('.tag', { hasText: 'REQUEST' }).waitFor();
+  assert.equal((await wall.state()).requests[0].mark, '');
+  await shot(page, 'mod-02-requests');
+  await request.getByRole('button', { name: /^Clear/ }).click();
+  await request.waitFor({ state: 'detached' });
+
+  // Reject, restore, block (after a confirmation), unblock.
+  const id = await guestPost('shoutout', { name: 'Rex', text: 'Rude words' });
+  await page.getByRole('tab', { name: /Messages/ }).click();
+  await page.locator('li.row', { hasText: 'Rude words' }).getByRole('button', { name: 'Reject: Rex' }).click();
+  await page.getByRole('tab', { name: 'Rejected (1)' }).click();
+  const rejected = page.locator('li.row', { hasText: 'Rude words' });
+  page.once('dialog', (d) => {
+    assert.match(d.message(), /^Block Rex from sending more messages, requests and photos on that phone\?/);
+    d.accept();
+  });
+  await rejected.getByRole('button', { name: 'Block: Rex', exact: true }).click();
+  await page.getByRole('tab', { name: 'Blocked (1)' }).waitFor();
+  await page.getByRole('tab', { name: 'Blocked (1)' }).click();
+  await page.getByText('This phone cannot send until you unblock it.').waitFor();
+  await shot(page, 'mod-03-blocked');
+  page.once('dialog', (d) => d.accept());
+  await page.getByRole('button', { name: 'Unblock all' }).click();
+  await page.getByRole('tab', { name: 'Blocked (0)' }).waitFor();
+  await page.getByRole('tab', { name: /Rejected/ }).click();
+  await rejected.getByRole('button', { name: 'Restore: Rex' }).click();
+  await until(async () => (await wall.state()).pending.some((p) => p.id === id), 'a restored post waits again');
+
+  // Show next, Skip and Clear chat reach the wall.
+  await wall.dj('/api/show', { id });
+  await until(async () => (await wall.display()).featuredId === id, 'the post is featured');
+  await page.getByRole('button', { name: 'Skip' }).click();
+  await until(async () => (await wall.display()).featuredId === '', 'Skip takes the big card down');
+  await page.getByRole('button', { name: 'Clear chat' }).click();
+  await until(async () => (await wall.display()).feedPacked === '', 'Clear chat empties the feed');
+  assert.deepEqual(page.problems, []);
+  await page.context().close();
+});
+
+test('the look editor makes, previews and applies a look that phones then show', async () => {
+  const page = await deskPage();
+  await page.goto(`${wall.base}/bg`);
+  await page.getByText('Lumvo Theme', { exact: true }).waitFor();
+  await page.getByLabel('Name').fill('Neon night');
+  await page.getByRole('radio', { name: 'Gradient' }).check();
+  await page.getByLabel('Colour 1').fill('#ff00aa');
+  await page.getByLabel('Colour 2').fill('#220044');
+  await page.getByLabel(/Direction/).fill('45');
+  const preview = await page.evaluate(() => getComputedStyle(document.getElementById('phone')).backgroundImage);
+  assert.match(preview, /linear-gradient\(45deg, rgb\(255, 0, 170\), rgb\(34, 0, 68\)\)/, 'the preview follows the form');
+  await shot(page, 'looks-01-editor');
+  await page.getByRole('button', { name: 'Save and put on phones' }).click();
+  await page.getByText('Neon night is saved and on phones now.').waitFor();
+
+  const looks = await wall.dj('/api/guest-bg-looks');
+  const neon = looks.looks.find((l) => l.name === 'Neon night');
+  assert.ok(neon, 'the look is saved');
+  assert.equal(looks.active, neon.id);
+  assert.deepEqual(neon.colors, ['#ff00aa', '#220044']);
+  assert.equal(neon.angle, 45);
+
+  const phone = await newPhone(browser);
+  await join(phone, wall.base, 'Nia');
+  await until(async () => /255, 0, 170/.test(await phone.evaluate(() => getComputedStyle(document.body).backgroundImage)), 'the phone shows the new look');
+  await shot(phone, 'looks-02-phone-with-neon');
+
+  // A picture look: the picture is made smaller before it is saved, and served to phones.
+  const file = path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'lumvo-look-')), 'wall.jpg');
+  await bigPhoto(page, file, 2400, 1600);
+  await page.getByRole('button', { name: 'New look' }).click();
+  await page.getByLabel('Name').fill('Dance floor');
+  await page.getByRole('radio', { name: 'Picture' }).check();
+  await page.locator('#look-picture').setInputFiles(file);
+  await page.getByText(/Picture ready: 1920 × 1280/).waitFor({ timeout: 15000 });
+  await page.getByRole('button', { name: 'Save look' }).click();
+  await page.getByText('Dance floor is saved.').waitFor();
+  const floor = (await wall.dj('/api/guest-bg-looks')).looks.find((l) => l.name === 'Dance floor');
+  assert.match(floor.picture, /^\/looks\/[^/]+\.jpg$/);
+  const served = await fetch(wall.base + floor.picture);
+  assert.equal(served.status, 200);
+  assert.equal(served.headers.get('content-type'), 'image/jpeg');
+
+  // Deleting the look that is on phones puts Lumvo Theme back.
+  page.once('dialog', (d) => d.accept());
+  await page.getByRole('button', { name: 'Delete Neon night' }).click();
+  await page.getByText('Neon night deleted.').waitFor();
+  const after = await wall.dj('/api/guest-bg-looks');
+  assert.equal(after.active, 'lumvo');
+  assert.equal(after.looks.some((l) => l.name === 'Neon night'), false);
+  assert.deepEqual(page.problems, []);
+  await phone.context().close();
+  await page.context().close();
+});
