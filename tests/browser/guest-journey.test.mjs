@@ -123,6 +123,15 @@ test('a guest sends, reacts, votes and tips from the phone', async () => {
   assert.match(mine, /Request: Mr Brightside - The Killers\s*Waiting for the DJ/);
   assert.match(mine, /Shout-out: Happy birthday Jo!.*On the wall/s);
 
+  // Changing the name later: the wall learns the new one for this phone.
+  await page.getByRole('button', { name: /You are Sam\. Change your name/ }).click();
+  await page.getByLabel('Your name', { exact: true }).fill('Sammy');
+  await page.getByRole('button', { name: "Let's go" }).click();
+  await page.getByRole('button', { name: /You are Sammy/ }).waitFor();
+  const device = await page.evaluate(async () => (await (await fetch('/api/guest/config')).json()).device);
+  assert.equal(device.name, 'Sammy');
+  assert.equal(device.color, '#22d3ee', 'the colour stays');
+
   assert.deepEqual(page.problems, [], 'no script errors on the page');
   await page.context().close();
 });

@@ -257,6 +257,7 @@ function showJoin(show) {
   $('#app').hidden = show;
   if (show) {
     $('#join-name').value = state.name || '';
+    $('#join-cancel').hidden = !state.name;
     $('#join-name').focus();
   }
 }
@@ -619,6 +620,10 @@ function scheduleLive() {
 function bind() {
   $('#join-form').addEventListener('submit', submitJoin);
   $('#me').addEventListener('click', () => showJoin(true));
+  $('#join-cancel').addEventListener('click', () => {
+    showJoin(false);
+    $('#me').focus();
+  });
   $('#tabs').addEventListener('click', (e) => {
     const tab = e.target.closest('[role="tab"]');
     if (tab) selectTab(tab.dataset.tab);
