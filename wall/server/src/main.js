@@ -20,7 +20,7 @@ export async function main(argv = process.argv.slice(2), env = process.env) {
     wallDir, webDir, port, host, log,
     rateLimits: env.LUMVO_RATE_LIMITS !== 'off',
     joinHost: env.LUMVO_JOIN_HOST || '',
-    synchronous: env.LUMVO_SYNC === 'NORMAL' ? 'NORMAL' : 'FULL',
+    synchronous: env.LUMVO_SYNC === 'FULL' ? 'FULL' : 'NORMAL',
     onShutdown: () => process.exit(0),
   });
   try {

@@ -15,6 +15,8 @@ export const IDLE_REPEAT_GAP_MS = 15000;
 export const MAX_WAITING_PER_PHONE = 10;
 export const FEED_PACKED_MAX = 30;
 export const STATE_LIST_MAX = 200;
+// Guest posts waiting for the big card; past this they stay in the feed and come up in idle repeat.
+export const QUEUE_GUEST_MAX = 30;
 
 export const NAME_COLORS = Object.freeze(['#ff7a18', '#a855f7', '#22d3ee', '#f472b6', '#34d399', '#facc15', '#60a5fa', '#fb7185']);
 
@@ -35,6 +37,7 @@ export class Wall {
     this.store = store;
     this.clock = clock;
     this.posts = new Map(); // visible posts: waiting, live, rejected
+    this.waitingCount = new Map(); // device id -> number of its posts waiting for the DJ
     this.live = []; // live posts in feed order (oldest first)
     this.requestIndex = new Map(); // song key -> waiting request
     this.devices = new Map();
@@ -64,6 +67,7 @@ export class Wall {
     for (const r of s.visiblePosts()) {
       const p = fromRow(r);
       this.posts.set(p.id, p);
+      if (p.state === 'waiting') this.countWaiting(p, 1);
       if (p.state === 'live') this.live.push(p);
       if (p.state === 'waiting' && p.type === 'request' && p.songKey) this.requestIndex.set(p.songKey, p);
     }
@@ -107,7 +111,15 @@ export class Wall {
   saveQueue() { this.store.setMeta('queue', JSON.stringify(this.queue)); }
   saveFeatured() { this.store.setMeta('featured', JSON.stringify(this.featured)); }
 
+  countWaiting(p, delta) {
+    if (!p.deviceId) return;
+    const n = (this.waitingCount.get(p.deviceId) ?? 0) + delta;
+    if (n > 0) this.waitingCount.set(p.deviceId, n); else this.waitingCount.delete(p.deviceId);
+  }
+
   setState(p, state, now) {
+    if (p.state === 'waiting' && state !== 'waiting') this.countWaiting(p, -1);
+    if (p.state !== 'waiting' && state === 'waiting') this.countWaiting(p, 1);
     const wasLive = p.state === 'live';
     const wasWaitingRequest = p.state === 'waiting' && p.type === 'request';
     p.state = state;
@@ -176,8 +188,7 @@ export class Wall {
     const text = field(body.text, { label, max, required: type !== 'photo' && type !== 'tip', keepLines: type !== 'request' });
     if (type === 'photo' && !photo) throw new InputError('Please add a photo.', 'empty');
     const d = this.store.tx(() => this.profile(deviceId, body));
-    let waiting = 0;
-    for (const p of this.posts.values()) if (p.deviceId === deviceId && p.state === 'waiting') waiting++;
+    const waiting = this.waitingCount.get(deviceId) ?? 0;
     if (type === 'request') {
       const key = songKey(text);
       if (!key) throw new InputError('Please add the song.', 'empty');
@@ -211,6 +222,7 @@ export class Wall {
     this.store.tx(() => {
       this.store.insertPost(p);
       this.posts.set(p.id, p);
+      this.countWaiting(p, 1);
       if (type === 'request') {
         this.store.addAsker(p.id, deviceId, now);
         this.requestIndex.set(p.songKey, p);
@@ -230,7 +242,7 @@ export class Wall {
     const type = origin === 'venue' ? 'venue' : 'shoutout';
     const p = {
       id: newId('p'), type, origin, deviceId, name, text, photo, search: '', songKey: '', mark: '', color: '',
-      state: 'waiting', createdAt: now, lastAt: now, count: 1, liveSeq: 0, changedAt: now,
+      state: 'new', createdAt: now, lastAt: now, count: 1, liveSeq: 0, changedAt: now,
     };
     this.store.tx(() => {
       this.store.insertPost(p);
@@ -254,6 +266,7 @@ export class Wall {
 
   enqueue(id, priority, front = false) {
     this.queue = this.queue.filter((q) => q.id !== id);
+    if (!priority && !front && this.queue.filter((q) => !q.priority).length >= QUEUE_GUEST_MAX) return;
     let at = this.queue.length;
     if (front) at = 0;
     else if (priority) at = this.queue.findIndex((q) => !q.priority) < 0 ? this.queue.length : this.queue.findIndex((q) => !q.priority);
@@ -539,7 +552,7 @@ export class Wall {
     const now = this.clock();
     const p = {
       id: newId('p'), type: 'vote', origin: 'system', deviceId: null, name: 'Vote', text, photo: '', search: '',
-      songKey: '', mark: '', color: '', state: 'waiting', createdAt: now, lastAt: now, count: 1, liveSeq: 0, changedAt: now,
+      songKey: '', mark: '', color: '', state: 'new', createdAt: now, lastAt: now, count: 1, liveSeq: 0, changedAt: now,
     };
     this.store.insertPost(p);
     this.posts.set(p.id, p);

@@ -3,7 +3,7 @@
 import { test, describe } from 'node:test';
 import assert from 'node:assert/strict';
 import { Store } from '../src/store.js';
-import { Wall, FEATURE_GAP_MS, IDLE_REPEAT_GAP_MS, MAX_WAITING_PER_PHONE } from '../src/wall.js';
+import { Wall, FEATURE_GAP_MS, IDLE_REPEAT_GAP_MS, MAX_WAITING_PER_PHONE, QUEUE_GUEST_MAX } from '../src/wall.js';
 
 function makeWall(settings = {}) {
   const clock = { now: 1_700_000_000_000 };
@@ -99,6 +99,15 @@ describe('featured queue', () => {
     advance(IDLE_REPEAT_GAP_MS * 2);
     assert.equal(wall.featured, null, 'nothing left to repeat');
     assert.equal(wall.posts.size, 0);
+  });
+
+  test('a busy auto-approved night keeps every post in the feed but a bounded queue', () => {
+    const { wall } = makeWall({ autoApprove: true });
+    for (let i = 0; i < 40; i++) shout(wall, i);
+    assert.equal(wall.live.length, 40);
+    assert.equal(wall.queue.length, QUEUE_GUEST_MAX);
+    const venue = wall.direct('venue', { name: 'Bar', text: 'Last orders' }).id;
+    assert.equal(wall.queue[0].id, venue, 'a full queue still lets venue posts jump ahead');
   });
 
   test('removing or rejecting the featured post takes it off the card and out of the queue', () => {

@@ -1,0 +1,227 @@
+// Load benchmark of the wall server: 300 concurrent guests (one connection and one device
+// cookie each) post shout-outs and react to live posts, while the plug-in's two polls run
+// (display every 150 ms, moderation state every second). The same load then goes to a bare
+// Node.js HTTP server on this machine, and the wall's throughput is reported as a ratio to it.
+//
+//   node bench/wall-server-load.mjs [--seconds N] [--guests N] [--smoke]
+//
+// Writes test-output/bench/wall-server-load.json. Loopback traffic only.
+
+import autocannon from 'autocannon';
+import http from 'node:http';
+import { spawn } from 'node:child_process';
+import { randomBytes } from 'node:crypto';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+
+const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..');
+const args = process.argv.slice(2);
+const opt = (name, def) => {
+  const i = args.indexOf(`--${name}`);
+  return i >= 0 ? Number(args[i + 1]) : def;
+};
+const smoke = args.includes('--smoke');
+const seconds = opt('seconds', smoke ? 3 : 20);
+const guests = opt('guests', smoke ? 50 : 300);
+const EMOJIS = ['🔥', '❤️', '😂', '👏', '🎉', '😍', '🙌', '💯'];
+
+function start(cmd, cmdArgs, env) {
+  const child = spawn(cmd, cmdArgs, { env: { ...process.env, ...env }, stdio: ['ignore', 'pipe', 'inherit'] });
+  return new Promise((resolve, reject) => {
+    let out = '';
+    child.stdout.on('data', (d) => {
+      out += d;
+      const m = /ready (\d+)/.exec(out);
+      if (m) resolve({ child, port: Number(m[1]) });
+    });
+    child.on('exit', (code) => reject(new Error(`${cmd} exited ${code}`)));
+  });
+}
+
+const BARE = `
+  import http from 'node:http';
+  const s = http.createServer((req, res) => {
+    const chunks = [];
+    req.on('data', (c) => chunks.push(c));
+    req.on('end', () => {
+      const body = '{"ok":true}';
+      res.writeHead(200, { 'Content-Type': 'application/json', 'Content-Length': body.length });
+      res.end(body);
+    });
+  });
+  s.listen(0, '127.0.0.1', () => process.stdout.write('ready ' + s.address().port + '\\n'));`;
+
+async function post(base, p, body, cookie) {
+  const r = await fetch(base + p, {
+    method: 'POST', body: JSON.stringify(body),
+    headers: { 'Content-Type': 'application/json', ...(cookie ? { Cookie: cookie } : {}) },
+  });
+  return r.json();
+}
+
+function percentile(sorted, p) {
+  if (sorted.length === 0) return 0;
+  return sorted[Math.min(sorted.length - 1, Math.ceil((p / 100) * sorted.length) - 1)];
+}
+
+// One guest per connection: post a shout-out, then react three times to live posts.
+function guestRequests(postIds) {
+  const step = (ctx) => {
+    if (!ctx.cookie) {
+      ctx.cookie = `lumvo_device=${randomBytes(16).toString('base64url')}`;
+      ctx.n = 0;
+    }
+    return ctx.n++ % 4;
+  };
+  return [{
+    method: 'POST',
+    path: '/api/guest/shoutout',
+    setupRequest(req, ctx) {
+      const k = step(ctx);
+      const headers = { 'content-type': 'application/json', cookie: ctx.cookie };
+      if (k === 0) {
+        return { ...req, path: '/api/guest/shoutout', headers, body: JSON.stringify({ name: 'Guest', text: `Hello from the dance floor ${ctx.n}` }) };
+      }
+      const id = postIds[Math.floor(Math.random() * postIds.length)];
+      const emoji = EMOJIS[Math.floor(Math.random() * EMOJIS.length)];
+      return { ...req, path: '/api/guest/react', headers, body: JSON.stringify({ id, emoji }) };
+    },
+  }];
+}
+
+// A venue's pace: every guest on its own keep-alive connection acts at random moments (on average
+// `perSecond` times a second, exponential gaps), so arrivals are not lined up in bursts the way a
+// fixed-rate timer per connection would line them up. Latency is measured from send to last byte.
+async function venuePace(port, postIds, label, perSecond) {
+  const times = [];
+  const statuses = {};
+  let errors = 0;
+  const end = Date.now() + seconds * 1000;
+  const guest = async () => {
+    const agent = new http.Agent({ keepAlive: true, maxSockets: 1 });
+    const cookie = `lumvo_device=${randomBytes(16).toString('base64url')}`;
+    for (let n = 0; ; n++) {
+      await new Promise((r) => setTimeout(r, -Math.log(1 - Math.random()) * (1000 / perSecond)));
+      if (Date.now() >= end) break;
+      const body = n % 4 === 0
+        ? JSON.stringify({ name: 'Guest', text: `Hello from the dance floor ${n}` })
+        : JSON.stringify({ id: postIds[Math.floor(Math.random() * postIds.length)], emoji: EMOJIS[Math.floor(Math.random() * EMOJIS.length)] });
+      const t0 = performance.now();
+      await new Promise((resolve) => {
+        const req = http.request({ host: '127.0.0.1', port, agent, method: 'POST', path: n % 4 === 0 ? '/api/guest/shoutout' : '/api/guest/react',
+          headers: { 'Content-Type': 'application/json', 'Content-Length': Buffer.byteLength(body), Cookie: cookie } }, (res) => {
+          res.resume();
+          res.on('end', () => {
+            times.push(performance.now() - t0);
+            statuses[res.statusCode] = (statuses[res.statusCode] ?? 0) + 1;
+            resolve();
+          });
+        });
+        req.on('error', () => { errors++; resolve(); });
+        req.end(body);
+      });
+    }
+    agent.destroy();
+  };
+  await Promise.all(Array.from({ length: guests }, guest));
+  times.sort((a, b) => a - b);
+  return { label, rate: guests * perSecond, requests: times.length, requestsPerSec: times.length / seconds,
+    p50ms: percentile(times, 50), p95ms: percentile(times, 95), p99ms: percentile(times, 99), errors, timeouts: 0, statuses };
+}
+
+// rate: total requests per second over all guests (a venue's pace), or 0 for as fast as possible.
+async function run(port, postIds, label, rate = 0) {
+  const times = [];
+  const statuses = {};
+  const instance = autocannon({
+    url: `http://127.0.0.1:${port}`,
+    connections: guests,
+    duration: seconds,
+    requests: guestRequests(postIds),
+    ...(rate > 0 ? { overallRate: rate } : {}),
+  });
+  instance.on('response', (client, status, bytes, ms) => {
+    times.push(ms);
+    statuses[status] = (statuses[status] ?? 0) + 1;
+  });
+  const result = await instance;
+  times.sort((a, b) => a - b);
+  const out = {
+    label,
+    rate: rate || 'max',
+    requests: result.requests.total,
+    requestsPerSec: result.requests.total / seconds,
+    p50ms: percentile(times, 50),
+    p95ms: percentile(times, 95),
+    p99ms: percentile(times, 99),
+    errors: result.errors,
+    timeouts: result.timeouts,
+    statuses,
+  };
+  return out;
+}
+
+async function main() {
+  const cpus = os.cpus();
+  const machine = { cpu: cpus[0]?.model ?? 'unknown', cores: cpus.length, memoryGiB: Math.round(os.totalmem() / 2 ** 30), node: process.version, platform: `${os.type()} ${os.release()}` };
+  const wallDir = fs.mkdtempSync(path.join(os.tmpdir(), 'lumvo-bench-'));
+  fs.mkdirSync(path.join(wallDir, 'web'), { recursive: true });
+  fs.writeFileSync(path.join(wallDir, 'web', 'index.html'), '<!doctype html>');
+
+  // Rate limits off: the benchmark measures capacity, and every connection sends as fast as it can.
+  const wall = await start(process.execPath, [path.join(root, 'wall/server/server.js')], {
+    LUMVO_WALL_DIR: wallDir, LUMVO_WEB_DIR: path.join(wallDir, 'web'), LUMVO_PORT: '0', LUMVO_HOST: '127.0.0.1',
+    LUMVO_READY_FD: '1', LUMVO_RATE_LIMITS: 'off', ...(process.env.LUMVO_SYNC ? { LUMVO_SYNC: process.env.LUMVO_SYNC } : {}),
+  });
+  const base = `http://127.0.0.1:${wall.port}`;
+  await post(base, '/api/settings', { autoApprove: true, repeatMessages: true, allowMultipleEmojis: false, hotNeed: 8, hotWindowSec: 60, duration: 7.0 });
+  const postIds = [];
+  for (let i = 0; i < 20; i++) {
+    const r = await post(base, '/api/guest/shoutout', { name: `Seed ${i}`, text: `seed post ${i}` }, `lumvo_device=${randomBytes(16).toString('base64url')}`);
+    postIds.push(r.id);
+  }
+  // The plug-in's polls run during the whole measurement.
+  let polls = 0;
+  const display = setInterval(() => { fetch(`${base}/api/display`).then((r) => r.text()).then(() => polls++, () => {}); }, 150);
+  const state = setInterval(() => { fetch(`${base}/api/state`).then((r) => r.text()).then(() => polls++, () => {}); }, 1000);
+  // First a venue's pace (every guest acting twice a second), for latency; then flat out, for capacity.
+  const venueResult = await venuePace(wall.port, postIds, 'wall server, venue pace', 2);
+  const wallResult = await run(wall.port, postIds, 'wall server, flat out');
+  clearInterval(display);
+  clearInterval(state);
+  await post(base, '/api/shutdown', {}).catch(() => {});
+
+  const bare = await start(process.execPath, ['--input-type=module', '-e', BARE], {});
+  const bareResult = await run(bare.port, postIds, 'bare node http');
+  bare.child.kill();
+
+  const report = {
+    when: new Date().toISOString(), machine, guests, seconds, mix: '1 shout-out : 3 reactions per guest, plus display poll every 150 ms and state poll every 1 s',
+    rateLimits: 'off', plugInPolls: polls, venue: venueResult, wall: wallResult, bare: bareResult,
+    throughputRatio: wallResult.requestsPerSec / bareResult.requestsPerSec,
+  };
+  const outDir = path.join(root, 'test-output', 'bench');
+  fs.mkdirSync(outDir, { recursive: true });
+  fs.writeFileSync(path.join(outDir, smoke ? 'wall-server-load-smoke.json' : 'wall-server-load.json'), `${JSON.stringify(report, null, 2)}\n`);
+  fs.rmSync(wallDir, { recursive: true, force: true });
+
+  const f = (r) => `${r.requestsPerSec.toFixed(0)} req/s, p50 ${r.p50ms} ms, p95 ${r.p95ms} ms, p99 ${r.p99ms} ms, errors ${r.errors}, statuses ${JSON.stringify(r.statuses)}`;
+  console.log(`machine: ${machine.cpu}, ${machine.cores} cores, ${machine.memoryGiB} GiB, Node ${machine.node}`);
+  console.log(`load: ${guests} guests for ${seconds} s each run; plug-in polls answered during the wall run: ${polls}`);
+  console.log(`wall, venue pace (${guests * 2} req/s): ${f(venueResult)}`);
+  console.log(`wall, flat out: ${f(wallResult)}`);
+  console.log(`bare node, flat out: ${f(bareResult)}`);
+  console.log(`result: p95 ${venueResult.p95ms.toFixed(1)} ms at ${guests} guests acting twice a second (p95 ${wallResult.p95ms.toFixed(1)} ms flat out); throughput ${wallResult.requestsPerSec.toFixed(0)} req/s = ${(report.throughputRatio * 100).toFixed(1)}% of a bare Node HTTP server (${bareResult.requestsPerSec.toFixed(0)} req/s)`);
+  const bad = [...Object.entries(wallResult.statuses), ...Object.entries(venueResult.statuses)].filter(([s]) => s !== '200').reduce((n, [, c]) => n + c, 0);
+  if (bad > 0 || wallResult.errors > 0 || venueResult.errors > 0) {
+    console.log(`result: FAILED: ${bad} non-200 replies, ${wallResult.errors + venueResult.errors} errors`);
+    process.exitCode = 1;
+  }
+}
+
+main().catch((e) => {
+  console.error(e);
+  process.exit(1);
+});
