@@ -166,6 +166,13 @@ test('what a guest typed survives a reload and a refused send', async () => {
   assert.equal(await page.getByLabel('Your message').inputValue(), `Message ${refused.i}`);
   await shot(page, 'resilience-02-too-fast');
 
+  // A file that is not a picture is refused on the phone, before any upload.
+  await page.getByRole('tab', { name: /Photo/ }).click();
+  await page.locator('#photo-file').setInputFiles({ name: 'notes.txt', mimeType: 'text/plain', buffer: Buffer.from('hello') });
+  await page.getByText('That is not a photo. Pick a JPG, PNG or WebP picture.').waitFor();
+  assert.equal(await page.getByRole('img', { name: 'Your photo, ready to send' }).count(), 0);
+  await page.getByRole('tab', { name: /Shout-out/ }).click();
+
   // Too long: the field stops at the limit, so nothing can be cut off by the server.
   assert.equal(await page.getByLabel('Your message').getAttribute('maxlength'), '180');
   assert.deepEqual(page.problems.filter((p) => !/Failed to load resource|ERR_INTERNET_DISCONNECTED|429/.test(p)), []);

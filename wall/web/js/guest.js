@@ -491,8 +491,18 @@ async function submitVenue(event) {
 function openVenueLogin() {
   setStatus('venue-login-status', '');
   $('#venue-pin').value = '';
-  $('#venue-dialog').showModal();
+  const dialog = $('#venue-dialog');
+  // Phones too old for modal dialogs still get the form, just not as an overlay.
+  if (typeof dialog.showModal === 'function') dialog.showModal();
+  else dialog.setAttribute('open', '');
   $('#venue-pin').focus();
+}
+
+function closeVenueDialog() {
+  const dialog = $('#venue-dialog');
+  if (typeof dialog.close === 'function') dialog.close();
+  else dialog.removeAttribute('open');
+  $('#venue-login-open').focus();
 }
 
 async function submitVenueLogin(event) {
@@ -507,7 +517,7 @@ async function submitVenueLogin(event) {
   setStatus('venue-login-status', 'Checking…', 'busy');
   try {
     await api('/api/guest/venue-login', { body: { pin } });
-    $('#venue-dialog').close();
+    closeVenueDialog();
     await loadConfig();
     selectTab('venue');
   } catch (err) {
@@ -648,7 +658,7 @@ function bind() {
   $('#venue-logout').addEventListener('click', venueLogout);
   $('#venue-login-open').addEventListener('click', openVenueLogin);
   $('#venue-login-form').addEventListener('submit', submitVenueLogin);
-  $('#venue-login-cancel').addEventListener('click', () => $('#venue-dialog').close());
+  $('#venue-login-cancel').addEventListener('click', closeVenueDialog);
 
   window.addEventListener('offline', () => connectionLost(true));
   window.addEventListener('online', () => loadConfig());
