@@ -237,27 +237,40 @@ function selectList(name, focus) {
 // ------------------------------------------------------------------ polling
 
 let timer = 0;
+let inFlight = false;
+let again = false;
 
+// One poll loop only: a poll asked for while one is under way (after an action) runs right after it.
 async function poll(now = false) {
-  clearTimeout(timer);
-  if (!now && document.hidden) {
-    timer = setTimeout(poll, POLL_MS);
+  if (inFlight) {
+    again = true;
     return;
   }
-  try {
-    const res = await fetch('/api/state', { cache: 'no-store' });
-    if (!res.ok) throw new Error(res.status === 403 ? 'This page only works on the DJ computer.' : `The wall answered ${res.status}.`);
-    const body = await res.text();
-    $('#conn').textContent = 'Live';
-    delete $('#conn').dataset.tone;
-    if (body !== state.body) {
-      state.body = body;
-      state.doc = JSON.parse(body);
-      render();
+  clearTimeout(timer);
+  if (now || !document.hidden) {
+    inFlight = true;
+    try {
+      const res = await fetch('/api/state', { cache: 'no-store' });
+      if (!res.ok) throw new Error(res.status === 403 ? 'This page only works on the DJ computer.' : `The wall answered ${res.status}.`);
+      const body = await res.text();
+      $('#conn').textContent = 'Live';
+      delete $('#conn').dataset.tone;
+      if (body !== state.body) {
+        state.body = body;
+        state.doc = JSON.parse(body);
+        render();
+      }
+    } catch (err) {
+      $('#conn').textContent = err instanceof TypeError ? 'Wall server not reachable. Is VirtualDJ running with LUMVO on?' : err.message;
+      $('#conn').dataset.tone = 'error';
+    } finally {
+      inFlight = false;
     }
-  } catch (err) {
-    $('#conn').textContent = err instanceof TypeError ? 'Wall server not reachable. Is VirtualDJ running with LUMVO on?' : err.message;
-    $('#conn').dataset.tone = 'error';
+    if (again) {
+      again = false;
+      poll(true);
+      return;
+    }
   }
   timer = setTimeout(poll, POLL_MS);
 }
