@@ -47,6 +47,21 @@ test('the first view is small and every request stays on the wall server', async
   await page.context().close();
 });
 
+test('the page can be used before a slow wall has answered', async () => {
+  const page = await newPhone(browser);
+  await page.route('**/api/guest/config', async (route) => {
+    await new Promise((r) => setTimeout(r, 4000));
+    await route.continue().catch(() => {});
+  });
+  const started = Date.now();
+  await page.goto(`${wall.base}/`);
+  await page.getByLabel('Your name', { exact: true }).fill('Quick');
+  await page.getByRole('button', { name: "Let's go" }).click();
+  await page.getByLabel('Your message').fill('typed while the wall was slow');
+  assert.ok(Date.now() - started < 3000, 'the guest could type before the configuration arrived');
+  await page.context().close();
+});
+
 // Every view of the guest page, reached the way a guest reaches it.
 async function eachView(page, fn) {
   await page.goto(`${wall.base}/`);

@@ -676,13 +676,13 @@ async function start() {
   bind();
   updateCounter('shout-text', 'shout-count');
   updateCounter('venue-text', 'venue-count');
-  await loadConfig();
-  if (!state.config) {
-    // No answer yet: show what we can, and keep trying.
-    for (const t of $$('[role="tab"]')) t.hidden = t.dataset.tab === 'venue';
-    selectTab(state.tab === 'venue' ? 'shout' : state.tab, false);
-  }
+  // Usable at once, before the wall has answered: the usual tabs, the guest's own name.
+  for (const t of $$('[role="tab"]')) t.hidden = t.dataset.tab === 'venue';
+  selectTab(state.tab === 'venue' ? 'shout' : state.tab, false);
+  renderMe();
   showJoin(!state.name);
+  await loadConfig();
+  if (!$('#join').hidden && state.name && !$('#join-name').value) $('#join-name').value = state.name;
   scheduleConfig();
   scheduleLive();
 }
