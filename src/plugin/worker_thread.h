@@ -26,6 +26,9 @@ public:
     WorkerThread(const WorkerThread&) = delete;
     WorkerThread& operator=(const WorkerThread&) = delete;
 
+    // Replaces the way threads are made (for tests that need a launch to fail). Only while stopped.
+    void setLauncher(Launcher launcher) { launcher_ = launcher; }
+
     // Sets the running flag and starts `body` on a new thread, unless the flag was already set.
     // When the thread cannot be made the flag is cleared again, so a later start can retry.
     // `body` must not throw; an exception leaving it is swallowed at the thread's top.

@@ -1,0 +1,37 @@
+# The Windows layer: cross-builds the plug-in DLL, the Windows tests and the stand-in host, checks
+# the DLL's export and import tables, and runs the tests under Wine.
+#   LUMVO_WINDOWS_FILTER   a GoogleTest filter, to run some of the tests
+set -euo pipefail
+source "$(dirname "$0")/../lib/common.sh"
+source "$ROOT/scripts/lib/wine-env.sh"
+
+"$ROOT/scripts/build.sh" cross
+BIN="$BUILD/cross/bin"
+DLL="$BIN/LUMVO Video Wall.dll"
+OBJDUMP=x86_64-w64-mingw32-objdump
+
+# The host finds the plug-in by its one export; anything more is an accident of the build.
+exports="$("$OBJDUMP" -p "$DLL" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed '1d;/^$/d' \
+  | sed 's/.*\] *//')"
+[ "$exports" = "DllGetClassObject" ] || die "the DLL must export only DllGetClassObject; it exports: $exports"
+
+# Only DLLs every Windows has: no MinGW runtime to ship beside the plug-in.
+system_dlls='^(kernel32|user32|gdi32|gdiplus|winhttp|shell32|ole32|oleaut32|advapi32|msvcrt|comctl32|comdlg32|d3d11|d3dcompiler_47|dxgi|dwrite|d2d1|windowscodecs|iphlpapi|shlwapi|ws2_32|uxtheme|crypt32|bcrypt|api-ms-win-[a-z0-9-]+)\.dll$'
+imports="$("$OBJDUMP" -p "$DLL" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z')"
+for dll in $imports; do
+  [[ "$dll" =~ $system_dlls ]] || die "the DLL imports $dll, which is not part of Windows"
+done
+say "summary: windows: DLL exports only DllGetClassObject; imports only system DLLs ($(echo $imports | tr ' ' ','))"
+
+wine_env_start
+mkdir -p "$OUTPUT/windows"
+set +e
+timeout --kill-after=10 900 wine "$BIN/lumvo_windows_tests.exe" --gtest_brief=1 ${LUMVO_WINDOWS_FILTER:+--gtest_filter="$LUMVO_WINDOWS_FILTER"} \
+  2>&1 | tr -d '\r' | grep -v -e '^it looks like wine32 is missing' -e '^multiarch needs' -e '^execute "dpkg' \
+  -e '^apt-get install wine32' | tee "$OUTPUT/windows/tests.log"
+status=${PIPESTATUS[0]}
+set -e
+grep -E '^measured:' "$OUTPUT/windows/tests.log" | sed 's/^/summary: windows: /' || true
+passed="$(grep -Eo '\[  PASSED  \] [0-9]+ tests?' "$OUTPUT/windows/tests.log" | grep -Eo '[0-9]+' || echo 0)"
+[ "$status" -eq 0 ] || die "Windows tests failed (exit $status)"
+say "summary: windows: $passed tests passed under Wine"

@@ -1,0 +1,111 @@
+# The Wine environment of the Windows tests and of scripts/run.sh. Source it after common.sh, then
+# call wine_env_start; everything it starts is stopped when the sourcing shell exits.
+#
+#   wine_env_start     take the prefix lock, create the prefix once, start a private Xvfb display
+#   wine_run PROG ...  run a Windows program in it (stdout/stderr pass through)
+#   wine_path PATH     the Windows form of a Linux path (Z:\...)
+#
+# The prefix (build/wine-prefix) is project-local: 64-bit, Windows 10, and the fonts the plug-in asks
+# for by name mapped to DejaVu so DirectWrite draws them. It is made once; a marker file written last
+# tells a finished prefix from a half-made one, which is thrown away and made again.
+# Runs that share the prefix are serialised with a lock, because each one ends by stopping the
+# prefix's wineserver.
+
+WINE_PREFIX_DIR="${LUMVO_WINEPREFIX:-$BUILD/wine-prefix}"
+WINE_READY_MARKER="$WINE_PREFIX_DIR/.lumvo-prefix-ready"
+# Bump when the prefix recipe below changes, so old prefixes are made again.
+WINE_PREFIX_RECIPE=2
+
+export WINEPREFIX="$WINE_PREFIX_DIR"
+export WINEARCH=win64
+export WINEDEBUG=-all
+# No Mono or Gecko install prompts: the plug-in needs neither.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+_wine_xvfb_pid=""
+_wine_lock_fd=""
+
+# Family name -> installed replacement. The plug-in's cards and windows name these families.
+_wine_font_replacements=(
+  "Segoe UI=DejaVu Sans"
+  "Segoe UI Semibold=DejaVu Sans"
+  "Segoe UI Emoji=Noto Color Emoji"
+  "Candara=DejaVu Sans"
+  "Georgia=DejaVu Serif"
+  "Palatino Linotype=DejaVu Serif"
+)
+
+_wine_quiet() { "$@" >/dev/null 2>&1; }
+
+_wine_make_prefix() {
+  say "wine: creating the test prefix in $WINE_PREFIX_DIR (once)"
+  _wine_quiet wineserver -k || true
+  rm -rf "$WINE_PREFIX_DIR"
+  mkdir -p "$WINE_PREFIX_DIR"
+  _wine_quiet wine wineboot -i || die "wineboot failed"
+  _wine_quiet wineserver -w
+  _wine_quiet wine winecfg -v win10 || die "winecfg -v win10 failed"
+  local entry
+  for entry in "${_wine_font_replacements[@]}"; do
+    _wine_quiet wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "${entry%%=*}" /t REG_SZ \
+      /d "${entry#*=}" /f || die "could not set the font replacement ${entry%%=*}"
+  done
+  _wine_quiet wineserver -w
+  echo "$WINE_PREFIX_RECIPE" >"$WINE_READY_MARKER"
+}
+
+_wine_start_xvfb() {
+  local n
+  for n in $(seq 91 160); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+    _wine_xvfb_pid=$!
+    local i
+    for i in $(seq 1 50); do
+      [ -e "/tmp/.X11-unix/X$n" ] && { export DISPLAY=":$n"; return 0; }
+      kill -0 "$_wine_xvfb_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    # Lost a race for this number (or Xvfb failed): try the next one.
+    kill "$_wine_xvfb_pid" 2>/dev/null || true
+    wait "$_wine_xvfb_pid" 2>/dev/null || true
+    _wine_xvfb_pid=""
+  done
+  die "no free X display for Xvfb"
+}
+
+wine_env_stop() {
+  if [ -n "$_wine_lock_fd" ]; then
+    _wine_quiet wineserver -k || true
+    _wine_quiet wineserver -w || true
+  fi
+  if [ -n "$_wine_xvfb_pid" ]; then
+    kill "$_wine_xvfb_pid" 2>/dev/null || true
+    wait "$_wine_xvfb_pid" 2>/dev/null || true
+    _wine_xvfb_pid=""
+  fi
+  if [ -n "$_wine_lock_fd" ]; then
+    eval "exec $_wine_lock_fd>&-"
+    _wine_lock_fd=""
+  fi
+}
+
+wine_env_start() {
+  command -v wine >/dev/null || die "wine is not installed; run scripts/setup.sh"
+  command -v Xvfb >/dev/null || die "Xvfb is not installed; run scripts/setup.sh"
+  mkdir -p "$(dirname "$WINE_PREFIX_DIR")"
+  trap wine_env_stop EXIT
+  trap 'exit 130' INT TERM
+  exec {_wine_lock_fd}>"$WINE_PREFIX_DIR.lock"
+  if ! flock -w 1800 "$_wine_lock_fd"; then
+    die "the Wine prefix stayed locked by another run for 30 minutes"
+  fi
+  _wine_start_xvfb
+  if [ "$(cat "$WINE_READY_MARKER" 2>/dev/null)" != "$WINE_PREFIX_RECIPE" ]; then
+    _wine_make_prefix
+  fi
+}
+
+wine_run() { wine "$@"; }
+
+wine_path() { printf 'Z:%s' "$(printf '%s' "$1" | tr '/' '\\')"; }

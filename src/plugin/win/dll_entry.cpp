@@ -1,0 +1,11 @@
+// The DLL's one export. The host asks for the plug-in class and the video-effect interface; the
+// identifiers are compared as 16 bytes, and anything else leaves *out untouched.
+#include <windows.h>
+
+#include "plugin/win/video_wall_plugin.h"
+
+extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID classId, REFIID interfaceId, LPVOID* out) {
+    static_assert(sizeof(CLSID) == sizeof(vdj::HostGuid));
+    return lumvo::createVideoWallPlugin(reinterpret_cast<const vdj::HostGuid*>(&classId),
+                                        reinterpret_cast<const vdj::HostGuid*>(&interfaceId), out);
+}

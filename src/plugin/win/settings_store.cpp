@@ -1,0 +1,54 @@
+#include "plugin/win/settings_store.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "plugin/win/data_folders.h"
+#include "serverlink/win/http_client.h"
+
+namespace lumvo {
+
+std::string settingsFilePath() { return wallFolder() + "\\layout.ini"; }
+
+std::string settingsFallbackPath() { return moduleFolder() + "\\video-wall\\layout.ini"; }
+
+void loadSettings(WallSettings& settings) {
+    ensureDataFolders();
+    FILE* file = std::fopen(settingsFilePath().c_str(), "r");
+    if (!file) file = std::fopen(settingsFallbackPath().c_str(), "r");
+    if (file) {
+        readSettings(file, settings);
+        std::fclose(file);
+    }
+    finishSettings(settings, defaultMediaFolder());
+    createWholePath(settings.mediaDir);
+}
+
+bool saveSettings(const WallSettings& settings) {
+    ensureDataFolders();
+    const std::string path = settingsFilePath();
+    const std::string sidePath = path + ".new";
+    const std::string text = formatSettingsFile(settings);
+    FILE* file = std::fopen(sidePath.c_str(), "w");  // text mode: LF becomes CR LF
+    if (!file) return false;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed ||
+        !MoveFileExA(sidePath.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileA(sidePath.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool pushSettings(const WallSettings& settings) { return pushSettingsTo(settings, kWallServerPort); }
+
+bool pushSettingsTo(const WallSettings& settings, std::uint16_t port) {
+    const std::string body =
+        settingsPushBody(settings, settings.mediaDir.empty() ? defaultMediaFolder() : settings.mediaDir);
+    std::string reply;
+    return httpPost(kWallServerHost, port, L"/api/settings", body, reply, 0);
+}
+
+}  // namespace lumvo

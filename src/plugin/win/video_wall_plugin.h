@@ -1,0 +1,107 @@
+#pragma once
+// The one plug-in object the host creates through DllGetClassObject. It implements the host's
+// video-effect slots and the mouse callbacks, and owns everything else of the plug-in.
+//
+// The host calls the slots through a table laid out for Microsoft's ABI (see host_interface.h):
+// slot 3 is scalarDeletingDestructor, not a C++ destructor, and release() ends with it. No slot
+// lets an exception out: each catches everything and answers with a failure code.
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+
+#include "plugin/host_interface.h"
+#include "plugin/settings.h"
+#include "plugin/worker_thread.h"
+#include "serverlink/display_state.h"
+
+struct ID3D11Device;
+
+namespace lumvo {
+
+inline constexpr int kOpenModeratorParameterId = 11;
+inline constexpr const char* kPluginName = "LUMVO Video Wall";
+inline constexpr const char* kPluginAuthor = "LUMVO";
+inline constexpr const char* kPluginDescription = "LUMVO Video Wall: audience chat, photos and QR overlay for the TV";
+
+// Flags the plug-in asks for in describe(): the host draws the video first and gives us the
+// output resolution.
+inline constexpr std::uint32_t kPluginInfoFlags = vdj::kInfoFlagOverlay | vdj::kInfoFlagOutputResolution;
+
+inline constexpr vdj::HostResult kHostFailed = static_cast<vdj::HostResult>(0x80004005u);      // E_FAIL
+inline constexpr vdj::HostResult kHostBadPointer = static_cast<vdj::HostResult>(0x80004003u);  // E_POINTER
+inline constexpr vdj::HostResult kHostOutOfMemory = static_cast<vdj::HostResult>(0x8007000Eu); // E_OUTOFMEMORY
+inline constexpr vdj::HostResult kHostNoDevice = 1;  // deviceInit: the host has no Direct3D 11 device
+
+class VideoWallPlugin final : public vdj::VideoFxPlugin, public vdj::VideoMouseCallbacks {
+public:
+    VideoWallPlugin() = default;
+    ~VideoWallPlugin();
+    VideoWallPlugin(const VideoWallPlugin&) = delete;
+    VideoWallPlugin& operator=(const VideoWallPlugin&) = delete;
+
+    // Host slots, in table order.
+    vdj::HostResult load() override;
+    vdj::HostResult describe(vdj::PluginInfo* info) override;
+    vdj::HostRefCount release() override;
+    void* scalarDeletingDestructor(unsigned int flags) override;
+    vdj::HostResult parameterChanged(int id) override;
+    vdj::HostResult parameterText(int id, char* out, int size) override;
+    vdj::HostResult userInterface(vdj::UserInterfaceInfo* info) override;
+    vdj::HostResult start() override;
+    vdj::HostResult stop() override;
+    vdj::HostResult draw() override;
+    vdj::HostResult deviceInit() override;
+    vdj::HostResult deviceClose() override;
+    vdj::HostResult audioSamples(float* buffer, int count) override;
+
+    // Mouse events on the video output. Layout editing by mouse is not built yet: every event is
+    // left to the host.
+    bool mouseMove(int x, int y, int buttons, int keyModifiers) override;
+    bool mouseDown(int x, int y, int buttons, int keyModifiers) override;
+    bool mouseUp(int x, int y, int buttons, int keyModifiers) override;
+    void keyEvent(const char* key, int a, int b, int c, int d) override;
+
+    // The DJ's settings (layout.ini).
+    WallSettings settings;
+    // Host parameter 11, the "Open moderator" button; the host writes it.
+    std::int32_t openModeratorParam = 0;
+
+    // Owner window and module the moderator window is created with, as resolved by the last
+    // request to open it.
+    HWND moderatorOwner = nullptr;
+    HMODULE moderatorModule = nullptr;
+
+    // The host's Direct3D 11 device while one is set up; not owned.
+    ID3D11Device* device = nullptr;
+    ULONG_PTR gdiplusToken = 0;
+    HBITMAP pluginBitmap = nullptr;  // owned
+
+    WorkerThread workerThread;
+
+    // Guards displayState and the settings the wall server may change.
+    std::mutex displayMutex;
+    DisplayState displayState;
+    // The draw slot's private copy of displayState for the frame being drawn.
+    DisplayState frameState;
+
+    // The host's frame size as of the last draw; the mouse callbacks map positions with it.
+    std::int32_t lastFrameWidth = 1920;
+    std::int32_t lastFrameHeight = 1080;
+
+private:
+    void workerProcedure();
+    void openModeratorWindow();
+    bool startGdiplus();
+    void stopWorker();
+    void teardown();
+};
+
+// The class factory behind DllGetClassObject: checks both identifiers (16-byte compare), then
+// makes a zero-filled, constructed VideoWallPlugin with `allocate` (a failure stores null and
+// answers E_OUTOFMEMORY). `allocate` must hand out memory that ::operator delete can free.
+vdj::HostResult createVideoWallPlugin(const vdj::HostGuid* classId, const vdj::HostGuid* interfaceId, void** out,
+                                      void* (*allocate)(std::size_t) = nullptr);
+
+}  // namespace lumvo

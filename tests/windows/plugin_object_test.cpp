@@ -1,0 +1,140 @@
+// The plug-in object from inside: what its slots do to its own state where the host cannot see
+// it (frame size, the display-state copy, the moderator's owner and module), and the failure
+// paths that need a seam (a worker that cannot be made, an allocation that fails).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "plugin/win/video_wall_plugin.h"
+#include "test_support.h"
+
+namespace {
+
+using lumvo::VideoWallPlugin;
+using lumvo::test::FakeHost;
+
+// Made the way the factory makes it, so slot 3 and release() can free it.
+VideoWallPlugin* makePlugin(FakeHost& host) {
+    void* object = nullptr;
+    if (lumvo::createVideoWallPlugin(&vdj::kPluginClassId, &vdj::kVideoFxInterfaceId, &object) != 0) return nullptr;
+    auto* plugin = static_cast<VideoWallPlugin*>(static_cast<vdj::VideoFxPlugin*>(object));
+    plugin->hostCallbacks = &host;
+    plugin->videoCallbacks = &host;
+    return plugin;
+}
+
+class PluginObject : public ::testing::Test {
+protected:
+    void SetUp() override {
+        plugin_ = makePlugin(host_);
+        ASSERT_NE(plugin_, nullptr);
+    }
+    void TearDown() override {
+        if (plugin_) plugin_->release();
+    }
+    lumvo::test::TempFolder data_;
+    lumvo::test::ScopedEnvironment localAppData_{"LOCALAPPDATA", data_.path().c_str()};
+    FakeHost host_;
+    VideoWallPlugin* plugin_ = nullptr;
+};
+
+TEST_F(PluginObject, DrawTakesTheHostFrameSizeAndCopiesTheSharedStateOnlyWhenEnabled) {
+    // The host writes the frame size at offsets 40 and 44.
+    auto* raw = reinterpret_cast<char*>(static_cast<vdj::VideoFxPlugin*>(plugin_));
+    *reinterpret_cast<std::int32_t*>(raw + 40) = 3840;
+    *reinterpret_cast<std::int32_t*>(raw + 44) = 2160;
+    {
+        std::lock_guard<std::mutex> lock(plugin_->displayMutex);
+        plugin_->displayState.featuredId = "post-7";
+        plugin_->displayState.feed.push_back({"post-7", "shoutout", "Ana", "Happy birthday!"});
+    }
+    plugin_->settings.enable = 0;
+    EXPECT_EQ(plugin_->draw(), 0);
+    EXPECT_EQ(plugin_->lastFrameWidth, 1920) << "nothing happens while the wall is disabled";
+    EXPECT_TRUE(plugin_->frameState.featuredId.empty());
+
+    plugin_->settings.enable = 1;
+    EXPECT_EQ(plugin_->draw(), 0);
+    EXPECT_EQ(plugin_->lastFrameWidth, 3840);
+    EXPECT_EQ(plugin_->lastFrameHeight, 2160);
+    EXPECT_EQ(plugin_->frameState.featuredId, "post-7");
+    ASSERT_EQ(plugin_->frameState.feed.size(), 1u);
+    EXPECT_EQ(plugin_->frameState.feed[0].text, "Happy birthday!");
+}
+
+TEST_F(PluginObject, TheModeratorOwnerIsTheHostWindowAndTheModuleFallsBackToOurOwn) {
+    host_.windowNumber = std::ldexp(1.0, 63) + 65536.0;
+    plugin_->hostInstance = nullptr;
+    EXPECT_EQ(plugin_->parameterChanged(11), 0);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(plugin_->moderatorOwner), (std::uintptr_t{1} << 63) + 65536u);
+    // Linked into this test program, "our own module" is the program.
+    EXPECT_EQ(plugin_->moderatorModule, GetModuleHandleA(nullptr));
+
+    host_.windowQueryResult = -1;
+    plugin_->hostInstance = reinterpret_cast<void*>(0x7FF00000);
+    EXPECT_EQ(plugin_->parameterChanged(11), 0);
+    EXPECT_EQ(plugin_->moderatorOwner, nullptr) << "a failed query gives no owner";
+    EXPECT_EQ(plugin_->moderatorModule, reinterpret_cast<HMODULE>(0x7FF00000));
+
+    host_.windowQueryResult = 0;
+    host_.windowNumber = 0.0;
+    EXPECT_EQ(plugin_->parameterChanged(11), 0);
+    EXPECT_EQ(plugin_->moderatorOwner, nullptr);
+}
+
+std::thread refuseThreads(std::function<void()>) {
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+}
+
+TEST_F(PluginObject, AWorkerThatCannotBeMadeFailsStartQuietlyAndTheNextStartRetries) {
+    plugin_->workerThread.setLauncher(refuseThreads);
+    EXPECT_EQ(plugin_->start(), lumvo::kHostFailed);
+    EXPECT_FALSE(plugin_->workerThread.running());
+    EXPECT_TRUE(host_.queries().empty()) << "a failed start opens nothing";
+
+    plugin_->workerThread.setLauncher(lumvo::WorkerThread::launchThread);
+    EXPECT_EQ(plugin_->start(), 0);
+    EXPECT_TRUE(plugin_->workerThread.running());
+    EXPECT_TRUE(plugin_->workerThread.attached());
+    EXPECT_EQ(plugin_->stop(), 0);
+    EXPECT_FALSE(plugin_->workerThread.attached());
+}
+
+TEST(PluginFactory, AFailedAllocationIsReportedNotHandedOverAsSuccess) {
+    void* out = reinterpret_cast<void*>(0x1);
+    EXPECT_EQ(lumvo::createVideoWallPlugin(&vdj::kPluginClassId, &vdj::kVideoFxInterfaceId, &out,
+                                           [](std::size_t) -> void* { return nullptr; }),
+              lumvo::kHostOutOfMemory);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(lumvo::createVideoWallPlugin(&vdj::kPluginClassId, &vdj::kVideoFxInterfaceId, nullptr),
+              lumvo::kHostBadPointer);
+}
+
+TEST(PluginFactory, TheObjectStartsZeroFilledWhereItHasNoInitialValue) {
+    // The host fills its members after creation; until then they read as zero, not as garbage.
+    void* out = nullptr;
+    auto dirty = [](std::size_t size) -> void* {
+        void* memory = ::operator new(size, std::nothrow);
+        if (memory) std::memset(memory, 0xCD, size);
+        return memory;
+    };
+    ASSERT_EQ(lumvo::createVideoWallPlugin(&vdj::kPluginClassId, &vdj::kVideoFxInterfaceId, &out, dirty), 0);
+    auto* plugin = static_cast<VideoWallPlugin*>(static_cast<vdj::VideoFxPlugin*>(out));
+    EXPECT_EQ(plugin->hostInstance, nullptr);
+    EXPECT_EQ(plugin->hostCallbacks, nullptr);
+    EXPECT_EQ(plugin->frameWidth, 0);
+    EXPECT_EQ(plugin->videoCallbacks, nullptr);
+    EXPECT_EQ(plugin->lastFrameWidth, 1920);
+    // Slots that reach the host tolerate a host that has not filled its members yet.
+    EXPECT_EQ(plugin->deviceInit(), lumvo::kHostNoDevice);
+    EXPECT_EQ(plugin->parameterChanged(11), 0);
+    plugin->release();
+}
+
+}  // namespace
