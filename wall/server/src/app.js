@@ -112,7 +112,7 @@ export function createApp(options) {
       root = looksDir;
       rel = p.slice(6);
       cache = 'public, max-age=3600';
-    } else if (/^\/(mod|bg|info)\//.test(p)) throw notFound();
+    } else if (p.startsWith('/info/')) throw notFound();
     const file = safeJoin(root, rel);
     if (!file) throw notFound();
     const type = root === webDir ? undefined : contentTypeOfUpload(file);

@@ -52,10 +52,18 @@ export async function sendFile(req, res, root, file, { cache = 'no-cache', type 
     return false;
   }
   if (!st.isFile()) return false;
+  // A returning phone revalidates with the tag and gets a 304 instead of the whole file.
+  const etag = `W/"${st.size.toString(36)}-${Math.floor(st.mtimeMs).toString(36)}"`;
+  if (req.headers['if-none-match'] === etag) {
+    res.writeHead(304, { ETag: etag, 'Cache-Control': cache });
+    res.end();
+    return true;
+  }
   res.writeHead(200, {
     'Content-Type': type ?? contentType(real),
     'Content-Length': st.size,
     'Cache-Control': cache,
+    ETag: etag,
   });
   if (req.method === 'HEAD') {
     res.end();

@@ -148,6 +148,15 @@ test('security headers on every reply; no path outside the served folders', asyn
     assert.equal(r.status, 404, p);
     assert.doesNotMatch(r.body, /not for guests|SQLite/, p);
   }
+  const modScript = await rawGet('/mod/mod.js');
+  assert.equal(modScript.status, 200, 'the booth page loads its own script');
+  assert.equal(modScript.headers['content-type'], 'text/javascript; charset=utf-8');
+  const first = await rawGet('/');
+  assert.ok(first.headers.etag, 'web files carry a validator');
+  const again = await rawGet('/', { 'If-None-Match': first.headers.etag });
+  assert.equal(again.status, 304, 'a returning phone revalidates instead of downloading again');
+  assert.equal(again.body, '');
+  assert.equal((await rawGet('/', { 'If-None-Match': 'W/"other"' })).status, 200);
   const method = await new Phone(srv.base).request('DELETE', '/api/guest/config');
   assert.equal(method.status, 405);
 });

@@ -69,7 +69,7 @@ test('a phone on the network gets 403 from every DJ endpoint and page, and its o
   const denied = [
     ['GET', '/api/display'], ['GET', '/api/state'], ['POST', '/api/clear', '{}'], ['POST', '/api/shutdown', '{}'],
     ['POST', '/api/settings', '{"autoApprove":true}'], ['POST', '/api/show', `{"id":"${pending.data.id}"}`],
-    ['GET', '/api/guest-bg-looks'], ['GET', '/mod'], ['GET', '/mod/index.html'], ['GET', '/bg'], ['GET', '/web/info/start.txt'],
+    ['GET', '/api/guest-bg-looks'], ['GET', '/mod'], ['GET', '/mod/index.html'], ['GET', '/mod/mod.js'], ['GET', '/bg'], ['GET', '/web/info/start.txt'],
   ];
   const allowed = [['GET', '/'], ['GET', '/api/guest/config'], ['GET', '/api/guest/live']];
   const photos = [['GET', pendingPhoto], ['GET', livePhoto]];

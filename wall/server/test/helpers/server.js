@@ -16,6 +16,7 @@ export function tempWall() {
   fs.mkdirSync(path.join(dir, 'web', 'info'), { recursive: true });
   fs.writeFileSync(path.join(dir, 'web', 'index.html'), '<!doctype html><title>guest</title>');
   fs.writeFileSync(path.join(dir, 'web', 'mod', 'index.html'), '<!doctype html><title>mod</title>');
+  fs.writeFileSync(path.join(dir, 'web', 'mod', 'mod.js'), 'export const page = "mod";');
   fs.writeFileSync(path.join(dir, 'web', 'info', 'start.txt'), 'Start here');
   fs.writeFileSync(path.join(dir, 'secret.txt'), 'not for guests');
   return dir;
