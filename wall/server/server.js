@@ -1,11 +1,11 @@
 // LUMVO wall server: `node server.js <host process id>`, run from the wall files' server folder.
-// This file only checks the runtime; everything else loads after the check (static imports
-// would load node:sqlite before it could run).
+// This file only checks the runtime; everything else loads after the check (a static import of
+// the app would load node:sqlite before it could run; lifecycle.js imports nothing).
 
-const NEEDED = '22.13.0';
-const [major, minor] = process.versions.node.split('.').map(Number);
-if (major < 22 || (major === 22 && minor < 13)) {
-  process.stderr.write(`LUMVO wall server needs Node.js ${NEEDED} or newer; this is Node.js ${process.versions.node}.\n`);
+import { MIN_NODE, nodeTooOld } from './src/lifecycle.js';
+
+if (nodeTooOld(process.versions.node)) {
+  process.stderr.write(`LUMVO wall server needs Node.js ${MIN_NODE.join('.')} or newer; this is Node.js ${process.versions.node}.\n`);
   process.exit(1);
 }
 
