@@ -1,0 +1,57 @@
+#include "standin_host.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+namespace standin {
+namespace {
+constexpr vdj::HostResult kFail = static_cast<vdj::HostResult>(0x80004005u);
+constexpr vdj::HostResult kNotImplemented = static_cast<vdj::HostResult>(0x80004001u);
+}  // namespace
+
+vdj::HostResult StandinHost::runScript(const char* script) {
+    std::printf("host: script \"%s\"\n", script ? script : "");
+    scripts.push_back(script ? script : "");
+    return vdj::kOk;
+}
+
+vdj::HostResult StandinHost::queryNumber(const char* query, double* result) {
+    if (!query || !result) return kFail;
+    if (std::strcmp(query, "get hwnd") == 0) {
+        *result = static_cast<double>(reinterpret_cast<std::uintptr_t>(window));
+        return vdj::kOk;
+    }
+    std::printf("host: query \"%s\" not known\n", query);
+    return kFail;
+}
+
+vdj::HostResult StandinHost::queryText(const char* query, char* result, int size) {
+    if (result && size > 0) result[0] = '\0';
+    std::printf("host: text query \"%s\" not known\n", query ? query : "");
+    return kFail;
+}
+
+vdj::HostResult StandinHost::declareParameter(void* parameter, int kind, int id, const char* name,
+                                              const char* shortName, float defaultValue) {
+    std::printf("host: parameter %d \"%s\" (\"%s\"), kind %d, default %g\n", id, name ? name : "",
+                shortName ? shortName : "", kind, static_cast<double>(defaultValue));
+    parameters.push_back({parameter, kind, id, name ? name : "", shortName ? shortName : ""});
+    return vdj::kOk;
+}
+
+vdj::HostResult StandinHost::getSongBuffer(int, int, short**) { return kNotImplemented; }
+
+vdj::HostResult StandinHost::drawDeck() { return kNotImplemented; }
+
+vdj::HostResult StandinHost::getDevice(int kind, void** result) {
+    if (!result) return kFail;
+    *result = nullptr;
+    if (kind != vdj::kDeviceDirect3D11 || !device) return kNotImplemented;
+    *result = device;
+    return vdj::kOk;
+}
+
+vdj::HostResult StandinHost::getTexture(int, void**, void**) { return kNotImplemented; }
+
+}  // namespace standin

@@ -1,0 +1,36 @@
+#pragma once
+// The host side of the stand-in host: the callbacks a plug-in may call, answered the way the real
+// host answers them, with every call the plug-in makes printed on stdout.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "plugin/host_interface.h"
+
+namespace standin {
+
+class StandinHost final : public vdj::HostCallbacks, public vdj::VideoCallbacks {
+public:
+    HWND window = nullptr;             // answered to "get hwnd"
+    void* device = nullptr;            // the ID3D11Device handed out for kind 3
+    std::vector<std::string> scripts;  // every script the plug-in ran
+    struct Parameter {
+        void* value;
+        int kind, id;
+        std::string name, shortName;
+    };
+    std::vector<Parameter> parameters;
+
+    vdj::HostResult runScript(const char* script) override;
+    vdj::HostResult queryNumber(const char* query, double* result) override;
+    vdj::HostResult queryText(const char* query, char* result, int size) override;
+    vdj::HostResult declareParameter(void* parameter, int kind, int id, const char* name, const char* shortName,
+                                     float defaultValue) override;
+    vdj::HostResult getSongBuffer(int position, int count, short** buffer) override;
+    vdj::HostResult drawDeck() override;
+    vdj::HostResult getDevice(int kind, void** result) override;
+    vdj::HostResult getTexture(int kind, void** texture, void** view) override;
+};
+
+}  // namespace standin
