@@ -38,6 +38,7 @@ struct Options {
     int pngEvery = 0;
     std::set<int> pngFrames;
     std::wstring out = L"standin-out";
+    std::wstring data;
     bool hidden = false;
 };
 
@@ -52,6 +53,7 @@ void usage() {
         "  --png-every N       write every Nth frame as PNG\n"
         "  --png-frames LIST   write these frames as PNG (comma-separated, the first frame is 1)\n"
         "  --out FOLDER        where PNG frames and draw-stats.json go (default standin-out)\n"
+        "  --data FOLDER       LOCALAPPDATA for the plug-in: its data folders go below FOLDER\n"
         "  --hidden            no visible window\n");
 }
 
@@ -88,6 +90,8 @@ bool parseOptions(int argc, wchar_t** argv, Options& o) {
             o.dll = value;
         } else if (arg == L"--out") {
             o.out = value;
+        } else if (arg == L"--data") {
+            o.data = value;
         } else if (arg == L"--frames" && parseNumber(value, 1, v)) {
             o.frames = static_cast<int>(v);
         } else if (arg == L"--seconds" && parseNumber(value, 0.001, v)) {
@@ -245,6 +249,11 @@ int run(const Options& options) {
     }
     if (!options.hidden && !video.attachWindow(window, error)) std::printf("host: %s; frames are not shown\n", error.c_str());
 
+    if (!options.data.empty()) {
+        const std::wstring data = absolutePath(options.data);
+        SetEnvironmentVariableW(L"LOCALAPPDATA", data.c_str());
+        std::printf("host: LOCALAPPDATA is %s\n", narrow(data).c_str());
+    }
     const std::wstring dll = options.dll.empty() ? programFolder() + L"\\LUMVO Video Wall.dll" : absolutePath(options.dll);
     HMODULE module = LoadLibraryW(dll.c_str());
     if (!module) {
