@@ -15,18 +15,6 @@
 
 namespace {
 
-class GdiplusSession {
-public:
-    GdiplusSession() {
-        Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&token_, &input, nullptr);
-    }
-    ~GdiplusSession() { Gdiplus::GdiplusShutdown(token_); }
-
-private:
-    ULONG_PTR token_ = 0;
-};
-
 // The bitmap's pixels as 0x00RRGGBB, top row first.
 std::vector<std::uint32_t> pixelsOf(HBITMAP bitmap, int size) {
     std::vector<std::uint32_t> pixels(static_cast<size_t>(size) * size);
@@ -52,7 +40,7 @@ bool closeTo(std::uint32_t rgb, int r, int g, int b, int tolerance = 6) {
 }
 
 TEST(BrandBitmap, TheVisibleMarkFillsTheSquareWidthAndIsCentredOnTheBackground) {
-    GdiplusSession gdiplus;
+    lumvo::test::GdiplusSession gdiplus;
     lumvo::test::TempFolder folder;
     const std::string path = folder / "mark.png";
     // 200 x 120, transparent, with a 100 x 50 opaque orange block: the block alone is fitted,
@@ -76,7 +64,7 @@ TEST(BrandBitmap, TheVisibleMarkFillsTheSquareWidthAndIsCentredOnTheBackground) 
 }
 
 TEST(BrandBitmap, NoFileOrNoImageGivesNoBitmap) {
-    GdiplusSession gdiplus;
+    lumvo::test::GdiplusSession gdiplus;
     lumvo::test::TempFolder folder;
     EXPECT_EQ(lumvo::buildBrandBitmap(L""), nullptr);
     const std::string missing = folder / "missing.png";

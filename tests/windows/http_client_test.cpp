@@ -41,8 +41,7 @@ TEST(HttpClient, AnErrorStatusGivesFalseButKeepsTheBodyForTheCaller) {
     TestHttpServer server([](const HttpRequestRecord& r) -> std::optional<std::string> {
         if (r.target == "/missing") return TestHttpServer::response(404, "Not Found", "{\"error\":\"no such post\"}");
         if (r.target == "/broken") return TestHttpServer::response(500, "Internal Server Error", "");
-        if (r.target == "/nothing") return TestHttpServer::response(204, "No Content", "");
-        return TestHttpServer::response(299, "Odd", "edge");
+        return TestHttpServer::response(204, "No Content", "");
     });
     ASSERT_TRUE(server.listening());
     std::string out;
@@ -54,8 +53,6 @@ TEST(HttpClient, AnErrorStatusGivesFalseButKeepsTheBodyForTheCaller) {
     out = "stale";
     EXPECT_TRUE(lumvo::httpGet(kLoopback, server.port(), L"/nothing", out, false, 2000));
     EXPECT_EQ(out, "") << "a reply without a body leaves out empty";
-    EXPECT_TRUE(lumvo::httpGet(kLoopback, server.port(), L"/edge", out, false, 2000));
-    EXPECT_EQ(out, "edge");
 }
 
 TEST(HttpClient, PostBodiesGoOutWithTheJsonContentTypeEvenWhenEmpty) {

@@ -71,9 +71,9 @@ protected:
     }
 
     // A new object with the host's members filled in, as the host does before its first call.
-    void* create() {
+    void* create(GetClassObject factory = factory_) {
         void* object = nullptr;
-        EXPECT_EQ(factory_(kClassId, kVideoFxId, &object), kOk);
+        EXPECT_EQ(factory(kClassId, kVideoFxId, &object), kOk);
         if (!object) return nullptr;
         member<void*>(object, 8) = module_;
         member<vdj::HostCallbacks*>(object, 16) = &host_;
@@ -119,7 +119,7 @@ TEST_F(PluginAbi, LoadDeclaresTheOpenModeratorButtonAndMakesTheDataFolders) {
     ASSERT_NE(object_, nullptr);
     EXPECT_EQ(callSlot<std::int32_t>(object_, 0), kOk);
 
-    const auto declared = host_.declared();
+    const auto declared = host_.declared;
     ASSERT_EQ(declared.size(), 1u);
     EXPECT_EQ(declared[0].kind, 0) << "a button";
     EXPECT_EQ(declared[0].id, 11);
@@ -135,6 +135,40 @@ TEST_F(PluginAbi, LoadDeclaresTheOpenModeratorButtonAndMakesTheDataFolders) {
     for (const char* folder : {"", "\\server", "\\web", "\\uploads"}) {
         EXPECT_TRUE(lumvo::test::folderExists(wall + folder)) << wall + folder;
     }
+}
+
+TEST_F(PluginAbi, LoadReadsTheLayoutIniBesideTheDllWhenTheDataFolderHasNone) {
+    // A copy of the DLL in a folder of its own, with video-wall\layout.ini beside it. What load
+    // read shows from outside: it creates the media folder the settings name.
+    TempFolder plugins;
+    const std::string copy = plugins / "LUMVO Video Wall.dll";
+    ASSERT_TRUE(CopyFileA(lumvo::test::pluginDllPath().c_str(), copy.c_str(), FALSE));
+    HMODULE module = LoadLibraryA(copy.c_str());
+    ASSERT_NE(module, nullptr);
+    ASSERT_NE(module, module_) << "the copy must be a module of its own";
+    auto factory = reinterpret_cast<GetClassObject>(GetProcAddress(module, "DllGetClassObject"));
+    ASSERT_NE(factory, nullptr);
+
+    lumvo::test::makeFolders(plugins / "video-wall");
+    const std::string besideMedia = data_ / "media named beside the DLL";
+    lumvo::test::writeBytes(plugins / "video-wall\\layout.ini", "media_dir=" + besideMedia + "\n");
+    void* first = create(factory);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(callSlot<std::int32_t>(first, 0), kOk);
+    EXPECT_TRUE(lumvo::test::folderExists(besideMedia));
+    callSlot<std::uint32_t>(first, 2);
+
+    // Once the data folder has its own layout.ini, the one beside the DLL is not read.
+    lumvo::test::removeTree(besideMedia);
+    const std::string dataMedia = data_ / "media named in the data folder";
+    lumvo::test::writeBytes(data_ / "LUMVO\\video-wall\\layout.ini", "media_dir=" + dataMedia + "\n");
+    void* second = create(factory);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(callSlot<std::int32_t>(second, 0), kOk);
+    EXPECT_TRUE(lumvo::test::folderExists(dataMedia));
+    EXPECT_FALSE(lumvo::test::folderExists(besideMedia));
+    callSlot<std::uint32_t>(second, 2);
+    FreeLibrary(module);
 }
 
 TEST_F(PluginAbi, DescribeFillsTheRecordAndKeepsOnlyTheExtendedRecordFlag) {
@@ -227,7 +261,7 @@ TEST_F(PluginAbi, StartRunsOneWorkerAndOpensTheModeratorEachTimeStopJoinsIt) {
     EXPECT_TRUE(lumvo::test::eventually([&] { return lumvo::test::processThreadCount() == idle + 1; }))
         << "one worker for two starts; threads: " << lumvo::test::processThreadCount() << ", idle " << idle;
     // Opening the moderator window asks the host for its main window, once per start.
-    EXPECT_EQ(host_.queries(), (std::vector<std::string>{"get hwnd", "get hwnd"}));
+    EXPECT_EQ(host_.queries, (std::vector<std::string>{"get hwnd", "get hwnd"}));
 
     EXPECT_EQ(callSlot<std::int32_t>(object_, 8), kOk);
     EXPECT_TRUE(lumvo::test::eventually([&] { return lumvo::test::processThreadCount() == idle; }));
@@ -264,9 +298,9 @@ TEST_F(PluginAbi, OnlyParameterElevenOpensTheModerator) {
     ASSERT_NE(object_, nullptr);
     EXPECT_EQ(callSlot<std::int32_t>(object_, 4, 3), kOk);
     EXPECT_EQ(callSlot<std::int32_t>(object_, 4, 12), kOk);
-    EXPECT_TRUE(host_.queries().empty());
+    EXPECT_TRUE(host_.queries.empty());
     EXPECT_EQ(callSlot<std::int32_t>(object_, 4, 11), kOk);
-    EXPECT_EQ(host_.queries(), std::vector<std::string>{"get hwnd"});
+    EXPECT_EQ(host_.queries, std::vector<std::string>{"get hwnd"});
 }
 
 TEST_F(PluginAbi, DeviceInitAsksTheVideoCallbacksForTheDirect3D11Device) {
@@ -282,7 +316,7 @@ TEST_F(PluginAbi, DeviceInitAsksTheVideoCallbacksForTheDirect3D11Device) {
     host_.device = &fakeDevice;
     host_.deviceResult = -1;
     EXPECT_EQ(callSlot<std::int32_t>(object_, 10), 1) << "the host refused";
-    EXPECT_EQ(host_.deviceKinds(), (std::vector<int>{3, 3, 3}));
+    EXPECT_EQ(host_.deviceKinds, (std::vector<int>{3, 3, 3}));
 
     EXPECT_EQ(callSlot<std::int32_t>(object_, 9), kOk) << "draw";
 }

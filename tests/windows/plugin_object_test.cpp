@@ -70,14 +70,16 @@ TEST_F(PluginObject, DrawTakesTheHostFrameSizeAndCopiesTheSharedStateOnlyWhenEna
 
 TEST_F(PluginObject, TheModeratorOwnerIsTheHostWindowAndTheModuleFallsBackToOurOwn) {
     host_.windowNumber = std::ldexp(1.0, 63) + 65536.0;
-    plugin_->hostInstance = nullptr;
+    // The host writes our module handle at offset 8; null here, so our own module is looked up.
+    auto& hostInstance = *reinterpret_cast<void**>(reinterpret_cast<char*>(static_cast<vdj::VideoFxPlugin*>(plugin_)) + 8);
+    hostInstance = nullptr;
     EXPECT_EQ(plugin_->parameterChanged(11), 0);
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(plugin_->moderatorOwner), (std::uintptr_t{1} << 63) + 65536u);
     // Linked into this test program, "our own module" is the program.
     EXPECT_EQ(plugin_->moderatorModule, GetModuleHandleA(nullptr));
 
     host_.windowQueryResult = -1;
-    plugin_->hostInstance = reinterpret_cast<void*>(0x7FF00000);
+    hostInstance = reinterpret_cast<void*>(0x7FF00000);
     EXPECT_EQ(plugin_->parameterChanged(11), 0);
     EXPECT_EQ(plugin_->moderatorOwner, nullptr) << "a failed query gives no owner";
     EXPECT_EQ(plugin_->moderatorModule, reinterpret_cast<HMODULE>(0x7FF00000));
@@ -96,7 +98,7 @@ TEST_F(PluginObject, AWorkerThatCannotBeMadeFailsStartQuietlyAndTheNextStartRetr
     plugin_->workerThread.setLauncher(refuseThreads);
     EXPECT_EQ(plugin_->start(), lumvo::kHostFailed);
     EXPECT_FALSE(plugin_->workerThread.running());
-    EXPECT_TRUE(host_.queries().empty()) << "a failed start opens nothing";
+    EXPECT_TRUE(host_.queries.empty()) << "a failed start opens nothing";
 
     plugin_->workerThread.setLauncher(lumvo::WorkerThread::launchThread);
     EXPECT_EQ(plugin_->start(), 0);

@@ -71,40 +71,6 @@ TEST(SettingsStore, WithoutAFileTheDefaultsStayAndTheMediaFolderIsMade) {
     EXPECT_NE(GetFileAttributesW(utf8ToWide(loaded.mediaDir).c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-// layout.ini in "video-wall" beside the code (this program, which links the shell statically).
-class FallbackFile {
-public:
-    FallbackFile(const std::string& text) : folder_(test::programFolder() + "\\video-wall") {
-        test::makeFolders(folder_);
-        test::writeBytes(folder_ + "\\layout.ini", text);
-    }
-    ~FallbackFile() { test::removeTree(folder_); }
-    std::string path() const { return folder_ + "\\layout.ini"; }
-
-private:
-    std::string folder_;
-};
-
-TEST(SettingsStore, TheFileBesideThePluginIsReadOnlyWhenTheDataFolderHasNone) {
-    TempFolder data;
-    test::ScopedEnvironment env("LOCALAPPDATA", data.path().c_str());
-    FallbackFile beside("theme=garden\nhot_need=12\n");
-    EXPECT_EQ(settingsFallbackPath(), beside.path());
-
-    WallSettings fromBeside;
-    loadSettings(fromBeside);
-    EXPECT_EQ(fromBeside.theme, "garden");
-    EXPECT_EQ(fromBeside.hotNeed, 12);
-
-    // Saving writes the data folder's file only; from then on that one is read.
-    fromBeside.hotNeed = 20;
-    ASSERT_TRUE(saveSettings(fromBeside));
-    EXPECT_EQ(test::readBytes(beside.path()), "theme=garden\nhot_need=12\n");
-    WallSettings fromData;
-    loadSettings(fromData);
-    EXPECT_EQ(fromData.hotNeed, 20);
-}
-
 TEST(SettingsStore, WithoutLocalAppDataTheFileLivesBelowTheCurrentFolder) {
     TempFolder cwd;
     test::ScopedCurrentFolder inside(cwd.path());

@@ -6,6 +6,7 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <cstdio>
 #include <string>
 
 #include "serverlink/json.h"
@@ -48,18 +49,6 @@ RunResult runStandinHost(const std::string& arguments, const TempFolder& scratch
     return result;
 }
 
-class GdiplusSession {
-public:
-    GdiplusSession() {
-        Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&token_, &input, nullptr);
-    }
-    ~GdiplusSession() { Gdiplus::GdiplusShutdown(token_); }
-
-private:
-    ULONG_PTR token_ = 0;
-};
-
 TEST(StandinHost, AShortRunWritesDecodableFramesOfMovingVideoAndCountsEveryDraw) {
     TempFolder data;
     TempFolder out;
@@ -81,7 +70,7 @@ TEST(StandinHost, AShortRunWritesDecodableFramesOfMovingVideoAndCountsEveryDraw)
         EXPECT_NE(run.output.find(line), std::string::npos) << line << "\n" << run.output;
     }
 
-    GdiplusSession gdiplus;
+    lumvo::test::GdiplusSession gdiplus;
     const std::string first = out / "frame-00001.png";
     const std::string last = out / "frame-00024.png";
     Gdiplus::Bitmap a(std::wstring(first.begin(), first.end()).c_str());
@@ -110,6 +99,8 @@ TEST(StandinHost, AShortRunWritesDecodableFramesOfMovingVideoAndCountsEveryDraw)
     EXPECT_GE(p50, 0.0);
     EXPECT_LE(p50, p95);
     EXPECT_LE(p95, max);
+    std::printf("measured: stand-in host, 24 frames at 1920x1080: draw slot p50 %.4f ms, p95 %.4f ms, max %.4f ms\n",
+                p50, p95, max);
 }
 
 TEST(StandinHost, BadOptionsAreRefusedWithTheUsage) {

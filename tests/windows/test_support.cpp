@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 namespace lumvo::test {
@@ -77,34 +78,11 @@ void writeBytes(const std::string& path, const std::string& bytes) {
     }
 }
 
-void makeFolders(const std::string& path) {
-    std::string partial;
-    for (size_t i = 0; i <= path.size(); ++i) {
-        if (i == path.size() || path[i] == '\\' || path[i] == '/') {
-            if (!partial.empty() && partial.back() != ':') CreateDirectoryA(partial.c_str(), nullptr);
-        }
-        if (i < path.size()) partial += path[i];
-    }
-}
+void makeFolders(const std::string& path) { SHCreateDirectoryExA(nullptr, path.c_str(), nullptr); }
 
 void removeTree(const std::string& path) {
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = entry.cFileName;
-            if (name == "." || name == "..") continue;
-            const std::string child = path + "\\" + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                removeTree(child);
-            } else {
-                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(child.c_str());
-            }
-        } while (FindNextFileA(find, &entry));
-        FindClose(find);
-    }
-    RemoveDirectoryA(path.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
 }
 
 std::string programFolder() {
@@ -141,23 +119,16 @@ bool pngEncoder(CLSID& clsid) {
 
 bool writeTestPng(const std::wstring& path, int width, int height, int rectX, int rectY, int rectW, int rectH,
                   std::uint32_t argb) {
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR token = 0;
-    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return false;
-    bool ok = false;
+    GdiplusSession gdiplus;
+    Gdiplus::Bitmap image(width, height, PixelFormat32bppARGB);
     {
-        Gdiplus::Bitmap image(width, height, PixelFormat32bppARGB);
-        {
-            Gdiplus::Graphics g(&image);
-            g.Clear(Gdiplus::Color(0, 255, 255, 255));
-            Gdiplus::SolidBrush brush{Gdiplus::Color(argb)};
-            g.FillRectangle(&brush, rectX, rectY, rectW, rectH);
-        }
-        CLSID png;
-        ok = pngEncoder(png) && image.Save(path.c_str(), &png, nullptr) == Gdiplus::Ok;
+        Gdiplus::Graphics g(&image);
+        g.Clear(Gdiplus::Color(0, 255, 255, 255));
+        Gdiplus::SolidBrush brush{Gdiplus::Color(argb)};
+        g.FillRectangle(&brush, rectX, rectY, rectW, rectH);
     }
-    Gdiplus::GdiplusShutdown(token);
-    return ok;
+    CLSID png;
+    return pngEncoder(png) && image.Save(path.c_str(), &png, nullptr) == Gdiplus::Ok;
 }
 
 int processThreadCount() {
@@ -174,55 +145,11 @@ int processThreadCount() {
     return count;
 }
 
-std::vector<std::string> FakeHost::queries() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return queries_;
-}
-std::vector<FakeHost::Declared> FakeHost::declared() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return declared_;
-}
-std::vector<int> FakeHost::deviceKinds() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return deviceKinds_;
-}
-std::vector<std::string> FakeHost::scripts() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return scripts_;
+GdiplusSession::GdiplusSession() {
+    Gdiplus::GdiplusStartupInput input;
+    Gdiplus::GdiplusStartup(&token_, &input, nullptr);
 }
 
-vdj::HostResult FakeHost::runScript(const char* script) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    scripts_.push_back(script ? script : "");
-    return 0;
-}
-
-vdj::HostResult FakeHost::queryNumber(const char* query, double* result) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    queries_.push_back(query ? query : "");
-    if (result) *result = windowNumber;
-    return windowQueryResult;
-}
-
-vdj::HostResult FakeHost::queryText(const char*, char*, int) { return -1; }
-
-vdj::HostResult FakeHost::declareParameter(void* parameter, int kind, int id, const char* name,
-                                           const char* shortName, float defaultValue) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    declared_.push_back({parameter, kind, id, name ? name : "", shortName ? shortName : "", defaultValue});
-    return 0;
-}
-
-vdj::HostResult FakeHost::getSongBuffer(int, int, short**) { return -1; }
-vdj::HostResult FakeHost::drawDeck() { return -1; }
-
-vdj::HostResult FakeHost::getDevice(int kind, void** result) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    deviceKinds_.push_back(kind);
-    if (result) *result = device;
-    return deviceResult;
-}
-
-vdj::HostResult FakeHost::getTexture(int, void**, void**) { return -1; }
+GdiplusSession::~GdiplusSession() { Gdiplus::GdiplusShutdown(token_); }
 
 }  // namespace lumvo::test

@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -83,46 +82,54 @@ bool eventually(Predicate predicate, std::chrono::milliseconds limit = std::chro
 // Threads of this process right now.
 int processThreadCount();
 
-// A host that records the calls the plug-in makes on its callbacks.
-class FakeHost final : public vdj::HostCallbacks, public vdj::VideoCallbacks {
+// GDI+ for the scope.
+class GdiplusSession {
 public:
-    struct Declared {
-        void* parameter;
-        int kind;
-        int id;
-        std::string name;
-        std::string shortName;
-        float defaultValue;
-    };
-
-    // What "get hwnd" answers.
-    vdj::HostResult windowQueryResult = 0;
-    double windowNumber = 0.0;
-    // What getDevice answers.
-    vdj::HostResult deviceResult = 0;
-    void* device = nullptr;
-
-    std::vector<std::string> queries() const;
-    std::vector<Declared> declared() const;
-    std::vector<int> deviceKinds() const;
-    std::vector<std::string> scripts() const;
-
-    vdj::HostResult runScript(const char* script) override;
-    vdj::HostResult queryNumber(const char* query, double* result) override;
-    vdj::HostResult queryText(const char* query, char* result, int size) override;
-    vdj::HostResult declareParameter(void* parameter, int kind, int id, const char* name, const char* shortName,
-                                     float defaultValue) override;
-    vdj::HostResult getSongBuffer(int position, int count, short** buffer) override;
-    vdj::HostResult drawDeck() override;
-    vdj::HostResult getDevice(int kind, void** device) override;
-    vdj::HostResult getTexture(int kind, void** texture, void** view) override;
+    GdiplusSession();
+    ~GdiplusSession();
 
 private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> queries_;
-    std::vector<Declared> declared_;
-    std::vector<int> deviceKinds_;
-    std::vector<std::string> scripts_;
+    ULONG_PTR token_ = 0;
+};
+
+// A host that records what the plug-in asks of it (single-threaded use).
+struct FakeHost final : vdj::HostCallbacks, vdj::VideoCallbacks {
+    struct Declared {
+        void* parameter;
+        int kind, id;
+        std::string name, shortName;
+        float defaultValue;
+    };
+    // What "get hwnd" and getDevice answer.
+    vdj::HostResult windowQueryResult = 0;
+    double windowNumber = 0.0;
+    vdj::HostResult deviceResult = 0;
+    void* device = nullptr;
+    // What was asked.
+    std::vector<std::string> queries;
+    std::vector<Declared> declared;
+    std::vector<int> deviceKinds;
+
+    vdj::HostResult runScript(const char*) override { return 0; }
+    vdj::HostResult queryNumber(const char* query, double* result) override {
+        queries.push_back(query ? query : "");
+        if (result) *result = windowNumber;
+        return windowQueryResult;
+    }
+    vdj::HostResult queryText(const char*, char*, int) override { return -1; }
+    vdj::HostResult declareParameter(void* parameter, int kind, int id, const char* name, const char* shortName,
+                                     float defaultValue) override {
+        declared.push_back({parameter, kind, id, name ? name : "", shortName ? shortName : "", defaultValue});
+        return 0;
+    }
+    vdj::HostResult getSongBuffer(int, int, short**) override { return -1; }
+    vdj::HostResult drawDeck() override { return -1; }
+    vdj::HostResult getDevice(int kind, void** result) override {
+        deviceKinds.push_back(kind);
+        if (result) *result = device;
+        return deviceResult;
+    }
+    vdj::HostResult getTexture(int, void**, void**) override { return -1; }
 };
 
 }  // namespace lumvo::test
