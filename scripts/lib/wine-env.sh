@@ -4,6 +4,8 @@
 #   wine_env_start     take the prefix lock, create the prefix once, start a private Xvfb display
 #   wine_run PROG ...  run a Windows program in it (stdout/stderr pass through)
 #   wine_path PATH     the Windows form of a Linux path (Z:\...)
+#   wine_env_stop      stop it all now (wine_env_start sets it as the EXIT trap; a caller with a
+#                      cleanup of its own calls it from its own trap)
 #
 # The prefix (build/wine-prefix) is project-local: 64-bit, Windows 10, and the fonts the plug-in asks
 # for by name mapped to DejaVu so DirectWrite draws them. It is made once; a marker file written last
