@@ -26,11 +26,9 @@ shopt -u nullglob
 wine_env_start
 say "run: the stand-in host draws ${seconds}s at ${fps} fps (1920x1080)"
 set +e
-timeout --kill-after=10 600 wine "$BIN/lumvo-standin-host.exe" --data "$(wine_path "$DEMO/localappdata")" \
-  --seconds "$seconds" --fps "$fps" --png-every "$fps" --out "$(wine_path "$DEMO/frames")" \
-  2>&1 | tr -d '\r' | grep -v -e '^it looks like wine32 is missing' -e '^multiarch needs' -e '^execute "dpkg' \
-  -e '^apt-get install wine32' >"$DEMO/standin-host.log"
-status=${PIPESTATUS[0]}
+WINE_RUN_TIMEOUT=600 wine_run "$BIN/lumvo-standin-host.exe" --data "$(wine_path "$DEMO/localappdata")" \
+  --seconds "$seconds" --fps "$fps" --png-every "$fps" --out "$(wine_path "$DEMO/frames")" >"$DEMO/standin-host.log"
+status=$?
 set -e
 if [ "$status" -ne 0 ]; then
   cat "$DEMO/standin-host.log"

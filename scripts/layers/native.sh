@@ -2,4 +2,5 @@
 set -euo pipefail
 source "$(dirname "$0")/../lib/common.sh"
 "$ROOT/scripts/build.sh" native
-"$BUILD/native/tests/native/lumvo_native_tests" --gtest_brief=1
+"$BUILD/native/tests/native/lumvo_native_tests" --gtest_brief=1 | tee "$OUTPUT/native-tests.log"
+say "summary: native: $(grep -Eo '[0-9]+ tests?' "$OUTPUT/native-tests.log" | tail -n 1) passed"

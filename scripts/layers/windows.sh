@@ -26,9 +26,8 @@ say "summary: windows: DLL exports only DllGetClassObject; imports only system D
 wine_env_start
 mkdir -p "$OUTPUT/windows"
 set +e
-timeout --kill-after=10 900 wine "$BIN/lumvo_windows_tests.exe" --gtest_brief=1 ${LUMVO_WINDOWS_FILTER:+--gtest_filter="$LUMVO_WINDOWS_FILTER"} \
-  2>&1 | tr -d '\r' | grep -v -e '^it looks like wine32 is missing' -e '^multiarch needs' -e '^execute "dpkg' \
-  -e '^apt-get install wine32' | tee "$OUTPUT/windows/tests.log"
+wine_run "$BIN/lumvo_windows_tests.exe" --gtest_brief=1 ${LUMVO_WINDOWS_FILTER:+--gtest_filter="$LUMVO_WINDOWS_FILTER"} \
+  | tee "$OUTPUT/windows/tests.log"
 status=${PIPESTATUS[0]}
 set -e
 grep -E '^measured:' "$OUTPUT/windows/tests.log" | sed 's/^/summary: windows: /' || true

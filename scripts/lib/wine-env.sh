@@ -2,7 +2,10 @@
 # call wine_env_start; everything it starts is stopped when the sourcing shell exits.
 #
 #   wine_env_start     take the prefix lock, create the prefix once, start a private Xvfb display
-#   wine_run PROG ...  run a Windows program in it (stdout/stderr pass through)
+#   wine_run PROG ...  run a Windows program in it: stdout and stderr together, CR line ends
+#                      turned into LF and Wine's note about its missing 32-bit half left out;
+#                      the program's exit status is the function's. It is killed after
+#                      WINE_RUN_TIMEOUT seconds (default 900), so a hang cannot stall a run
 #   wine_path PATH     the Windows form of a Linux path (Z:\...)
 #   wine_env_stop      stop it all now (wine_env_start sets it as the EXIT trap; a caller with a
 #                      cleanup of its own calls it from its own trap)
@@ -108,6 +111,10 @@ wine_env_start() {
   fi
 }
 
-wine_run() { wine "$@"; }
+wine_run() {
+  timeout --kill-after=10 "${WINE_RUN_TIMEOUT:-900}" wine "$@" 2>&1 | tr -d '\r' | grep -v -e '^it looks like wine32 is missing' -e '^multiarch needs' \
+    -e '^execute "dpkg' -e '^apt-get install wine32'
+  return "${PIPESTATUS[0]}"
+}
 
 wine_path() { printf 'Z:%s' "$(printf '%s' "$1" | tr '/' '\\')"; }
