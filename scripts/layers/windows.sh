@@ -34,3 +34,31 @@ grep -E '^measured:' "$OUTPUT/windows/tests.log" | sed 's/^/summary: windows: /'
 passed="$(grep -Eo '\[  PASSED  \] [0-9]+ tests?' "$OUTPUT/windows/tests.log" | grep -Eo '[0-9]+' || echo 0)"
 [ "$status" -eq 0 ] || die "Windows tests failed (exit $status)"
 say "summary: windows: $passed tests passed under Wine"
+
+# The wall files under the Windows Node.js runtime: start the server with node.exe, let a guest
+# post, read both documents, and shut it down the way the plug-in does.
+WALL="$OUTPUT/windows/wall"
+rm -rf "$WALL" && mkdir -p "$WALL" && cp -r "$ROOT/wall/server" "$ROOT/wall/web" "$WALL/"
+port=18787
+# Node's standard streams fail to open on a Wine pipe, so its output goes straight to a file (the
+# plug-in starts it with no standard handles at all, which Node handles).
+LUMVO_PORT=$port timeout --kill-after=10 120 wine "$NODE_WIN" "$(wine_path "$WALL/server/server.js")" 0 \
+  >"$OUTPUT/windows/node-server.log" 2>&1 &
+server_job=$!
+up=""
+for _ in $(seq 1 60); do
+  curl -fs -o /dev/null "http://127.0.0.1:$port/api/display" && { up=1; break; }
+  sleep 0.5
+done
+[ -n "$up" ] || { cat "$OUTPUT/windows/node-server.log"; die "the wall server did not come up under node.exe"; }
+posted="$(curl -fs -X POST -H 'Content-Type: application/json' -d '{"name":"Wine","text":"hello from node.exe"}' \
+  "http://127.0.0.1:$port/api/guest/shoutout")"
+state="$(curl -fs "http://127.0.0.1:$port/api/state")"
+display="$(curl -fs "http://127.0.0.1:$port/api/display")"
+curl -fs -X POST -H 'Content-Type: application/json' -d '{}' "http://127.0.0.1:$port/api/shutdown" >/dev/null
+wait "$server_job" || die "the wall server under node.exe did not exit cleanly after the shutdown request"
+[[ "$posted" == *'"status":"pending"'* ]] || die "the guest post was not taken: $posted"
+[[ "$state" == *'hello from node.exe'* ]] || die "the moderation document lacks the post: $state"
+[[ "$display" == *'"joinUrl":"http://'* ]] || die "the display document lacks a join address: $display"
+[ -s "$WALL/wall.db" ] || die "no database in the wall folder"
+say "summary: windows: the wall server runs under node.exe $("$NODE_LINUX" -p 'process.versions.node'): guest post, both documents, shutdown"
