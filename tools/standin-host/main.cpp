@@ -22,7 +22,7 @@
 #include "plugin/host_interface.h"
 #include "png_file.h"
 #include "standin_host.h"
-#include "test_video.h"
+#include "moving_video.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "test_video.h"
+#include "moving_video.h"
 
 #include <d3dcompiler.h>
 
