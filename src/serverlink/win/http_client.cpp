@@ -90,11 +90,14 @@ bool exchange(const std::wstring& method, const std::wstring& host, std::uint16_
     const bool haveStatus = WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                                                 WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize,
                                                 WINHTTP_NO_HEADER_INDEX);
-    // The body is read whatever the status, so a caller can look at an error reply.
+    // The body is read whatever the status, so a caller can look at an error reply. A read that
+    // fails (the connection dropped or timed out mid-body) leaves a cut-off body: that is a failed
+    // exchange, never a success with half a document or half a photo.
     char buffer[16384];
     for (;;) {
         DWORD got = 0;
-        if (!WinHttpReadData(request.get(), buffer, sizeof buffer, &got) || got == 0) break;
+        if (!WinHttpReadData(request.get(), buffer, sizeof buffer, &got)) return false;
+        if (got == 0) break;
         out.append(buffer, got);
     }
     return !haveStatus || (status >= 200 && status <= 299);

@@ -1,7 +1,8 @@
 #pragma once
 // The one synchronous HTTP client of the plug-in, on WinHTTP: the wall server on 127.0.0.1:8787
 // and the maker's site. Each call opens and closes its own connection, sends at most one body,
-// reads the whole reply into `out` (also for an error status) and answers true only for 2xx.
+// reads the whole reply into `out` (also for an error status) and answers true only for 2xx
+// with the whole body read (a body cut off mid-way is a failure; `out` keeps what arrived).
 // Safe to call from several threads at once. Never throws.
 #include <cstdint>
 #include <string>
