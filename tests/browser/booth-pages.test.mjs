@@ -1,44 +1,15 @@
 // The booth's browser pages against a real wall server: the moderator page (/mod) acting on
 // guests' posts, and the look editor (/bg) making and applying a guest look.
 
-import { test, before, after } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import fs from 'node:fs';
-import os from 'node:os';
-import path from 'node:path';
-import { startWall, launchBrowser, newPhone, shot, until, join, bigPhoto } from './harness.mjs';
+import { useWall, wall, browser, newPhone, DESK, shot, until, join, bigPhoto } from './harness.mjs';
 
-let wall;
-let browser;
-
-before(async () => {
-  wall = await startWall();
-  browser = await launchBrowser();
-});
-
-after(async () => {
-  await browser?.close();
-  await wall?.stop();
-});
-
-// A guest's post sent straight to the API, as a phone would; each call is a new phone.
-async function guestPost(kind, body) {
-  const res = await fetch(`${wall.base}/api/guest/${kind}`, { method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify(body) });
-  assert.equal(res.status, 200, await res.clone().text());
-  return (await res.json()).id;
-}
-
-async function deskPage() {
-  const context = await browser.newContext({ viewport: { width: 1200, height: 900 } });
-  const page = await context.newPage();
-  page.problems = [];
-  page.on('pageerror', (e) => page.problems.push(e.message));
-  return page;
-}
+useWall();
 
 test('the moderator page approves a post and the wall shows it', async () => {
-  const id = await guestPost('shoutout', { name: 'Mia', text: 'Play something loud <script>x</script>' });
-  const page = await deskPage();
+  const id = await wall.guest('shoutout', { name: 'Mia', text: 'Play something loud <script>x</script>' });
+  const page = await newPhone(browser, DESK);
   await page.goto(`${wall.base}/mod`);
   const row = page.locator('li.row', { hasText: 'Play something loud' });
   await row.waitFor();
@@ -46,8 +17,6 @@ test('the moderator page approves a post and the wall shows it', async () => {
   assert.match(await page.getByRole('tab', { name: /Messages/ }).textContent(), /Messages \(1\)/);
   await shot(page, 'mod-01-messages');
 
-  const before = await wall.display();
-  assert.notEqual(before.featuredId, id);
   await row.getByRole('button', { name: 'Approve & show: Mia' }).click();
   const after = await until(async () => {
     const d = await wall.display();
@@ -64,13 +33,13 @@ test('the moderator page approves a post and the wall shows it', async () => {
 });
 
 test('the moderator page updates live and runs every queue action', async () => {
-  const page = await deskPage();
+  const page = await newPhone(browser, DESK);
   await page.goto(`${wall.base}/mod`);
   await page.getByText('Live', { exact: true }).waitFor();
 
   // New posts appear without a reload.
-  await guestPost('request', { name: 'Leo', text: 'Toxic - Britney Spears' });
-  await guestPost('request', { name: 'Zoe', text: 'Toxic - Britney Spears' });
+  await wall.guest('request', { name: 'Leo', text: 'Toxic - Britney Spears' });
+  await wall.guest('request', { name: 'Zoe', text: 'Toxic - Britney Spears' });
   await page.getByRole('tab', { name: 'Requests (1)' }).click();
   const request = page.locator('li.row', { hasText: 'Toxic' });
   await request.getByText('×2').waitFor();
@@ -88,7 +57,7 @@ test('the moderator page updates live and runs every queue action', async () => 
   await request.waitFor({ state: 'detached' });
 
   // Reject, restore, block (after a confirmation), unblock.
-  const id = await guestPost('shoutout', { name: 'Rex', text: 'Rude words' });
+  const id = await wall.guest('shoutout', { name: 'Rex', text: 'Rude words' });
   await page.getByRole('tab', { name: /Messages/ }).click();
   await page.locator('li.row', { hasText: 'Rude words' }).getByRole('button', { name: 'Reject: Rex' }).click();
   await page.getByRole('tab', { name: 'Rejected (1)' }).click();
@@ -98,7 +67,6 @@ test('the moderator page updates live and runs every queue action', async () => 
     d.accept();
   });
   await rejected.getByRole('button', { name: 'Block: Rex', exact: true }).click();
-  await page.getByRole('tab', { name: 'Blocked (1)' }).waitFor();
   await page.getByRole('tab', { name: 'Blocked (1)' }).click();
   await page.getByText('This phone cannot send until you unblock it.').waitFor();
   await shot(page, 'mod-03-blocked');
@@ -110,7 +78,7 @@ test('the moderator page updates live and runs every queue action', async () => 
   await until(async () => (await wall.state()).pending.some((p) => p.id === id), 'a restored post waits again');
 
   // Show next, Skip and Clear chat reach the wall.
-  await wall.dj('/api/show', { id });
+  await wall.act('show', { id });
   await until(async () => (await wall.display()).featuredId === id, 'the post is featured');
   await page.getByRole('button', { name: 'Skip' }).click();
   await until(async () => (await wall.display()).featuredId === '', 'Skip takes the big card down');
@@ -120,8 +88,8 @@ test('the moderator page updates live and runs every queue action', async () => 
   await page.context().close();
 });
 
-test('the look editor makes, previews and applies a look that phones then show', async () => {
-  const page = await deskPage();
+test('the look editor makes, previews and applies a look that phones then show over the wall theme', async () => {
+  const page = await newPhone(browser, DESK);
   await page.goto(`${wall.base}/bg`);
   await page.getByText('Lumvo Theme', { exact: true }).waitFor();
   await page.getByLabel('Name').fill('Neon night');
@@ -135,21 +103,19 @@ test('the look editor makes, previews and applies a look that phones then show',
   await page.getByRole('button', { name: 'Save and put on phones' }).click();
   await page.getByText('Neon night is saved and on phones now.').waitFor();
 
-  const looks = await wall.dj('/api/guest-bg-looks');
-  const neon = looks.looks.find((l) => l.name === 'Neon night');
-  assert.ok(neon, 'the look is saved');
-  assert.equal(looks.active, neon.id);
-  assert.deepEqual(neon.colors, ['#ff00aa', '#220044']);
-  assert.equal(neon.angle, 45);
+  const { active, looks } = await wall.looks();
+  const neon = looks.find((l) => l.name === 'Neon night');
+  assert.deepEqual([neon?.id, neon?.colors, neon?.angle], [active, ['#ff00aa', '#220044'], 45], 'saved as made, and active');
 
+  await wall.settings({ theme: 'wedding' });
   const phone = await newPhone(browser);
   await join(phone, wall.base, 'Nia');
-  await until(async () => /255, 0, 170/.test(await phone.evaluate(() => getComputedStyle(document.body).backgroundImage)), 'the phone shows the new look');
+  await until(() => phone.evaluate(() => document.documentElement.dataset.theme === 'wedding'
+    && /255, 0, 170/.test(getComputedStyle(document.body).backgroundImage)), 'the phone shows the wall theme and the new look');
   await shot(phone, 'looks-02-phone-with-neon');
 
   // A picture look: the picture is made smaller before it is saved, and served to phones.
-  const file = path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'lumvo-look-')), 'wall.jpg');
-  await bigPhoto(page, file, 2400, 1600);
+  const { file } = await bigPhoto(page, 2400, 1600);
   await page.getByRole('button', { name: 'New look' }).click();
   await page.getByLabel('Name').fill('Dance floor');
   await page.getByRole('radio', { name: 'Picture' }).check();
@@ -157,7 +123,7 @@ test('the look editor makes, previews and applies a look that phones then show',
   await page.getByText(/Picture ready: 1920 × 1280/).waitFor({ timeout: 15000 });
   await page.getByRole('button', { name: 'Save look' }).click();
   await page.getByText('Dance floor is saved.').waitFor();
-  const floor = (await wall.dj('/api/guest-bg-looks')).looks.find((l) => l.name === 'Dance floor');
+  const floor = (await wall.looks()).looks.find((l) => l.name === 'Dance floor');
   assert.match(floor.picture, /^\/looks\/[^/]+\.jpg$/);
   const served = await fetch(wall.base + floor.picture);
   assert.equal(served.status, 200);
@@ -167,7 +133,7 @@ test('the look editor makes, previews and applies a look that phones then show',
   page.once('dialog', (d) => d.accept());
   await page.getByRole('button', { name: 'Delete Neon night' }).click();
   await page.getByText('Neon night deleted.').waitFor();
-  const after = await wall.dj('/api/guest-bg-looks');
+  const after = await wall.looks();
   assert.equal(after.active, 'lumvo');
   assert.equal(after.looks.some((l) => l.name === 'Neon night'), false);
   assert.deepEqual(page.problems, []);

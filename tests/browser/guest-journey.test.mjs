@@ -2,26 +2,14 @@
 // shout-out, song request, a camera-sized photo that must arrive small, the DJ approving, an emoji
 // reaction, a vote in a live poll and a tip link with its message.
 
-import { test, before, after } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import fs from 'node:fs';
-import os from 'node:os';
-import path from 'node:path';
-import { startWall, launchBrowser, newPhone, shot, until, join, bigPhoto, jpegSize } from './harness.mjs';
+import { useWall, wall, browser, newPhone, shot, until, join, bigPhoto, jpegSize } from './harness.mjs';
 
-let wall;
-let browser;
 
-before(async () => {
-  wall = await startWall();
-  browser = await launchBrowser();
+useWall(async () => {
   // Tip links on this machine's loopback address: the test never reaches outside.
   await wall.settings({ tipLinks: [`${wall.base}/pay/paypal`, `${wall.base}/pay/bank`, ''], showTipsOnWall: true });
-});
-
-after(async () => {
-  await browser?.close();
-  await wall?.stop();
 });
 
 const byText = (list, text) => (list || []).find((p) => p.text === text);
@@ -54,8 +42,7 @@ test('a guest sends, reacts, votes and tips from the phone', async () => {
   await shot(page, 'journey-02-request');
 
   // Photo: a 12-megapixel JPEG is shrunk on the phone before it is sent.
-  const file = path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'lumvo-photo-')), 'camera.jpg');
-  const originalBytes = await bigPhoto(page, file);
+  const { file, bytes: originalBytes } = await bigPhoto(page, 4000, 3000);
   assert.ok(originalBytes > 3 * 1024 * 1024, `the test photo is camera-sized (${originalBytes} bytes)`);
   await page.getByRole('tab', { name: /Photo/ }).click();
   await page.locator('#photo-file').setInputFiles(file);
@@ -74,8 +61,8 @@ test('a guest sends, reacts, votes and tips from the phone', async () => {
   assert.equal(await page.locator('#photo-preview').isHidden(), true, 'the picker is cleared after sending');
 
   // The DJ approves both; the guest sees them on Live, markup shown as text.
-  await wall.dj('/api/show', { id: shout.id });
-  await wall.dj('/api/show', { id: photoPost.id });
+  await wall.act('show', { id: shout.id });
+  await wall.act('show', { id: photoPost.id });
   await page.getByRole('tab', { name: /Live/ }).click();
   const post = page.locator('.post', { hasText: 'Happy birthday Jo!' });
   await post.waitFor();
@@ -93,7 +80,7 @@ test('a guest sends, reacts, votes and tips from the phone', async () => {
   await shot(page, 'journey-04-live-reaction');
 
   // Live poll: the DJ starts one; it appears on the phone and takes one vote.
-  await wall.dj('/api/vote-start', { title: 'Best song tonight?', duration: 120, options: ['Yes', 'No'] });
+  await wall.act('vote-start', { title: 'Best song tonight?', duration: 120, options: ['Yes', 'No'] });
   const yes = page.getByRole('button', { name: /^Yes, 0 votes/ });
   await yes.waitFor({ timeout: 12000 });
   await yes.click();
@@ -171,10 +158,6 @@ test('what a guest typed survives a reload and a refused send', async () => {
   await page.locator('#photo-file').setInputFiles({ name: 'notes.txt', mimeType: 'text/plain', buffer: Buffer.from('hello') });
   await page.getByText('That is not a photo. Pick a JPG, PNG or WebP picture.').waitFor();
   assert.equal(await page.getByRole('img', { name: 'Your photo, ready to send' }).count(), 0);
-  await page.getByRole('tab', { name: /Shout-out/ }).click();
-
-  // Too long: the field stops at the limit, so nothing can be cut off by the server.
-  assert.equal(await page.getByLabel('Your message').getAttribute('maxlength'), '180');
   assert.deepEqual(page.problems.filter((p) => !/Failed to load resource|ERR_INTERNET_DISCONNECTED|429/.test(p)), []);
   await page.context().close();
 });

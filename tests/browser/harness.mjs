@@ -1,76 +1,56 @@
-// Shared set-up of the browser tests: a real wall server on a free loopback port with a temporary
-// wall folder and the real web pages, Debian's Chromium driven by playwright-core, a loopback
-// client for the DJ's side of the API, and phone-sized screenshots for people to look at.
+// Shared set-up of the browser tests: a real wall server (started as the server tests start it)
+// serving the real web pages, Debian's Chromium driven by playwright-core, and phone-sized
+// screenshots for people to look at.
 
-import { spawn } from 'node:child_process';
 import fs from 'node:fs';
-import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
+import { before, after } from 'node:test';
 import { chromium } from 'playwright-core';
+import { startServer, Booth, Phone } from '../../wall/server/test/helpers/server.js';
 
-const here = path.dirname(fileURLToPath(import.meta.url));
-export const ROOT = path.resolve(here, '../..');
+const ROOT = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
 export const WEB_DIR = path.join(ROOT, 'wall/web');
-const SERVER_JS = path.join(ROOT, 'wall/server/server.js');
-export const SHOTS = path.join(ROOT, 'test-output/browser/screenshots');
+const SHOTS = path.join(ROOT, 'test-output/browser/screenshots');
 
-export const PHONE = { viewport: { width: 390, height: 844 }, deviceScaleFactor: 1, isMobile: true, hasTouch: true };
-
-export async function startWall({ env = {} } = {}) {
-  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'lumvo-browser-'));
-  const child = spawn(process.execPath, [SERVER_JS, String(process.pid)], {
-    env: {
-      ...process.env, LUMVO_WALL_DIR: dir, LUMVO_WEB_DIR: WEB_DIR, LUMVO_PORT: '0', LUMVO_HOST: '127.0.0.1',
-      LUMVO_READY_FD: '1', LUMVO_SYNC: 'NORMAL', ...env,
-    },
-    stdio: ['ignore', 'pipe', 'pipe'],
-  });
-  let stderr = '';
-  child.stderr.on('data', (d) => { stderr += d; });
-  const exited = new Promise((resolve) => child.on('exit', resolve));
-  const port = await new Promise((resolve, reject) => {
-    let out = '';
-    child.stdout.on('data', (d) => {
-      out += d;
-      const m = /ready (\d+)/.exec(out);
-      if (m) resolve(Number(m[1]));
-    });
-    exited.then((code) => reject(new Error(`wall server exited (${code}) before listening:\n${stderr}`)));
-    setTimeout(() => reject(new Error(`wall server did not start in 15 s:\n${stderr}`)), 15000).unref();
-  });
-  const base = `http://127.0.0.1:${port}`;
-
-  // The DJ's side: loopback requests as the plug-in makes them.
-  async function dj(urlPath, body) {
-    const init = body === undefined ? {} : { method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify(body) };
-    const res = await fetch(base + urlPath, init);
-    const text = await res.text();
-    if (!res.ok) throw new Error(`${urlPath} answered ${res.status}: ${text}`);
-    return text ? JSON.parse(text) : {};
-  }
-
+// The wall server; it exits if this test process dies. act() and the documents are the booth's
+// loopback side; guest() posts as a new phone and expects success.
+async function startWall() {
+  const srv = await startServer({ args: [String(process.pid)], env: { LUMVO_WEB_DIR: WEB_DIR } });
+  const booth = new Booth(srv.base);
   return {
-    base, port, dir, dj,
-    state: () => dj('/api/state'),
-    display: () => dj('/api/display'),
-    settings: (s) => dj('/api/settings', s),
-    stderr: () => stderr,
-    async stop() {
-      if (child.exitCode === null) {
-        await fetch(`${base}/api/shutdown`, { method: 'POST', headers: { 'Content-Type': 'application/json' }, body: '{}' }).catch(() => {});
-        const t = setTimeout(() => child.kill('SIGKILL'), 3000);
-        await exited;
-        clearTimeout(t);
-      }
-      fs.rmSync(dir, { recursive: true, force: true });
+    ...srv,
+    act: (name, body) => booth.act(name, body),
+    settings: (s) => booth.act('settings', s),
+    state: () => booth.doc('state'),
+    display: () => booth.doc('display'),
+    looks: () => booth.doc('guest-bg-looks'),
+    async guest(kind, body) {
+      const r = await new Phone(srv.base).post(`/api/guest/${kind}`, body);
+      if (r.status !== 200) throw new Error(`${kind} answered ${r.status}: ${r.text}`);
+      return r.data.id;
     },
   };
 }
 
+// The wall server and the browser of the test file that calls useWall(), there once its tests run.
+export let wall;
+export let browser;
+export function useWall(prepare = async () => {}) {
+  before(async () => {
+    wall = await startWall();
+    browser = await launchBrowser();
+    await prepare(wall);
+  });
+  after(async () => {
+    await browser?.close();
+    await wall?.stop();
+  });
+}
+
 // Playwright starts Chromium with a fresh temporary --user-data-dir of its own for every launch
 // (it refuses one passed in the arguments), so no profile state carries over between runs.
-export function launchBrowser() {
+function launchBrowser() {
   return chromium.launch({
     executablePath: '/usr/bin/chromium',
     headless: true,
@@ -81,14 +61,16 @@ export function launchBrowser() {
   });
 }
 
-// A new phone: its own cookies, so its own device id on the wall.
+export const DESK = { viewport: { width: 1200, height: 900 }, isMobile: false, hasTouch: false };
+
+// A new phone (or, with DESK, a desk browser): its own cookies, so its own device id on the wall.
+// page.problems collects script errors and console errors.
 export async function newPhone(browser, options = {}) {
-  const context = await browser.newContext({ ...PHONE, ...options });
+  const context = await browser.newContext({ viewport: { width: 390, height: 844 }, deviceScaleFactor: 1, isMobile: true, hasTouch: true, ...options });
   const page = await context.newPage();
-  const problems = [];
-  page.on('pageerror', (e) => problems.push(`page error: ${e.message}`));
-  page.on('console', (m) => { if (m.type() === 'error') problems.push(`console: ${m.text()}`); });
-  page.problems = problems;
+  page.problems = [];
+  page.on('pageerror', (e) => page.problems.push(`page error: ${e.message}`));
+  page.on('console', (m) => { if (m.type() === 'error') page.problems.push(`console: ${m.text()}`); });
   return page;
 }
 
@@ -122,9 +104,9 @@ export async function join(page, base, name, colorLabel) {
   await page.getByRole('tablist').waitFor();
 }
 
-// A camera-sized JPEG made in the browser (4000 × 3000 by default) of noise, so that it does not
-// compress small, with an orange block in the middle.
-export async function bigPhoto(page, file, width = 4000, height = 3000) {
+// A camera-sized JPEG made in the browser of noise, so that it does not compress small, with an
+// orange block in the middle. Written to a temporary file; returns its path and size.
+export async function bigPhoto(page, width, height) {
   const b64 = await page.evaluate(async ([width, height]) => {
     const c = document.createElement('canvas');
     c.width = width;
@@ -134,35 +116,29 @@ export async function bigPhoto(page, file, width = 4000, height = 3000) {
     let s = 12345;
     for (let i = 0; i < img.data.length; i += 4) {
       s = (s * 1103515245 + 12345) >>> 0;
-      img.data[i] = s & 255;
-      img.data[i + 1] = (s >> 8) & 255;
-      img.data[i + 2] = (s >> 16) & 255;
-      img.data[i + 3] = 255;
+      img.data.set([s & 255, (s >> 8) & 255, (s >> 16) & 255, 255], i);
     }
     ctx.putImageData(img, 0, 0);
     ctx.fillStyle = '#ff7a18';
     ctx.fillRect(width / 10, height / 10, width * 0.8, height * 0.8);
-    const blob = await new Promise((r) => c.toBlob(r, 'image/jpeg', 0.92));
-    const bytes = new Uint8Array(await blob.arrayBuffer());
+    const bytes = new Uint8Array(await (await new Promise((r) => c.toBlob(r, 'image/jpeg', 0.92))).arrayBuffer());
     let bin = '';
     for (let i = 0; i < bytes.length; i += 0x8000) bin += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
     return btoa(bin);
   }, [width, height]);
+  fs.mkdirSync(path.join(ROOT, 'test-output/browser'), { recursive: true });
+  const file = path.join(fs.mkdtempSync(path.join(ROOT, 'test-output/browser/photo-')), 'camera.jpg');
   fs.writeFileSync(file, Buffer.from(b64, 'base64'));
-  return fs.statSync(file).size;
+  return { file, bytes: fs.statSync(file).size };
 }
 
 // Width and height from a JPEG's start-of-frame marker.
 export function jpegSize(buf) {
-  let i = 2;
-  while (i + 9 < buf.length) {
-    if (buf[i] !== 0xff) return null;
+  for (let i = 2; i + 9 < buf.length && buf[i] === 0xff; i += 2 + buf.readUInt16BE(i + 2)) {
     const marker = buf[i + 1];
-    const len = buf.readUInt16BE(i + 2);
     if (marker >= 0xc0 && marker <= 0xcf && ![0xc4, 0xc8, 0xcc].includes(marker)) {
       return { height: buf.readUInt16BE(i + 5), width: buf.readUInt16BE(i + 7) };
     }
-    i += 2 + len;
   }
   return null;
 }

@@ -3,30 +3,16 @@
 // (names on controls, 44-pixel tap targets, no sideways scrolling at 200 % zoom, colour contrast
 // in every theme, a visible focus ring).
 
-import { test, before, after } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { startWall, launchBrowser, newPhone, shot, until, join } from './harness.mjs';
+import { useWall, wall, browser, newPhone, shot, until, join } from './harness.mjs';
 
-let wall;
-let browser;
-
-before(async () => {
-  wall = await startWall();
-  browser = await launchBrowser();
+useWall(async () => {
   await wall.settings({ tipLinks: [`${wall.base}/pay/paypal`, '', ''], showTipsOnWall: true, allowAllEmojis: true });
   // Something on the wall and a running poll, so that the Live view has all its parts.
-  const res = await fetch(`${wall.base}/api/guest/shoutout`, {
-    method: 'POST', headers: { 'Content-Type': 'application/json' },
-    body: JSON.stringify({ name: 'Averyveryverylongnamewithout', text: 'A rather long message without any spaces: aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa' }),
-  });
-  assert.equal(res.status, 200, await res.clone().text());
-  await wall.dj('/api/show', { id: (await res.json()).id });
-  await wall.dj('/api/vote-start', { title: 'Which song next?', duration: 600, options: ['The long answer number one', 'Two'] });
-});
-
-after(async () => {
-  await browser?.close();
-  await wall?.stop();
+  const text = 'A rather long message without any spaces: aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa';
+  await wall.act('show', { id: await wall.guest('shoutout', { name: 'Averyveryverylongnamewithout', text }) });
+  await wall.act('vote-start', { title: 'Which song next?', duration: 600, options: ['The long answer number one', 'Two'] });
 });
 
 test('the first view is small and every request stays on the wall server', async (t) => {
@@ -88,69 +74,50 @@ const AUDIT = () => {
     const s = getComputedStyle(el);
     return r.width > 0 && r.height > 0 && s.visibility !== 'hidden' && s.display !== 'none';
   };
-  const controls = [...document.querySelectorAll('button, a[href], input, select, textarea, [role="tab"]')]
+  // The photo input itself is visually hidden and chosen through its label, which is measured instead.
+  const controls = [...document.querySelectorAll('button, a[href], input, select, textarea, [role="tab"], .file-label')]
     .filter((el) => visible(el) && !el.classList.contains('visually-hidden'));
   const small = [];
   for (const el of controls) {
     const r = el.getBoundingClientRect();
     if (r.width < 44 || r.height < 44) small.push(`${el.outerHTML.slice(0, 80)} is ${Math.round(r.width)}×${Math.round(r.height)}`);
   }
-  // The photo input itself is visually hidden and chosen through its label, which is measured.
-  const fileLabels = [...document.querySelectorAll('.file-label')].filter(visible);
-  for (const l of fileLabels) {
-    const r = l.getBoundingClientRect();
-    if (r.height < 44) small.push(`file label is ${Math.round(r.height)} high`);
-  }
   return { small, scroll: document.documentElement.scrollWidth - document.documentElement.clientWidth };
 };
 
-test('every control has an accessible name and a 44-pixel tap target, in every view', async () => {
-  const page = await newPhone(browser);
-  const cdp = await page.context().newCDPSession(page);
+// At phone size and at 200 % zoom (195 pixels wide).
+test('every control has an accessible name and a 44-pixel tap target, and nothing scrolls sideways, in every view', async () => {
   const roles = new Set(['button', 'link', 'textbox', 'combobox', 'checkbox', 'radio', 'tab', 'slider', 'spinbutton']);
-  await eachView(page, async (view) => {
-    const { nodes } = await cdp.send('Accessibility.getFullAXTree');
-    const unnamed = nodes.filter((n) => !n.ignored && roles.has(n.role?.value) && !String(n.name?.value || '').trim())
-      .map((n) => n.role.value);
-    assert.deepEqual(unnamed, [], `controls without a name in the ${view} view`);
-    const { small } = await page.evaluate(AUDIT);
-    assert.deepEqual(small, [], `tap targets under 44 px in the ${view} view`);
-  });
-  assert.deepEqual(page.problems, []);
-  await page.context().close();
+  for (const viewport of [{ width: 390, height: 844 }, { width: 195, height: 422 }]) {
+    const page = await newPhone(browser, { viewport });
+    const cdp = await page.context().newCDPSession(page);
+    await eachView(page, async (view) => {
+      const where = `the ${view} view, ${viewport.width} px wide`;
+      const { nodes } = await cdp.send('Accessibility.getFullAXTree');
+      const unnamed = nodes.filter((n) => !n.ignored && roles.has(n.role?.value) && !String(n.name?.value || '').trim())
+        .map((n) => n.role.value);
+      assert.deepEqual(unnamed, [], `controls without a name in ${where}`);
+      const { small, scroll } = await page.evaluate(AUDIT);
+      assert.deepEqual(small, [], `tap targets under 44 px in ${where}`);
+      assert.ok(scroll <= 0, `${where} scrolls sideways by ${scroll} px`);
+      if (viewport.width < 390 && (view === 'Live' || view === 'join')) await shot(page, `zoom-200-${view.toLowerCase()}`);
+    });
+    assert.deepEqual(page.problems, []);
+    await page.context().close();
+  }
 });
 
-test('no sideways scrolling at 200 % zoom (195 pixels wide)', async () => {
-  const page = await newPhone(browser, { viewport: { width: 195, height: 422 } });
-  await eachView(page, async (view) => {
-    const { scroll } = await page.evaluate(AUDIT);
-    assert.ok(scroll <= 0, `the ${view} view scrolls sideways by ${scroll} px`);
-    if (view === 'Live' || view === 'join') await shot(page, `zoom-200-${view.toLowerCase()}`);
-  });
-  await page.context().close();
-});
-
-test('text contrast meets WCAG AA in every theme, and focus is visible', async () => {
+test('text contrast meets WCAG AA in every theme; focus is visible and the tabs follow the arrow keys', async () => {
   const page = await newPhone(browser);
   await join(page, wall.base, 'Uma');
   for (const theme of ['club', 'wedding', 'event', 'lounge', 'garden']) {
-    const pairs = await page.evaluate((name) => {
+    const pairs = await page.evaluate(([name, pairs]) => {
       document.documentElement.dataset.theme = name;
       const css = getComputedStyle(document.documentElement);
-      const v = (k) => css.getPropertyValue(k).trim();
-      return {
-        'text on panel': [v('--text'), v('--panel')],
-        'muted on panel': [v('--muted'), v('--panel')],
-        'text on panel-2': [v('--text'), v('--panel-2')],
-        'text on field': [v('--text'), v('--field')],
-        'accent on panel': [v('--accent'), v('--panel')],
-        'accent on page': [v('--accent'), v('--bg')],
-        'button text on accent': [v('--on-accent'), v('--accent')],
-        'error on panel': [v('--danger'), v('--panel')],
-        'success on panel': [v('--ok'), v('--panel')],
-      };
-    }, theme);
-    for (const [what, [fg, bg]] of Object.entries(pairs)) {
+      return pairs.map(([fg, bg]) => [`${fg} on ${bg}`, css.getPropertyValue(fg).trim(), css.getPropertyValue(bg).trim()]);
+    }, [theme, [['--text', '--panel'], ['--muted', '--panel'], ['--text', '--panel-2'], ['--text', '--field'], ['--accent', '--panel'],
+      ['--accent', '--bg'], ['--on-accent', '--accent'], ['--danger', '--panel'], ['--ok', '--panel']]]);
+    for (const [what, fg, bg] of pairs) {
       const ratio = contrast(fg, bg);
       assert.ok(ratio >= 4.5, `${theme}: ${what} is ${ratio.toFixed(2)}:1 (${fg} on ${bg})`);
     }
@@ -167,12 +134,6 @@ test('text contrast meets WCAG AA in every theme, and focus is visible', async (
     });
     assert.notEqual(ring.split(' ')[0], 'none', `focused element has no ring (${ring})`);
   }
-  await page.context().close();
-});
-
-test('tabs follow the arrow keys', async () => {
-  const page = await newPhone(browser);
-  await join(page, wall.base, 'Vic');
   await page.getByRole('tab', { name: /Shout-out/ }).click();
   await page.keyboard.press('ArrowRight');
   assert.equal(await page.getByRole('tab', { name: /Request/ }).getAttribute('aria-selected'), 'true');
@@ -184,15 +145,12 @@ test('tabs follow the arrow keys', async () => {
   await page.context().close();
 });
 
-function rgb(hex) {
-  const n = parseInt(hex.replace('#', ''), 16);
-  return [(n >> 16) & 255, (n >> 8) & 255, n & 255];
-}
-
+// WCAG contrast ratio of two #rrggbb colours.
 function contrast(a, b) {
   const lum = (hex) => {
-    const [r, g, bl] = rgb(hex).map((c) => {
-      const s = c / 255;
+    const n = parseInt(hex.replace('#', ''), 16);
+    const [r, g, bl] = [n >> 16, n >> 8, n].map((c) => {
+      const s = (c & 255) / 255;
       return s <= 0.03928 ? s / 12.92 : ((s + 0.055) / 1.055) ** 2.4;
     });
     return 0.2126 * r + 0.7152 * g + 0.0722 * bl;

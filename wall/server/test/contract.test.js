@@ -27,26 +27,19 @@ after(async () => srv?.stop());
 
 const display = async () => readDisplay((await booth.get('/api/display')).text);
 const state = async () => readState((await booth.get('/api/state')).text);
+const pick = (o, keys) => Object.fromEntries(keys.split(' ').map((k) => [k, o[k]]));
 
 test('the display document carries the pushed settings, the join address and the featured post', async () => {
   const guest = new Phone(srv.base);
   await guest.post('/api/guest/profile', { name: 'Zoë "Z"', color: '#22D3EE' });
   const { data } = await guest.post('/api/guest/shoutout', { text: 'Happy birthday\tJo!\nLove you "text":"hacked"' });
-  let d = await display();
-  assert.equal(d.featuredId, '');
-  assert.equal(d.theme, 'garden');
-  assert.equal(d.allowTipFx, false);
-  assert.equal(d.hotNeed, 3);
-  assert.equal(d.duration, 4);
-  assert.equal(d.joinUrl, 'http://192.168.1.50:' + srv.port);
-  assert.equal(d.tipEnabled, true);
+  assert.deepEqual(pick(await display(), 'featuredId theme allowTipFx hotNeed duration joinUrl tipEnabled'), {
+    featuredId: '', theme: 'garden', allowTipFx: false, hotNeed: 3, duration: 4, joinUrl: `http://192.168.1.50:${srv.port}`, tipEnabled: true,
+  });
   await booth.act('show', { id: data.id });
-  d = await display();
-  assert.equal(d.featuredId, data.id);
-  assert.equal(d.type, 'shoutout');
-  assert.equal(d.name, 'Zoë "Z"');
-  assert.equal(d.text, 'Happy birthday Jo!\nLove you "text":"hacked"');
-  assert.equal(d.color, '#22d3ee');
+  let d = await display();
+  assert.deepEqual(pick(d, 'featuredId type name text color'),
+    { featuredId: data.id, type: 'shoutout', name: 'Zoë "Z"', text: 'Happy birthday Jo!\nLove you "text":"hacked"', color: '#22d3ee' });
   assert.equal(d.feed.at(-1).id, data.id);
   assert.equal(d.feed.at(-1).text, 'Happy birthday Jo! Love you "text":"hacked"', 'no TAB or LF inside packed fields');
   await new Promise((r) => setTimeout(r, 4200));
@@ -137,19 +130,14 @@ test('song search handed to the host and cleared by it', async () => {
   assert.equal((await state()).vdjSearch, '');
 });
 
-test('polls through the contract: bars, summary, refusals', async () => {
-  const bad = await booth.post('/api/vote-start', { title: 'Q', duration: 60, options: ['only one'] });
-  assert.equal(bad.status, 400);
-  assert.match(bad.data.error, /two to four/);
+test('polls through the contract: bars, summary, the poll picture', async () => {
   const pic = `data:image/png;base64,${fakePng(300).toString('base64')}`;
   await booth.act('vote-start', { title: 'Best night?', duration: 30, photo: pic, options: ['Yes', '', 'No'] });
   for (const opt of ['o1', 'o1', 'o2']) await new Phone(srv.base).post('/api/guest/vote', { option: opt });
   const d = await display();
-  assert.equal(d.voteActive, true);
-  assert.equal(d.voteTitle, 'Best night?');
+  assert.deepEqual(pick(d, 'voteActive voteTitle voteDuration'), { voteActive: true, voteTitle: 'Best night?', voteDuration: 30 });
   assert.match(d.votePhoto, /^\/uploads\/LUMVO_poll_[a-z0-9_]+\.png$/);
   assert.ok(d.voteRemain > 25 && d.voteRemain <= 30);
-  assert.equal(d.voteDuration, 30);
   assert.deepEqual(d.voteBars.map((b) => [b.key, b.label, b.count, b.rgb.join(',')]),
     [['o1', 'Yes', 2, '255,122,24'], ['o2', 'No', 1, '168,85,247']]);
   const guestSees = await new Phone(srv.base).get(d.votePhoto);
@@ -166,12 +154,11 @@ test('polls through the contract: bars, summary, refusals', async () => {
   await booth.act('vote-start', { title: 'Clock', endAt: '23:59:59', photo: '/uploads/LUMVO_poll_123.jpg', options: ['A', 'B'] });
   assert.equal((await display()).votePhoto, '/uploads/LUMVO_poll_123.jpg');
   const escape = await booth.post('/api/vote-start', { title: 'x', duration: 9, photo: '/uploads/../secret.txt', options: ['A', 'B'] });
-  assert.equal(escape.status, 400);
-  await booth.act('vote-stop');
-  await booth.act('vote-stop');
+  assert.equal(escape.status, 400, 'a poll picture outside uploads is refused');
 });
 
-test('booth posts go straight to the feed and next on the card; failures explain themselves', async () => {
+// Picture type and size refusals of data URLs are unit-tested with the image checks.
+test('booth posts go straight to the feed and next on the card; an empty one is refused', async () => {
   const guest = new Phone(srv.base);
   const g = (await guest.post('/api/guest/shoutout', { text: 'guest first' })).data.id;
   await booth.act('show', { id: g });
@@ -184,15 +171,9 @@ test('booth posts go straight to the feed and next on the card; failures explain
   const empty = await booth.post('/api/booth-post', { name: 'DJ', text: '   ' });
   assert.equal(empty.status, 400);
   assert.equal(empty.data.error, 'Add a message or a photo.');
-  const gif = await booth.post('/api/booth-post', { name: 'DJ', text: 'x', photo: `data:image/png;base64,${Buffer.from('GIF89a' + 'x'.repeat(40)).toString('base64')}` });
-  assert.equal(gif.status, 415);
-  assert.match(gif.data.error, /JPG, PNG or WebP/);
-  const big = await booth.post('/api/booth-post', { name: 'DJ', text: 'x', photo: `data:image/jpeg;base64,${fakeJpeg(5 * 1024 * 1024 + 1).toString('base64')}` });
-  assert.equal(big.status, 413);
-  assert.match(big.data.error, /5 MB/);
 });
 
-test('guest looks: save, apply, picture, delete', async () => {
+test('guest looks: save, apply, picture, delete; the built-in look stays', async () => {
   const pic = `data:image/png;base64,${fakePng(400).toString('base64')}`;
   const saved = await booth.act('guest-bg-looks', { save: { name: 'Sunset', kind: 'picture', colors: ['#331100'], picture: pic } });
   await booth.act('guest-bg-looks', { apply: saved.id });
@@ -203,8 +184,8 @@ test('guest looks: save, apply, picture, delete', async () => {
   const cfg = (await new Phone(srv.base).get('/api/guest/config')).data;
   assert.equal(cfg.look.id, saved.id);
   assert.equal((await new Phone(srv.base).get(cfg.look.picture)).status, 200);
-  const bad = await booth.post('/api/guest-bg-looks', { save: { name: 'X', kind: 'gradient', colors: ['red'] } });
-  assert.equal(bad.status, 400);
+  const refused = [[{ save: { name: 'X', kind: 'gradient', colors: ['red'] } }, 400], [{ delete: 'lumvo' }, 409], [{ apply: 'l_gone' }, 404]];
+  for (const [body, status] of refused) assert.equal((await booth.post('/api/guest-bg-looks', body)).status, status, JSON.stringify(body));
   await booth.act('guest-bg-looks', { delete: saved.id });
   s = await state();
   assert.equal(s.guestLookActive, 'lumvo');

@@ -17,6 +17,7 @@ test('an older Node.js exits at once naming the version it needs', { skip: !fs.e
   assert.equal(r.status, 1);
   assert.match(r.stderr.toString(), /needs Node\.js 22\.13\.0 or newer; this is Node\.js \d+/);
   assert.equal(fs.existsSync(`${dir}/wall.db`), false, 'nothing written');
+  fs.rmSync(dir, { recursive: true, force: true });
 });
 
 test('exits when the host process named on its command line is gone; prints no sqlite warning', async () => {
@@ -29,6 +30,7 @@ test('exits when the host process named on its command line is gone; prints no s
   assert.equal(code, 0);
   assert.doesNotMatch(srv.stderr(), /ExperimentalWarning|SQLite is an experimental/);
   assert.match(srv.stderr(), /host process \d+ is gone/);
+  await srv.stop();
 });
 
 test('POST /api/shutdown answers, then the process exits and its port is free', async () => {
@@ -38,4 +40,5 @@ test('POST /api/shutdown answers, then the process exits and its port is free', 
   const { code } = await srv.exited;
   assert.equal(code, 0);
   await assert.rejects(fetch(`${srv.base}/api/guest/config`));
+  await srv.stop();
 });

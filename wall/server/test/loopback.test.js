@@ -62,7 +62,7 @@ test('a phone on the network gets 403 from every DJ endpoint and page, and its o
   const pending = await new Booth(srv.base).request('POST', '/api/guest/photo', { body: fakeJpeg(300) });
   const live = await new Booth(srv.base).request('POST', '/api/guest/photo', { body: fakeJpeg(300) });
   await booth.act('show', { id: live.data.id });
-  const st = JSON.parse((await booth.get('/api/state')).text);
+  const st = await booth.doc('state');
   const pendingPhoto = st.pending.find((p) => p.id === pending.data.id).photo;
   const livePhoto = st.feed.find((p) => p.id === live.data.id).photo;
 
@@ -82,7 +82,7 @@ test('a phone on the network gets 403 from every DJ endpoint and page, and its o
   allowed.forEach(([m, p], i) => assert.equal(res[denied.length + i].status, 200, `${m} ${p}`));
   assert.equal(res.at(-2).status, 404, 'a waiting photo is not shown to phones');
   assert.equal(res.at(-1).status, 200, 'a live photo is');
-  const after = JSON.parse((await booth.get('/api/state')).text);
+  const after = await booth.doc('state');
   assert.equal(after.autoApprove, false, 'the refused settings push changed nothing');
   assert.ok(after.pending.some((p) => p.id === pending.data.id), 'the refused show changed nothing');
 });

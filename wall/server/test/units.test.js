@@ -167,10 +167,7 @@ test('rate limiter: burst then steady rate, per key', () => {
 });
 
 test('node version check', () => {
-  assert.equal(nodeTooOld('v20.20.2'), true);
-  assert.equal(nodeTooOld('22.12.9'), true);
-  assert.equal(nodeTooOld('22.13.0'), false);
-  assert.equal(nodeTooOld('24.0.0'), false);
+  for (const [v, old] of [['v20.20.2', true], ['22.12.9', true], ['22.13.0', false], ['24.0.0', false]]) assert.equal(nodeTooOld(v), old, v);
 });
 
 describe('poll start refusals', () => {

@@ -1,5 +1,5 @@
 // Runs a real wall server process on a free port with its own temporary wall folder, and a small
-// HTTP client that keeps one phone's cookies.
+// HTTP client that keeps one phone's cookies. The browser tests start their servers here too.
 
 import { spawn } from 'node:child_process';
 import fs from 'node:fs';
@@ -7,26 +7,26 @@ import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 
-const here = path.dirname(fileURLToPath(import.meta.url));
-export const SERVER_JS = path.resolve(here, '../../server.js');
+export const SERVER_JS = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../../server.js');
 
 export function tempWall() {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'lumvo-wall-'));
-  fs.mkdirSync(path.join(dir, 'web', 'mod'), { recursive: true });
-  fs.mkdirSync(path.join(dir, 'web', 'info'), { recursive: true });
-  fs.writeFileSync(path.join(dir, 'web', 'index.html'), '<!doctype html><title>guest</title>');
-  fs.writeFileSync(path.join(dir, 'web', 'mod', 'index.html'), '<!doctype html><title>mod</title>');
-  fs.writeFileSync(path.join(dir, 'web', 'mod', 'mod.js'), 'export const page = "mod";');
-  fs.writeFileSync(path.join(dir, 'web', 'info', 'start.txt'), 'Start here');
-  fs.writeFileSync(path.join(dir, 'secret.txt'), 'not for guests');
+  const files = {
+    'web/index.html': '<!doctype html><title>guest</title>', 'web/mod/index.html': '<!doctype html><title>mod</title>',
+    'web/mod/mod.js': 'export const page = "mod";', 'web/info/start.txt': 'Start here', 'secret.txt': 'not for guests',
+  };
+  for (const [name, text] of Object.entries(files)) {
+    fs.mkdirSync(path.dirname(path.join(dir, name)), { recursive: true });
+    fs.writeFileSync(path.join(dir, name), text);
+  }
   return dir;
 }
 
-// Starts server.js; resolves once it listens. env adds to the defaults.
-export async function startServer({ dir = tempWall(), env = {}, args = [], port = 0, host = '127.0.0.1' } = {}) {
+// Starts server.js; resolves once it listens. env adds to the defaults. stop() removes the folder.
+export async function startServer({ dir = tempWall(), env = {}, args = [], host = '127.0.0.1' } = {}) {
   const child = spawn(process.execPath, [SERVER_JS, ...args], {
     env: {
-      ...process.env, LUMVO_WALL_DIR: dir, LUMVO_WEB_DIR: path.join(dir, 'web'), LUMVO_PORT: String(port),
+      ...process.env, LUMVO_WALL_DIR: dir, LUMVO_WEB_DIR: path.join(dir, 'web'), LUMVO_PORT: '0',
       LUMVO_HOST: host, LUMVO_READY_FD: '1', LUMVO_JOIN_HOST: '192.168.1.50', ...env,
     },
     stdio: ['ignore', 'pipe', 'pipe'],
@@ -34,7 +34,7 @@ export async function startServer({ dir = tempWall(), env = {}, args = [], port 
   let stderr = '';
   child.stderr.on('data', (d) => { stderr += d; });
   const exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve({ code, signal })));
-  const actualPort = await new Promise((resolve, reject) => {
+  const port = await new Promise((resolve, reject) => {
     let out = '';
     child.stdout.on('data', (d) => {
       out += d;
@@ -42,10 +42,11 @@ export async function startServer({ dir = tempWall(), env = {}, args = [], port 
       if (m) resolve(Number(m[1]));
     });
     exited.then(({ code }) => reject(new Error(`server exited (${code}) before listening: ${stderr}`)));
+    setTimeout(() => reject(new Error(`server did not start in 15 s: ${stderr}`)), 15000).unref();
   });
-  const base = `http://127.0.0.1:${actualPort}`;
+  const base = `http://127.0.0.1:${port}`;
   return {
-    dir, child, port: actualPort, base, exited,
+    dir, child, port, base, exited,
     stderr: () => stderr,
     async stop() {
       if (child.exitCode === null && child.signalCode === null) {
@@ -54,6 +55,7 @@ export async function startServer({ dir = tempWall(), env = {}, args = [], port 
         await exited;
         clearTimeout(t);
       }
+      fs.rmSync(dir, { recursive: true, force: true });
     },
     async kill() {
       child.kill('SIGKILL');
@@ -62,7 +64,7 @@ export async function startServer({ dir = tempWall(), env = {}, args = [], port 
   };
 }
 
-// One phone: keeps its cookies between requests.
+// One phone: keeps its cookies between requests. data is the parsed JSON answer, if any.
 export class Phone {
   constructor(base) {
     this.base = base;
@@ -72,17 +74,12 @@ export class Phone {
   async request(method, urlPath, { json, body, headers = {} } = {}) {
     const h = { ...headers };
     if (this.cookies.size) h.Cookie = [...this.cookies].map(([k, v]) => `${k}=${v}`).join('; ');
-    let payload = body;
-    if (json !== undefined) {
-      payload = JSON.stringify(json);
-      h['Content-Type'] = 'application/json';
-    }
-    const res = await fetch(this.base + urlPath, { method, headers: h, body: payload });
+    if (json !== undefined) h['Content-Type'] = 'application/json';
+    const res = await fetch(this.base + urlPath, { method, headers: h, body: json !== undefined ? JSON.stringify(json) : body });
     for (const c of res.headers.getSetCookie()) {
       const [pair] = c.split(';');
       const i = pair.indexOf('=');
-      const v = pair.slice(i + 1);
-      if (v) this.cookies.set(pair.slice(0, i), v); else this.cookies.delete(pair.slice(0, i));
+      if (pair.slice(i + 1)) this.cookies.set(pair.slice(0, i), pair.slice(i + 1)); else this.cookies.delete(pair.slice(0, i));
     }
     const text = await res.text();
     let data;
@@ -94,19 +91,21 @@ export class Phone {
   post(p, json, o = {}) { return this.request('POST', p, { json, ...o }); }
 }
 
-// The plug-in's view: POST actions with JSON bodies, GET documents as text.
+// The plug-in's view: POST actions with JSON bodies that must succeed, GET documents.
 export class Booth extends Phone {
   async act(name, body = {}) {
     const r = await this.post(`/api/${name}`, body);
     if (r.status !== 200) throw new Error(`${name} answered ${r.status}: ${r.text}`);
     return r.data;
   }
+
+  async doc(name) { return (await this.get(`/api/${name}`)).data; }
 }
 
 // Smallest valid image headers, padded to a given size.
 export function fakeJpeg(size = 200) {
   const b = Buffer.alloc(size, 0x20);
-  b[0] = 0xff; b[1] = 0xd8; b[2] = 0xff; b[3] = 0xe0;
+  Buffer.from([0xff, 0xd8, 0xff, 0xe0]).copy(b);
   return b;
 }
 export function fakePng(size = 200) {
