@@ -45,12 +45,10 @@ test('the moderator page updates live and runs every queue action', async () => 
   await request.getByText('×2').waitFor();
 
   // Played and Refuse toggle the mark, as in the moderator window.
-  await request.getByRole('button', { name: /^Played/ }).click();
-  await request.locator('.tag', { hasText: 'PLAYED' }).waitFor();
-  await request.getByRole('button', { name: /^Refuse/ }).click();
-  await request.locator('.tag', { hasText: 'REFUSE' }).waitFor();
-  await request.getByRole('button', { name: /^Refuse/ }).click();
-  await request.locator('.tag', { hasText: 'REQUEST' }).waitFor();
+  for (const [button, tag] of [[/^Played/, 'PLAYED'], [/^Refuse/, 'REFUSE'], [/^Refuse/, 'REQUEST']]) {
+    await request.getByRole('button', { name: button }).click();
+    await request.locator('.tag', { hasText: tag }).waitFor();
+  }
   assert.equal((await wall.state()).requests[0].mark, '');
   await shot(page, 'mod-02-requests');
   await request.getByRole('button', { name: /^Clear/ }).click();

@@ -6,7 +6,6 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { useWall, wall, browser, newPhone, shot, until, join, bigPhoto, jpegSize } from './harness.mjs';
 
-
 useWall(async () => {
   // Tip links on this machine's loopback address: the test never reaches outside.
   await wall.settings({ tipLinks: [`${wall.base}/pay/paypal`, `${wall.base}/pay/bank`, ''], showTipsOnWall: true });
@@ -27,9 +26,7 @@ test('a guest sends, reacts, votes and tips from the phone', async () => {
   assert.equal(await page.getByLabel('Your message').inputValue(), '', 'the field is emptied after a successful send');
   let st = await wall.state();
   const shout = byText(st.pending, shoutText);
-  assert.ok(shout, 'the shout-out waits for the DJ with its text unchanged');
-  assert.equal(shout.name, 'Sam');
-  assert.equal(shout.color, '#22d3ee');
+  assert.deepEqual([shout?.name, shout?.color], ['Sam', '#22d3ee'], 'the shout-out waits for the DJ, its text unchanged');
 
   // Song request: song and artist become one request text.
   await page.getByRole('tab', { name: /Request/ }).click();

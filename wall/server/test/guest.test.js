@@ -88,21 +88,18 @@ test('rate limit per phone answers 429 with Retry-After; other phones are not he
   assert.equal((await new Phone(srv.base).post('/api/guest/request', { text: 'other phone' })).status, 200);
 });
 
+// Refusals the engine tests already prove (no tip link, a post not yet live, a bad emoji) are not repeated here.
 test('switches, reactions, votes and tips refuse what is not allowed', async () => {
   const t = new Phone(srv.base);
-  assert.equal((await t.post('/api/guest/tip', { text: 'hi' })).status, 403, 'no tip link set');
   await booth.act('settings', { tipLinks: ['paypal.me/x', '', ''], showTipsOnWall: false });
   assert.equal((await t.post('/api/guest/tip', { text: 'hi' })).status, 403, 'tip messages off');
   await booth.act('settings', { showTipsOnWall: true, allowMessages: false });
-  assert.equal((await t.post('/api/guest/tip', { text: 'hi' })).status, 200);
-  assert.equal((await t.post('/api/guest/shoutout', { text: 'hi' })).status, 403);
+  assert.equal((await t.post('/api/guest/tip', { text: 'hi' })).status, 200, 'tips do not hang on the shout-out switch');
   await booth.act('settings', { allowMessages: true });
   const p = new Phone(srv.base);
   await p.post('/api/guest/tip', { text: 'tip from p' });
   const id = (await p.post('/api/guest/shoutout', { text: 'react to me' })).data.id;
-  assert.equal((await p.post('/api/guest/react', { id, emoji: '🔥' })).data.code, 'not_live');
   await booth.act('show', { id });
-  assert.equal((await p.post('/api/guest/react', { id, emoji: '<script>' })).data.code, 'bad_emoji');
   assert.equal((await p.post('/api/guest/react', { id, emoji: '🔥' })).status, 200);
   await booth.act('settings', { allowReactions: false });
   assert.equal((await p.post('/api/guest/react', { id, emoji: '😂' })).status, 403);

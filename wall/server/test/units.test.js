@@ -29,12 +29,8 @@ describe('documents survive the flat readers', () => {
     });
     const s = readState(text);
     assert.deepEqual(s.pending.map((p) => p.name), nasty);
-    assert.deepEqual(s.requests.map((p) => p.id), ['p_r']);
-    assert.deepEqual(s.feed.map((p) => p.id), ['p_f']);
-    assert.equal(s.tips.length, 0);
-    assert.equal(s.voteTitle, 'tips');
-    assert.equal(s.vdjSearch, 'requests');
-    assert.equal(s.voteSummary, '"rejected');
+    assert.deepEqual([s.requests, s.feed, s.tips].map((list) => list.map((p) => p.id)), [['p_r'], ['p_f'], []]);
+    assert.deepEqual([s.voteTitle, s.vdjSearch, s.voteSummary], ['tips', 'requests', '"rejected']);
     assert.deepEqual(s.guestLooks, [{ id: 'lumvo', name: 'pending' }]);
     assert.deepEqual(JSON.parse(text).pending.map((p) => p.text), nasty, 'still standard JSON');
   });
@@ -48,10 +44,8 @@ describe('documents survive the flat readers', () => {
       poll: null, tipEnabled: false,
     });
     const r = readDisplay(d);
-    assert.equal(r.type, '');
-    assert.equal(r.text, '');
-    assert.equal(r.feed.length, 1);
-    assert.deepEqual(r.feed[0], { id: 'p_1', type: 'shoutout', name: 'type', text: 'a b c "text":"x"', photo: '', reactions: '🔥:2', color: '#ff0000', hot: true });
+    assert.deepEqual([r.type, r.text], ['', ''], 'a feed line does not stand in for the featured post');
+    assert.deepEqual(r.feed, [{ id: 'p_1', type: 'shoutout', name: 'type', text: 'a b c "text":"x"', photo: '', reactions: '🔥:2', color: '#ff0000', hot: true }]);
     assert.equal(d.indexOf('{', 1), -1, 'the display document has no nested object');
     assert.equal(d.indexOf('['), -1, 'and no array');
   });
