@@ -14,15 +14,25 @@ namespace {
 using namespace std::chrono_literals;
 using lumvo::WorkerThread;
 using Clock = std::chrono::steady_clock;
+constexpr auto kStarted = WorkerThread::StartResult::started;
+constexpr auto kFailed = WorkerThread::StartResult::failed;
 
 template <class Predicate>
-bool eventually(Predicate predicate, std::chrono::milliseconds limit = 5s) {
-    const auto end = Clock::now() + limit;
-    while (Clock::now() < end) {
+bool eventually(Predicate predicate) {
+    for (const auto end = Clock::now() + 5s; Clock::now() < end; std::this_thread::sleep_for(1ms)) {
         if (predicate()) return true;
-        std::this_thread::sleep_for(1ms);
     }
     return predicate();
+}
+
+// A worker body as the plug-in's: count the pass, sleep until told to stop, note the end.
+auto sleeper(WorkerThread& worker, std::atomic<int>& bodies, std::atomic<bool>& finished) {
+    return [&] {
+        ++bodies;
+        while (worker.sleepFor(30s)) {
+        }
+        finished = true;
+    };
 }
 
 TEST(WorkerThread, StartsOneWorkerAndStopsItWithoutWaitingOutItsSleep) {
@@ -30,14 +40,8 @@ TEST(WorkerThread, StartsOneWorkerAndStopsItWithoutWaitingOutItsSleep) {
     std::atomic<bool> finished{false};
     WorkerThread worker;
     EXPECT_TRUE(worker.stop()) << "nothing to stop";
-    auto body = [&] {
-        ++bodies;
-        while (worker.sleepFor(30s)) {
-        }
-        finished = true;
-    };
-    EXPECT_EQ(worker.start(body), WorkerThread::StartResult::started);
-    EXPECT_EQ(worker.start(body), WorkerThread::StartResult::alreadyRunning);
+    EXPECT_EQ(worker.start(sleeper(worker, bodies, finished)), kStarted);
+    EXPECT_EQ(worker.start(sleeper(worker, bodies, finished)), WorkerThread::StartResult::alreadyRunning);
     ASSERT_TRUE(eventually([&] { return bodies == 1; }));
 
     const auto before = Clock::now();
@@ -46,10 +50,9 @@ TEST(WorkerThread, StartsOneWorkerAndStopsItWithoutWaitingOutItsSleep) {
     EXPECT_TRUE(finished);
     EXPECT_FALSE(worker.running());
     EXPECT_FALSE(worker.attached());
-    EXPECT_EQ(bodies, 1);
 
     // A start after a stop runs a fresh worker.
-    EXPECT_EQ(worker.start(body), WorkerThread::StartResult::started);
+    EXPECT_EQ(worker.start(sleeper(worker, bodies, finished)), kStarted);
     EXPECT_TRUE(eventually([&] { return bodies == 2; }));
     EXPECT_TRUE(worker.stop());
 }
@@ -59,64 +62,53 @@ std::thread failFirstLaunch(std::function<void()> body) {
     if (launches++ == 0) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
     return std::thread(std::move(body));
 }
-std::thread launchNothing(std::function<void()>) { return std::thread(); }
 
 TEST(WorkerThread, AFailedLaunchIsReportedAndTheNextStartRetries) {
-    launches = 0;
     std::atomic<int> bodies{0};
+    std::atomic<bool> finished{false};
     WorkerThread worker(failFirstLaunch);
-    auto body = [&] {
-        ++bodies;
-        while (worker.sleepFor(30s)) {
-        }
-    };
-    EXPECT_EQ(worker.start(body), WorkerThread::StartResult::failed);
+    EXPECT_EQ(worker.start(sleeper(worker, bodies, finished)), kFailed);
     EXPECT_FALSE(worker.running());
     EXPECT_FALSE(worker.attached());
-    EXPECT_EQ(worker.start(body), WorkerThread::StartResult::started);
+    EXPECT_EQ(worker.start(sleeper(worker, bodies, finished)), kStarted);
     EXPECT_TRUE(eventually([&] { return bodies == 1; }));
     EXPECT_TRUE(worker.stop());
 
-    WorkerThread empty(launchNothing);
-    EXPECT_EQ(empty.start([] {}), WorkerThread::StartResult::failed);
+    // A launcher that hands back no thread at all.
+    WorkerThread empty([](std::function<void()>) { return std::thread(); });
+    EXPECT_EQ(empty.start([] {}), kFailed);
     EXPECT_FALSE(empty.running());
 }
 
 TEST(WorkerThread, AWorkerThatStopsItselfIsJoinedByTheNextStartOrStop) {
     std::atomic<int> selfStops{0};
-    std::atomic<int> bodies{0};
     WorkerThread worker;
     auto stopsItself = [&] {
-        ++bodies;
         if (!worker.stop()) ++selfStops;  // cannot join itself: reported, not thrown
     };
-    ASSERT_EQ(worker.start(stopsItself), WorkerThread::StartResult::started);
+    ASSERT_EQ(worker.start(stopsItself), kStarted);
     ASSERT_TRUE(eventually([&] { return selfStops == 1; }));
     EXPECT_FALSE(worker.running());
     EXPECT_TRUE(worker.attached());
 
-    ASSERT_EQ(worker.start(stopsItself), WorkerThread::StartResult::started);
+    ASSERT_EQ(worker.start(stopsItself), kStarted);
     ASSERT_TRUE(eventually([&] { return selfStops == 2; }));
     EXPECT_TRUE(worker.stop());
     EXPECT_FALSE(worker.attached());
-    EXPECT_EQ(bodies, 2);
 }
 
 TEST(WorkerThread, AThrowingBodyOrADestroyedOwnerNeverEndsTheProcess) {
     {
         WorkerThread worker;
-        ASSERT_EQ(worker.start([] { throw std::runtime_error("worker failure"); }), WorkerThread::StartResult::started);
+        ASSERT_EQ(worker.start([] { throw std::runtime_error("worker failure"); }), kStarted);
         EXPECT_TRUE(worker.stop());
     }
+    std::atomic<int> bodies{0};
     std::atomic<bool> finished{false};
     {
         WorkerThread worker;
-        ASSERT_EQ(worker.start([&] {
-                      while (worker.sleepFor(30s)) {
-                      }
-                      finished = true;
-                  }),
-                  WorkerThread::StartResult::started);
+        ASSERT_EQ(worker.start(sleeper(worker, bodies, finished)), kStarted);
+        ASSERT_TRUE(eventually([&] { return bodies == 1; }));
         // Destroyed while running: the destructor stops and joins.
     }
     EXPECT_TRUE(finished);

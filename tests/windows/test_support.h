@@ -1,23 +1,45 @@
 #pragma once
-// Helpers shared by the Windows tests: throw-away folders, environment overrides, file access and
+// Helpers shared by the Windows tests: throw-away folders, environment overrides, files, GDI+, and
 // a fake host that records what the plug-in asks of it.
 #include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "plugin/host_interface.h"
+#include "plugin/win/wide_text.h"
 
 namespace lumvo::test {
+
+inline void removeTree(const std::string& path) {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+}
 
 // A fresh folder under the temp folder, removed with everything in it at the end of the scope.
 class TempFolder {
 public:
-    TempFolder();
-    ~TempFolder();
+    TempFolder() {
+        static int counter = 0;
+        char temp[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, temp);  // ends in a backslash
+        path_ = std::string(temp) + "lumvo-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+                std::to_string(counter++);
+        removeTree(path_);  // left by an earlier run that crashed
+        CreateDirectoryA(path_.c_str(), nullptr);
+    }
+    ~TempFolder() { removeTree(path_); }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
     const std::string& path() const { return path_; }
@@ -30,67 +52,112 @@ private:
 // Sets (or with nullptr removes) an environment variable for the scope, then restores it.
 class ScopedEnvironment {
 public:
-    ScopedEnvironment(const char* name, const char* value);
-    ~ScopedEnvironment();
+    ScopedEnvironment(const char* name, const char* value) : name_(name) {
+        char previous[32768];
+        const DWORD n = GetEnvironmentVariableA(name, previous, sizeof previous);
+        if (n > 0 && n < sizeof previous) previous_ = std::string(previous, n);
+        SetEnvironmentVariableA(name, value);
+    }
+    ~ScopedEnvironment() { SetEnvironmentVariableA(name_.c_str(), previous_ ? previous_->c_str() : nullptr); }
     ScopedEnvironment(const ScopedEnvironment&) = delete;
     ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
 
 private:
     std::string name_;
-    std::string previous_;
-    bool hadPrevious_ = false;
+    std::optional<std::string> previous_;
 };
 
 // Changes the current folder for the scope.
 class ScopedCurrentFolder {
 public:
-    explicit ScopedCurrentFolder(const std::string& folder);
-    ~ScopedCurrentFolder();
+    explicit ScopedCurrentFolder(const std::string& folder) {
+        GetCurrentDirectoryA(MAX_PATH, previous_);
+        SetCurrentDirectoryA(folder.c_str());
+    }
+    ~ScopedCurrentFolder() { SetCurrentDirectoryA(previous_); }
 
 private:
-    std::string previous_;
+    char previous_[MAX_PATH] = {};
 };
 
-bool fileExists(const std::string& path);
-bool folderExists(const std::string& path);
-// Raw bytes (binary mode); empty when missing.
-std::string readBytes(const std::string& path);
-void writeBytes(const std::string& path, const std::string& bytes);
-void makeFolders(const std::string& path);  // with every missing parent
-void removeTree(const std::string& path);
+inline bool fileExists(const std::string& path) {
+    const DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+inline bool folderExists(const std::string& path) {
+    const DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+// Raw bytes; empty when missing.
+inline std::string readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+inline void writeBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+// With every missing parent.
+inline void makeFolders(const std::string& path) { SHCreateDirectoryExA(nullptr, path.c_str(), nullptr); }
 
 // The folder of the test program; the plug-in DLL and the stand-in host are built beside it.
-std::string programFolder();
-// The plug-in DLL to load: LUMVO_TEST_DLL when set, else "LUMVO Video Wall.dll" beside the program.
-std::string pluginDllPath();
+inline std::string programFolder() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    const std::string program(path);
+    return program.substr(0, program.find_last_of('\\'));
+}
+inline std::string pluginDllPath() { return programFolder() + "\\LUMVO Video Wall.dll"; }
 
-// Writes a PNG of width x height, transparent, with one opaque rectangle of `argb`.
-bool writeTestPng(const std::wstring& path, int width, int height, int rectX, int rectY, int rectW, int rectH,
-                  std::uint32_t argb);
+// GDI+ for the scope.
+class GdiplusSession {
+public:
+    GdiplusSession() {
+        Gdiplus::GdiplusStartupInput input;
+        Gdiplus::GdiplusStartup(&token_, &input, nullptr);
+    }
+    ~GdiplusSession() { Gdiplus::GdiplusShutdown(token_); }
 
-// Polls `predicate` until it holds or `limit` passes.
+private:
+    ULONG_PTR token_ = 0;
+};
+
+// Writes a PNG of width x height, transparent, with one rectangle of `argb`.
+inline bool writeTestPng(const std::string& path, int width, int height, Gdiplus::Rect rect, std::uint32_t argb) {
+    constexpr CLSID kPngEncoder = {0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
+    GdiplusSession gdiplus;
+    Gdiplus::Bitmap image(width, height, PixelFormat32bppARGB);
+    {
+        Gdiplus::Graphics g(&image);
+        g.Clear(Gdiplus::Color(0, 255, 255, 255));
+        Gdiplus::SolidBrush brush{Gdiplus::Color(argb)};
+        g.FillRectangle(&brush, rect);
+    }
+    return image.Save(utf8ToWide(path).c_str(), &kPngEncoder, nullptr) == Gdiplus::Ok;
+}
+
+// Polls `predicate` until it holds or five seconds pass.
 template <class Predicate>
-bool eventually(Predicate predicate, std::chrono::milliseconds limit = std::chrono::milliseconds(5000)) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
+bool eventually(Predicate predicate) {
+    for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+         std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(std::chrono::milliseconds(2))) {
         if (predicate()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return predicate();
 }
 
 // Threads of this process right now.
-int processThreadCount();
-
-// GDI+ for the scope.
-class GdiplusSession {
-public:
-    GdiplusSession();
-    ~GdiplusSession();
-
-private:
-    ULONG_PTR token_ = 0;
-};
+inline int processThreadCount() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    int count = 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+    }
+    CloseHandle(snapshot);
+    return count;
+}
 
 // A host that records what the plug-in asks of it (single-threaded use).
 struct FakeHost final : vdj::HostCallbacks, vdj::VideoCallbacks {
