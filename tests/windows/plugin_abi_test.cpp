@@ -65,6 +65,8 @@ protected:
     void SetUp() override {
         ASSERT_NE(module_, nullptr) << "cannot load " << pluginDllPath();
         ASSERT_NE(factory_, nullptr) << "no DllGetClassObject export";
+        object_ = create();
+        ASSERT_NE(object_, nullptr);
     }
     void TearDown() override {
         if (object_) callSlot<std::uint32_t>(object_, 2);
@@ -88,7 +90,7 @@ protected:
     TempFolder data_;
     ScopedEnvironment localAppData_{"LOCALAPPDATA", data_.path().c_str()};
     FakeHost host_;
-    void* object_ = nullptr;  // released by TearDown
+    void* object_ = nullptr;  // made by SetUp, released by TearDown
 };
 
 TEST_F(PluginAbi, TheFactoryAnswersOnlyForThePluginClassAndTheVideoEffectInterface) {
@@ -103,13 +105,9 @@ TEST_F(PluginAbi, TheFactoryAnswersOnlyForThePluginClassAndTheVideoEffectInterfa
         EXPECT_EQ(factory_(classId, interfaceId, &out), kClassNotAvailable);
         EXPECT_EQ(out, untouched);
     }
-    object_ = create();
-    ASSERT_NE(object_, nullptr);
 }
 
 TEST_F(PluginAbi, LoadDeclaresTheOpenModeratorButtonAndMakesTheDataFolders) {
-    object_ = create();
-    ASSERT_NE(object_, nullptr);
     EXPECT_EQ(callSlot<std::int32_t>(object_, 0), kOk);
 
     ASSERT_EQ(host_.declared.size(), 1u);
@@ -165,8 +163,6 @@ TEST_F(PluginAbi, DescribeFillsTheRecordWithTheBrandBitmapAndKeepsOnlyTheExtende
     const std::string brand = data_ / "LUMVO\\video-wall\\web\\brand";
     makeFolders(brand);
     ASSERT_TRUE(writeTestPng(brand + "\\lumvo-mark.png", 120, 90, {10, 20, 60, 30}, 0xFF3366CC));
-    object_ = create();
-    ASSERT_NE(object_, nullptr);
     void* const sentinel = reinterpret_cast<void*>(0x1234);
 
     InfoRecord plain{};
@@ -200,8 +196,6 @@ TEST_F(PluginAbi, DescribeFillsTheRecordWithTheBrandBitmapAndKeepsOnlyTheExtende
 }
 
 TEST_F(PluginAbi, TheSlotsWithoutAJobAnswerAsTheHostExpects) {
-    object_ = create();
-    ASSERT_NE(object_, nullptr);
     char text[16] = "unchanged";
     EXPECT_EQ(callSlot<std::int32_t>(object_, 5, 11, text, static_cast<int>(sizeof text)), kNotImplemented);
     EXPECT_STREQ(text, "unchanged");
@@ -219,8 +213,6 @@ TEST_F(PluginAbi, TheSlotsWithoutAJobAnswerAsTheHostExpects) {
 }
 
 TEST_F(PluginAbi, StartRunsOneWorkerAndOpensTheModeratorEachTimeStopJoinsIt) {
-    object_ = create();
-    ASSERT_NE(object_, nullptr);
     ASSERT_EQ(callSlot<std::int32_t>(object_, 0), kOk);
     EXPECT_EQ(callSlot<std::int32_t>(object_, 8), kOk) << "stop before any start";
 
@@ -240,9 +232,7 @@ TEST_F(PluginAbi, StartRunsOneWorkerAndOpensTheModeratorEachTimeStopJoinsIt) {
 }
 
 TEST_F(PluginAbi, ReleaseOrTheDestructionSlotWhileRunningJoinsTheWorkerFirst) {
-    object_ = create();  // a first load may start threads that stay
-    ASSERT_NE(object_, nullptr);
-    ASSERT_EQ(callSlot<std::int32_t>(object_, 0), kOk);
+    ASSERT_EQ(callSlot<std::int32_t>(object_, 0), kOk);  // a first load may start threads that stay
     const int idle = processThreadCount();
     // Release without stop, and a host that calls slot 3 (flag 1: free the memory) directly: no
     // running thread is left behind to take the process down.
@@ -258,8 +248,6 @@ TEST_F(PluginAbi, ReleaseOrTheDestructionSlotWhileRunningJoinsTheWorkerFirst) {
 }
 
 TEST_F(PluginAbi, OnlyParameterElevenOpensTheModerator) {
-    object_ = create();
-    ASSERT_NE(object_, nullptr);
     EXPECT_EQ(callSlot<std::int32_t>(object_, 4, 3), kOk);
     EXPECT_EQ(callSlot<std::int32_t>(object_, 4, 12), kOk);
     EXPECT_TRUE(host_.queries.empty());
@@ -268,8 +256,6 @@ TEST_F(PluginAbi, OnlyParameterElevenOpensTheModerator) {
 }
 
 TEST_F(PluginAbi, DeviceInitAsksTheVideoCallbacksForTheDirect3D11Device) {
-    object_ = create();
-    ASSERT_NE(object_, nullptr);
     int fakeDevice = 0;
     host_.device = &fakeDevice;
     EXPECT_EQ(callSlot<std::int32_t>(object_, 10), kOk);
