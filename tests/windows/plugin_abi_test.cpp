@@ -56,7 +56,7 @@ class PluginAbi : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         module_ = LoadLibraryA(pluginDllPath().c_str());
-        if (module_) factory_ = reinterpret_cast<GetClassObject>(GetProcAddress(module_, "DllGetClassObject"));
+        if (module_) factory_ = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
     }
     static void TearDownTestSuite() {
         if (module_) FreeLibrary(module_);
@@ -134,7 +134,7 @@ TEST_F(PluginAbi, LoadReadsTheLayoutIniBesideTheDllWhenTheDataFolderHasNone) {
     HMODULE module = LoadLibraryA(copy.c_str());
     ASSERT_NE(module, nullptr);
     ASSERT_NE(module, module_) << "the copy must be a module of its own";
-    auto factory = reinterpret_cast<GetClassObject>(GetProcAddress(module, "DllGetClassObject"));
+    auto factory = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
     ASSERT_NE(factory, nullptr);
     auto loadAndRelease = [&] {
         void* object = create(factory);
