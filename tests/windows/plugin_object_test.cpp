@@ -51,7 +51,7 @@ TEST_F(PluginObject, DrawTakesTheHostFrameSizeAndCopiesTheSharedStateOnlyWhenEna
     {
         std::lock_guard<std::mutex> lock(plugin_->displayMutex);
         plugin_->displayState.featuredId = "post-7";
-        plugin_->displayState.feed.push_back({"post-7", "shoutout", "Ana", "Happy birthday!"});
+        plugin_->displayState.feed.push_back({.id = "post-7", .type = "shoutout", .name = "Ana", .text = "Happy birthday!"});
     }
     plugin_->settings.enable = 0;
     EXPECT_EQ(plugin_->draw(), 0);

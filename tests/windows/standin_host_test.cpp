@@ -23,7 +23,8 @@ RunResult runStandinHost(const std::string& arguments, const TempFolder& scratch
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE log = CreateFileA((scratch / "host-output.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    STARTUPINFOA startup{sizeof startup};
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = startup.hStdError = log;
     std::string command = "\"" + programFolder() + "\\lumvo-standin-host.exe\" " + arguments;
