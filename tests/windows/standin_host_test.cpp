@@ -27,7 +27,8 @@ RunResult runStandinHost(const std::string& arguments, const TempFolder& scratch
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = startup.hStdError = log;
-    std::string command = "\"" + programFolder() + "\\lumvo-standin-host.exe\" " + arguments;
+    std::string command(1, '"');
+    command += programFolder() + "\\lumvo-standin-host.exe\" " + arguments;
     PROCESS_INFORMATION process{};
     const BOOL started = log != INVALID_HANDLE_VALUE && CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE,
                                                                        0, nullptr, nullptr, &startup, &process);
