@@ -11,11 +11,8 @@ rm -rf "$OUTPUT/browser" && mkdir -p "$OUTPUT/browser/screenshots"
 log="$OUTPUT/browser/tests.tap"
 set +e
 # One file at a time: the machine's two cores are shared, and each file starts a browser.
-"$NODE_LINUX" --test --test-concurrency=1 --disable-warning=ExperimentalWarning \
-  --test-reporter=tap --test-reporter-destination="$log" \
-  --test-reporter=spec --test-reporter-destination=stdout \
-  tests/browser/*.test.mjs
-status=$?
+"$NODE_LINUX" --test --test-concurrency=1 --disable-warning=ExperimentalWarning tests/browser/*.test.mjs | tee "$log"
+status=${PIPESTATUS[0]}
 set -e
 pass=$(sed -n 's/^# pass \([0-9]*\)$/\1/p' "$log" | tail -n 1)
 fail=$(sed -n 's/^# fail \([0-9]*\)$/\1/p' "$log" | tail -n 1)
