@@ -10,7 +10,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <future>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -240,11 +243,23 @@ TEST(HttpClient, AServerThatNeverAnswersOrStallsCostsNoMoreThanTheTimeOut) {
         long long ms;
     };
     auto timedGet = [](std::uint16_t port) {
-        Timed t{false, "stale", 0};
-        const auto start = std::chrono::steady_clock::now();
-        t.ok = lumvo::httpGet(kLoopback, port, L"/api/display", t.out, false, 400);
-        t.ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-        return t;
+        // A client that ignored its time-out would wait here for good: the request runs on its own
+        // thread, and after 10 s the test program ends with a failure instead of hanging the run.
+        auto result = std::make_shared<std::promise<Timed>>();
+        auto done = result->get_future();
+        std::thread([result, port] {
+            Timed t{false, "stale", 0};
+            const auto start = std::chrono::steady_clock::now();
+            t.ok = lumvo::httpGet(kLoopback, port, L"/api/display", t.out, false, 400);
+            t.ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+            result->set_value(std::move(t));
+        }).detach();
+        if (done.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            std::fprintf(stderr, "FAILED: a GET with a 400 ms time-out was still waiting after 10 s\n");
+            std::fflush(nullptr);
+            std::_Exit(1);
+        }
+        return done.get();
     };
     auto never = [](const Request&) { return std::optional<std::string>(); };
 
