@@ -10,13 +10,15 @@
 namespace lumvo {
 namespace {
 
-struct SwitchKey {
+// A layout.ini key and the WallSettings member it holds.
+template <class T>
+struct MemberKey {
     const char* key;
-    std::int32_t WallSettings::*member;
+    T WallSettings::*member;
 };
 
 // The switches in their layout.ini order (show_tips is written later, with the hot post numbers).
-constexpr SwitchKey kSwitches[] = {
+constexpr MemberKey<std::int32_t> kSwitches[] = {
     {"enable", &WallSettings::enable},
     {"show_qr", &WallSettings::showQr},
     {"edit", &WallSettings::edit},
@@ -38,28 +40,16 @@ constexpr SwitchKey kSwitches[] = {
     {"allow_hot_fx", &WallSettings::allowHotFx},
 };
 
-struct BoxKey {
-    const char* key;
-    BoxRect WallSettings::*member;
-};
-constexpr BoxKey kBoxes[] = {{"chat", &WallSettings::chat}, {"qr", &WallSettings::qr}, {"hero", &WallSettings::hero}};
+constexpr MemberKey<BoxRect> kBoxes[] = {{"chat", &WallSettings::chat}, {"qr", &WallSettings::qr}, {"hero", &WallSettings::hero}};
 
-struct ColorKey {
-    const char* key;
-    Argb WallSettings::*member;
-};
-constexpr ColorKey kColors[] = {
+constexpr MemberKey<Argb> kColors[] = {
     {"color_shoutout", &WallSettings::colorShoutout},
     {"color_request", &WallSettings::colorRequest},
     {"color_photo", &WallSettings::colorPhoto},
     {"color_venue", &WallSettings::colorVenue},
 };
 
-struct TextKey {
-    const char* key;
-    std::string WallSettings::*member;
-};
-constexpr TextKey kTipLinks[] = {
+constexpr MemberKey<std::string> kTipLinks[] = {
     {"tip_link", &WallSettings::tipLink}, {"tip_link2", &WallSettings::tipLink2}, {"tip_link3", &WallSettings::tipLink3}};
 
 // min then max, except that a NaN (which both would pass through) ends at the low end.
