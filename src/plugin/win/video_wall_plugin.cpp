@@ -32,9 +32,13 @@ constexpr auto kWorkerPass = std::chrono::milliseconds(150);
 }  // namespace
 
 VideoWallPlugin::~VideoWallPlugin() {
-    // Normally release() has done all of this; a host that destroys the object through slot 3
-    // alone still gets the worker joined and every handle freed.
-    stopWorker();
+    // Reached through release() or slot 3 alone: either way the worker is joined and every handle
+    // freed. Nothing may escape into the host from here (a mutex error while stopping the worker
+    // is the only thing that could throw; the worker's own destructor still joins or detaches it).
+    try {
+        stopWorker();
+    } catch (...) {
+    }
     teardown();
 }
 
@@ -100,11 +104,8 @@ void VideoWallPlugin::teardown() {
 }
 
 vdj::HostRefCount VideoWallPlugin::release() {
-    try {
-        stopWorker();
-        teardown();
-    } catch (...) {
-    }
+    // The destructor does the whole teardown in release's order: worker joined, then the
+    // bitmap and GDI+.
     scalarDeletingDestructor(1);
     return 0;
 }
