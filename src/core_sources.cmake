@@ -3,6 +3,7 @@
 set(LUMVO_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/plugin/data_paths.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin/settings.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/plugin/settings_table.cpp
   ${CMAKE_CURRENT_LIST_DIR}/serverlink/json.cpp
   ${CMAKE_CURRENT_LIST_DIR}/serverlink/number_text.cpp
   # Rules of the Windows shell that need no Windows: tested natively.

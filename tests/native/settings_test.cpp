@@ -194,7 +194,7 @@ TEST(Normalizers, BrandLabel) {
     EXPECT_EQ(brandLabel(std::string("https://shop.") + kMakerWebHost), std::string("shop.") + kMakerWebHost);
 }
 
-TEST(SettingsPush, BodyIsValidJsonWithTheKeysInOrderAndLinksUnchanged) {
+TEST(SettingsPush, BodyIsValidJsonWithLinksUnchanged) {
     WallSettings s;
     s.tipLink = "https://pay.example/?a=100%&b=%d%s \"quoted\" back\\slash";
     s.tipLink2 = std::string("tab\there\x01nul\0end", 16);
@@ -206,15 +206,8 @@ TEST(SettingsPush, BodyIsValidJsonWithTheKeysInOrderAndLinksUnchanged) {
     s.duration = 0.5f;
     const std::string body = settingsPushBody(s, "C:\\Users\\\"dj\"\\Pictures\n");
 
+    // Which keys go is the settings table's business (settings_table_test); here, the values.
     const auto parsed = nlohmann::ordered_json::parse(body);  // throws on invalid JSON
-    std::vector<std::string> keys;
-    for (const auto& item : parsed.items()) keys.push_back(item.key());
-    EXPECT_EQ(keys, (std::vector<std::string>{
-                        "autoApprove", "repeatMessages", "allowMessages", "allowRequests", "allowPhotos",
-                        "allowAllEmojis", "allowMultipleEmojis", "allowUnlimitedVoting", "allowGuestColors",
-                        "allowReactions", "allowWordFx", "allowTipFx", "allowVenueFx", "allowBackgroundFx",
-                        "allowHotFx", "hotNeed", "hotWindowSec", "showTipsOnWall", "tipLinks", "duration", "theme",
-                        "mediaDir", "brandUrl"}));
     EXPECT_EQ(parsed["allowBackgroundFx"], false) << "follows allowWordFx";
     EXPECT_EQ(parsed["hotNeed"], 12);
     EXPECT_EQ(parsed["tipLinks"], (nlohmann::json{s.tipLink, "tabherenulend", s.tipLink3}));

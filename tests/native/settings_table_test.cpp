@@ -1,0 +1,136 @@
+// The settings table against its exported copy in tests/contract/settings.json, which the wall
+// server's tests read: a setting added, renamed or re-ranged on one side only fails one of them.
+// After an intended change, write the file anew with LUMVO_WRITE_CONTRACT=1.
+#include "plugin/settings_table.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+namespace lumvo {
+namespace {
+
+using nlohmann::ordered_json;
+
+const char* kindName(SettingKind kind) {
+    switch (kind) {
+        case SettingKind::toggle: return "toggle";
+        case SettingKind::wholeNumber: return "wholeNumber";
+        case SettingKind::text: return "text";
+        case SettingKind::link: return "link";
+        case SettingKind::theme: return "theme";
+        case SettingKind::folder: return "folder";
+        case SettingKind::highlightSeconds: return "highlightSeconds";
+        case SettingKind::olderDuration: return "olderDuration";
+        case SettingKind::fraction: return "fraction";
+        case SettingKind::box: return "box";
+        case SettingKind::colour: return "colour";
+        case SettingKind::backdropSwitches: return "backdropSwitches";
+    }
+    return "?";
+}
+
+double fileRounded(float v) { return std::round(static_cast<double>(v) * 1e5) / 1e5; }
+
+// A row's default as layout.ini would hold it.
+ordered_json defaultValue(const SettingRow& row) {
+    const WallSettings d;
+    return std::visit(
+        [&](auto member) -> ordered_json {
+            using T = std::remove_cvref_t<decltype(d.*member)>;
+            if constexpr (std::is_same_v<T, std::string>) {
+                return d.*member;
+            } else if constexpr (std::is_same_v<T, BoxRect>) {
+                const BoxRect& b = d.*member;
+                return {fileRounded(b.x), fileRounded(b.y), fileRounded(b.w), fileRounded(b.h)};
+            } else if constexpr (std::is_same_v<T, float>) {
+                if (row.kind == SettingKind::highlightSeconds) return highlightSeconds(d);
+                return fileRounded(d.*member);
+            } else if constexpr (std::is_same_v<T, Argb>) {
+                const Argb c = d.*member;
+                return {c >> 16 & 0xFF, c >> 8 & 0xFF, c & 0xFF};
+            } else {
+                return d.*member;
+            }
+        },
+        row.target);
+}
+
+ordered_json exportedTable() {
+    ordered_json rows = ordered_json::array();
+    ordered_json aliases = ordered_json::object();
+    for (const SettingRow& row : settingsTable()) {
+        ordered_json r = {{"ini", row.ini}, {"member", row.member}, {"kind", kindName(row.kind)},
+                          {"default", defaultValue(row)}};
+        if (row.min != row.max) {
+            r["min"] = row.min;
+            r["max"] = row.max;
+        }
+        if (row.json) r["json"] = row.json;
+        if (row.jsonIndex >= 0) r["jsonIndex"] = row.jsonIndex;
+        if (!row.written) r["written"] = false;
+        if (row.serverDriven) r["serverDriven"] = true;
+        if (row.kind == SettingKind::backdropSwitches) aliases[row.json] = "allowWordFx";
+        rows.push_back(r);
+    }
+    return {{"about",
+             "Every setting of the plug-in, one row each, as the plug-in's settings table describes it. Written by "
+             "the native tests (LUMVO_WRITE_CONTRACT=1); the wall server's tests check their defaults and accepted "
+             "keys against it."},
+            {"settings", rows},
+            {"pushAliases", aliases},
+            {"pushDefaults", ordered_json::parse(settingsPushBody(WallSettings{}, ""))}};
+}
+
+TEST(SettingsTable, MatchesTheCopyTheWallServerReads) {
+    const std::string path = std::string(LUMVO_SOURCE_DIR) + "/tests/contract/settings.json";
+    const ordered_json table = exportedTable();
+    if (std::getenv("LUMVO_WRITE_CONTRACT")) {
+        // One row a line, so that a change to a setting is a one-line diff.
+        std::ofstream out(path);
+        out << "{\n  \"about\": " << table["about"].dump() << ",\n  \"settings\": [\n";
+        const auto& rows = table["settings"];
+        for (std::size_t i = 0; i < rows.size(); ++i) out << "    " << rows[i].dump() << (i + 1 < rows.size() ? ",\n" : "\n");
+        out << "  ],\n  \"pushAliases\": " << table["pushAliases"].dump() << ",\n  \"pushDefaults\": "
+            << table["pushDefaults"].dump() << "\n}\n";
+        GTEST_SKIP() << "wrote " << path;
+    }
+    std::ifstream file(path);
+    ASSERT_TRUE(file) << "missing " << path;
+    const ordered_json committed = ordered_json::parse(file);
+    EXPECT_EQ(committed, table) << path << " is out of date: after an intended change run the native tests "
+                                << "with LUMVO_WRITE_CONTRACT=1 and check the wall server's settings";
+}
+
+TEST(SettingsTable, KeysAreUniqueAndEveryWrittenRowReadsBackAlone) {
+    std::set<std::string> ini, pushed;
+    WallSettings changed;
+    changed.hotNeed = 17;
+    changed.theme = "garden";
+    changed.tipLink2 = "https://pay.example/b";
+    changed.colorPhoto = 0xFF102030;
+    changed.qr = {0.25f, 0.5f, 0.25f, 0.25f};
+    changed.opacity = 0.5f;
+    changed.duration = 20.0f / 57.0f;
+    changed.showTips = 0;
+    for (const SettingRow& row : settingsTable()) {
+        EXPECT_TRUE(ini.insert(row.ini).second) << "two rows for " << row.ini;
+        if (row.json && row.jsonIndex <= 0) EXPECT_TRUE(pushed.insert(row.json).second) << "two rows push " << row.json;
+        // The older duration line is written for older plug-ins and read in its older sense.
+        if (!row.written || row.kind == SettingKind::olderDuration) continue;
+        // One line on its own carries the row's value from `changed` into defaults, and only it.
+        const std::string value = settingFileValue(row, changed);
+        WallSettings back;
+        applySettingsLine(back, (std::string(row.ini) + "=" + value + "\n").c_str());
+        EXPECT_EQ(settingFileValue(row, back), value) << row.ini;
+    }
+}
+
+}  // namespace
+}  // namespace lumvo
