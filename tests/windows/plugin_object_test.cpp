@@ -45,21 +45,16 @@ protected:
     VideoWallPlugin* plugin_ = nullptr;
 };
 
-TEST_F(PluginObject, DrawTakesTheHostFrameSizeAndCopiesTheSharedStateOnlyWhenEnabled) {
+TEST_F(PluginObject, DrawHandsTheHostFrameSizeAndTheSharedStateToTheOverlay) {
+    // What the overlay does with them, and not while switched off, is tested natively.
     hostMember<std::int32_t>(plugin_, 40) = 3840;
     hostMember<std::int32_t>(plugin_, 44) = 2160;
     lumvo::DisplayState shown;
     shown.featuredId = "post-7";
     shown.feed.push_back({.id = "post-7", .type = "shoutout", .name = "Ana", .text = "Happy birthday!"});
     plugin_->wallLink().publish(shown);
-    plugin_->settings().change([](lumvo::WallSettings& s) { s.enable = 0; });
+    EXPECT_EQ(plugin_->draw(), 0);
     const lumvo::Overlay& overlay = plugin_->overlay();
-    EXPECT_EQ(plugin_->draw(), 0);
-    EXPECT_EQ(overlay.lastFrameSize().width, 1920) << "nothing happens while the wall is disabled";
-    EXPECT_TRUE(overlay.frameState().featuredId.empty());
-
-    plugin_->settings().change([](lumvo::WallSettings& s) { s.enable = 1; });
-    EXPECT_EQ(plugin_->draw(), 0);
     EXPECT_EQ(overlay.lastFrameSize().width, 3840);
     EXPECT_EQ(overlay.lastFrameSize().height, 2160);
     EXPECT_EQ(overlay.frameState().featuredId, "post-7");
