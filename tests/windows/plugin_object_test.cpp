@@ -51,7 +51,10 @@ TEST_F(PluginObject, DrawHandsTheHostFrameSizeAndTheSharedStateToTheOverlay) {
     hostMember<std::int32_t>(plugin_, 44) = 2160;
     lumvo::DisplayState shown;
     shown.featuredId = "post-7";
-    shown.feed.push_back({.id = "post-7", .type = "shoutout", .name = "Ana", .text = "Happy birthday!"});
+    lumvo::FeedItem post;
+    post.id = "post-7";
+    post.text = "Happy birthday!";
+    shown.feed.push_back(post);
     plugin_->wallLink().publish(shown);
     EXPECT_EQ(plugin_->draw(), 0);
     const lumvo::Overlay& overlay = plugin_->overlay();
