@@ -4,6 +4,8 @@ set(LUMVO_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/plugin/data_paths.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin/settings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin/settings_table.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/serverlink/clock.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/serverlink/http_client.cpp
   ${CMAKE_CURRENT_LIST_DIR}/serverlink/json.cpp
   ${CMAKE_CURRENT_LIST_DIR}/serverlink/number_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/serverlink/display_document.cpp
