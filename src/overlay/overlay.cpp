@@ -7,7 +7,11 @@ void Overlay::drawFrame(std::int32_t width, std::int32_t height, const SharedSet
     if (!settings_.enable) return;
     lastWidth_.store(width);
     lastHeight_.store(height);
+    // Read before the copy: a state published meanwhile is copied again on the next frame.
+    const std::uint64_t published = link.displayGeneration();
+    if (published == displaySeen_) return;
     link.copyDisplay(frame_);
+    displaySeen_ = published;
 }
 
 }  // namespace lumvo

@@ -26,7 +26,8 @@ public:
     ID3D11Device* device() const { return device_; }
 
     // One video frame of `width` x `height`: nothing at all while the wall is switched off;
-    // otherwise the frame size is kept for the mouse and the display state copied for the frame.
+    // otherwise the frame size is kept for the mouse and the display state copied for the frame
+    // (only when the worker published a new one since the last frame).
     // Render thread only.
     void drawFrame(std::int32_t width, std::int32_t height, const SharedSettings& settings, const WallLink& link);
 
@@ -41,6 +42,7 @@ private:
     WallSettings settings_;
     std::uint64_t settingsSeen_ = 0;
     DisplayState frame_;
+    std::uint64_t displaySeen_ = 0;
     std::atomic<std::int32_t> lastWidth_{1920};
     std::atomic<std::int32_t> lastHeight_{1080};
 };

@@ -26,8 +26,11 @@ WorkerThread::StartResult WallLink::start() {
 }
 
 bool WallLink::stop() {
-    return worker_.stop();
-    // The wall server is shut down here once the worker launches one.
+    const bool joined = worker_.stop();
+    // The worker has let go of the server (or never had one): shut it down. Should the join have
+    // failed, the worker may still be in a pass; the server is stopped all the same.
+    if (services_.server) services_.server->stopServer();
+    return joined;
 }
 
 void WallLink::copyDisplay(DisplayState& out) const {
@@ -39,15 +42,25 @@ void WallLink::publish(DisplayState next) {
     {
         std::lock_guard<std::mutex> lock(displayMutex_);
         std::swap(display_, next);
+        generation_.fetch_add(1);
     }
     // `next` now holds the old state and is freed here, outside the lock.
 }
 
 void WallLink::run() {
-    // One pass every 150 ms until stop() clears the flag; stop() also cuts the sleep short. The
-    // server launch and the display poll join this loop next.
-    while (worker_.sleepFor(kPollPass)) {
+    const StopAwareWait wait = [this](std::chrono::milliseconds d) { return worker_.sleepFor(d); };
+    if (!services_.http || !services_.clock || !services_.photos) {
+        while (wait(kPollPass)) {
+        }
+        return;
     }
+    // The server is launched once per start, and only when the wall files are there now; later
+    // launches come from the moderator window.
+    if (services_.server && (!services_.hooks.wallFilesPresent || services_.hooks.wallFilesPresent())) {
+        services_.server->startServer();
+    }
+    DisplayPoll poll(*this, settings_, *services_.photos, *services_.http, *services_.clock, services_.hooks);
+    poll.run(wait);
 }
 
 }  // namespace lumvo
