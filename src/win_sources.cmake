@@ -6,14 +6,15 @@ set(LUMVO_WIN_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/plugin/win/settings_store.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin/win/video_wall_plugin.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin/win/wide_text.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/serverlink/win/server_process.cpp
   ${CMAKE_CURRENT_LIST_DIR}/serverlink/win/win_http_client.cpp
 )
 add_library(lumvo_win STATIC ${LUMVO_WIN_SOURCES})
-target_link_libraries(lumvo_win PUBLIC lumvo_core gdiplus winhttp shell32 ole32 uuid)
+target_link_libraries(lumvo_win PUBLIC lumvo_core gdiplus winhttp iphlpapi shell32 ole32 uuid)
 target_compile_definitions(lumvo_win PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE _WIN32_WINNT=0x0A00)
 
-# The plug-in itself. Its one export is DllGetClassObject (the .def file); the name is the one the
-# DJ sees in the host's plug-in folder.
+# The plug-in itself. The host's export is DllGetClassObject (the .def file), beside it the
+# test-only LumvoMirroredState; the name is the one the DJ sees in the host's plug-in folder.
 add_library(lumvo_plugin SHARED
   ${CMAKE_CURRENT_LIST_DIR}/plugin/win/dll_entry.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin/win/lumvo_video_wall.def)

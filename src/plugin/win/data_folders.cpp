@@ -57,6 +57,15 @@ std::string wallFolder() { return wallFolderUnder(dataBase()); }
 
 std::string uploadsFolder() { return wallFolder() + "\\uploads"; }
 
+bool wallFilesPresent() {
+    const std::string wall = wallFolder();
+    for (const std::string& file : {wall + "\\server\\server.js", wall + "\\web\\index.html"}) {
+        const DWORD attributes = GetFileAttributesA(file.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    }
+    return true;
+}
+
 void ensureDataFolders() {
     const std::string base = dataBase();
     const std::string wall = wallFolderUnder(base);

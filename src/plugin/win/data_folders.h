@@ -20,6 +20,8 @@ namespace lumvo {
 // LOCALAPPDATA + "\LUMVO\video-wall"; "." stands in for LOCALAPPDATA when it is unset or too long.
 std::string wallFolder();
 std::string uploadsFolder();
+// Whether the wall files are in place: <wall folder>\server\server.js and <wall folder>\web\index.html.
+bool wallFilesPresent();
 // Creates <base>\LUMVO, the wall folder, and its server, web and uploads folders; failures are
 // left for the later file operations to meet.
 void ensureDataFolders();
