@@ -10,10 +10,12 @@ BIN="$BUILD/cross/bin"
 DLL="$BIN/LUMVO Video Wall.dll"
 OBJDUMP=x86_64-w64-mingw32-objdump
 
-# The host finds the plug-in by its one export; anything more is an accident of the build.
+# The host finds the plug-in by DllGetClassObject; LumvoMirroredState is the one test-only export
+# (the stand-in host's --print-state). Anything more is an accident of the build.
 exports="$("$OBJDUMP" -p "$DLL" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed '1d;/^$/d' \
   | sed 's/.*\] *//')"
-[ "$exports" = "DllGetClassObject" ] || die "the DLL must export only DllGetClassObject; it exports: $exports"
+[ "$(echo $exports)" = "DllGetClassObject LumvoMirroredState" ] \
+  || die "the DLL must export DllGetClassObject and the test-only LumvoMirroredState; it exports: $exports"
 
 # Only DLLs every Windows has: no MinGW runtime to ship beside the plug-in.
 system_dlls='^(kernel32|user32|gdi32|gdiplus|winhttp|shell32|ole32|oleaut32|advapi32|msvcrt|comctl32|comdlg32|d3d11|d3dcompiler_47|dxgi|dwrite|d2d1|windowscodecs|iphlpapi|shlwapi|ws2_32|uxtheme|crypt32|bcrypt|api-ms-win-[a-z0-9-]+)\.dll$'
@@ -21,9 +23,11 @@ imports="$("$OBJDUMP" -p "$DLL" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z')
 for dll in $imports; do
   [[ "$dll" =~ $system_dlls ]] || die "the DLL imports $dll, which is not part of Windows"
 done
-say "summary: windows: DLL exports only DllGetClassObject; imports only system DLLs ($(echo $imports | tr ' ' ','))"
+say "summary: windows: DLL exports only DllGetClassObject and the test-only LumvoMirroredState; imports only system DLLs ($(echo $imports | tr ' ' ','))"
 
 wine_env_start
+# The tests start the wall server the way the plug-in does, with node.exe from its private runtime.
+wine_stage_node
 mkdir -p "$OUTPUT/windows"
 set +e
 wine_run "$BIN/lumvo_windows_tests.exe" --gtest_brief=1 ${LUMVO_WINDOWS_FILTER:+--gtest_filter="$LUMVO_WINDOWS_FILTER"} \

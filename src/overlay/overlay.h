@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "overlay/photo_cache.h"
 #include "plugin/shared_settings.h"
 #include "serverlink/display_state.h"
 #include "serverlink/wall_link.h"
@@ -37,6 +38,10 @@ public:
     // The last frame's size; any thread (the mouse callbacks map positions with it).
     FrameSize lastFrameSize() const { return {lastWidth_.load(), lastHeight_.load()}; }
 
+    // The photos the cards paint: filled by the worker's display poll, read by the render thread
+    // (the cache has its own lock).
+    PhotoCache& photos() { return photos_; }
+
 private:
     ID3D11Device* device_ = nullptr;
     WallSettings settings_;
@@ -45,6 +50,7 @@ private:
     std::uint64_t displaySeen_ = 0;
     std::atomic<std::int32_t> lastWidth_{1920};
     std::atomic<std::int32_t> lastHeight_{1080};
+    PhotoCache photos_;
 };
 
 }  // namespace lumvo

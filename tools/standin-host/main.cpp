@@ -45,6 +45,8 @@ struct Options {
     std::wstring out = L"standin-out";
     std::wstring data;
     bool hidden = false;
+    double idleSeconds = 0;
+    bool printState = false;
 };
 
 void usage() {
@@ -60,6 +62,10 @@ void usage() {
         "  --out FOLDER        where PNG frames and draw-stats.json go (default standin-out)\n"
         "  --data FOLDER       LOCALAPPDATA for the plug-in: its data folders go below FOLDER\n"
         "  --hidden            no visible window\n"
+        "  --idle-seconds S    before start and again after the frames, S seconds without draw calls; prints\n"
+        "                      the process's CPU time in each (the second with the plug-in's worker running)\n"
+        "  --print-state       at the end, print what the plug-in mirrored from the wall server (through its\n"
+        "                      test-only export LumvoMirroredState)\n"
         "exit code 0 when every slot succeeded and no draw changed the host's pipeline state, 1 if not,\n"
         "2 on bad options\n");
 }
@@ -88,6 +94,8 @@ bool parseOptions(int argc, wchar_t** argv, Options& o) {
         const wchar_t* value = nullptr;
         if (arg == L"--hidden") {
             o.hidden = true;
+        } else if (arg == L"--print-state") {
+            o.printState = true;
         } else if (arg == L"--help" || arg == L"-h") {
             return false;
         } else if (!(value = next())) {
@@ -107,6 +115,8 @@ bool parseOptions(int argc, wchar_t** argv, Options& o) {
             o.fps = v;
         } else if (arg == L"--bpm" && parseNumber(value, 1, v) && v <= 1000) {
             o.bpm = v;
+        } else if (arg == L"--idle-seconds" && parseNumber(value, 0, v)) {
+            o.idleSeconds = v;
         } else if (arg == L"--png-every" && parseNumber(value, 0, v)) {
             o.pngEvery = static_cast<int>(v);
         } else if (arg == L"--png-frames") {
@@ -226,6 +236,27 @@ bool pumpMessages() {
     return true;
 }
 
+// This process's CPU time (user and kernel) in seconds.
+double processCpuSeconds() {
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+    auto seconds = [](const FILETIME& t) {
+        return static_cast<double>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
+    };
+    return seconds(kernel) + seconds(user);
+}
+
+// `seconds` of only pumping messages (no draw calls); prints the process's CPU time over them.
+void idleStretch(double seconds, const char* what) {
+    if (seconds <= 0) return;
+    const double cpuBefore = processCpuSeconds();
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000);
+    while (GetTickCount64() < end && pumpMessages()) Sleep(15);
+    const double cpu = processCpuSeconds() - cpuBefore;
+    std::printf("idle: %.1f s %s, no draw calls: process CPU %.3f s (%.2f %% of one core)\n", seconds, what, cpu,
+                100.0 * cpu / seconds);
+}
+
 bool check(const char* slot, vdj::HostResult result, vdj::HostResult expected = vdj::kOk) {
     std::printf("plug-in: %s -> 0x%08lX\n", slot, static_cast<unsigned long>(result));
     return result == expected;
@@ -316,6 +347,7 @@ int run(const Options& options) {
                 info.version ? info.version : "?", info.author ? info.author : "?", info.flags,
                 info.bitmap ? "with a" : "without a");
     windowState.mouse = info.mouseCallbacks;
+    idleStretch(options.idleSeconds, "before start");
     ok = check("start", plugin->start()) && ok;
     ok = check("deviceInit", plugin->deviceInit()) && ok;
 
@@ -413,9 +445,23 @@ int run(const Options& options) {
     }
     QueryPerformanceCounter(&now);
     const double elapsed = seconds(begin, now);
+    idleStretch(options.idleSeconds, "after the frames, the plug-in's worker running");
 
     ok = check("stop", plugin->stop()) && ok;
     ok = check("deviceClose", plugin->deviceClose()) && ok;
+    if (options.printState) {
+        using StateQuery = int(WINAPI*)(void*, char*, int);
+        auto query = reinterpret_cast<StateQuery>(reinterpret_cast<void*>(GetProcAddress(module, "LumvoMirroredState")));
+        char state[1024] = {};
+        if (!query) {
+            std::printf("mirrored state: not offered by this DLL\n");
+        } else if (query(object, state, sizeof state) < 0) {
+            std::printf("mirrored state: the query failed\n");
+            ok = false;
+        } else {
+            std::printf("mirrored state: %s\n", state);
+        }
+    }
     std::printf("plug-in: release -> %lu\n", static_cast<unsigned long>(plugin->release()));
     FreeLibrary(module);
     DestroyWindow(window);

@@ -7,6 +7,8 @@
 #include "plugin/version.h"
 #include "plugin/win/data_folders.h"
 #include "plugin/win/settings_store.h"
+#include "serverlink/json.h"
+#include "serverlink/song_search.h"
 
 namespace lumvo {
 namespace {
@@ -22,6 +24,20 @@ auto guarded(Body&& body, decltype(body()) onFailure) noexcept -> decltype(body(
 }
 
 }  // namespace
+
+VideoWallPlugin::VideoWallPlugin() {
+    WallLinkServices services;
+    services.http = &http_;
+    services.clock = &clock_;
+    services.server = &server_;
+    services.photos = &overlay_.photos();
+    services.hooks.wallFilesPresent = [] { return wallFilesPresent(); };
+    services.hooks.photoFromDisk = [this](std::string_view reference) {
+        return readPhotoFromDisk(reference, settings_.copy().mediaDir);
+    };
+    services.hooks.defaultMediaFolder = defaultMediaFolder();
+    wallLink_.connect(std::move(services));
+}
 
 vdj::HostResult VideoWallPlugin::load() {
     return guarded(
@@ -146,6 +162,27 @@ bool VideoWallPlugin::mouseMove(int, int, int, int) { return false; }
 bool VideoWallPlugin::mouseDown(int, int, int, int) { return false; }
 bool VideoWallPlugin::mouseUp(int, int, int, int) { return false; }
 void VideoWallPlugin::keyEvent(const char*, int, int, int, int) {}
+
+bool VideoWallPlugin::searchSongs(std::string_view text) noexcept {
+    return guarded(
+        [this, text] {
+            const std::string script = songSearchScript(text);
+            if (script.empty() || !hostCallbacks) return false;
+            hostCallbacks->runScript(script.c_str());
+            return true;
+        },
+        false);
+}
+
+std::string VideoWallPlugin::mirroredState() {
+    DisplayState shown;
+    wallLink_.copyDisplay(shown);
+    const WallSettings settings = settings_.copy();
+    return "{\"feed\":" + std::to_string(shown.feed.size()) + ",\"featuredId\":\"" + jsonEscape(shown.featuredId) +
+           "\",\"photosCached\":" + std::to_string(overlay_.photos().size()) +
+           ",\"photoBytes\":" + std::to_string(overlay_.photos().totalBytes()) + ",\"theme\":\"" +
+           jsonEscape(settings.theme) + "\"}";
+}
 
 void VideoWallPlugin::openModeratorWindow() {
     double hostWindow = 0.0;

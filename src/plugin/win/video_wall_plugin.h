@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <string>
+#include <string_view>
 
 #include "moderator/win/moderator_window.h"
 #include "overlay/overlay.h"
@@ -17,8 +19,10 @@
 #include "plugin/shared_settings.h"
 #include "plugin/win/brand_bitmap.h"
 #include "plugin/win/gdiplus_session.h"
+#include "serverlink/clock.h"
 #include "serverlink/wall_link.h"
-
+#include "serverlink/win/server_process.h"
+#include "serverlink/win/win_http_client.h"
 
 namespace lumvo {
 
@@ -38,7 +42,9 @@ inline constexpr vdj::HostResult kHostNoDevice = 1;  // deviceInit: the host has
 
 class VideoWallPlugin final : public vdj::VideoFxPlugin, public vdj::VideoMouseCallbacks {
 public:
-    VideoWallPlugin() = default;
+    // Connects the wall link to the HTTP client, the clock, the server process, the overlay's photo
+    // cache and the data folders.
+    VideoWallPlugin();
     ~VideoWallPlugin() = default;
     VideoWallPlugin(const VideoWallPlugin&) = delete;
     VideoWallPlugin& operator=(const VideoWallPlugin&) = delete;
@@ -65,12 +71,21 @@ public:
     bool mouseUp(int x, int y, int buttons, int keyModifiers) override;
     void keyEvent(const char* key, int a, int b, int c, int d) override;
 
+    // Opens the host's song browser searching for a guest's request text (for the moderator
+    // window). False when nothing was left to search for, there is no host, or anything failed.
+    bool searchSongs(std::string_view text) noexcept;
+
+    // For tests only (the DLL's LumvoMirroredState): what the plug-in mirrored, as one JSON line:
+    // {"feed":N,"featuredId":"...","photosCached":N,"photoBytes":N,"theme":"..."}.
+    std::string mirroredState();
+
     // The records the object owns, for tests and for the pieces that join later. The host only
     // ever goes through the slots above.
     SharedSettings& settings() { return settings_; }
     WallLink& wallLink() { return wallLink_; }
     Overlay& overlay() { return overlay_; }
     ModeratorWindow& moderator() { return moderator_; }
+    ServerProcess& server() { return server_; }
 
 private:
     void openModeratorWindow();
@@ -81,11 +96,16 @@ private:
     std::mutex displayMutex_;
     SharedSettings settings_{displayMutex_};
     // Destroyed in the reverse order, which is release's: the worker joined and the server stopped
-    // first, then the moderator window, the overlay, the list bitmap and GDI+.
+    // first, then the server's job closed (ending whatever still runs in it), then the moderator
+    // window, the overlay with its photo cache, the list bitmap and GDI+.
     GdiplusSession gdiplus_;
     BrandBitmap bitmap_;
     Overlay overlay_;
     ModeratorWindow moderator_;
+    // What the wall link's worker uses: declared before it, so they outlive it.
+    WinHttpClient http_;
+    SteadyClock clock_;
+    ServerProcess server_{http_};
     WallLink wallLink_{displayMutex_, settings_};
 };
 
