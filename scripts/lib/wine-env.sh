@@ -7,6 +7,10 @@
 #                      the program's exit status is the function's. It is killed after
 #                      WINE_RUN_TIMEOUT seconds (default 900), so a hang cannot stall a run
 #   wine_path PATH     the Windows form of a Linux path (Z:\...)
+#   wine_local_appdata the Linux path of the prefix user's local application data folder (what
+#                      LOCALAPPDATA and the shell's folder are inside Wine, C:\users\<user>\AppData\Local)
+#   wine_stage_node    puts the Windows node.exe where the plug-in looks for it first, the private
+#                      runtime <local app data>\LUMVO\runtime\node\node.exe (a hard link when it can)
 #   wine_env_stop      stop it all now (wine_env_start sets it as the EXIT trap; a caller with a
 #                      cleanup of its own calls it from its own trap)
 #
@@ -118,3 +122,21 @@ wine_run() {
 }
 
 wine_path() { printf 'Z:%s' "$(printf '%s' "$1" | tr '/' '\\')"; }
+
+wine_local_appdata() {
+  local guess="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local"
+  if [ -d "$guess" ]; then
+    printf '%s' "$guess"
+  else
+    winepath -u "$(wine cmd /c 'echo %LOCALAPPDATA%' 2>/dev/null | tr -d '\r')" 2>/dev/null
+  fi
+}
+
+wine_stage_node() {
+  [ -f "$NODE_WIN" ] || die "no Windows node.exe in $NODE_WIN; run scripts/setup.sh"
+  local runtime
+  runtime="$(wine_local_appdata)/LUMVO/runtime/node"
+  mkdir -p "$runtime"
+  cmp -s "$NODE_WIN" "$runtime/node.exe" && return 0
+  ln -f "$NODE_WIN" "$runtime/node.exe" 2>/dev/null || cp "$NODE_WIN" "$runtime/node.exe"
+}

@@ -1,10 +1,11 @@
 // The worker's display poll against a scripted wall server on a manual clock: when it pushes the
 // settings, when it takes the server's, what it parses, what it keeps when the server goes, and
-// how photos are fetched into the bounded cache.
+// how photos are fetched into the bounded cache, and where 500 distinct photos leave it.
 #include "serverlink/display_poll.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 #include <mutex>
 
@@ -25,10 +26,11 @@ std::string display(const std::string& featured, const std::string& extra = "") 
 const std::string kJpeg = "\xFF\xD8\xFF\xE0" + std::string(60, 'j');
 
 struct PollBench {
+    explicit PollBench(std::size_t photoBudget = 1000) : photos(photoBudget) {}
     std::mutex displayMutex;
     SharedSettings settings{displayMutex};
     WallLink link{displayMutex, settings};
-    PhotoCache photos{1000};
+    PhotoCache photos;
     test::ManualClock clock{1000};
     test::ScriptedHttpClient http{&clock};
     bool wallFiles = true;
@@ -146,6 +148,28 @@ TEST(DisplayPoll, PhotosComeFromDiskOrAsPicturesFromTheServerOnceAndAgainAfterEv
     EXPECT_LE(b.photos.totalBytes(), 1000u);
     EXPECT_TRUE(b.photos.lookup("/uploads/b.jpg") && b.photos.lookup("/uploads/c.jpg"));
     EXPECT_EQ(b.poll.fetchedPhotos(), b.photos.size()) << "what left the cache is fetched again when shown";
+}
+
+TEST(DisplayPoll, FiveHundredDistinctPhotosShownOneAfterAnotherLeaveTheCacheAtItsBudget) {
+    PollBench b(kPhotoCacheBudget);
+    b.http.script("/api/settings", {});
+    constexpr std::size_t kPhotoBytes = 256u << 10;  // 500 of them: 125 MiB
+    for (int i = 0; i < 500; ++i) {
+        const std::string reference = "/uploads/p" + std::to_string(i) + ".jpg";
+        b.http.script("/api/display", {.body = R"({"featuredId":"p)" + std::to_string(i) + R"(","photo":")" + reference + "\"}"});
+        std::string jpeg = kJpeg;
+        jpeg.resize(kPhotoBytes, static_cast<char>('a' + i % 26));
+        b.http.script(reference, {.body = std::move(jpeg)});
+        b.poll.pass();
+    }
+    EXPECT_EQ(b.shown().featuredId, "p499");
+    EXPECT_TRUE(b.photos.lookup("/uploads/p499.jpg")) << "the photo on the wall is held";
+    EXPECT_LE(b.photos.totalBytes(), kPhotoCacheBudget);
+    EXPECT_GT(b.photos.totalBytes(), kPhotoCacheBudget - kPhotoBytes) << "the cache is used up to its budget";
+    EXPECT_EQ(b.poll.fetchedPhotos(), b.photos.size());
+    std::printf("measured: photo cache after 500 distinct 256 KiB photos through the display poll: %zu bytes in %zu "
+                "photos (budget %zu bytes)\n",
+                b.photos.totalBytes(), b.photos.size(), kPhotoCacheBudget);
 }
 
 }  // namespace

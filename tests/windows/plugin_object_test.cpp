@@ -1,6 +1,7 @@
 // The plug-in object from inside, through its records: what its slots do where the host cannot
-// see it (frame size, the display-state copy, the moderator's owner and module), and the failure
-// paths that need a seam (a worker that cannot be made, an allocation that fails).
+// see it (frame size, the display-state copy, the moderator's owner and module, the song search
+// for the moderator window), and the failure paths that need a seam (a worker that cannot be
+// made, an allocation that fails).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -78,6 +79,14 @@ TEST_F(PluginObject, TheModeratorOwnerIsTheHostWindowAndTheModuleFallsBackToOurO
     EXPECT_EQ(plugin_->parameterChanged(11), 0);
     EXPECT_EQ(plugin_->moderator().owner(), nullptr) << "a failed query gives no owner";
     EXPECT_EQ(plugin_->moderator().module(), reinterpret_cast<HMODULE>(0x7FF00000));
+}
+
+TEST_F(PluginObject, ASongSearchRunsOneHostScriptOnlyWhenTheCleanedTextLeavesSomethingToSearch) {
+    EXPECT_TRUE(plugin_->searchSongs("Mr Brightside \xE2\x80\x93 'The Killers'"));
+    EXPECT_FALSE(plugin_->searchSongs(" \"'` \xE2\x80\x94 "));
+    EXPECT_EQ(host_.scripts, std::vector<std::string>{"browser_window 'songs' & search 'Mr Brightside The Killers'"});
+    plugin_->hostCallbacks = nullptr;
+    EXPECT_FALSE(plugin_->searchSongs("Hey Jude")) << "before the host filled its members";
 }
 
 std::thread refuseThreads(std::function<void()>) {

@@ -176,8 +176,12 @@ struct FakeHost final : vdj::HostCallbacks, vdj::VideoCallbacks {
     std::vector<std::string> queries;
     std::vector<Declared> declared;
     std::vector<int> deviceKinds;
+    std::vector<std::string> scripts;
 
-    vdj::HostResult runScript(const char*) override { return 0; }
+    vdj::HostResult runScript(const char* script) override {
+        scripts.push_back(script ? script : "");
+        return 0;
+    }
     vdj::HostResult queryNumber(const char* query, double* result) override {
         queries.push_back(query ? query : "");
         if (result) *result = windowNumber;
