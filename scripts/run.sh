@@ -1,40 +1,63 @@
 #!/usr/bin/env bash
-# The main job on this machine: build the plug-in DLL and run it in the stand-in host under Wine
-# for a few seconds, with the wall's data folder staged under test-output/demo. Prints where the
-# PNG frames went, the draw slot's time per frame beside an empty draw's, and the pipeline-state check.
-#   LUMVO_DEMO_SECONDS   how long to run (default 5)
+# The main job on this machine: build the plug-in DLL and run it in the stand-in host under Wine,
+# with the real wall files and the Windows node.exe staged where the plug-in looks for them, so the
+# plug-in starts the wall server itself. While it runs, a phone (scripts/demo-guests.mjs, from
+# Linux) sends three shout-outs and a photo and the booth approves them. Prints the draw slot's time
+# per frame beside an empty draw's, the pipeline-state check, and what the plug-in mirrored from
+# the server at the end (feed length, featured post, photos cached).
+#   LUMVO_DEMO_SECONDS   how long to draw (default 12)
 #   LUMVO_DEMO_FPS       frame rate (default 30); one frame a second is kept as PNG
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
 source "$ROOT/scripts/lib/wine-env.sh"
 
-seconds="${LUMVO_DEMO_SECONDS:-5}"
+seconds="${LUMVO_DEMO_SECONDS:-12}"
 fps="${LUMVO_DEMO_FPS:-30}"
 
 "$ROOT/scripts/build.sh" cross
 BIN="$BUILD/cross/bin"
-
-# A fresh per-user data folder, with the brand images where the plug-in looks for them.
 DEMO="$OUTPUT/demo"
 rm -rf "$DEMO"
-mkdir -p "$DEMO/localappdata/LUMVO/video-wall/web/brand" "$DEMO/frames"
-shopt -s nullglob
-brand=("$ROOT"/wall/web/brand/*.png)
-shopt -u nullglob
-[ ${#brand[@]} -gt 0 ] && cp "${brand[@]}" "$DEMO/localappdata/LUMVO/video-wall/web/brand/"
+mkdir -p "$DEMO/frames"
 
 wine_env_start
-say "run: the stand-in host draws ${seconds}s at ${fps} fps (1920x1080)"
+curl -fs -o /dev/null --max-time 2 http://127.0.0.1:8787/api/display \
+  && die "something already answers on 127.0.0.1:8787; stop it first"
+
+# The plug-in's folders in the prefix user's local application data: the wall files (made fresh,
+# so every run starts with an empty wall) and the private Node.js runtime.
+WALL="$(wine_local_appdata)/LUMVO/video-wall"
+rm -rf "$WALL"
+mkdir -p "$WALL/server"
+cp -r "$ROOT/wall/server/server.js" "$ROOT/wall/server/package.json" "$ROOT/wall/server/src" "$WALL/server/"
+cp -r "$ROOT/wall/web" "$WALL/"
+wine_stage_node
+say "run: wall files in $WALL, node.exe in $(wine_local_appdata)/LUMVO/runtime/node"
+
+say "run: the stand-in host draws ${seconds}s at ${fps} fps (1920x1080); the plug-in starts the wall server"
+WINE_RUN_TIMEOUT=600 wine_run "$BIN/lumvo-standin-host.exe" --seconds "$seconds" --fps "$fps" --png-every "$fps" \
+  --out "$(wine_path "$DEMO/frames")" --print-state >"$DEMO/standin-host.log" &
+host_job=$!
+
+guests=0
+node22 "$ROOT/scripts/demo-guests.mjs" "$ROOT/wall/web/brand/lumvo-mark.png" | tee "$DEMO/guests.log" || guests=$?
 set +e
-WINE_RUN_TIMEOUT=600 wine_run "$BIN/lumvo-standin-host.exe" --data "$(wine_path "$DEMO/localappdata")" \
-  --seconds "$seconds" --fps "$fps" --png-every "$fps" --out "$(wine_path "$DEMO/frames")" >"$DEMO/standin-host.log"
+wait "$host_job"
 status=$?
 set -e
 if [ "$status" -ne 0 ]; then
   cat "$DEMO/standin-host.log"
   die "the stand-in host failed (exit $status)"
 fi
+[ "$guests" -eq 0 ] || die "the guests could not post (see above); the host's log is in $DEMO/standin-host.log"
+
 grep -E '^(plug-in: "|draw slot|empty draw:|state check:|machine:)' "$DEMO/standin-host.log" || true
+state="$(sed -n 's/^mirrored state: //p' "$DEMO/standin-host.log")"
+[ -n "$state" ] || die "the stand-in host printed no mirrored state"
+say "run: the plug-in mirrored: $(node22 -e '
+  const s = JSON.parse(process.argv[1]);
+  console.log(`${s.feed} posts in the feed, featured ${s.featuredId || "(none)"}, ${s.photosCached} photo(s) cached (${s.photoBytes} bytes), theme ${s.theme}`);
+' "$state")"
 count=$(find "$DEMO/frames" -name 'frame-*.png' | wc -l)
 say "run: $count PNG frames in $DEMO/frames"
 say "run: draw-time statistics in $DEMO/frames/draw-stats.json; the host's log in $DEMO/standin-host.log"

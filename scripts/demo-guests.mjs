@@ -1,0 +1,61 @@
+// A phone and the booth for scripts/run.sh, against a running wall server: one phone (keeping the
+// server's cookie, as a browser does) sends three shout-outs and a photo through the guest
+// endpoints, and the booth approves each with /api/show. Then it waits until the display document
+// lists all four, and prints one line per step.
+//   node scripts/demo-guests.mjs <photo file> [base address, default http://127.0.0.1:8787]
+import fs from 'node:fs';
+import path from 'node:path';
+
+const [photoFile, base = 'http://127.0.0.1:8787'] = process.argv.slice(2);
+const cookies = new Map();
+
+async function call(method, urlPath, { json, body, type } = {}) {
+  const headers = {};
+  if (cookies.size) headers.Cookie = [...cookies].map(([k, v]) => `${k}=${v}`).join('; ');
+  if (json !== undefined) headers['Content-Type'] = 'application/json';
+  if (type) headers['Content-Type'] = type;
+  const res = await fetch(base + urlPath, { method, headers, body: json !== undefined ? JSON.stringify(json) : body });
+  for (const c of res.headers.getSetCookie()) {
+    const [pair] = c.split(';');
+    const i = pair.indexOf('=');
+    cookies.set(pair.slice(0, i), pair.slice(i + 1));
+  }
+  const text = await res.text();
+  if (!res.ok) throw new Error(`${method} ${urlPath} answered ${res.status}: ${text}`);
+  return JSON.parse(text);
+}
+
+async function waitForServer(seconds) {
+  for (const end = Date.now() + seconds * 1000; Date.now() < end; await new Promise((r) => setTimeout(r, 200))) {
+    try {
+      await call('GET', '/api/guest/config');  // also gives the phone its cookie
+      return;
+    } catch { /* not up yet */ }
+  }
+  throw new Error(`no wall server at ${base} after ${seconds} s`);
+}
+
+await waitForServer(60);
+console.log(`demo: the wall server answers at ${base}`);
+const ids = [];
+for (const text of ['Happy birthday Jo!', 'Play something to dance to', 'Greetings from table 7']) {
+  const { id } = await call('POST', '/api/guest/shoutout', { json: { name: 'Sam', text } });
+  ids.push(id);
+  console.log(`demo: guest shout-out ${id} "${text}"`);
+}
+const query = new URLSearchParams({ name: 'Sam', text: 'Us at the bar' });
+const photo = await call('POST', `/api/guest/photo?${query}`, { body: fs.readFileSync(photoFile), type: 'image/png' });
+ids.push(photo.id);
+console.log(`demo: guest photo ${photo.id} (${path.basename(photoFile)})`);
+for (const id of ids) await call('POST', '/api/show', { json: { id } });
+console.log(`demo: the booth approved ${ids.length} posts`);
+
+for (const end = Date.now() + 10000; ; await new Promise((r) => setTimeout(r, 200))) {
+  const display = await call('GET', '/api/display');
+  const live = ids.filter((id) => display.feedPacked.split('\n').some((line) => line.startsWith(`${id}\t`)));
+  if (live.length === ids.length) {
+    console.log(`demo: all ${ids.length} posts are in the display document, featured ${display.featuredId}`);
+    break;
+  }
+  if (Date.now() > end) throw new Error(`only ${live.length} of ${ids.length} posts reached the display document`);
+}
