@@ -1,12 +1,12 @@
-// The plug-in's contract against a real server process: every action endpoint, and both
-// documents read with the plug-in's own flat readers.
+// The plug-in's and the booth's endpoints against a real server process: every action, seen
+// through the documents. What the documents look like is the contract corpus's business
+// (corpus.test.js).
 
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
 import { startServer, Phone, Booth, fakeJpeg, fakePng } from './helpers/server.js';
-import { readDisplay, readState } from './helpers/flat-json.js';
 
 let srv;
 let booth;
@@ -25,43 +25,8 @@ before(async () => {
 });
 after(async () => srv?.stop());
 
-const display = async () => readDisplay((await booth.get('/api/display')).text);
-const state = async () => readState((await booth.get('/api/state')).text);
-const pick = (o, keys) => Object.fromEntries(keys.split(' ').map((k) => [k, o[k]]));
-
-test('the display document carries the pushed settings, the join address and the featured post', async () => {
-  const guest = new Phone(srv.base);
-  await guest.post('/api/guest/profile', { name: 'Zoë "Z"', color: '#22D3EE' });
-  const { data } = await guest.post('/api/guest/shoutout', { text: 'Happy birthday\tJo!\nLove you "text":"hacked"' });
-  assert.deepEqual(pick(await display(), 'featuredId theme allowTipFx hotNeed duration joinUrl tipEnabled'), {
-    featuredId: '', theme: 'garden', allowTipFx: false, hotNeed: 3, duration: 4, joinUrl: `http://192.168.1.50:${srv.port}`, tipEnabled: true,
-  });
-  await booth.act('show', { id: data.id });
-  let d = await display();
-  assert.deepEqual(pick(d, 'featuredId type name text color'),
-    { featuredId: data.id, type: 'shoutout', name: 'Zoë "Z"', text: 'Happy birthday Jo!\nLove you "text":"hacked"', color: '#22d3ee' });
-  assert.equal(d.feed.at(-1).id, data.id);
-  assert.equal(d.feed.at(-1).text, 'Happy birthday Jo! Love you "text":"hacked"', 'no TAB or LF inside packed fields');
-  await new Promise((r) => setTimeout(r, 4200));
-  d = await display();
-  assert.equal(d.featuredId, '', 'featuredId cleared when the pushed duration is over');
-  assert.equal(d.feed.at(-1).id, data.id);
-});
-
-test('reactions and the hot flag reach the feed lines', async () => {
-  const author = new Phone(srv.base);
-  const { data } = await author.post('/api/guest/shoutout', { name: 'Hot', text: 'make me hot' });
-  await booth.act('show', { id: data.id });
-  for (const e of ['🔥', '🔥', '❤️']) {
-    const r = await new Phone(srv.base).post('/api/guest/react', { id: data.id, emoji: e });
-    assert.equal(r.status, 200, r.text);
-  }
-  const line = (await display()).feed.find((f) => f.id === data.id);
-  assert.equal(line.reactions, '🔥:2,❤️:1');
-  assert.equal(line.hot, true);
-  const live = await author.get('/api/guest/live');
-  assert.equal(live.data.posts.find((p) => p.id === data.id).hot, true);
-});
+const display = () => booth.doc('display');
+const state = () => booth.doc('state');
 
 test('every moderation action, seen through the moderation document', async () => {
   const g1 = new Phone(srv.base);
@@ -74,7 +39,6 @@ test('every moderation action, seen through the moderation document', async () =
   let s = await state();
   assert.match(s.venuePin, /^[A-Z2-9]{5}$/);
   assert.deepEqual(s.pending.map((p) => p.id), [a, b]);
-  assert.equal(s.pending[0].name, 'feed');
   assert.equal(s.requests[0].id, r);
   assert.equal(s.requests[0].count, 2);
   assert.equal(s.requests[0].search, 'Mr Brightside The Killers');
@@ -114,7 +78,7 @@ test('every moderation action, seen through the moderation document', async () =
   await booth.act('skip');
   await booth.act('clear');
   const d = await display();
-  assert.equal(d.feed.length, 0);
+  assert.equal(d.feedPacked, '');
   assert.equal(d.featuredId, '');
 
   const missing = await booth.post('/api/show', { id: 'p_nothere' });
@@ -130,16 +94,14 @@ test('song search handed to the host and cleared by it', async () => {
   assert.equal((await state()).vdjSearch, '');
 });
 
-test('polls through the contract: bars, summary, the poll picture', async () => {
+// Bars and summary are in the corpus; here: the countdown, the picture and the two stops.
+test('polls: the countdown, the poll picture and who may see it, stop then stop again', async () => {
   const pic = `data:image/png;base64,${fakePng(300).toString('base64')}`;
   await booth.act('vote-start', { title: 'Best night?', duration: 30, photo: pic, options: ['Yes', '', 'No'] });
   for (const opt of ['o1', 'o1', 'o2']) await new Phone(srv.base).post('/api/guest/vote', { option: opt });
   const d = await display();
-  assert.deepEqual(pick(d, 'voteActive voteTitle voteDuration'), { voteActive: true, voteTitle: 'Best night?', voteDuration: 30 });
   assert.match(d.votePhoto, /^\/uploads\/LUMVO_poll_[a-z0-9_]+\.png$/);
-  assert.ok(d.voteRemain > 25 && d.voteRemain <= 30);
-  assert.deepEqual(d.voteBars.map((b) => [b.key, b.label, b.count, b.rgb.join(',')]),
-    [['o1', 'Yes', 2, '255,122,24'], ['o2', 'No', 1, '168,85,247']]);
+  assert.ok(d.voteRemain > 25 && d.voteRemain <= 30, `${d.voteRemain} s left of 30`);
   const guestSees = await new Phone(srv.base).get(d.votePhoto);
   assert.equal(guestSees.status, 200, 'the running poll picture is public');
   await booth.act('vote-stop');

@@ -3,7 +3,9 @@
 
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
+import fs from 'node:fs';
 import http from 'node:http';
+import path from 'node:path';
 import { startServer, Phone, Booth, fakeJpeg } from './helpers/server.js';
 
 let srv;
@@ -144,6 +146,17 @@ test('security headers on every reply; no path outside the served folders', asyn
     const r = await rawGet(p);
     assert.equal(r.status, 404, p);
     assert.doesNotMatch(r.body, /not for guests|SQLite/, p);
+  }
+  // Symbolic links are followed only while they stay inside the served folder.
+  fs.symlinkSync('index.html', path.join(srv.dir, 'web/alias.html'));
+  fs.symlinkSync('../secret.txt', path.join(srv.dir, 'web/leak.txt'));
+  fs.symlinkSync('..', path.join(srv.dir, 'web/up'));
+  fs.symlinkSync('../wall.db', path.join(srv.dir, 'uploads/LUMVO_link.jpg'));
+  assert.equal((await rawGet('/alias.html')).status, 200, 'a link inside the web folder is served');
+  for (const p of ['/leak.txt', '/up/secret.txt', '/up/wall.db', '/uploads/LUMVO_link.jpg']) {
+    const r = await booth.get(p);
+    assert.equal(r.status, 404, `${p} follows a link out of its folder`);
+    assert.doesNotMatch(r.text, /not for guests|SQLite/, p);
   }
   const modScript = await rawGet('/mod/mod.js');
   assert.equal(modScript.status, 200, 'the booth page loads its own script');
