@@ -15,13 +15,7 @@ const album = () => path.join(srv.dir, 'album');
 before(async () => {
   srv = await startServer();
   booth = new Booth(srv.base);
-  await booth.act('settings', {
-    autoApprove: false, repeatMessages: false, allowMessages: true, allowRequests: true, allowPhotos: true,
-    allowAllEmojis: false, allowMultipleEmojis: false, allowUnlimitedVoting: false, allowGuestColors: true,
-    allowReactions: true, allowWordFx: true, allowTipFx: false, allowVenueFx: true, allowBackgroundFx: true,
-    allowHotFx: true, hotNeed: 3, hotWindowSec: 60, showTipsOnWall: true,
-    tipLinks: ['paypal.me/djsam', '', ''], duration: 4.0, theme: 'garden', mediaDir: album(), brandUrl: 'https://club.example',
-  });
+  await booth.act('settings', { repeatMessages: false, tipLinks: ['paypal.me/djsam', '', ''], mediaDir: album() });
 });
 after(async () => srv?.stop());
 
@@ -41,8 +35,11 @@ test('every moderation action, seen through the moderation document', async () =
   assert.deepEqual(s.pending.map((p) => p.id), [a, b]);
   assert.equal(s.requests[0].id, r);
   assert.equal(s.requests[0].count, 2);
-  assert.equal(s.requests[0].search, 'Mr Brightside The Killers');
   assert.deepEqual(s.tips.map((p) => p.id), [t]);
+  await booth.act('vdj-search', { id: r });
+  assert.equal((await state()).vdjSearch, 'Mr Brightside The Killers', 'the host is asked to search for the request');
+  await booth.act('vdj-search', { clear: true });
+  assert.equal((await state()).vdjSearch, '', 'and clears it once searched');
 
   await booth.act('reject', { id: a });
   await booth.act('request-mark', { id: r, mark: 'played' });
@@ -87,14 +84,7 @@ test('every moderation action, seen through the moderation document', async () =
   assert.equal((await booth.post('/api/show', {})).status, 400);
 });
 
-test('song search handed to the host and cleared by it', async () => {
-  await booth.act('vdj-search', { text: 'Dancing Queen – ABBA' });
-  assert.equal((await state()).vdjSearch, 'Dancing Queen ABBA');
-  await booth.act('vdj-search', { clear: true });
-  assert.equal((await state()).vdjSearch, '');
-});
-
-// Bars and summary are in the corpus; here: the countdown, the picture and the two stops.
+// Bars, summary and the closed poll are in the corpus; here: the countdown, the picture, two stops.
 test('polls: the countdown, the poll picture and who may see it, stop then stop again', async () => {
   const pic = `data:image/png;base64,${fakePng(300).toString('base64')}`;
   await booth.act('vote-start', { title: 'Best night?', duration: 30, photo: pic, options: ['Yes', '', 'No'] });
@@ -105,12 +95,9 @@ test('polls: the countdown, the poll picture and who may see it, stop then stop 
   const guestSees = await new Phone(srv.base).get(d.votePhoto);
   assert.equal(guestSees.status, 200, 'the running poll picture is public');
   await booth.act('vote-stop');
-  const s = await state();
-  assert.equal(s.voteClosed, true);
-  assert.match(s.voteSummary, /Yes 2.*No 1.*Winner: Yes/);
   assert.equal((await display()).voteClosed, true);
   await booth.act('vote-stop');
-  assert.equal((await display()).voteActive, false);
+  assert.equal((await display()).voteActive, false, 'a second stop takes the result down');
   // The moderator window copies its picture into uploads itself and sends the path.
   fs.writeFileSync(path.join(srv.dir, 'uploads', 'LUMVO_poll_123.jpg'), fakeJpeg());
   await booth.act('vote-start', { title: 'Clock', endAt: '23:59:59', photo: '/uploads/LUMVO_poll_123.jpg', options: ['A', 'B'] });
@@ -119,20 +106,11 @@ test('polls: the countdown, the poll picture and who may see it, stop then stop 
   assert.equal(escape.status, 400, 'a poll picture outside uploads is refused');
 });
 
-// Picture type and size refusals of data URLs are unit-tested with the image checks.
-test('booth posts go straight to the feed and next on the card; an empty one is refused', async () => {
-  const guest = new Phone(srv.base);
-  const g = (await guest.post('/api/guest/shoutout', { text: 'guest first' })).data.id;
-  await booth.act('show', { id: g });
-  const photo = `data:image/jpeg;base64,${fakeJpeg(500).toString('base64')}`;
-  const r = await booth.act('booth-post', { name: 'DJ Sam', text: 'Thanks for coming', photo });
-  const s = await state();
-  const mine = s.feed.find((p) => p.id === r.id);
-  assert.equal(mine.name, 'DJ Sam');
-  assert.match(mine.photo, /^\/uploads\//);
+// A booth post with its photo is in the corpus, its place in the queue in the engine tests, and
+// picture refusals with the image checks.
+test('a booth post with neither message nor photo is refused with a sentence', async () => {
   const empty = await booth.post('/api/booth-post', { name: 'DJ', text: '   ' });
-  assert.equal(empty.status, 400);
-  assert.equal(empty.data.error, 'Add a message or a photo.');
+  assert.deepEqual([empty.status, empty.data.error], [400, 'Add a message or a photo.']);
 });
 
 test('guest looks: save, apply, picture, delete; the built-in look stays', async () => {
@@ -169,11 +147,4 @@ test('approved photos are copied to the album; clear-media deletes only those', 
   const r = await booth.act('clear-media');
   assert.equal(r.deleted, 1);
   assert.deepEqual(fs.readdirSync(album()), ['holiday.jpg']);
-});
-
-test('info pages and the moderator page for the booth', async () => {
-  const info = await booth.get('/web/info/start.txt');
-  assert.equal(info.text, 'Start here');
-  const mod = await booth.get('/mod');
-  assert.match(mod.text, /<title>mod<\/title>/);
 });

@@ -155,11 +155,15 @@ describe('moderation', () => {
     assert.deepEqual([v.feed.length, v.pending.length, v.tips.length], [1, 1, 1]);
   });
 
-  test('every type obeys its switch', () => {
-    const { wall } = makeWall({ allowMessages: false, allowRequests: false, allowPhotos: false, allowReactions: false });
+  test('every type obeys its own switch and no other', () => {
+    const { wall } = makeWall({ allowMessages: false, allowRequests: false, allowPhotos: false, tipLinks: ['paypal.me/dj', '', ''] });
+    const live = wall.posts.direct('booth', { name: 'DJ', text: 'react to me' }).id;
+    assert.equal(wall.posts.submit(PHONES[0], 'tip', { text: 'tips do not hang on the shout-out switch' }).status, 'pending');
+    wall.applySettings({ showTipsOnWall: false, allowReactions: false });
     for (const [type, photo] of [['shoutout', ''], ['request', ''], ['photo', '/uploads/LUMVO_g_1.jpg'], ['tip', '']]) {
       assert.throws(() => wall.posts.submit(PHONES[0], type, { text: 'x' }, photo), { status: 403, code: 'off' }, type);
     }
+    assert.throws(() => wall.reactions.react(PHONES[1], live, '🔥'), { status: 403, code: 'off' });
   });
 
   // Unblocking by list id and all at once go through the contract tests.
@@ -297,6 +301,7 @@ describe('polls', () => {
     wall.polls.stop();
     assert.equal(wall.polls.view(), null);
     assert.throws(() => wall.polls.stop(), { code: 'no_poll' });
+    assert.throws(() => wall.polls.vote(PHONES[0], 'o1'), { status: 404, code: 'no_poll' });
     start(wall, ['A', 'B'], 5);
     advance(5000);
     assert.match(stateView(wall).voteSummary, /\(0 votes\)  No winner/);
