@@ -1,7 +1,7 @@
 // The moderation engine's core. It owns the store, the clock, the pushed settings, the phones
-// (devices), the venue PIN and the host's song search, and wires the parts together: posts and
+// (devices), the venue PIN and the host's song search, and wires the modules together: posts and
 // moderation (posts.js), the featured queue (featured.js), polls (polls.js), reactions and hot
-// posts (reactions.js) and guest looks (looks.js). Every part keeps its visible state in memory
+// posts (reactions.js) and guest looks (looks.js). Each keeps its visible state in memory
 // and writes each change through to the store before it returns.
 
 import { timingSafeEqual } from 'node:crypto';

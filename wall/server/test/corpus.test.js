@@ -196,8 +196,8 @@ function formatExpect(e) {
   const item = (x) => (x.as === 'objects' && x.value.length
     ? `    {"key": ${JSON.stringify(x.key)}, "as": "objects", "value": [\n${x.value.map((o) => `      ${JSON.stringify(o)}`).join(',\n')}\n    ]}`
     : `    ${JSON.stringify(x)}`);
-  const parts = Object.entries(e).map(([k, list]) => (list.length ? `  "${k}": [\n${list.map(item).join(',\n')}\n  ]` : `  "${k}": []`));
-  return `{\n${parts.join(',\n')}\n}\n`;
+  const sections = Object.entries(e).map(([k, list]) => (list.length ? `  "${k}": [\n${list.map(item).join(',\n')}\n  ]` : `  "${k}": []`));
+  return `{\n${sections.join(',\n')}\n}\n`;
 }
 
 for (const [name, run] of Object.entries(SCENARIOS)) {
