@@ -24,7 +24,6 @@
 namespace {
 
 using namespace lumvo;
-using lumvo::test::ManualClock;
 using lumvo::test::ScriptedHttpClient;
 using lumvo::test::ScriptedReply;
 using Failure = ScriptedReply::Failure;
