@@ -3,6 +3,7 @@
 # one line per configuration.
 #   native  portable core and its GoogleTest tests (g++)
 #   asan    the same with AddressSanitizer and UndefinedBehaviorSanitizer
+#   tsan    the same with ThreadSanitizer
 #   fuzz    the libFuzzer targets (clang)
 #   cross   the plug-in DLL, the Windows tests and the stand-in host (MinGW-w64)
 set -euo pipefail
@@ -26,8 +27,9 @@ mkdir -p "$BUILD"
 case "${1:-}" in
   native) configure_and_build native ;;
   asan)   configure_and_build asan -DLUMVO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug ;;
+  tsan)   configure_and_build tsan -DLUMVO_TSAN=ON -DCMAKE_BUILD_TYPE=Debug ;;
   fuzz)   configure_and_build fuzz -DLUMVO_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ ;;
   cross)  configure_and_build cross -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-posix.cmake" \
             -DCMAKE_BUILD_TYPE=Release ;;
-  *) die "usage: scripts/build.sh native|asan|fuzz|cross" ;;
+  *) die "usage: scripts/build.sh native|asan|tsan|fuzz|cross" ;;
 esac

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The main job on this machine: build the plug-in DLL and run it in the stand-in host under Wine
 # for a few seconds, with the wall's data folder staged under test-output/demo. Prints where the
-# PNG frames went and the draw slot's time per frame.
+# PNG frames went, the draw slot's time per frame beside an empty draw's, and the pipeline-state check.
 #   LUMVO_DEMO_SECONDS   how long to run (default 5)
 #   LUMVO_DEMO_FPS       frame rate (default 30); one frame a second is kept as PNG
 set -euo pipefail
@@ -34,7 +34,7 @@ if [ "$status" -ne 0 ]; then
   cat "$DEMO/standin-host.log"
   die "the stand-in host failed (exit $status)"
 fi
-grep -E '^(plug-in: "|draw slot:|machine:)' "$DEMO/standin-host.log" || true
+grep -E '^(plug-in: "|draw slot|empty draw:|state check:|machine:)' "$DEMO/standin-host.log" || true
 count=$(find "$DEMO/frames" -name 'frame-*.png' | wc -l)
 say "run: $count PNG frames in $DEMO/frames"
 say "run: draw-time statistics in $DEMO/frames/draw-stats.json; the host's log in $DEMO/standin-host.log"

@@ -2,6 +2,7 @@
 # Runs every test layer (or the ones named on the command line) and ends with one summary line.
 #   native   portable core, GoogleTest
 #   asan     the same under AddressSanitizer + UndefinedBehaviorSanitizer
+#   tsan     the same under ThreadSanitizer (the threaded parts are what it is for)
 #   fuzz     the JSON readers under libFuzzer, for a bounded time (LUMVO_FUZZ_SECONDS, default 20)
 #   windows  the DLL, its Windows tests and the stand-in host, under Wine
 #   server   the wall server, node:test
@@ -11,7 +12,7 @@
 set -uo pipefail
 source "$(dirname "$0")/lib/common.sh"
 
-ALL_LAYERS=(native asan fuzz windows server browser)
+ALL_LAYERS=(native asan tsan fuzz windows server browser)
 layers=("$@")
 [ ${#layers[@]} -eq 0 ] && layers=("${ALL_LAYERS[@]}")
 

@@ -4,8 +4,17 @@ set(LUMVO_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/plugin/data_paths.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin/settings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin/settings_table.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/serverlink/clock.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/serverlink/http_client.cpp
   ${CMAKE_CURRENT_LIST_DIR}/serverlink/json.cpp
   ${CMAKE_CURRENT_LIST_DIR}/serverlink/number_text.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/serverlink/display_document.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/serverlink/display_poll.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/serverlink/song_search.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/serverlink/stale_server.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/serverlink/wall_link.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/overlay/overlay.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/overlay/photo_cache.cpp
   # Rules of the Windows shell that need no Windows: tested natively.
   ${CMAKE_CURRENT_LIST_DIR}/plugin/brand_geometry.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin/host_window.cpp

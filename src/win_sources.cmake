@@ -6,7 +6,7 @@ set(LUMVO_WIN_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/plugin/win/settings_store.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin/win/video_wall_plugin.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin/win/wide_text.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/serverlink/win/http_client.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/serverlink/win/win_http_client.cpp
 )
 add_library(lumvo_win STATIC ${LUMVO_WIN_SOURCES})
 target_link_libraries(lumvo_win PUBLIC lumvo_core gdiplus winhttp shell32 ole32 uuid)

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "plugin/version.h"
 #include "test_support.h"
 
 namespace {
@@ -172,7 +173,7 @@ TEST_F(PluginAbi, DescribeFillsTheRecordWithTheBrandBitmapAndKeepsOnlyTheExtende
     EXPECT_STREQ(plain.name, "LUMVO Video Wall");
     EXPECT_STREQ(plain.author, "LUMVO");
     EXPECT_STREQ(plain.description, "LUMVO Video Wall: audience chat, photos and QR overlay for the TV");
-    EXPECT_STREQ(plain.version, "0.65");
+    EXPECT_STREQ(plain.version, lumvo::kPluginVersion) << "the number in VERSION";
     EXPECT_EQ(plain.flags, 0x440000u);
     EXPECT_EQ(plain.mouse, sentinel) << "the short record has no mouse field to write";
     // The brand mark as a 64 x 64 list bitmap.

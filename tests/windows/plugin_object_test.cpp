@@ -1,5 +1,5 @@
-// The plug-in object from inside: what its slots do to its own state where the host cannot see
-// it (frame size, the display-state copy, the moderator's owner and module), and the failure
+// The plug-in object from inside, through its records: what its slots do where the host cannot
+// see it (frame size, the display-state copy, the moderator's owner and module), and the failure
 // paths that need a seam (a worker that cannot be made, an allocation that fails).
 #include <gtest/gtest.h>
 
@@ -45,26 +45,24 @@ protected:
     VideoWallPlugin* plugin_ = nullptr;
 };
 
-TEST_F(PluginObject, DrawTakesTheHostFrameSizeAndCopiesTheSharedStateOnlyWhenEnabled) {
+TEST_F(PluginObject, DrawHandsTheHostFrameSizeAndTheSharedStateToTheOverlay) {
+    // What the overlay does with them, and not while switched off, is tested natively.
     hostMember<std::int32_t>(plugin_, 40) = 3840;
     hostMember<std::int32_t>(plugin_, 44) = 2160;
-    {
-        std::lock_guard<std::mutex> lock(plugin_->displayMutex);
-        plugin_->displayState.featuredId = "post-7";
-        plugin_->displayState.feed.push_back({.id = "post-7", .type = "shoutout", .name = "Ana", .text = "Happy birthday!"});
-    }
-    plugin_->settings.enable = 0;
+    lumvo::DisplayState shown;
+    shown.featuredId = "post-7";
+    lumvo::FeedItem post;
+    post.id = "post-7";
+    post.text = "Happy birthday!";
+    shown.feed.push_back(post);
+    plugin_->wallLink().publish(shown);
     EXPECT_EQ(plugin_->draw(), 0);
-    EXPECT_EQ(plugin_->lastFrameWidth, 1920) << "nothing happens while the wall is disabled";
-    EXPECT_TRUE(plugin_->frameState.featuredId.empty());
-
-    plugin_->settings.enable = 1;
-    EXPECT_EQ(plugin_->draw(), 0);
-    EXPECT_EQ(plugin_->lastFrameWidth, 3840);
-    EXPECT_EQ(plugin_->lastFrameHeight, 2160);
-    EXPECT_EQ(plugin_->frameState.featuredId, "post-7");
-    ASSERT_EQ(plugin_->frameState.feed.size(), 1u);
-    EXPECT_EQ(plugin_->frameState.feed[0].text, "Happy birthday!");
+    const lumvo::Overlay& overlay = plugin_->overlay();
+    EXPECT_EQ(overlay.lastFrameSize().width, 3840);
+    EXPECT_EQ(overlay.lastFrameSize().height, 2160);
+    EXPECT_EQ(overlay.frameState().featuredId, "post-7");
+    ASSERT_EQ(overlay.frameState().feed.size(), 1u);
+    EXPECT_EQ(overlay.frameState().feed[0].text, "Happy birthday!");
 }
 
 TEST_F(PluginObject, TheModeratorOwnerIsTheHostWindowAndTheModuleFallsBackToOurOwn) {
@@ -72,14 +70,14 @@ TEST_F(PluginObject, TheModeratorOwnerIsTheHostWindowAndTheModuleFallsBackToOurO
     host_.windowNumber = std::ldexp(1.0, 63) + 65536.0;
     hostMember<void*>(plugin_, 8) = nullptr;  // no host instance: our own module is looked up
     EXPECT_EQ(plugin_->parameterChanged(11), 0);
-    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(plugin_->moderatorOwner), (std::uintptr_t{1} << 63) + 65536u);
-    EXPECT_EQ(plugin_->moderatorModule, GetModuleHandleA(nullptr)) << "linked in, our own module is the program";
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(plugin_->moderator().owner()), (std::uintptr_t{1} << 63) + 65536u);
+    EXPECT_EQ(plugin_->moderator().module(), GetModuleHandleA(nullptr)) << "linked in, our own module is the program";
 
     host_.windowQueryResult = -1;
     hostMember<void*>(plugin_, 8) = reinterpret_cast<void*>(0x7FF00000);
     EXPECT_EQ(plugin_->parameterChanged(11), 0);
-    EXPECT_EQ(plugin_->moderatorOwner, nullptr) << "a failed query gives no owner";
-    EXPECT_EQ(plugin_->moderatorModule, reinterpret_cast<HMODULE>(0x7FF00000));
+    EXPECT_EQ(plugin_->moderator().owner(), nullptr) << "a failed query gives no owner";
+    EXPECT_EQ(plugin_->moderator().module(), reinterpret_cast<HMODULE>(0x7FF00000));
 }
 
 std::thread refuseThreads(std::function<void()>) {
@@ -87,16 +85,16 @@ std::thread refuseThreads(std::function<void()>) {
 }
 
 TEST_F(PluginObject, AWorkerThatCannotBeMadeFailsStartQuietlyAndTheNextStartRetries) {
-    plugin_->workerThread.setLauncher(refuseThreads);
+    plugin_->wallLink().setThreadLauncher(refuseThreads);
     EXPECT_EQ(plugin_->start(), lumvo::kHostFailed);
-    EXPECT_FALSE(plugin_->workerThread.running());
+    EXPECT_FALSE(plugin_->wallLink().running());
     EXPECT_TRUE(host_.queries.empty()) << "a failed start opens nothing";
 
-    plugin_->workerThread.setLauncher(lumvo::WorkerThread::launchThread);
+    plugin_->wallLink().setThreadLauncher(lumvo::WorkerThread::launchThread);
     EXPECT_EQ(plugin_->start(), 0);
-    EXPECT_TRUE(plugin_->workerThread.attached());
+    EXPECT_TRUE(plugin_->wallLink().attached());
     EXPECT_EQ(plugin_->stop(), 0);
-    EXPECT_FALSE(plugin_->workerThread.attached());
+    EXPECT_FALSE(plugin_->wallLink().attached());
 }
 
 TEST(PluginFactory, FailuresAreReportedAndTheObjectStartsZeroFilledWhereItHasNoInitialValue) {
@@ -121,7 +119,7 @@ TEST(PluginFactory, FailuresAreReportedAndTheObjectStartsZeroFilledWhereItHasNoI
     EXPECT_EQ(plugin->hostCallbacks, nullptr);
     EXPECT_EQ(plugin->frameWidth, 0);
     EXPECT_EQ(plugin->videoCallbacks, nullptr);
-    EXPECT_EQ(plugin->lastFrameWidth, 1920);
+    EXPECT_EQ(plugin->overlay().lastFrameSize().width, 1920);
     // Slots that reach the host tolerate a host that has not filled its members yet.
     EXPECT_EQ(plugin->deviceInit(), lumvo::kHostNoDevice);
     EXPECT_EQ(plugin->parameterChanged(11), 0);

@@ -2,7 +2,9 @@
 // and measured without the real host. It makes a Direct3D 11 device and a 1920 x 1080 target with
 // moving test video, loads the DLL through its class factory, answers the host callbacks, runs a
 // window with a message loop (mouse events go to the plug-in), calls the draw slot every frame at
-// a set rate, writes chosen frames as PNG and reports the draw slot's time per frame.
+// a set rate, writes chosen frames as PNG and reports the draw slot's time per frame beside an
+// empty draw's. Around every call of the draw slot it checks that the effect left the host's
+// Direct3D pipeline state as it found it.
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -19,15 +21,18 @@
 #include <vector>
 
 #include "draw_stats.h"
+#include "moving_video.h"
+#include "pipeline_state.h"
 #include "plugin/host_interface.h"
 #include "png_file.h"
 #include "standin_host.h"
-#include "moving_video.h"
 
 namespace {
 
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
+// Changed pieces of pipeline state printed one per line; the rest are only counted.
+constexpr int kMaxReportedChanges = 40;
 
 struct Options {
     std::wstring dll;
@@ -54,7 +59,9 @@ void usage() {
         "  --png-frames LIST   write these frames as PNG (comma-separated, the first frame is 1)\n"
         "  --out FOLDER        where PNG frames and draw-stats.json go (default standin-out)\n"
         "  --data FOLDER       LOCALAPPDATA for the plug-in: its data folders go below FOLDER\n"
-        "  --hidden            no visible window\n");
+        "  --hidden            no visible window\n"
+        "exit code 0 when every slot succeeded and no draw changed the host's pipeline state, 1 if not,\n"
+        "2 on bad options\n");
 }
 
 std::string narrow(const std::wstring& w) {
@@ -240,6 +247,24 @@ int run(const Options& options) {
     }
     std::printf("host: Direct3D 11 device, feature level %X, target %dx%d\n", static_cast<unsigned>(video.featureLevel()),
                 kWidth, kHeight);
+    ID3D11DeviceContext* context = video.context();
+    // The host's own pipeline state, bound before every draw. It must read back as bound, or the
+    // check could not see a change there.
+    standin::PipelineState hostState;
+    if (!standin::makeHostState(video.device(), video.targetView(), kWidth, kHeight, hostState, error)) {
+        std::printf("error: %s\n", error.c_str());
+        return 1;
+    }
+    {
+        hostState.apply(context);
+        standin::PipelineState readBack;
+        readBack.capture(context);
+        for (const std::string& piece : standin::changedPieces(hostState, readBack)) {
+            std::printf("error: the Direct3D runtime does not report %s as it was bound\n", piece.c_str());
+            error = piece;
+        }
+        if (!error.empty()) return 1;
+    }
 
     WindowState windowState;
     HWND window = makeWindow(options.hidden, &windowState);
@@ -294,17 +319,36 @@ int run(const Options& options) {
     ok = check("start", plugin->start()) && ok;
     ok = check("deviceInit", plugin->deviceInit()) && ok;
 
-    std::vector<double> drawMs;
+    std::vector<double> drawMs, emptyMs, returnMs;
     drawMs.reserve(static_cast<size_t>(options.frames));
+    emptyMs.reserve(static_cast<size_t>(options.frames));
+    returnMs.reserve(static_cast<size_t>(options.frames));
     std::vector<std::string> pngs;
     std::vector<std::uint8_t> pixels;
-    LARGE_INTEGER frequency, begin, before, after, now;
+    LARGE_INTEGER frequency, begin, now;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&begin);
     auto seconds = [&](const LARGE_INTEGER& a, const LARGE_INTEGER& b) {
         return static_cast<double>(b.QuadPart - a.QuadPart) / static_cast<double>(frequency.QuadPart);
     };
+    // A draw's time runs from the call until the GPU has done what the call queued, so work an
+    // effect only queues is counted too. The GPU is idle when the clock starts. `returnedMs` is
+    // the time until the call returned: what the render thread spends in the slot.
+    struct DrawTime {
+        double ms, returnedMs;
+    };
+    auto timedDraw = [&](vdj::VideoFxPlugin& effect, vdj::HostResult& result) {
+        LARGE_INTEGER start, returned, finished;
+        QueryPerformanceCounter(&start);
+        result = effect.draw();
+        QueryPerformanceCounter(&returned);
+        video.finishGpuWork();
+        QueryPerformanceCounter(&finished);
+        return DrawTime{seconds(start, finished) * 1000.0, seconds(start, returned) * 1000.0};
+    };
     int drawn = 0;
+    int changedFrames = 0, changeCount = 0;
+    double checkSeconds = 0;
     for (int frame = 1; frame <= options.frames; ++frame) {
         if (!pumpMessages() || windowState.closed) break;
         const double t = (frame - 1) / options.fps;
@@ -317,14 +361,44 @@ int run(const Options& options) {
         plugin->frameWidth = kWidth;
         plugin->frameHeight = kHeight;
         video.drawFrame(t);
-        QueryPerformanceCounter(&before);
-        const vdj::HostResult result = plugin->draw();
-        QueryPerformanceCounter(&after);
-        drawMs.push_back(seconds(before, after) * 1000.0);
+        hostState.apply(context);
+        video.finishGpuWork();
+
+        // The empty draw goes first in odd frames and second in even ones: the first timed call
+        // after an idle GPU can be slower (Wine's command thread wakes up), and neither side
+        // should get that every time.
+        const bool emptyFirst = frame % 2 == 1;
+        vdj::HostResult emptyResult = vdj::kOk;
+        if (emptyFirst) emptyMs.push_back(timedDraw(standin::emptyEffect(), emptyResult).ms);
+
+        LARGE_INTEGER checkStart, checkEnd;
+        QueryPerformanceCounter(&checkStart);
+        standin::PipelineState before, after;
+        before.capture(context);
+        QueryPerformanceCounter(&checkEnd);
+        checkSeconds += seconds(checkStart, checkEnd);
+        vdj::HostResult result = vdj::kOk;
+        const DrawTime time = timedDraw(*plugin, result);
+        drawMs.push_back(time.ms);
+        returnMs.push_back(time.returnedMs);
         ++drawn;
         if (result != vdj::kOk) {
             ok = check("draw", result) && ok;
         }
+        QueryPerformanceCounter(&checkStart);
+        after.capture(context);
+        const std::vector<std::string> changed = standin::changedPieces(before, after);
+        QueryPerformanceCounter(&checkEnd);
+        checkSeconds += seconds(checkStart, checkEnd);
+        for (const std::string& piece : changed) {
+            if (changeCount++ < kMaxReportedChanges) std::printf("frame %d: draw slot changed %s\n", frame, piece.c_str());
+        }
+        if (!changed.empty()) {
+            ++changedFrames;
+            ok = false;
+        }
+
+        if (!emptyFirst) emptyMs.push_back(timedDraw(standin::emptyEffect(), emptyResult).ms);
         if ((options.pngEvery > 0 && frame % options.pngEvery == 0) || options.pngFrames.count(frame)) {
             wchar_t name[32];
             std::swprintf(name, 32, L"\\frame-%05d.png", frame);
@@ -347,12 +421,30 @@ int run(const Options& options) {
     DestroyWindow(window);
 
     const standin::DrawSummary s = standin::summarise(drawMs);
+    const standin::DrawSummary e = standin::summarise(emptyMs);
+    const standin::DrawSummary r = standin::summarise(returnMs);
+    const double checkMs = drawn > 0 ? checkSeconds * 1000.0 / drawn : 0.0;
     const std::string cpu = cpuName();
     const std::string wine = wineVersion();
     SYSTEM_INFO system{};
     GetNativeSystemInfo(&system);
     std::printf("draw slot: %zu frames in %.2f s (%.1f fps); ms per draw: mean %.4f, p50 %.4f, p95 %.4f, max %.4f\n",
                 s.count, elapsed, elapsed > 0 ? drawn / elapsed : 0.0, s.mean, s.p50, s.p95, s.max);
+    std::printf("empty draw: ms per draw: mean %.4f, p50 %.4f, p95 %.4f, max %.4f\n", e.mean, e.p50, e.p95, e.max);
+    // A ratio needs a baseline above zero; without one it is left out (null in the file).
+    auto ratio = [](double draw, double empty) { return empty > 0 ? draw / empty : -1.0; };
+    auto ratioText = [](double value) { return value < 0 ? std::string("null") : std::to_string(value); };
+    std::printf("draw slot / empty draw: p50 %s, p95 %s\n", ratioText(ratio(s.p50, e.p50)).c_str(),
+                ratioText(ratio(s.p95, e.p95)).c_str());
+    std::printf("draw slot until it returned: ms per draw: mean %.4f, p50 %.4f, p95 %.4f, max %.4f\n", r.mean, r.p50,
+                r.p95, r.max);
+    if (changedFrames == 0) {
+        std::printf("state check: %d frames, the draw slot left the pipeline state unchanged; %.4f ms per frame\n", drawn,
+                    checkMs);
+    } else {
+        std::printf("state check: %d of %d frames changed the pipeline state (%d pieces)\n", changedFrames, drawn,
+                    changeCount);
+    }
     std::printf("machine: %s, %lu logical processors%s%s\n", cpu.c_str(), system.dwNumberOfProcessors,
                 wine.empty() ? "" : ", Wine ", wine.c_str());
 
@@ -360,10 +452,18 @@ int run(const Options& options) {
     if (FILE* f = _wfopen(statsPath.c_str(), L"wb")) {
         std::fprintf(f,
                      "{\"frames\": %d, \"fps\": %.3f, \"bpm\": %.3f, \"width\": %d, \"height\": %d, \"seconds\": %.3f,\n"
+                     " \"timing\": \"per call, from the call until the GPU finished what it queued\",\n"
                      " \"drawMs\": {\"count\": %zu, \"mean\": %.6f, \"p50\": %.6f, \"p95\": %.6f, \"max\": %.6f},\n"
+                     " \"emptyDrawMs\": {\"count\": %zu, \"mean\": %.6f, \"p50\": %.6f, \"p95\": %.6f, \"max\": %.6f},\n"
+                     " \"drawToEmpty\": {\"p50\": %s, \"p95\": %s},\n"
+                     " \"drawReturnedMs\": {\"count\": %zu, \"mean\": %.6f, \"p50\": %.6f, \"p95\": %.6f, \"max\": %.6f},\n"
+                     " \"stateCheck\": {\"changedFrames\": %d, \"changedPieces\": %d, \"msPerFrame\": %.6f},\n"
                      " \"machine\": {\"cpu\": \"%s\", \"logicalProcessors\": %lu, \"wine\": \"%s\"},\n"
                      " \"png\": [",
                      drawn, options.fps, options.bpm, kWidth, kHeight, elapsed, s.count, s.mean, s.p50, s.p95, s.max,
+                     e.count, e.mean, e.p50, e.p95, e.max, ratioText(ratio(s.p50, e.p50)).c_str(),
+                     ratioText(ratio(s.p95, e.p95)).c_str(), r.count, r.mean, r.p50, r.p95, r.max, changedFrames,
+                     changeCount, checkMs,
                      standin::jsonText(cpu).c_str(), system.dwNumberOfProcessors, standin::jsonText(wine).c_str());
         for (size_t i = 0; i < pngs.size(); ++i) {
             std::fprintf(f, "%s\"%s\"", i ? ", " : "", standin::jsonText(pngs[i]).c_str());

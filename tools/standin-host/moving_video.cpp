@@ -54,38 +54,22 @@ struct FrameConstants {
     float time, width, height, pad;
 };
 
-template <class T>
-void release(T*& p) {
-    if (p) p->Release();
-    p = nullptr;
-}
-
-bool compile(const char* entry, const char* target, ID3DBlob** blob, std::string& error) {
-    ID3DBlob* messages = nullptr;
-    const HRESULT hr = D3DCompile(kShader, sizeof kShader - 1, "test-video", nullptr, nullptr, entry, target, 0, 0,
-                                  blob, &messages);
-    if (FAILED(hr)) {
-        error = std::string("shader ") + entry + " did not compile";
-        if (messages) error += ": " + std::string(static_cast<const char*>(messages->GetBufferPointer()), messages->GetBufferSize());
-    }
-    release(messages);
-    return SUCCEEDED(hr);
-}
-
 }  // namespace
 
+ComPtr<ID3DBlob> compileShader(const char* source, size_t size, const char* entry, const char* target,
+                               std::string& error) {
+    ComPtr<ID3DBlob> blob, messages;
+    if (FAILED(D3DCompile(source, size, entry, nullptr, nullptr, entry, target, 0, 0, &blob, &messages))) {
+        error = std::string("shader ") + entry + " did not compile";
+        if (messages) error += ": " + std::string(static_cast<const char*>(messages->GetBufferPointer()), messages->GetBufferSize());
+        return nullptr;
+    }
+    return blob;
+}
+
+// The members release themselves, the device last; the context lets go of what is bound first.
 TestVideo::~TestVideo() {
     if (context_) context_->ClearState();
-    release(backBuffer_);
-    release(swapChain_);
-    release(constants_);
-    release(pixelShader_);
-    release(vertexShader_);
-    release(staging_);
-    release(targetView_);
-    release(target_);
-    release(context_);
-    release(device_);
 }
 
 bool TestVideo::create(int width, int height, std::string& error) {
@@ -96,7 +80,8 @@ bool TestVideo::create(int width, int height, std::string& error) {
                                    2, D3D11_SDK_VERSION, &device_, &level_, &context_);
     if (hr == E_INVALIDARG) {  // runtimes without 11_1
         hr = D3D11CreateDevice(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, D3D11_CREATE_DEVICE_BGRA_SUPPORT, wanted + 1,
-                               1, D3D11_SDK_VERSION, &device_, &level_, &context_);
+                               1, D3D11_SDK_VERSION, device_.ReleaseAndGetAddressOf(), &level_,
+                               context_.ReleaseAndGetAddressOf());
     }
     if (FAILED(hr)) {
         error = "D3D11CreateDevice failed";
@@ -112,7 +97,7 @@ bool TestVideo::create(int width, int height, std::string& error) {
     desc.Usage = D3D11_USAGE_DEFAULT;
     desc.BindFlags = D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE;
     if (FAILED(device_->CreateTexture2D(&desc, nullptr, &target_)) ||
-        FAILED(device_->CreateRenderTargetView(target_, nullptr, &targetView_))) {
+        FAILED(device_->CreateRenderTargetView(target_.Get(), nullptr, &targetView_))) {
         error = "cannot make the render target";
         return false;
     }
@@ -123,14 +108,11 @@ bool TestVideo::create(int width, int height, std::string& error) {
         error = "cannot make the staging texture";
         return false;
     }
-    ID3DBlob* vs = nullptr;
-    ID3DBlob* ps = nullptr;
-    const bool compiled = compile("vsMain", "vs_5_0", &vs, error) && compile("psMain", "ps_5_0", &ps, error);
-    bool made = compiled &&
-                SUCCEEDED(device_->CreateVertexShader(vs->GetBufferPointer(), vs->GetBufferSize(), nullptr, &vertexShader_)) &&
-                SUCCEEDED(device_->CreatePixelShader(ps->GetBufferPointer(), ps->GetBufferSize(), nullptr, &pixelShader_));
-    release(vs);
-    release(ps);
+    const ComPtr<ID3DBlob> vs = compileShader(kShader, sizeof kShader - 1, "vsMain", "vs_5_0", error);
+    const ComPtr<ID3DBlob> ps = vs ? compileShader(kShader, sizeof kShader - 1, "psMain", "ps_5_0", error) : nullptr;
+    const bool made =
+        ps && SUCCEEDED(device_->CreateVertexShader(vs->GetBufferPointer(), vs->GetBufferSize(), nullptr, &vertexShader_)) &&
+        SUCCEEDED(device_->CreatePixelShader(ps->GetBufferPointer(), ps->GetBufferSize(), nullptr, &pixelShader_));
     if (!made) {
         if (error.empty()) error = "cannot make the shaders";
         return false;
@@ -143,16 +125,20 @@ bool TestVideo::create(int width, int height, std::string& error) {
         error = "cannot make the constant buffer";
         return false;
     }
+    const D3D11_QUERY_DESC query{D3D11_QUERY_EVENT, 0};
+    if (FAILED(device_->CreateQuery(&query, &finished_))) {
+        error = "cannot make the event query";
+        return false;
+    }
     return true;
 }
 
 bool TestVideo::attachWindow(HWND window, std::string& error) {
-    IDXGIDevice* dxgiDevice = nullptr;
-    IDXGIAdapter* adapter = nullptr;
-    IDXGIFactory* factory = nullptr;
-    bool ok = SUCCEEDED(device_->QueryInterface(__uuidof(IDXGIDevice), reinterpret_cast<void**>(&dxgiDevice))) &&
-              SUCCEEDED(dxgiDevice->GetAdapter(&adapter)) &&
-              SUCCEEDED(adapter->GetParent(__uuidof(IDXGIFactory), reinterpret_cast<void**>(&factory)));
+    ComPtr<IDXGIDevice> dxgiDevice;
+    ComPtr<IDXGIAdapter> adapter;
+    ComPtr<IDXGIFactory> factory;
+    bool ok = SUCCEEDED(device_.As(&dxgiDevice)) && SUCCEEDED(dxgiDevice->GetAdapter(&adapter)) &&
+              SUCCEEDED(adapter->GetParent(IID_PPV_ARGS(&factory)));
     if (ok) {
         DXGI_SWAP_CHAIN_DESC desc{};
         desc.BufferDesc.Width = static_cast<UINT>(width_);
@@ -164,14 +150,12 @@ bool TestVideo::attachWindow(HWND window, std::string& error) {
         desc.OutputWindow = window;
         desc.Windowed = TRUE;
         desc.SwapEffect = DXGI_SWAP_EFFECT_DISCARD;
-        ok = SUCCEEDED(factory->CreateSwapChain(device_, &desc, &swapChain_)) &&
-             SUCCEEDED(swapChain_->GetBuffer(0, __uuidof(ID3D11Texture2D), reinterpret_cast<void**>(&backBuffer_)));
+        ok = SUCCEEDED(factory->CreateSwapChain(device_.Get(), &desc, &swapChain_)) &&
+             SUCCEEDED(swapChain_->GetBuffer(0, IID_PPV_ARGS(&backBuffer_)));
     }
-    release(factory);
-    release(adapter);
-    release(dxgiDevice);
     if (!ok) {
-        release(swapChain_);
+        swapChain_.Reset();
+        backBuffer_.Reset();
         error = "cannot make the window's swap chain";
     }
     return ok;
@@ -179,35 +163,49 @@ bool TestVideo::attachWindow(HWND window, std::string& error) {
 
 void TestVideo::drawFrame(double seconds) {
     const FrameConstants constants{static_cast<float>(seconds), static_cast<float>(width_), static_cast<float>(height_), 0};
-    context_->UpdateSubresource(constants_, 0, nullptr, &constants, 0, 0);
+    context_->ClearState();
+    context_->UpdateSubresource(constants_.Get(), 0, nullptr, &constants, 0, 0);
     D3D11_VIEWPORT viewport{0, 0, static_cast<float>(width_), static_cast<float>(height_), 0, 1};
     context_->RSSetViewports(1, &viewport);
-    context_->OMSetRenderTargets(1, &targetView_, nullptr);
-    context_->OMSetBlendState(nullptr, nullptr, 0xFFFFFFFF);
-    context_->IASetInputLayout(nullptr);
+    context_->OMSetRenderTargets(1, targetView_.GetAddressOf(), nullptr);
     context_->IASetPrimitiveTopology(D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
-    context_->VSSetShader(vertexShader_, nullptr, 0);
-    context_->PSSetShader(pixelShader_, nullptr, 0);
-    context_->PSSetConstantBuffers(0, 1, &constants_);
+    context_->VSSetShader(vertexShader_.Get(), nullptr, 0);
+    context_->PSSetShader(pixelShader_.Get(), nullptr, 0);
+    context_->PSSetConstantBuffers(0, 1, constants_.GetAddressOf());
     context_->Draw(3, 0);
+}
+
+void TestVideo::finishGpuWork() {
+    context_->End(finished_.Get());
+    // Poll without giving up the processor for the first 1000 polls (well under a millisecond),
+    // then yield between polls: yielding at once would round short waits up to a scheduler time
+    // slice whenever other processes are busy.
+    BOOL done = FALSE;
+    for (int poll = 0; context_->GetData(finished_.Get(), &done, sizeof done, 0) == S_FALSE; ++poll) {
+        if (poll < 1000) {
+            YieldProcessor();
+        } else {
+            SwitchToThread();
+        }
+    }
 }
 
 void TestVideo::present() {
     if (!swapChain_) return;
-    context_->CopyResource(backBuffer_, target_);
+    context_->CopyResource(backBuffer_.Get(), target_.Get());
     swapChain_->Present(0, 0);
 }
 
 bool TestVideo::readPixels(std::vector<std::uint8_t>& bgra) {
-    context_->CopyResource(staging_, target_);
+    context_->CopyResource(staging_.Get(), target_.Get());
     D3D11_MAPPED_SUBRESOURCE mapped{};
-    if (FAILED(context_->Map(staging_, 0, D3D11_MAP_READ, 0, &mapped))) return false;
+    if (FAILED(context_->Map(staging_.Get(), 0, D3D11_MAP_READ, 0, &mapped))) return false;
     const size_t row = static_cast<size_t>(width_) * 4;
     bgra.resize(row * height_);
     for (int y = 0; y < height_; ++y) {
         std::memcpy(bgra.data() + row * y, static_cast<const std::uint8_t*>(mapped.pData) + static_cast<size_t>(mapped.RowPitch) * y, row);
     }
-    context_->Unmap(staging_, 0);
+    context_->Unmap(staging_.Get(), 0);
     return true;
 }
 

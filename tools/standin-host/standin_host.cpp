@@ -54,4 +54,29 @@ vdj::HostResult StandinHost::getDevice(int kind, void** result) {
 
 vdj::HostResult StandinHost::getTexture(int, void**, void**) { return kNotImplemented; }
 
+namespace {
+// Defined here, away from the caller, so that the call stays a call through the table.
+class EmptyEffect final : public vdj::VideoFxPlugin {
+public:
+    vdj::HostResult load() override { return vdj::kOk; }
+    vdj::HostResult describe(vdj::PluginInfo*) override { return vdj::kOk; }
+    vdj::HostRefCount release() override { return 0; }
+    void* scalarDeletingDestructor(unsigned int) override { return this; }
+    vdj::HostResult parameterChanged(int) override { return vdj::kOk; }
+    vdj::HostResult parameterText(int, char*, int) override { return vdj::kOk; }
+    vdj::HostResult userInterface(vdj::UserInterfaceInfo*) override { return vdj::kOk; }
+    vdj::HostResult start() override { return vdj::kOk; }
+    vdj::HostResult stop() override { return vdj::kOk; }
+    vdj::HostResult draw() override { return vdj::kOk; }
+    vdj::HostResult deviceInit() override { return vdj::kOk; }
+    vdj::HostResult deviceClose() override { return vdj::kOk; }
+    vdj::HostResult audioSamples(float*, int) override { return vdj::kOk; }
+};
+}  // namespace
+
+vdj::VideoFxPlugin& emptyEffect() {
+    static EmptyEffect effect;
+    return effect;
+}
+
 }  // namespace standin

@@ -33,4 +33,8 @@ public:
     vdj::HostResult getTexture(int kind, void** texture, void** view) override;
 };
 
+// An effect whose every slot does nothing and succeeds. Its draw is called through the same slot
+// as the plug-in's, to time an empty draw in the same run.
+vdj::VideoFxPlugin& emptyEffect();
+
 }  // namespace standin

@@ -13,4 +13,24 @@ inline constexpr BYTE kBrandBackgroundRed = 18, kBrandBackgroundGreen = 18, kBra
 // path is empty or the file is missing or unreadable. GDI+ must be running.
 HBITMAP buildBrandBitmap(const std::wstring& imagePath);
 
+// The effect's list bitmap, built once on first request and deleted with its owner.
+class BrandBitmap {
+public:
+    BrandBitmap() = default;
+    ~BrandBitmap() {
+        if (bitmap_) DeleteObject(bitmap_);
+    }
+    BrandBitmap(const BrandBitmap&) = delete;
+    BrandBitmap& operator=(const BrandBitmap&) = delete;
+
+    HBITMAP handle() const { return bitmap_; }
+    // Builds it from `imagePath` unless it exists; GDI+ must be running.
+    void build(const std::wstring& imagePath) {
+        if (!bitmap_) bitmap_ = buildBrandBitmap(imagePath);
+    }
+
+private:
+    HBITMAP bitmap_ = nullptr;
+};
+
 }  // namespace lumvo

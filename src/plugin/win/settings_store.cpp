@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "plugin/win/data_folders.h"
-#include "serverlink/win/http_client.h"
+#include "serverlink/win/win_http_client.h"
 
 namespace lumvo {
 
@@ -47,8 +47,9 @@ bool pushSettings(const WallSettings& settings) { return pushSettingsTo(settings
 bool pushSettingsTo(const WallSettings& settings, std::uint16_t port) {
     const std::string body =
         settingsPushBody(settings, settings.mediaDir.empty() ? defaultMediaFolder() : settings.mediaDir);
+    WinHttpClient client;
     std::string reply;
-    return httpPost(kWallServerHost, port, L"/api/settings", body, reply, 0);
+    return httpPost(client, "/api/settings", body, reply, {.port = port});
 }
 
 }  // namespace lumvo

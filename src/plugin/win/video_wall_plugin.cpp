@@ -1,16 +1,10 @@
 #include "plugin/win/video_wall_plugin.h"
 
-#include <objidl.h>  // GDI+ needs the COM declarations that WIN32_LEAN_AND_MEAN leaves out
-#include <gdiplus.h>
-
-#include <chrono>
 #include <cstring>
 #include <new>
-#include <utility>
 
 #include "plugin/host_window.h"
 #include "plugin/version.h"
-#include "plugin/win/brand_bitmap.h"
 #include "plugin/win/data_folders.h"
 #include "plugin/win/settings_store.h"
 
@@ -27,39 +21,19 @@ auto guarded(Body&& body, decltype(body()) onFailure) noexcept -> decltype(body(
     }
 }
 
-constexpr auto kWorkerPass = std::chrono::milliseconds(150);
-
 }  // namespace
-
-VideoWallPlugin::~VideoWallPlugin() {
-    // Reached through release() or slot 3 alone: either way the worker is joined and every handle
-    // freed. Nothing may escape into the host from here (a mutex error while stopping the worker
-    // is the only thing that could throw; the worker's own destructor still joins or detaches it).
-    try {
-        stopWorker();
-    } catch (...) {
-    }
-    teardown();
-}
-
-bool VideoWallPlugin::startGdiplus() {
-    if (gdiplusToken) return true;
-    Gdiplus::GdiplusStartupInput input;  // version 1, no debug callback, GDI+'s own background thread
-    ULONG_PTR token = 0;
-    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return false;
-    gdiplusToken = token;
-    return true;
-}
 
 vdj::HostResult VideoWallPlugin::load() {
     return guarded(
         [this] {
-            startGdiplus();
+            gdiplus_.start();
             if (hostCallbacks) {
-                hostCallbacks->declareParameter(&openModeratorParam, vdj::kParameterButton, kOpenModeratorParameterId,
-                                                "Open moderator", "Mod", 0.0f);
+                hostCallbacks->declareParameter(&openModeratorParam_, vdj::kParameterButton,
+                                                kOpenModeratorParameterId, "Open moderator", "Mod", 0.0f);
             }
-            loadSettings(settings);
+            WallSettings loaded;  // read outside the lock, swapped in under it
+            loadSettings(loaded);
+            settings_.replace(std::move(loaded));
             return vdj::kOk;
         },
         kHostFailed);
@@ -73,8 +47,8 @@ vdj::HostResult VideoWallPlugin::describe(vdj::PluginInfo* info) {
             info->author = kPluginAuthor;
             info->description = kPluginDescription;
             info->version = kPluginVersion;
-            if (!pluginBitmap && startGdiplus()) pluginBitmap = buildBrandBitmap(findAsset(L"lumvo-mark.png"));
-            info->bitmap = pluginBitmap;
+            if (!bitmap_.handle() && gdiplus_.start()) bitmap_.build(findAsset(L"lumvo-mark.png"));
+            info->bitmap = bitmap_.handle();
             const bool extended = (info->flags & vdj::kInfoFlagExtendedRecord) != 0;
             info->flags = (info->flags & vdj::kInfoFlagExtendedRecord) | kPluginInfoFlags;
             if (extended) {
@@ -85,27 +59,8 @@ vdj::HostResult VideoWallPlugin::describe(vdj::PluginInfo* info) {
         kHostFailed);
 }
 
-void VideoWallPlugin::stopWorker() {
-    workerThread.stop();
-    // The wall server is shut down here once the worker launches one.
-}
-
-void VideoWallPlugin::teardown() {
-    moderatorOwner = nullptr;
-    device = nullptr;
-    if (pluginBitmap) {
-        DeleteObject(pluginBitmap);
-        pluginBitmap = nullptr;
-    }
-    if (gdiplusToken) {
-        Gdiplus::GdiplusShutdown(gdiplusToken);
-        gdiplusToken = 0;
-    }
-}
-
 vdj::HostRefCount VideoWallPlugin::release() {
-    // The destructor does the whole teardown in release's order: worker joined, then the
-    // bitmap and GDI+.
+    // The members' destructors do the whole teardown in release's order (see the header).
     scalarDeletingDestructor(1);
     return 0;
 }
@@ -137,7 +92,7 @@ vdj::HostResult VideoWallPlugin::userInterface(vdj::UserInterfaceInfo* info) {
 vdj::HostResult VideoWallPlugin::start() {
     return guarded(
         [this] {
-            switch (workerThread.start([this] { workerProcedure(); })) {
+            switch (wallLink_.start()) {
                 case WorkerThread::StartResult::failed:
                     return kHostFailed;  // flag cleared again: the next start tries anew
                 case WorkerThread::StartResult::started:
@@ -153,9 +108,7 @@ vdj::HostResult VideoWallPlugin::start() {
 vdj::HostResult VideoWallPlugin::stop() {
     return guarded(
         [this] {
-            const bool joined = workerThread.stop();
-            // The wall server is shut down here once the worker launches one.
-            return joined ? vdj::kOk : kHostFailed;
+            return wallLink_.stop() ? vdj::kOk : kHostFailed;
         },
         kHostFailed);
 }
@@ -163,16 +116,7 @@ vdj::HostResult VideoWallPlugin::stop() {
 vdj::HostResult VideoWallPlugin::draw() {
     return guarded(
         [this] {
-            if (!settings.enable) return vdj::kOk;
-            lastFrameWidth = frameWidth;
-            lastFrameHeight = frameHeight;
-            // The lock is held for the copy only: the worker may swap in a new state meanwhile.
-            DisplayState copy;
-            {
-                std::lock_guard<std::mutex> lock(displayMutex);
-                copy = displayState;
-            }
-            frameState = std::move(copy);
+            overlay_.drawFrame(frameWidth, frameHeight, settings_, wallLink_);
             return vdj::kOk;
         },
         kHostFailed);
@@ -185,14 +129,14 @@ vdj::HostResult VideoWallPlugin::deviceInit() {
             if (!videoCallbacks || videoCallbacks->getDevice(vdj::kDeviceDirect3D11, &hostDevice) < 0 || !hostDevice) {
                 return kHostNoDevice;
             }
-            device = static_cast<ID3D11Device*>(hostDevice);
+            overlay_.attachDevice(static_cast<ID3D11Device*>(hostDevice));
             return vdj::kOk;
         },
         kHostFailed);
 }
 
 vdj::HostResult VideoWallPlugin::deviceClose() {
-    device = nullptr;
+    overlay_.detachDevice();
     return vdj::kOk;
 }
 
@@ -203,20 +147,12 @@ bool VideoWallPlugin::mouseDown(int, int, int, int) { return false; }
 bool VideoWallPlugin::mouseUp(int, int, int, int) { return false; }
 void VideoWallPlugin::keyEvent(const char*, int, int, int, int) {}
 
-void VideoWallPlugin::workerProcedure() {
-    // One pass every 150 ms until stop() clears the flag; stop() also cuts the sleep short.
-    while (workerThread.sleepFor(kWorkerPass)) {
-    }
-}
-
 void VideoWallPlugin::openModeratorWindow() {
     double hostWindow = 0.0;
     std::int32_t answer = -1;
     if (hostCallbacks) answer = hostCallbacks->queryNumber("get hwnd", &hostWindow);
-    moderatorOwner = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(ownerWindowFromQuery(answer, hostWindow)));
-    moderatorModule = hostInstance ? static_cast<HMODULE>(hostInstance) : ownModuleHandle();
-    // The moderator window is created once with (moderatorModule, this, moderatorOwner) and shown
-    // here when it exists.
+    const auto owner = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(ownerWindowFromQuery(answer, hostWindow)));
+    moderator_.open(hostInstance ? static_cast<HMODULE>(hostInstance) : ownModuleHandle(), owner);
 }
 
 vdj::HostResult createVideoWallPlugin(const vdj::HostGuid* classId, const vdj::HostGuid* interfaceId, void** out,

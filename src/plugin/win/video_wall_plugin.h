@@ -11,12 +11,14 @@
 #include <cstdint>
 #include <mutex>
 
+#include "moderator/win/moderator_window.h"
+#include "overlay/overlay.h"
 #include "plugin/host_interface.h"
-#include "plugin/settings.h"
-#include "plugin/worker_thread.h"
-#include "serverlink/display_state.h"
+#include "plugin/shared_settings.h"
+#include "plugin/win/brand_bitmap.h"
+#include "plugin/win/gdiplus_session.h"
+#include "serverlink/wall_link.h"
 
-struct ID3D11Device;
 
 namespace lumvo {
 
@@ -37,7 +39,7 @@ inline constexpr vdj::HostResult kHostNoDevice = 1;  // deviceInit: the host has
 class VideoWallPlugin final : public vdj::VideoFxPlugin, public vdj::VideoMouseCallbacks {
 public:
     VideoWallPlugin() = default;
-    ~VideoWallPlugin();
+    ~VideoWallPlugin() = default;
     VideoWallPlugin(const VideoWallPlugin&) = delete;
     VideoWallPlugin& operator=(const VideoWallPlugin&) = delete;
 
@@ -63,39 +65,28 @@ public:
     bool mouseUp(int x, int y, int buttons, int keyModifiers) override;
     void keyEvent(const char* key, int a, int b, int c, int d) override;
 
-    // The DJ's settings (layout.ini).
-    WallSettings settings;
-    // Host parameter 11, the "Open moderator" button; the host writes it.
-    std::int32_t openModeratorParam = 0;
-
-    // Owner window and module the moderator window is created with, as resolved by the last
-    // request to open it.
-    HWND moderatorOwner = nullptr;
-    HMODULE moderatorModule = nullptr;
-
-    // The host's Direct3D 11 device while one is set up; not owned.
-    ID3D11Device* device = nullptr;
-    ULONG_PTR gdiplusToken = 0;
-    HBITMAP pluginBitmap = nullptr;  // owned
-
-    WorkerThread workerThread;
-
-    // Guards displayState and the settings the wall server may change.
-    std::mutex displayMutex;
-    DisplayState displayState;
-    // The draw slot's private copy of displayState for the frame being drawn.
-    DisplayState frameState;
-
-    // The host's frame size as of the last draw; the mouse callbacks map positions with it.
-    std::int32_t lastFrameWidth = 1920;
-    std::int32_t lastFrameHeight = 1080;
+    // The records the object owns, for tests and for the pieces that join later. The host only
+    // ever goes through the slots above.
+    SharedSettings& settings() { return settings_; }
+    WallLink& wallLink() { return wallLink_; }
+    Overlay& overlay() { return overlay_; }
+    ModeratorWindow& moderator() { return moderator_; }
 
 private:
-    void workerProcedure();
     void openModeratorWindow();
-    bool startGdiplus();
-    void stopWorker();
-    void teardown();
+
+    // Host parameter 11, the "Open moderator" button; the host writes it.
+    std::int32_t openModeratorParam_ = 0;
+    // Guards the shared display state and the settings (see SharedSettings).
+    std::mutex displayMutex_;
+    SharedSettings settings_{displayMutex_};
+    // Destroyed in the reverse order, which is release's: the worker joined and the server stopped
+    // first, then the moderator window, the overlay, the list bitmap and GDI+.
+    GdiplusSession gdiplus_;
+    BrandBitmap bitmap_;
+    Overlay overlay_;
+    ModeratorWindow moderator_;
+    WallLink wallLink_{displayMutex_, settings_};
 };
 
 // The class factory behind DllGetClassObject: checks both identifiers (16-byte compare), then

@@ -1,0 +1,149 @@
+#include "serverlink/display_document.h"
+
+#include <cmath>
+#include <limits>
+
+#include "plugin/settings_table.h"
+#include "serverlink/json.h"
+
+namespace lumvo {
+namespace {
+
+// Calls `line` for every non-empty LF-separated line of `text`.
+template <class Line>
+void forEachLine(std::string_view text, Line&& line) {
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        const std::string_view current = text.substr(0, end);
+        if (!current.empty()) line(current);
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+}
+
+// The next TAB-separated field of `rest` (the whole rest when it holds no TAB), removed from it.
+std::string_view nextField(std::string_view& rest) {
+    const std::size_t tab = rest.find('\t');
+    const std::string_view field = rest.substr(0, tab);
+    rest = tab == std::string_view::npos ? std::string_view() : rest.substr(tab + 1);
+    return field;
+}
+
+// scanf's %d: leading white space, an optional sign, decimal digits; false when none read. Values
+// beyond 32 bits saturate.
+bool scanDecimal(std::string_view& text, long long& value) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    const std::size_t digits = i;
+    long long n = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        if (n < (1LL << 40)) n = n * 10 + (text[i] - '0');
+    }
+    if (i == digits) return false;
+    value = negative ? -n : n;
+    text.remove_prefix(i);
+    return true;
+}
+
+}  // namespace
+
+std::vector<FeedItem> decodeFeed(std::string_view packed) {
+    std::vector<FeedItem> feed;
+    forEachLine(packed, [&](std::string_view line) {
+        FeedItem item;
+        for (std::string* field : {&item.id, &item.type, &item.name, &item.text, &item.photo, &item.reactions,
+                                   &item.color}) {
+            *field = std::string(nextField(line));
+        }
+        item.hot = nextField(line) == "1";
+        if (!item.id.empty()) feed.push_back(std::move(item));
+    });
+    return feed;
+}
+
+std::vector<VoteBar> decodeVoteBars(std::string_view packed) {
+    std::vector<VoteBar> bars;
+    forEachLine(packed, [&](std::string_view line) {
+        VoteBar bar;
+        bar.key = std::string(nextField(line));
+        bar.label = std::string(nextField(line));
+        std::string_view count = nextField(line);
+        long long n = 0;
+        bar.count = scanDecimal(count, n) && n >= 1 && n <= std::numeric_limits<std::int32_t>::max()
+                        ? static_cast<std::int32_t>(n)
+                        : 0;
+        std::string_view colour = nextField(line);
+        long long rgb[3] = {255, 122, 24};
+        for (int k = 0; k < 3; ++k) {
+            if (k > 0) {
+                if (colour.empty() || colour.front() != ',') break;
+                colour.remove_prefix(1);
+            }
+            if (!scanDecimal(colour, rgb[k])) break;
+        }
+        bar.colour = 0xFF000000u | (static_cast<Argb>(rgb[0]) & 0xFF) << 16 | (static_cast<Argb>(rgb[1]) & 0xFF) << 8 |
+                     (static_cast<Argb>(rgb[2]) & 0xFF);
+        if (!bar.label.empty()) bars.push_back(std::move(bar));
+    });
+    return bars;
+}
+
+DisplayState readDisplayDocument(std::string_view d) {
+    DisplayState s;
+    s.featuredId = jsonGetString(d, "featuredId");
+    s.type = jsonGetString(d, "type");
+    s.name = jsonGetString(d, "name");
+    s.text = jsonGetString(d, "text");
+    s.photo = jsonGetString(d, "photo");
+    s.color = jsonGetString(d, "color");
+    s.hot = jsonGetBool(d, "hot", false);
+    s.reactions = jsonGetString(d, "reactions");
+    s.joinUrl = jsonGetString(d, "joinUrl");
+    s.duration = static_cast<float>(jsonGetNumber(d, "duration", 7.0));
+    s.feed = decodeFeed(jsonGetString(d, "feedPacked"));
+    s.voteActive = jsonGetBool(d, "voteActive", false);
+    s.voteClosed = jsonGetBool(d, "voteClosed", false);
+    s.voteTitle = jsonGetString(d, "voteTitle");
+    s.votePhoto = jsonGetString(d, "votePhoto");
+    s.voteRemain = static_cast<float>(jsonGetNumber(d, "voteRemain", 0.0));
+    s.voteDuration = static_cast<float>(jsonGetNumber(d, "voteDuration", 60.0));
+    s.voteClosedFor = static_cast<float>(jsonGetNumber(d, "voteClosedFor", 0.0));
+    s.voteBars = decodeVoteBars(jsonGetString(d, "voteBars"));
+    s.tipEnabled = jsonGetBool(d, "tipEnabled", false);
+    return s;
+}
+
+void applyServerSettings(std::string_view d, WallSettings& settings) {
+    for (const SettingRow& row : settingsTable()) {
+        if (!row.serverDriven) continue;
+        switch (row.kind) {
+            case SettingKind::toggle:
+                settings.*std::get<std::int32_t WallSettings::*>(row.target) = jsonGetBool(d, row.json, true) ? 1 : 0;
+                break;
+            case SettingKind::wholeNumber: {
+                std::int32_t& value = settings.*std::get<std::int32_t WallSettings::*>(row.target);
+                // Truncated toward zero, then clamped (in double, so that no huge value overflows).
+                const double n = std::trunc(jsonGetNumber(d, row.json, value));
+                value = static_cast<std::int32_t>(n < row.min ? row.min : (n > row.max ? row.max : n));
+                break;
+            }
+            case SettingKind::theme:
+                settings.*std::get<std::string WallSettings::*>(row.target) = normalizeTheme(jsonGetString(d, row.json));
+                break;
+            default:
+                break;  // no other kind is decided by the server
+        }
+    }
+}
+
+bool looksLikePicture(std::string_view b) {
+    if (b.size() < 12) return false;
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(b[i]); };
+    if (byte(0) == 0xFF && byte(1) == 0xD8 && byte(2) == 0xFF) return true;
+    if (byte(0) == 0x89 && b.substr(1, 3) == "PNG") return true;
+    return b.substr(0, 4) == "RIFF" && b.substr(8, 4) == "WEBP";
+}
+
+}  // namespace lumvo

@@ -1,0 +1,85 @@
+#include "serverlink/display_poll.h"
+
+#include <chrono>
+
+#include "serverlink/display_document.h"
+#include "serverlink/wall_link.h"
+
+namespace lumvo {
+
+DisplayPoll::DisplayPoll(WallLink& link, SharedSettings& settings, PhotoCache& photos, HttpClient& http, Clock& clock,
+                         DisplayPollHooks hooks)
+    : link_(link), settings_(settings), photos_(photos), http_(http), clock_(clock), hooks_(std::move(hooks)) {}
+
+bool DisplayPoll::pushSettings() {
+    const WallSettings s = settings_.copy();
+    const std::string body = settingsPushBody(s, s.mediaDir.empty() ? hooks_.defaultMediaFolder : s.mediaDir);
+    std::string reply;
+    return httpPost(http_, "/api/settings", body, reply);
+}
+
+std::uint64_t DisplayPoll::pass() {
+    if (hooks_.wallFilesPresent && !hooks_.wallFilesPresent()) return kNoWallFilesWaitMs;
+
+    const std::uint64_t now = clock_.nowMs();
+    if (now - lastPeriodicPushMs_ > kSettingsRepushMs) {
+        lastPeriodicPushMs_ = now;
+        pushSettings();
+    }
+
+    std::string reply;
+    HttpOptions options;
+    options.timeoutMs = kDisplayTimeoutMs;
+    if (!httpGet(http_, "/api/display", reply, options)) return kPollIntervalMs;
+
+    // The first reply after the server came up was made before it had our settings: push them,
+    // and take the server's own settings only from the next changed reply on. A push that fails
+    // is tried again on the next pass.
+    const bool pushedBefore = pushed_;
+    if (!pushed_) pushed_ = pushSettings();
+
+    DisplayState state;
+    if (reply != lastReply_) {
+        lastReply_ = std::move(reply);
+        state = readDisplayDocument(lastReply_);
+        if (pushedBefore) settings_.change([&](WallSettings& s) { applyServerSettings(lastReply_, s); });
+        link_.publish(state);
+    } else {
+        link_.copyDisplay(state);
+    }
+
+    ensurePhoto(state.photo);
+    ensurePhoto(state.votePhoto);
+    for (const FeedItem& item : state.feed) ensurePhoto(item.photo);
+    return kPollIntervalMs;
+}
+
+void DisplayPoll::ensurePhoto(const std::string& reference) {
+    if (reference.empty()) return;
+    if (fetched_.contains(reference)) {
+        photos_.touch(reference);  // shown on the wall: the cache keeps it
+        return;
+    }
+    // A stop does not wait for the rest of a pass's downloads.
+    if (keepGoing_ && !keepGoing_(std::chrono::milliseconds(0))) return;
+    std::optional<std::string> bytes = hooks_.photoFromDisk ? hooks_.photoFromDisk(reference) : std::nullopt;
+    if (!bytes) {
+        std::string body;
+        HttpOptions options;
+        options.longReceive = true;
+        if (httpGet(http_, reference, body, options) && looksLikePicture(body)) bytes = std::move(body);
+    }
+    if (!bytes) return;  // tried again on the next pass
+    fetched_.insert(reference);
+    for (const std::string& evicted : photos_.storePhoto(reference, std::move(*bytes))) fetched_.erase(evicted);
+}
+
+void DisplayPoll::run(const StopAwareWait& wait) {
+    keepGoing_ = wait;
+    while (wait(std::chrono::milliseconds(0))) {
+        const std::uint64_t pause = pass();
+        if (!clock_.sleepFor(pause, wait)) break;
+    }
+}
+
+}  // namespace lumvo

@@ -1,0 +1,70 @@
+#pragma once
+// The worker's display poll: about six times a second it asks the wall server what the TV shows,
+// turns every changed reply into a new DisplayState for the render thread, takes the settings the
+// server decides, pushes the DJ's settings when the server comes up (and every 15 minutes), and
+// fetches each photo the state names once into the renderer's photo cache. It keeps the last
+// state while the server is away and never holds the display mutex across network or file work.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+
+#include "overlay/photo_cache.h"
+#include "plugin/shared_settings.h"
+#include "serverlink/clock.h"
+#include "serverlink/http_client.h"
+
+namespace lumvo {
+
+class WallLink;
+
+// What the poll needs of the machine: Windows in the plug-in, scripted in the tests.
+struct DisplayPollHooks {
+    // Whether the wall files are in place (without them the poll only waits).
+    std::function<bool()> wallFilesPresent;
+    // The bytes of the photo a reference names, from the media and wall folders; nothing when no
+    // readable file has its name.
+    std::function<std::optional<std::string>(std::string_view reference)> photoFromDisk;
+    // The folder announced when the media folder setting is empty.
+    std::string defaultMediaFolder;
+};
+
+inline constexpr std::uint64_t kPollIntervalMs = 150;
+inline constexpr std::uint64_t kNoWallFilesWaitMs = 400;
+inline constexpr int kDisplayTimeoutMs = 400;
+inline constexpr std::uint64_t kSettingsRepushMs = 15 * 60 * 1000;
+
+class DisplayPoll {
+public:
+    DisplayPoll(WallLink& link, SharedSettings& settings, PhotoCache& photos, HttpClient& http, Clock& clock,
+                DisplayPollHooks hooks);
+
+    // One pass; returns how long to wait before the next.
+    std::uint64_t pass();
+    // Passes until `wait` (the worker's stop-aware wait) says stop.
+    void run(const StopAwareWait& wait);
+
+    // Photo references fetched into the cache and still held there.
+    std::size_t fetchedPhotos() const { return fetched_.size(); }
+
+private:
+    bool pushSettings();
+    void ensurePhoto(const std::string& reference);
+
+    WallLink& link_;
+    SharedSettings& settings_;
+    PhotoCache& photos_;
+    HttpClient& http_;
+    Clock& clock_;
+    DisplayPollHooks hooks_;
+    // Only the worker touches these.
+    std::string lastReply_;
+    bool pushed_ = false;
+    std::uint64_t lastPeriodicPushMs_ = 0;
+    std::unordered_set<std::string> fetched_;
+    StopAwareWait keepGoing_;
+};
+
+}  // namespace lumvo

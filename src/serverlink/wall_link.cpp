@@ -1,0 +1,66 @@
+#include "serverlink/wall_link.h"
+
+#include <chrono>
+#include <utility>
+
+namespace lumvo {
+namespace {
+constexpr auto kPollPass = std::chrono::milliseconds(150);
+}  // namespace
+
+WallLink::~WallLink() {
+    // Nothing may leave a destructor that the host's release reaches; the worker's own destructor
+    // detaches a thread that still could not be joined.
+    try {
+        stop();
+    } catch (...) {
+    }
+}
+
+WorkerThread::StartResult WallLink::start() {
+    try {
+        return worker_.start([this] { run(); });
+    } catch (...) {
+        return WorkerThread::StartResult::failed;
+    }
+}
+
+bool WallLink::stop() {
+    const bool joined = worker_.stop();
+    // The worker has let go of the server (or never had one): shut it down. Should the join have
+    // failed, the worker may still be in a pass; the server is stopped all the same.
+    if (services_.server) services_.server->stopServer();
+    return joined;
+}
+
+void WallLink::copyDisplay(DisplayState& out) const {
+    std::lock_guard<std::mutex> lock(displayMutex_);
+    out = display_;
+}
+
+void WallLink::publish(DisplayState next) {
+    {
+        std::lock_guard<std::mutex> lock(displayMutex_);
+        std::swap(display_, next);
+        generation_.fetch_add(1);
+    }
+    // `next` now holds the old state and is freed here, outside the lock.
+}
+
+void WallLink::run() {
+    const StopAwareWait wait = [this](std::chrono::milliseconds d) { return worker_.sleepFor(d); };
+    if (!services_.http || !services_.clock || !services_.photos) {
+        while (wait(kPollPass)) {
+        }
+        return;
+    }
+    // The server is launched once per start, and only when the wall files are there now; later
+    // launches come from the moderator window.
+    if (services_.server && (!services_.hooks.wallFilesPresent || services_.hooks.wallFilesPresent())) {
+        services_.server->startServer();
+    }
+    DisplayPoll poll(*this, settings_, *services_.photos, *services_.http, *services_.clock, services_.hooks);
+    poll.run(wait);
+}
+
+}  // namespace lumvo

@@ -1,0 +1,74 @@
+// The plug-in's flat readers on the documents the real wall server produces (tests/contract/,
+// written and kept current by the server's tests): every value the plug-in reads must come out as a
+// real JSON parser reads it, hostile guest texts included.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "serverlink/json.h"
+
+namespace lumvo {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Checks one value read flatly from `text` against what the parser saw; `where` names it on failure.
+void expectRead(const std::string& text, const std::string& key, const json& want, const std::string& where) {
+    if (want.is_string()) {
+        EXPECT_EQ(jsonGetString(text, key), want.get<std::string>()) << where;
+    } else if (want.is_boolean()) {
+        EXPECT_EQ(jsonGetBool(text, key, !want.get<bool>()), want.get<bool>()) << where;
+    } else if (want.is_number()) {
+        const double got = jsonGetNumber(text, key, std::nan(""));
+        EXPECT_NEAR(got, want.get<double>(), 1e-9) << where;
+    } else if (want.is_array()) {
+        const auto objects = jsonGetObjects(text, key);
+        ASSERT_EQ(objects.size(), want.size()) << where;
+        for (std::size_t i = 0; i < objects.size(); ++i) {
+            for (const auto& [field, value] : want[i].items()) {
+                expectRead(objects[i], field, value, where + "[" + std::to_string(i) + "]." + field);
+            }
+        }
+    } else {
+        ADD_FAILURE() << where << ": the corpus asks for a read the plug-in has no reader for";
+    }
+}
+
+TEST(ContractCorpus, TheFlatReadersReadEveryDocumentAsTheServerMeantIt) {
+    int documents = 0;
+    for (const char* kind : {"display", "state"}) {
+        const fs::path folder = fs::path(LUMVO_SOURCE_DIR) / "tests" / "contract" / kind;
+        if (!fs::is_directory(folder)) continue;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            const std::string name = entry.path().filename().string();
+            if (!name.ends_with(".expect.json")) continue;
+            const fs::path document = folder / (name.substr(0, name.size() - 12) + ".json");
+            const std::string text = readFile(document);
+            ASSERT_FALSE(text.empty()) << document;
+            const json expect = json::parse(readFile(entry.path()));
+            for (const auto& read : expect.at("reads")) {
+                const std::string key = read.at("key");
+                expectRead(text, key, read.at("value"), std::string(kind) + "/" + name + ": " + key);
+            }
+            ++documents;
+        }
+    }
+    EXPECT_GE(documents, 4) << "the contract corpus is missing (the wall server's tests write it)";
+}
+
+}  // namespace
+}  // namespace lumvo

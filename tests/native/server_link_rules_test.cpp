@@ -1,0 +1,88 @@
+// Rules of the server link that need no server: the photo cache's bound, song-search cleaning and
+// which left-over processes may be ended.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "overlay/photo_cache.h"
+#include "serverlink/song_search.h"
+#include "serverlink/stale_server.h"
+
+namespace lumvo {
+namespace {
+
+TEST(PhotoCache, StaysWithinItsBudgetDroppingTheLeastRecentlyUsed) {
+    PhotoCache cache(1000);
+    const std::string photo(300, 'j');
+    EXPECT_TRUE(cache.storePhoto("a", photo).empty());
+    EXPECT_TRUE(cache.storePhoto("b", photo).empty());
+    EXPECT_TRUE(cache.storePhoto("c", photo).empty());
+    EXPECT_TRUE(cache.touch("a"));  // a is on the wall: c's neighbour b is now the oldest
+    EXPECT_EQ(cache.storePhoto("d", photo), std::vector<std::string>{"b"});
+    EXPECT_EQ(cache.totalBytes(), 900u);
+    EXPECT_FALSE(cache.lookup("b"));
+    ASSERT_TRUE(cache.lookup("a"));
+
+    // A replaced photo counts once; tiny or nameless ones are not stored and move nothing.
+    const auto before = cache.generation();
+    cache.storePhoto("a", std::string(100, 'k'));
+    EXPECT_EQ(cache.totalBytes(), 700u);
+    EXPECT_EQ(*cache.lookup("a"), std::string(100, 'k'));
+    EXPECT_EQ(cache.generation(), before + 1);
+    cache.storePhoto("tiny", "12345");
+    cache.storePhoto("", photo);
+    EXPECT_EQ(cache.generation(), before + 1);
+    EXPECT_EQ(cache.size(), 3u);
+
+    // One photo beyond the whole budget stays, alone.
+    const auto evicted = cache.storePhoto("huge", std::string(5000, 'h'));
+    EXPECT_EQ(evicted.size(), 3u);
+    EXPECT_EQ(cache.size(), 1u);
+}
+
+TEST(SongSearch, CleansQuotesDashesAndBlanksAndCutsWholeCharacters) {
+    EXPECT_EQ(songSearchScript("Mr Brightside \xE2\x80\x93 \"The Killers\""),
+              "browser_window 'songs' & search 'Mr Brightside The Killers'");
+    EXPECT_EQ(songSearchScript("\"'`\\ '"), "") << "nothing left: no script";
+    EXPECT_EQ(cleanSongSearch("  \tDon't   stop\r\nme\xE2\x80\x94now"), "Don t stop me now");
+    EXPECT_EQ(cleanSongSearch(std::string(200, 'a')).size(), 80u);
+    // 79 ASCII bytes, then a two-byte letter: it does not fit whole, so it goes.
+    EXPECT_EQ(cleanSongSearch(std::string(79, 'a') + "\xC3\xA9tude"), std::string(79, 'a'));
+}
+
+// A scripted process table: image paths by pid, and the listeners the system would report.
+class ScriptedProcesses : public ProcessTable {
+public:
+    std::map<std::uint32_t, std::string> images;
+    std::vector<TcpListenerRow> listeners;
+    std::vector<std::uint32_t> ended;
+    std::vector<TcpListenerRow> tcpListeners() override { return listeners; }
+    std::optional<std::string> imagePath(std::uint32_t pid) override {
+        const auto found = images.find(pid);
+        if (found == images.end()) return std::nullopt;
+        return found->second;
+    }
+    void terminate(std::uint32_t pid, int) override { ended.push_back(pid); }
+};
+
+TEST(StaleServer, OnlyNodeProcessesOtherThanOurselvesAreEnded) {
+    ScriptedProcesses p;
+    p.images = {{10, "C:\\Program Files\\nodejs\\NODE.EXE"},  // from the pid file
+                {20, "C:\\Tools\\nginx.exe"},                  // another program on our port
+                {30, "C:\\Users\\dj\\AppData\\Local\\LUMVO\\runtime\\node\\node.exe"},
+                {40, "C:\\x\\node.exe"},                       // a node on another port
+                {77, "C:\\Host\\node.exe"}};                   // ourselves, whatever our name
+    const std::uint32_t port8787 = 0x5322;                     // 8787 = 0x2253, bytes swapped
+    p.listeners = {{port8787, 20}, {port8787 | 0xABCD0000u, 30}, {0x5422, 40}, {port8787, 0}, {port8787, 77}};
+    killStaleServers(p, 10, 77, 8787);
+    EXPECT_EQ(p.ended, (std::vector<std::uint32_t>{10, 30}));
+
+    p.ended.clear();
+    killStaleServers(p, 77, 77, 8787);  // a pid file naming the host itself
+    EXPECT_EQ(p.ended, (std::vector<std::uint32_t>{30}));
+    EXPECT_FALSE(isNodeImage("node.ex"));
+    EXPECT_TRUE(isNodeImage("node.exe"));
+}
+
+}  // namespace
+}  // namespace lumvo

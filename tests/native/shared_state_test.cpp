@@ -1,0 +1,103 @@
+// What the plug-in's threads share: the settings and the display state, changed on one thread
+// while the render thread draws from its own copies. Run under ThreadSanitizer too (the tsan
+// layer), which reports any access that bypasses the display mutex.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "overlay/overlay.h"
+#include "plugin/shared_settings.h"
+#include "serverlink/wall_link.h"
+
+namespace lumvo {
+namespace {
+
+struct SharedState {
+    std::mutex displayMutex;
+    SharedSettings settings{displayMutex};
+    WallLink link{displayMutex, settings};
+    Overlay overlay;
+};
+
+// A state whose parts must always be seen together: the featured id names the only feed post.
+DisplayState stateNumber(int n) {
+    DisplayState s;
+    s.featuredId = "post-" + std::to_string(n) + std::string(40, 'x');  // beyond any short-string buffer
+    s.feed.push_back({.id = s.featuredId, .type = "shoutout", .name = "Guest", .text = std::string(n % 300, 'a')});
+    return s;
+}
+
+TEST(SharedState, TheRenderThreadSeesWholeStatesAndWholeSettingsWhileOthersChangeThem) {
+    SharedState shared;
+    std::atomic<bool> done{false}, workerDone{false};
+    // The worker: new display states and the server-driven settings, as fast as it can.
+    std::thread worker([&] {
+        for (int n = 1; n <= 3000; ++n) {
+            shared.link.publish(stateNumber(n));
+            shared.settings.change([n](WallSettings& s) {
+                s.theme = n % 2 ? "wedding" : "garden";
+                s.hotNeed = n % 2 ? 5 : 6;
+            });
+        }
+        workerDone = true;
+    });
+    // The moderator window: the DJ's texts.
+    std::thread host([&] {
+        for (int n = 1; !done.load(); ++n) {
+            shared.settings.change([n](WallSettings& s) {
+                s.brandUrl = "https://club.example/" + std::string(n % 200, 'b');
+                s.tipLink = s.brandUrl;
+            });
+        }
+    });
+    int frames = 0;
+    for (; !workerDone.load() || frames < 1000; ++frames) {
+        shared.overlay.drawFrame(1280, 720, shared.settings, shared.link);
+        const DisplayState& frame = shared.overlay.frameState();
+        if (!frame.feed.empty()) ASSERT_EQ(frame.feed[0].id, frame.featuredId) << "a torn display state";
+        const WallSettings& s = shared.overlay.frameSettings();
+        ASSERT_EQ(s.tipLink, s.brandUrl) << "a torn settings copy";
+        if (s.theme != "club") ASSERT_EQ(s.hotNeed, s.theme == "wedding" ? 5 : 6) << "a torn settings copy";
+    }
+    worker.join();
+    done = true;
+    host.join();
+    shared.overlay.drawFrame(1280, 720, shared.settings, shared.link);
+    EXPECT_EQ(shared.overlay.frameState().featuredId, stateNumber(3000).featuredId) << "the last state is drawn";
+    EXPECT_EQ(shared.overlay.frameSettings().theme, "garden");
+}
+
+TEST(SharedState, AFrameRefreshesItsSettingsOnlyAfterAChangeAndDrawsNothingWhileSwitchedOff) {
+    SharedState shared;
+    shared.link.publish(stateNumber(1));
+    shared.settings.change([](WallSettings& s) { s.enable = 0; });
+    shared.overlay.drawFrame(3840, 2160, shared.settings, shared.link);
+    EXPECT_EQ(shared.overlay.lastFrameSize().width, 1920) << "switched off: the frame size is not taken";
+    EXPECT_TRUE(shared.overlay.frameState().feed.empty()) << "switched off: the state is not copied";
+
+    const WallSettings changed = shared.settings.change([](WallSettings& s) {
+        s.enable = 1;
+        s.theme = "lounge";
+    });
+    EXPECT_EQ(changed.theme, "lounge") << "change hands back the settings as they are now";
+    shared.overlay.drawFrame(3840, 2160, shared.settings, shared.link);
+    EXPECT_EQ(shared.overlay.lastFrameSize().height, 2160);
+    EXPECT_EQ(shared.overlay.frameSettings().theme, "lounge");
+    EXPECT_EQ(shared.overlay.frameState().featuredId, stateNumber(1).featuredId);
+
+    // No change, no copy: the frame's settings stay the very same values.
+    WallSettings mine = shared.settings.copy();
+    std::uint64_t seen = shared.settings.generation();
+    mine.theme = "mine";
+    EXPECT_FALSE(shared.settings.refresh(mine, seen));
+    EXPECT_EQ(mine.theme, "mine");
+    shared.settings.replace(WallSettings{});
+    EXPECT_TRUE(shared.settings.refresh(mine, seen));
+    EXPECT_EQ(mine.theme, "club");
+}
+
+}  // namespace
+}  // namespace lumvo

@@ -1,0 +1,118 @@
+#pragma once
+// A scripted HttpClient for native tests of code that talks to the wall server: each path has a
+// queue of replies (status and body, or a failure at send or mid-body), each request takes the
+// next one for its path, and every request is recorded with the time it was sent. With a
+// ManualClock, a reply's delay moves that clock, as if the exchange had taken that long.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "serverlink/http_client.h"
+#include "support/manual_clock.h"
+
+namespace lumvo::test {
+
+struct ScriptedReply {
+    enum class Failure { none, atSend, midBody };
+    int status = 200;
+    std::string body{};
+    Failure failure = Failure::none;
+    std::size_t bytesBeforeCut = 0;  // midBody: what arrives before the connection drops
+    // The Content-Length header: the body's whole size by default (as the wall server sends);
+    // none, as with a chunked reply; or any other number, as from a server that breaks off.
+    static constexpr std::uint64_t kBodySize = UINT64_MAX;
+    std::optional<std::uint64_t> contentLength = kBodySize;
+    std::size_t chunkBytes = 4096;   // the most one read hands over
+    std::uint64_t delayMs = 0;       // moves the manual clock at send
+};
+
+struct RecordedRequest {
+    HttpRequest request;
+    std::uint64_t sentAtMs = 0;  // the manual clock before the reply's delay (0 without one)
+};
+
+class ScriptedHttpClient final : public HttpClient {
+public:
+    explicit ScriptedHttpClient(ManualClock* clock = nullptr) : clock_(clock) {}
+
+    // Queues `reply` for a later request to `path` (compared without its query).
+    void script(const std::string& path, ScriptedReply reply) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        queues_[path].push_back(std::move(reply));
+    }
+
+    // A request with no reply left for its path fails at send, like one to a server that is gone.
+    HttpReply send(const HttpRequest& request) noexcept override {
+        std::optional<ScriptedReply> reply;
+        try {
+            std::lock_guard<std::mutex> lock(mutex_);
+            sent_.push_back({request, clock_ ? clock_->nowMs() : 0});
+            auto queue = queues_.find(request.path.substr(0, request.path.find('?')));
+            if (queue != queues_.end() && !queue->second.empty()) {
+                reply = std::move(queue->second.front());
+                queue->second.pop_front();
+            }
+        } catch (...) {
+            return {};
+        }
+        if (!reply) return {};
+        if (clock_) clock_->advance(reply->delayMs);
+        if (reply->failure == ScriptedReply::Failure::atSend) return {};
+        const bool cut = reply->failure == ScriptedReply::Failure::midBody;
+        std::optional<std::uint64_t> length = reply->contentLength;
+        if (length == ScriptedReply::kBodySize) length = reply->body.size();
+        if (cut) reply->body.resize(std::min(reply->bytesBeforeCut, reply->body.size()));
+        try {
+            auto body = std::make_unique<Body>(std::move(reply->body), reply->chunkBytes, cut);
+            return HttpReply(reply->status, length, std::move(body));
+        } catch (...) {
+            return {};
+        }
+    }
+
+    std::vector<RecordedRequest> requests() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return sent_;
+    }
+
+    // Scripted replies no request has taken yet.
+    std::size_t unanswered() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::size_t n = 0;
+        for (const auto& [path, queue] : queues_) n += queue.size();
+        return n;
+    }
+
+private:
+    class Body final : public HttpBodySource {
+    public:
+        Body(std::string bytes, std::size_t chunk, bool cut) : bytes_(std::move(bytes)), chunk_(chunk), cut_(cut) {}
+        std::optional<std::size_t> read(char* buffer, std::size_t capacity) override {
+            if (at_ == bytes_.size()) return cut_ ? std::nullopt : std::optional<std::size_t>(0);
+            const std::size_t n = std::min({capacity, chunk_, bytes_.size() - at_});
+            std::memcpy(buffer, bytes_.data() + at_, n);
+            at_ += n;
+            return n;
+        }
+
+    private:
+        std::string bytes_;
+        std::size_t chunk_;
+        bool cut_;
+        std::size_t at_ = 0;
+    };
+
+    ManualClock* clock_;
+    mutable std::mutex mutex_;
+    std::map<std::string, std::deque<ScriptedReply>> queues_;
+    std::vector<RecordedRequest> sent_;
+};
+
+}  // namespace lumvo::test
