@@ -155,6 +155,10 @@ std::string settingsPushBody(const WallSettings& s, std::string_view mediaDir) {
                 j.number(row.json, std::to_string(s.*std::get<std::int32_t WallSettings::*>(row.target)));
                 break;
             case SettingKind::text: {
+                if (row.jsonIndex < 0) {
+                    j.text(row.json, jsonEscape(s.*std::get<std::string WallSettings::*>(row.target)));
+                    break;
+                }
                 // Rows sharing a key go as one array, in jsonIndex order, written at the first of them.
                 // The links go as they are, only escaped: a percent sign stays one percent sign.
                 if (row.jsonIndex > 0) break;

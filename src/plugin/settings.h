@@ -53,6 +53,8 @@ struct WallSettings {
     Argb colorPhoto = 0xFFF472B6;
     Argb colorVenue = 0xFFFF4B1F;
     std::string mediaDir;  // UTF-8; empty until the default media folder is filled in
+    // The DJ's own words for the wall's word filter, separated by commas (UTF-8).
+    std::string filterWords;
 };
 
 // Lower-cases A-Z; "wedding", "event", "lounge" and "garden" pass, anything else is "club".
