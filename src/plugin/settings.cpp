@@ -5,6 +5,7 @@
 
 #include "plugin/maker_site.h"
 #include "plugin/settings_table.h"
+#include "plugin/utf8_text.h"
 #include "serverlink/json.h"
 #include "serverlink/number_text.h"
 
@@ -73,13 +74,7 @@ std::string normalizeUrl(std::string_view url) {
     }
     if (out.find("://") == std::string::npos) out.insert(0, "https://");
     if (!out.starts_with("http://") && !out.starts_with("https://")) return {};
-    constexpr std::size_t kMaxBytes = 200;
-    if (out.size() > kMaxBytes) {
-        // Cut before the character that would not fit whole, never inside its UTF-8 bytes.
-        std::size_t cut = kMaxBytes;
-        while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
-        out.resize(cut);
-    }
+    cutUtf8(out, 200);
     return out;
 }
 
