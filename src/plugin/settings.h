@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "plugin/argb.h"
+
 namespace lumvo {
 
 // A layout box as fractions of the video frame; x, y is the top-left corner.
@@ -14,7 +16,6 @@ struct BoxRect {
     float x = 0, y = 0, w = 0, h = 0;
 };
 
-using Argb = std::uint32_t;  // 0xAARRGGBB, alpha always 0xFF
 
 struct WallSettings {
     // Switches are 32-bit ints holding 0 or 1, so a reader on another thread sees either value.
