@@ -5,6 +5,7 @@
 
 #include "plugin/maker_site.h"
 #include "plugin/settings_table.h"
+#include "plugin/utf8_text.h"
 #include "serverlink/json.h"
 #include "serverlink/number_text.h"
 
@@ -73,13 +74,7 @@ std::string normalizeUrl(std::string_view url) {
     }
     if (out.find("://") == std::string::npos) out.insert(0, "https://");
     if (!out.starts_with("http://") && !out.starts_with("https://")) return {};
-    constexpr std::size_t kMaxBytes = 200;
-    if (out.size() > kMaxBytes) {
-        // Cut before the character that would not fit whole, never inside its UTF-8 bytes.
-        std::size_t cut = kMaxBytes;
-        while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
-        out.resize(cut);
-    }
+    cutUtf8(out, 200);
     return out;
 }
 
@@ -155,6 +150,10 @@ std::string settingsPushBody(const WallSettings& s, std::string_view mediaDir) {
                 j.number(row.json, std::to_string(s.*std::get<std::int32_t WallSettings::*>(row.target)));
                 break;
             case SettingKind::text: {
+                if (row.jsonIndex < 0) {
+                    j.text(row.json, jsonEscape(s.*std::get<std::string WallSettings::*>(row.target)));
+                    break;
+                }
                 // Rows sharing a key go as one array, in jsonIndex order, written at the first of them.
                 // The links go as they are, only escaped: a percent sign stays one percent sign.
                 if (row.jsonIndex > 0) break;

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "plugin/argb.h"
+
 namespace lumvo {
 
 // A layout box as fractions of the video frame; x, y is the top-left corner.
@@ -14,7 +16,6 @@ struct BoxRect {
     float x = 0, y = 0, w = 0, h = 0;
 };
 
-using Argb = std::uint32_t;  // 0xAARRGGBB, alpha always 0xFF
 
 struct WallSettings {
     // Switches are 32-bit ints holding 0 or 1, so a reader on another thread sees either value.
@@ -53,6 +54,8 @@ struct WallSettings {
     Argb colorPhoto = 0xFFF472B6;
     Argb colorVenue = 0xFFFF4B1F;
     std::string mediaDir;  // UTF-8; empty until the default media folder is filled in
+    // The DJ's own words for the wall's word filter, separated by commas (UTF-8).
+    std::string filterWords;
 };
 
 // Lower-cases A-Z; "wedding", "event", "lounge" and "garden" pass, anything else is "club".

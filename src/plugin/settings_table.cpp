@@ -61,6 +61,7 @@ const std::array kTable = {
     SettingRow{"highlight_sec", "duration", K::highlightSeconds, &S::duration, 3, 60, "duration"},
     SettingRow{"opacity", "opacity", K::fraction, &S::opacity, 0.2, 1.0},
     SettingRow{"media_dir", "mediaDir", K::folder, &S::mediaDir, 0, 0, "mediaDir"},
+    SettingRow{"filter_words", "filterWords", K::text, &S::filterWords, 0, 0, "filterWords"},
 };
 
 // min then max, except that a NaN (which both would pass through) ends at the low end.

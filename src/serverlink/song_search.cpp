@@ -1,5 +1,7 @@
 #include "serverlink/song_search.h"
 
+#include "plugin/utf8_text.h"
+
 namespace lumvo {
 
 std::string cleanSongSearch(std::string_view text) {
@@ -28,13 +30,7 @@ std::string cleanSongSearch(std::string_view text) {
         }
     }
     if (!out.empty() && out.back() == ' ') out.pop_back();  // a quote at the end leaves no blank behind
-    constexpr std::size_t kMaxBytes = 80;
-    if (out.size() > kMaxBytes) {
-        // Cut before the character that would not fit whole.
-        std::size_t cut = kMaxBytes;
-        while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
-        out.resize(cut);
-    }
+    cutUtf8(out, 80);
     return out;
 }
 

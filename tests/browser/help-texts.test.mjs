@@ -1,6 +1,7 @@
 // The help pages of the moderator window's Info tab: each file must read well in the window's
 // text view (its light markup turns lines into a title, headings, numbered steps, two-column rows
-// and paragraphs), and the Words page must list exactly the words that start a backdrop.
+// and paragraphs), the Words page must list exactly the words that start a backdrop, and the
+// newest version on the Update page is the one in the repository's VERSION file.
 
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
@@ -9,6 +10,7 @@ import path from 'node:path';
 import { WEB_DIR } from './harness.mjs';
 
 const INFO = path.join(WEB_DIR, 'info');
+const ROOT = path.resolve(WEB_DIR, '../..');
 const PAGES = ['start.txt', 'features.txt', 'booth.txt', 'vote.txt', 'tips.txt', 'words.txt', 'help.txt', 'changes.txt'];
 
 // The keyword groups of the word backdrops, in the overlay's order.
@@ -83,4 +85,15 @@ test('the Words page lists exactly the keywords that start a backdrop', () => {
   const listed = rows.map((r) => r.a.split(',').map((w) => w.trim()));
   const keywordRows = listed.filter((words) => words.every((w) => w === w.toLowerCase()));
   assert.deepEqual(keywordRows, KEYWORDS, 'one row per keyword group, in order, with every keyword');
+});
+
+test('the newest version in changes.txt, and any the wall\'s packages declare, is the one in VERSION', () => {
+  const version = fs.readFileSync(path.join(ROOT, 'VERSION'), 'utf8').trim();
+  assert.match(version, /^\d+\.\d+$/);
+  const headings = blocks(fs.readFileSync(path.join(INFO, 'changes.txt'), 'utf8')).filter((b) => b.kind === 'heading');
+  assert.equal(headings.find((h) => /^\d+(\.\d+)+$/.test(h.a))?.a, version, 'changes.txt lists the newest version first');
+  for (const file of ['package.json', 'wall/server/package.json']) {
+    const declared = JSON.parse(fs.readFileSync(path.join(ROOT, file), 'utf8')).version;
+    assert.ok(declared === undefined || declared === version, `${file} says ${declared}`);
+  }
 });

@@ -1,6 +1,7 @@
-// The plug-in's flat readers on the documents the real wall server produces (tests/contract/,
-// written and kept current by the server's tests): every value the plug-in reads must come out as a
-// real JSON parser reads it, hostile guest texts included.
+// The plug-in's flat readers and display decoders on the documents the real wall server produces
+// (tests/contract/, written and kept current by the server's tests): every value the plug-in reads
+// must come out as a real JSON parser reads it, hostile guest texts included, and the packed feed
+// and poll bars as the server packed them.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,6 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "serverlink/display_document.h"
 #include "serverlink/json.h"
 
 namespace lumvo {
@@ -63,6 +65,30 @@ TEST(ContractCorpus, TheFlatReadersReadEveryDocumentAsTheServerMeantIt) {
             for (const auto& read : expect.at("reads")) {
                 const std::string key = read.at("key");
                 expectRead(text, key, read.at("value"), std::string(kind) + "/" + name + ": " + key);
+            }
+            if (expect.contains("feed")) {
+                const auto feed = decodeFeed(jsonGetString(text, "feedPacked"));
+                ASSERT_EQ(feed.size(), expect["feed"].size()) << name;
+                for (std::size_t i = 0; i < feed.size(); ++i) {
+                    const json& want = expect["feed"][i];
+                    const FeedItem& got = feed[i];
+                    EXPECT_EQ(json({{"id", got.id}, {"type", got.type}, {"name", got.name}, {"text", got.text},
+                                    {"photo", got.photo}, {"reactions", got.reactions}, {"color", got.color},
+                                    {"hot", got.hot}}),
+                              want)
+                        << name << " feed[" << i << "]";
+                }
+            }
+            if (expect.contains("voteBars")) {
+                const auto bars = decodeVoteBars(jsonGetString(text, "voteBars"));
+                ASSERT_EQ(bars.size(), expect["voteBars"].size()) << name;
+                for (std::size_t i = 0; i < bars.size(); ++i) {
+                    const VoteBar& b = bars[i];
+                    EXPECT_EQ(json({{"key", b.key}, {"label", b.label}, {"count", b.count},
+                                    {"rgb", {b.colour >> 16 & 0xFF, b.colour >> 8 & 0xFF, b.colour & 0xFF}}}),
+                              expect["voteBars"][i])
+                        << name << " voteBars[" << i << "]";
+                }
             }
             ++documents;
         }

@@ -1,6 +1,6 @@
 // The portable half of the HTTP seam, driven through the scripted client: what counts as a
-// success, what the one-line calls send, the file sink's guarantees on disk, and the clock seam
-// a poll loop will be paced by.
+// success, what the one-line calls send, the file sink's guarantees on disk, and the steady clock's
+// stop-aware sleep (the manual clock paces the display poll's tests).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -24,7 +24,6 @@
 namespace {
 
 using namespace lumvo;
-using lumvo::test::ManualClock;
 using lumvo::test::ScriptedHttpClient;
 using lumvo::test::ScriptedReply;
 using Failure = ScriptedReply::Failure;
@@ -198,7 +197,7 @@ TEST(FileSink, AFailedDownloadLeavesThePreviousFileAndNoPartFile) {
     EXPECT_FALSE(httpExchange(http, {.path = "/update.zip"}, nowhere));
 }
 
-TEST(Clock, ASleepEndsAtOnceOnStopAndOnTheManualClockTakesNoRealTime) {
+TEST(Clock, ASteadySleepEndsAtOnceOnStop) {
     // The steady clock sleeps through the worker's wait, so stopping the worker ends even the
     // longest sleep (longer than any wait can be asked for in one piece) at once.
     WorkerThread worker;
@@ -212,27 +211,6 @@ TEST(Clock, ASleepEndsAtOnceOnStopAndOnTheManualClockTakesNoRealTime) {
     EXPECT_TRUE(worker.stop());
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2));
     EXPECT_EQ(outcome, 0) << "a stopped sleep answers that the worker must not go on";
-
-    // A poll-like loop on the manual clock: each sleep moves the clock, each reply's delay too,
-    // and a stop found before a sleep leaves the clock where it is.
-    ManualClock clock(1000);
-    ScriptedHttpClient http(&clock);
-    http.script("/api/display", {.body = "{}", .delayMs = 40});
-    http.script("/api/display", {.failure = Failure::atSend, .delayMs = 2000});
-    http.script("/api/display", {.body = "{}"});
-    int passes = 0;
-    std::string out;
-    const auto realStart = std::chrono::steady_clock::now();
-    do {
-        ++passes;
-        httpGet(http, "/api/display?since=4", out);
-    } while (clock.sleepFor(60'000, [&](std::chrono::milliseconds) { return passes < 3; }));
-    EXPECT_LT(std::chrono::steady_clock::now() - realStart, std::chrono::seconds(1));
-    std::vector<std::uint64_t> sentAt;
-    for (const auto& r : http.requests()) sentAt.push_back(r.sentAtMs);
-    EXPECT_EQ(sentAt, (std::vector<std::uint64_t>{1000, 61040, 123040}));
-    EXPECT_EQ(clock.nowMs(), 123040u);
-    EXPECT_DOUBLE_EQ(clock.nowSeconds(), 123.04);
 }
 
 }  // namespace

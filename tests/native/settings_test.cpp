@@ -33,7 +33,8 @@ TEST(SettingsFile, DefaultsAreWrittenLineByLineInTheFileOrder) {
               "allow_unlimited_voting=0\nallow_guest_colors=1\nallow_reactions=1\nallow_word_fx=1\nallow_tip_fx=1\n"
               "allow_venue_fx=1\nallow_hot_fx=1\nhot_need=8\nhot_window=60\nshow_tips=1\n"
               "tip_link=\ntip_link2=\ntip_link3=\nbrand_url=\ntheme=club\n"
-              "duration=0.07018\nhighlight_sec=7\nopacity=1.00000\nmedia_dir=C:\\Users\\dj\\Pictures\\LUMVO\n");
+              "duration=0.07018\nhighlight_sec=7\nopacity=1.00000\nmedia_dir=C:\\Users\\dj\\Pictures\\LUMVO\n"
+              "filter_words=\n");
 }
 
 TEST(SettingsFile, EveryValueSurvivesAWriteAndARead) {

@@ -6,13 +6,14 @@ import path from 'node:path';
 import { Store } from './store.js';
 import { Wall } from './wall.js';
 import { RateLimiter, GUEST_RULES } from './ratelimit.js';
-import { securityHeaders, sendError, sendJson, parseCookies, checkLoopback } from './http.js';
+import { securityHeaders, sendError, parseCookies, checkLoopback } from './http.js';
 import { InputError } from './text.js';
 import { guestRoutes } from './guest-api.js';
-import { contractRoutes, ALBUM_FILE } from './contract-api.js';
+import { contractRoutes } from './contract-api.js';
 import { safeJoin, sendFile } from './static.js';
 import { isLoopback, joinUrlFor } from './netaddr.js';
 import { DEVICE_ID, newSecret, newId } from './ids.js';
+import { ALBUM_FILE, imageContentType } from './images.js';
 
 const notFound = () => new InputError('There is nothing here.', 'not_found', 404);
 
@@ -115,7 +116,7 @@ export function createApp(options) {
     } else if (p.startsWith('/info/')) throw notFound();
     const file = safeJoin(root, rel);
     if (!file) throw notFound();
-    const type = root === webDir ? undefined : contentTypeOfUpload(file);
+    const type = root === webDir ? undefined : imageContentType(file);
     if (!(await sendFile(req, ctx.res, root, file, { cache, type }))) throw notFound();
   }
 
@@ -203,15 +204,8 @@ export function createApp(options) {
   return app;
 }
 
-function contentTypeOfUpload(file) {
-  const ext = path.extname(file).toLowerCase();
-  return { '.jpg': 'image/jpeg', '.png': 'image/png', '.webp': 'image/webp' }[ext] ?? 'application/octet-stream';
-}
-
 function routeError(table, pathname) {
   return Object.keys(table).some((k) => k.endsWith(` ${pathname}`))
     ? new InputError('That method is not allowed here.', 'method', 405)
     : new InputError('There is nothing here.', 'not_found', 404);
 }
-
-export { sendJson };

@@ -8,14 +8,12 @@ import { readJson, sendJson } from './http.js';
 import { displayDocument, stateDocument } from './documents.js';
 import { parsePollStart } from './polls.js';
 import { parseLook } from './looks.js';
-import { decodeDataUrl, POLL_PHOTO_MAX, PHOTO_MAX } from './images.js';
+import { decodeDataUrl, ALBUM_FILE, POLL_PHOTO_MAX, PHOTO_MAX } from './images.js';
 import { newId } from './ids.js';
+import { displayView, stateView } from './views.js';
 
 const SMALL = 64 * 1024;
 const LARGE = 8 * 1024 * 1024;
-
-// Album files are the ones this server wrote: LUMVO_ followed by our own id characters.
-export const ALBUM_FILE = /^LUMVO_[A-Za-z0-9_-]{1,80}\.(jpg|png|webp)$/;
 
 const needId = (body) => {
   if (typeof body.id !== 'string' || !body.id) throw new InputError('Which post? The request has no "id".');
@@ -46,8 +44,8 @@ export function contractRoutes(app) {
   };
 
   return {
-    'GET /api/display': ({ res }) => sendJson(res, 200, displayDocument(wall.displayView(app.joinUrl()))),
-    'GET /api/state': ({ res }) => sendJson(res, 200, stateDocument(wall.stateView())),
+    'GET /api/display': ({ res }) => sendJson(res, 200, displayDocument(displayView(wall, app.joinUrl()))),
+    'GET /api/state': ({ res }) => sendJson(res, 200, stateDocument(stateView(wall))),
     'POST /api/settings': async ({ req, res }) => {
       wall.applySettings(await readJson(req, SMALL));
       ok(res);
@@ -61,44 +59,43 @@ export function contractRoutes(app) {
       const body = await readJson(req, SMALL);
       if (body.clear === true) wall.setVdjSearch('');
       else if (typeof body.id === 'string') {
-        const p = wall.get(body.id);
+        const p = wall.posts.get(body.id);
         wall.setVdjSearch(p.search || p.text);
       } else wall.setVdjSearch(field(body.text, { label: 'song', max: LIMITS.request, required: true }));
       ok(res);
     },
     'POST /api/show': action((id) => {
-      const p = wall.show(id);
-      app.copyToAlbum(p);
+      app.copyToAlbum(wall.posts.show(id));
     }),
-    'POST /api/reject': action((id) => wall.reject(id)),
-    'POST /api/drop': action((id) => wall.drop(id)),
-    'POST /api/highlight': action((id) => wall.highlight(id)),
-    'POST /api/remove': action((id) => wall.remove(id)),
-    'POST /api/restore': action((id) => wall.restore(id)),
-    'POST /api/block': action((id) => wall.block(id)),
+    'POST /api/reject': action((id) => wall.posts.reject(id)),
+    'POST /api/drop': action((id) => wall.posts.drop(id)),
+    'POST /api/highlight': action((id) => wall.featured.highlight(id)),
+    'POST /api/remove': action((id) => wall.posts.remove(id)),
+    'POST /api/restore': action((id) => wall.posts.restore(id)),
+    'POST /api/block': action((id) => wall.posts.block(id)),
     'POST /api/unblock': async ({ req, res }) => {
       const body = await readJson(req, SMALL);
       if (body.all === true) wall.unblockAll();
-      else wall.unblock(needId(body));
+      else wall.posts.unblock(needId(body));
       ok(res);
     },
-    'POST /api/request-mark': action((id, body) => wall.requestMark(id, typeof body.mark === 'string' ? body.mark : '')),
-    'POST /api/next': async ({ req, res }) => { await readJson(req, SMALL); wall.next(); ok(res); },
-    'POST /api/skip': async ({ req, res }) => { await readJson(req, SMALL); wall.skip(); ok(res); },
-    'POST /api/clear': async ({ req, res }) => { await readJson(req, SMALL); wall.clear(); ok(res); },
+    'POST /api/request-mark': action((id, body) => wall.posts.requestMark(id, typeof body.mark === 'string' ? body.mark : '')),
+    'POST /api/next': async ({ req, res }) => { await readJson(req, SMALL); wall.featured.next(); ok(res); },
+    'POST /api/skip': async ({ req, res }) => { await readJson(req, SMALL); wall.featured.skip(); ok(res); },
+    'POST /api/clear': async ({ req, res }) => { await readJson(req, SMALL); wall.posts.clear(); ok(res); },
     'POST /api/clear-media': async ({ req, res }) => {
       await readJson(req, SMALL);
       ok(res, { deleted: await app.clearAlbum() });
     },
-    'GET /api/guest-bg-looks': ({ res }) => sendJson(res, 200, { active: wall.currentLook().id, looks: wall.allLooks() }),
+    'GET /api/guest-bg-looks': ({ res }) => sendJson(res, 200, { active: wall.looks.current().id, looks: wall.looks.all() }),
     'POST /api/guest-bg-looks': async ({ req, res }) => {
       const body = await readJson(req, LARGE);
       if (typeof body.apply === 'string') {
-        wall.applyLook(body.apply);
+        wall.looks.apply(body.apply);
         return ok(res, { id: body.apply });
       }
       if (typeof body.delete === 'string') {
-        wall.deleteLook(body.delete);
+        wall.looks.delete(body.delete);
         return ok(res, { id: body.delete });
       }
       if (body.save && typeof body.save === 'object') {
@@ -111,7 +108,7 @@ export function contractRoutes(app) {
           throw new InputError('The look picture must be a JPG, PNG or WebP picture.', 'bad_image', 415);
         }
         if (look.kind === 'picture' && !look.picture) throw new InputError('A picture look needs a picture.');
-        const saved = wall.saveLook(look);
+        const saved = wall.looks.save(look);
         return ok(res, { id: saved.id });
       }
       throw new InputError('Say what to do: "apply", "save" or "delete".');
@@ -120,12 +117,12 @@ export function contractRoutes(app) {
       const body = await readJson(req, LARGE);
       const parsed = parsePollStart(body, wall.clock());
       const photo = await pollPhoto(parsed.photo);
-      const record = wall.startPoll(parsed, photo);
+      const record = wall.polls.start(parsed, photo);
       ok(res, { id: record.id });
     },
     'POST /api/vote-stop': async ({ req, res }) => {
       await readJson(req, SMALL);
-      wall.stopPoll();
+      wall.polls.stop();
       ok(res);
     },
     'POST /api/booth-post': async ({ req, res }) => {
@@ -144,7 +141,7 @@ export function contractRoutes(app) {
         photo = await app.savePhoto(buf, ext, newId('b'));
       }
       if (!text && !photo) throw new InputError('Add a message or a photo.', 'empty');
-      const p = wall.direct('booth', { name, text, photo });
+      const p = wall.posts.direct('booth', { name, text, photo });
       ok(res, { id: p.id });
     },
   };

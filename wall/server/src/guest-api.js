@@ -1,9 +1,10 @@
 // The guests' endpoints under /api/guest/: everything a phone on the venue Wi-Fi may do.
 
-import { InputError, field, LIMITS } from './text.js';
+import { InputError, field, switchedOff, LIMITS } from './text.js';
 import { readBody, readJson, sendJson } from './http.js';
 import { checkImage, PHOTO_MAX } from './images.js';
 import { newId } from './ids.js';
+import { guestConfig, guestLive } from './views.js';
 
 export const GUEST_JSON_LIMIT = 8 * 1024;
 
@@ -24,22 +25,22 @@ export function guestRoutes(app) {
   const post = (type) => async (ctx) => {
     limit(ctx, 'post');
     const body = await readJson(ctx.req, GUEST_JSON_LIMIT);
-    const r = wall.submit(ctx.deviceId, type, body);
+    const r = wall.posts.submit(ctx.deviceId, type, body);
     sendJson(ctx.res, 200, { ok: true, ...r });
   };
 
   return {
     'GET /api/guest/config': (ctx) => {
       limit(ctx, 'read');
-      sendJson(ctx.res, 200, wall.guestConfig(ctx.deviceId, !!venueOf(ctx)));
+      sendJson(ctx.res, 200, guestConfig(wall, ctx.deviceId, !!venueOf(ctx)));
     },
     'GET /api/guest/live': (ctx) => {
       limit(ctx, 'read');
-      sendJson(ctx.res, 200, wall.guestLive(ctx.deviceId));
+      sendJson(ctx.res, 200, guestLive(wall, ctx.deviceId));
     },
     'GET /api/guest/mine': (ctx) => {
       limit(ctx, 'read');
-      sendJson(ctx.res, 200, { posts: wall.mine(ctx.deviceId) });
+      sendJson(ctx.res, 200, { posts: wall.posts.mine(ctx.deviceId) });
     },
     'POST /api/guest/profile': async (ctx) => {
       limit(ctx, 'read');
@@ -52,8 +53,8 @@ export function guestRoutes(app) {
     'POST /api/guest/tip': post('tip'),
     'POST /api/guest/photo': async (ctx) => {
       // Refuse before reading 5 MB when the answer is already known.
-      if (!wall.settings.allowPhotos) throw new InputError('Photos are switched off right now.', 'off', 403);
-      if (wall.isBlocked(ctx.deviceId)) throw new InputError("This phone can't send to the wall right now.", 'blocked', 403);
+      if (!wall.settings.allowPhotos) throw switchedOff('Photos');
+      wall.refuseBlocked(ctx.deviceId);
       limit(ctx, 'post');
       limit(ctx, 'photo');
       const q = ctx.url.searchParams;
@@ -67,7 +68,7 @@ export function guestRoutes(app) {
       const ext = checkImage(buf);
       const ref = await app.savePhoto(buf, ext, newId('g'));
       try {
-        const r = wall.submit(ctx.deviceId, 'photo', body, ref);
+        const r = wall.posts.submit(ctx.deviceId, 'photo', body, ref);
         sendJson(ctx.res, 200, { ok: true, ...r });
       } catch (e) {
         app.deletePhoto(ref);
@@ -77,14 +78,14 @@ export function guestRoutes(app) {
     'POST /api/guest/react': async (ctx) => {
       limit(ctx, 'react');
       const body = await readJson(ctx.req, GUEST_JSON_LIMIT);
-      const r = wall.react(ctx.deviceId, body.id, body.emoji, body.remove === true);
+      const r = wall.reactions.react(ctx.deviceId, body.id, body.emoji, body.remove === true);
       sendJson(ctx.res, 200, { ok: true, ...r });
     },
     'POST /api/guest/vote': async (ctx) => {
       limit(ctx, 'vote');
       const body = await readJson(ctx.req, GUEST_JSON_LIMIT);
-      wall.vote(ctx.deviceId, body.option);
-      sendJson(ctx.res, 200, { ok: true, poll: wall.guestPollView(ctx.deviceId, wall.clock()) });
+      wall.polls.vote(ctx.deviceId, body.option);
+      sendJson(ctx.res, 200, { ok: true, poll: wall.polls.guestView(ctx.deviceId, wall.clock()) });
     },
     'POST /api/guest/venue-login': async (ctx) => {
       limit(ctx, 'login');
@@ -106,7 +107,7 @@ export function guestRoutes(app) {
       const body = await readJson(ctx.req, GUEST_JSON_LIMIT);
       const text = field(body.text, { label: 'announcement', max: LIMITS.text, required: true, keepLines: true });
       const name = field(body.name, { label: 'name', max: LIMITS.name }) || 'Venue';
-      const p = wall.direct('venue', { name, text, deviceId: ctx.deviceId });
+      const p = wall.posts.direct('venue', { name, text, deviceId: ctx.deviceId });
       sendJson(ctx.res, 200, { ok: true, id: p.id, status: 'live' });
     },
   };

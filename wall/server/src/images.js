@@ -6,7 +6,7 @@ export const PHOTO_MAX = 5 * 1024 * 1024;
 export const POLL_PHOTO_MAX = 2 * 1024 * 1024;
 export const PHOTO_MIN = 24;
 
-// Returns "jpg", "png", "webp" or "" for anything else.
+// Returns a key of IMAGE_TYPES ("jpg", "png", "webp"), or "" for anything else.
 export function sniffImage(buf) {
   if (!buf || buf.length < 12) return '';
   if (buf[0] === 0xff && buf[1] === 0xd8 && buf[2] === 0xff) return 'jpg';
@@ -16,7 +16,18 @@ export function sniffImage(buf) {
   return '';
 }
 
-export const MIME = Object.freeze({ jpg: 'image/jpeg', png: 'image/png', webp: 'image/webp' });
+// The picture types the wall takes, by the extension its files are saved with: the one map from
+// sniffed type to file name and content type.
+export const IMAGE_TYPES = Object.freeze({ jpg: 'image/jpeg', png: 'image/png', webp: 'image/webp' });
+
+// The content type a saved picture is served with; anything else is plain bytes.
+export function imageContentType(fileName) {
+  const ext = /\.([a-z]+)$/i.exec(fileName)?.[1].toLowerCase();
+  return Object.hasOwn(IMAGE_TYPES, ext ?? '') ? IMAGE_TYPES[ext] : 'application/octet-stream';
+}
+
+// Photo files this server wrote (uploads and album copies): LUMVO_ followed by our own id characters.
+export const ALBUM_FILE = new RegExp(`^LUMVO_[A-Za-z0-9_-]{1,80}\\.(${Object.keys(IMAGE_TYPES).join('|')})$`);
 
 // Checks an image buffer; returns its extension or throws a clear error.
 export function checkImage(buf, max = PHOTO_MAX) {

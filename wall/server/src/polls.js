@@ -1,6 +1,9 @@
-// Live polls: validation of the DJ's start request, the running/closed/ended phases, tallies.
+// Live polls: validation of the DJ's start request, the running/closed/ended phases, tallies,
+// and the running (or just closed) poll itself with its votes.
 
 import { InputError, field, LIMITS } from './text.js';
+import { newId } from './ids.js';
+import { newPost } from './posts.js';
 
 export const MIN_DURATION_SEC = 5;
 export const MAX_DURATION_SEC = 86400;
@@ -94,4 +97,137 @@ export function summaryText(poll, counts, now) {
     s += w ? `  Winner: ${poll.options.find((o) => o.id === w).label}` : '  No winner';
   }
   return s;
+}
+
+const noPoll = () => new InputError('No vote is running.', 'no_poll', 404);
+const totalOf = (counts) => [...counts.values()].reduce((a, b) => a + b, 0);
+
+// The one poll on the wall: { record, counts: Map(option id -> votes), voters: Map(device id -> votes) }.
+export class Polls {
+  constructor(wall) {
+    this.wall = wall;
+    this.current = null;
+  }
+
+  get store() { return this.wall.store; }
+
+  load() {
+    const open = this.store.openPoll();
+    if (!open) return;
+    const record = {
+      id: open.id, title: open.title, photo: open.photo, options: JSON.parse(open.options),
+      startedAt: open.started_at, endsAt: open.ends_at, closedAt: open.closed_at, endedAt: open.ended_at,
+    };
+    const counts = new Map();
+    const voters = new Map();
+    for (const v of this.store.votesOf(open.id)) {
+      counts.set(v.option_id, (counts.get(v.option_id) ?? 0) + 1);
+      voters.set(v.device_id, (voters.get(v.device_id) ?? 0) + 1);
+    }
+    this.current = { record, counts, voters };
+  }
+
+  // parsed: parsePollStart's result. A new poll ends any other.
+  start(parsed, photo) {
+    const now = this.wall.clock();
+    const record = {
+      id: newId('v'), title: parsed.title, photo,
+      options: parsed.options.map((label, i) => ({ id: `o${i + 1}`, label })),
+      startedAt: now, endsAt: parsed.endsAt, closedAt: null, endedAt: null,
+    };
+    this.store.tx(() => {
+      this.store.endAllPolls(now);
+      this.store.insertPoll(record);
+    });
+    this.current = { record, counts: new Map(), voters: new Map() };
+    return record;
+  }
+
+  // A running poll closes (its result stays on the wall for a while); a closed one ends at once.
+  stop() {
+    if (!this.current) throw noPoll();
+    const now = this.wall.clock();
+    const r = this.current.record;
+    if (pollPhase(r, now) === 'running') {
+      this.store.tx(() => this.close(now));
+    } else {
+      this.store.tx(() => {
+        if (!r.closedAt) this.close(closedAtOf(r, now));
+        this.store.endPoll(r.id, now);
+      });
+      this.current = null;
+    }
+  }
+
+  // Closing writes the result into the live feed as a "vote" post.
+  close(at) {
+    const { record, counts } = this.current;
+    record.closedAt = at;
+    this.store.closePoll(record.id, at);
+    const w = winnerOf(record.options, counts);
+    const total = totalOf(counts);
+    const text = w
+      ? `${record.title}: ${record.options.find((o) => o.id === w).label} wins (${total} vote${total === 1 ? '' : 's'})`
+      : `${record.title}: no winner`;
+    const now = this.wall.clock();
+    this.wall.posts.addLive(newPost({ type: 'vote', origin: 'system', name: 'Vote', text, now }), now);
+  }
+
+  advance(now) {
+    if (!this.current) return;
+    const r = this.current.record;
+    if (!r.closedAt && now >= r.endsAt) this.store.tx(() => this.close(r.endsAt));
+    if (pollPhase(r, now) === 'ended') {
+      this.store.endPoll(r.id, now);
+      this.current = null;
+    }
+  }
+
+  vote(deviceId, optionId) {
+    if (!this.current) throw noPoll();
+    const now = this.wall.clock();
+    const { record, counts, voters } = this.current;
+    if (pollPhase(record, now) !== 'running') throw new InputError('This vote has closed.', 'closed', 409);
+    this.wall.refuseBlocked(deviceId);
+    if (!record.options.some((o) => o.id === optionId)) throw new InputError('That answer is not in this vote.');
+    if (!this.wall.settings.allowUnlimitedVoting && (voters.get(deviceId) ?? 0) > 0) {
+      throw new InputError('You already voted in this one.', 'already_voted', 409);
+    }
+    this.store.tx(() => {
+      this.wall.ensureDevice(deviceId);
+      this.store.addVote(record.id, deviceId, optionId, now);
+    });
+    counts.set(optionId, (counts.get(optionId) ?? 0) + 1);
+    voters.set(deviceId, (voters.get(deviceId) ?? 0) + 1);
+  }
+
+  // The poll as the documents show it, or null once it has ended.
+  view(now = this.wall.clock(), deviceId = '') {
+    if (!this.current) return null;
+    const { record, counts, voters } = this.current;
+    const phase = pollPhase(record, now);
+    if (phase === 'ended') return null;
+    const closedAt = closedAtOf(record, now);
+    const remain = phase === 'running' ? Math.max(0, (record.endsAt - now) / 1000) : 0;
+    const mine = voters.get(deviceId) ?? 0;
+    return {
+      phase, record, counts, remain,
+      duration: (record.endsAt - record.startedAt) / 1000,
+      closedFor: closedAt === null ? 0 : Math.max(0, (now - closedAt) / 1000),
+      myVotes: mine,
+      canVote: phase === 'running' && !this.wall.isBlocked(deviceId) && (this.wall.settings.allowUnlimitedVoting || mine === 0),
+    };
+  }
+
+  // The poll object of the guest endpoints.
+  guestView(deviceId, now) {
+    const v = this.view(now, deviceId);
+    if (!v) return null;
+    return {
+      id: v.record.id, title: v.record.title, photo: v.record.photo,
+      options: v.record.options.map((o) => ({ id: o.id, label: o.label, count: v.counts.get(o.id) ?? 0 })),
+      total: totalOf(v.counts), remain: Math.round(v.remain * 10) / 10, duration: v.duration, closed: v.phase === 'closed',
+      winner: v.phase === 'closed' ? winnerOf(v.record.options, v.counts) : '', myVotes: v.myVotes, canVote: v.canVote,
+    };
+  }
 }

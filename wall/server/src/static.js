@@ -4,12 +4,13 @@
 
 import fs from 'node:fs';
 import path from 'node:path';
+import { IMAGE_TYPES } from './images.js';
 
 const TYPES = {
   '.html': 'text/html; charset=utf-8', '.htm': 'text/html; charset=utf-8', '.js': 'text/javascript; charset=utf-8',
   '.mjs': 'text/javascript; charset=utf-8', '.css': 'text/css; charset=utf-8', '.json': 'application/json; charset=utf-8',
-  '.txt': 'text/plain; charset=utf-8', '.png': 'image/png', '.jpg': 'image/jpeg', '.jpeg': 'image/jpeg',
-  '.webp': 'image/webp', '.gif': 'image/gif', '.svg': 'image/svg+xml', '.ico': 'image/x-icon',
+  '.txt': 'text/plain; charset=utf-8', '.png': IMAGE_TYPES.png, '.jpg': IMAGE_TYPES.jpg, '.jpeg': IMAGE_TYPES.jpg,
+  '.webp': IMAGE_TYPES.webp, '.gif': 'image/gif', '.svg': 'image/svg+xml', '.ico': 'image/x-icon',
   '.woff': 'font/woff', '.woff2': 'font/woff2', '.ttf': 'font/ttf', '.webmanifest': 'application/manifest+json',
   '.mp3': 'audio/mpeg', '.wav': 'audio/wav',
 };

@@ -6,19 +6,12 @@
 import { DatabaseSync } from 'node:sqlite';
 import { Worker } from 'node:worker_threads';
 
-// Checkpoints copy the log into the database file and flush it: tens of milliseconds that would
-// stall every guest if they ran inside a request. A worker thread with its own connection runs
-// them every second instead; the main connection checkpoints by itself only as a safety net when
-// the log passes about 80 MB.
-const CHECKPOINTER = `
-  const { workerData, parentPort } = require('node:worker_threads');
-  process.emitWarning = () => {};
-  const { DatabaseSync } = require('node:sqlite');
-  const db = new DatabaseSync(workerData.file);
-  db.exec('PRAGMA busy_timeout=1000');
-  const timer = setInterval(() => { try { db.exec('PRAGMA wal_checkpoint(PASSIVE)'); } catch {} }, 1000);
-  parentPort.on('message', () => { clearInterval(timer); db.close(); parentPort.close(); });
-`;
+// Checkpoints run on the worker thread of checkpointer.js; the main connection checkpoints by
+// itself only as a safety net when the log passes about 80 MB, or every 4 MB when the worker
+// could not start or has failed.
+export const CHECKPOINT_WORKER = new URL('./checkpointer.js', import.meta.url);
+const AUTOCHECKPOINT_PAGES = 20000;
+const FALLBACK_AUTOCHECKPOINT_PAGES = 1000;
 
 const SCHEMA = `
 CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);
@@ -54,20 +47,29 @@ CREATE TABLE IF NOT EXISTS venue_sessions (token TEXT PRIMARY KEY, device_id TEX
 const VISIBLE = "('waiting','live','rejected')";
 
 export class Store {
-  constructor(file, { synchronous = 'NORMAL' } = {}) {
+  // checkpointWorker: the worker module (tests pass a failing one).
+  constructor(file, { synchronous = 'NORMAL', checkpointWorker = CHECKPOINT_WORKER } = {}) {
     this.db = new DatabaseSync(file);
     this.db.exec('PRAGMA journal_mode=WAL');
     this.db.exec(`PRAGMA synchronous=${synchronous === 'FULL' ? 'FULL' : 'NORMAL'}`);
     this.db.exec('PRAGMA busy_timeout=2000');
     this.db.exec(SCHEMA);
-    if (file !== ':memory:') {
-      this.db.exec('PRAGMA wal_autocheckpoint=20000');
-      this.checkpointer = new Worker(CHECKPOINTER, { eval: true, workerData: { file } });
-      this.checkpointer.on('error', () => this.db.exec('PRAGMA wal_autocheckpoint=1000'));
-      this.checkpointer.unref();
-    }
+    if (file !== ':memory:') this.startCheckpointer(file, checkpointWorker);
     this.stmts = new Map();
     this.depth = 0;
+  }
+
+  startCheckpointer(file, url) {
+    this.db.exec(`PRAGMA wal_autocheckpoint=${AUTOCHECKPOINT_PAGES}`);
+    const worker = new Worker(url, { workerData: { file } });
+    worker.on('error', () => {
+      try {
+        this.db.exec(`PRAGMA wal_autocheckpoint=${FALLBACK_AUTOCHECKPOINT_PAGES}`);
+      } catch { /* already closed */ }
+    });
+    worker.once('exit', () => { if (this.checkpointer === worker) this.checkpointer = null; });
+    worker.unref();
+    this.checkpointer = worker;
   }
 
   st(sql) {
@@ -98,11 +100,12 @@ export class Store {
   }
 
   async close() {
-    if (this.checkpointer) {
-      const done = new Promise((resolve) => this.checkpointer.once('exit', resolve));
-      this.checkpointer.postMessage('stop');
+    const worker = this.checkpointer;
+    if (worker) {
+      const done = new Promise((resolve) => worker.once('exit', resolve));
+      worker.postMessage('stop');
       await Promise.race([done, new Promise((r) => setTimeout(r, 1000))]);
-      await this.checkpointer.terminate().catch(() => {});
+      await worker.terminate().catch(() => {});
     }
     try {
       this.db.exec('PRAGMA wal_checkpoint(TRUNCATE)');
@@ -152,7 +155,6 @@ export class Store {
     return this.st('INSERT OR IGNORE INTO request_askers(post_id, device_id, at) VALUES (?, ?, ?)')
       .run(postId, deviceId, at).changes > 0;
   }
-  photoRefs() { return this.st("SELECT photo FROM posts WHERE photo <> ''").all().map((r) => r.photo); }
 
   // Reactions
   reactionsOf(postIds) {

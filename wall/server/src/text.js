@@ -20,6 +20,8 @@ export class InputError extends Error {
   }
 }
 
+export const switchedOff = (what) => new InputError(`${what} are switched off right now.`, 'off', 403);
+
 // Control characters become spaces; line feeds survive only where `keepLines` is set.
 // Lone surrogates are repaired so that every stored string is valid UTF-8.
 export function cleanText(value, { keepLines = false } = {}) {

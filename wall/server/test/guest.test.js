@@ -3,7 +3,9 @@
 
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
+import fs from 'node:fs';
 import http from 'node:http';
+import path from 'node:path';
 import { startServer, Phone, Booth, fakeJpeg } from './helpers/server.js';
 
 let srv;
@@ -88,25 +90,16 @@ test('rate limit per phone answers 429 with Retry-After; other phones are not he
   assert.equal((await new Phone(srv.base).post('/api/guest/request', { text: 'other phone' })).status, 200);
 });
 
-// Refusals the engine tests already prove (no tip link, a post not yet live, a bad emoji) are not repeated here.
-test('switches, reactions, votes and tips refuse what is not allowed', async () => {
-  const t = new Phone(srv.base);
-  await booth.act('settings', { tipLinks: ['paypal.me/x', '', ''], showTipsOnWall: false });
-  assert.equal((await t.post('/api/guest/tip', { text: 'hi' })).status, 403, 'tip messages off');
-  await booth.act('settings', { showTipsOnWall: true, allowMessages: false });
-  assert.equal((await t.post('/api/guest/tip', { text: 'hi' })).status, 200, 'tips do not hang on the shout-out switch');
-  await booth.act('settings', { allowMessages: true });
+// The switches' refusals are proven by the engine tests.
+test('a phone sees what became of its posts', async () => {
   const p = new Phone(srv.base);
-  await p.post('/api/guest/tip', { text: 'tip from p' });
-  const id = (await p.post('/api/guest/shoutout', { text: 'react to me' })).data.id;
-  await booth.act('show', { id });
-  assert.equal((await p.post('/api/guest/react', { id, emoji: '🔥' })).status, 200);
-  await booth.act('settings', { allowReactions: false });
-  assert.equal((await p.post('/api/guest/react', { id, emoji: '😂' })).status, 403);
-  await booth.act('settings', { allowReactions: true });
-  assert.equal((await p.post('/api/guest/vote', { option: 'o1' })).status, 404);
-  const mine = await p.get('/api/guest/mine');
-  assert.deepEqual(mine.data.posts.map((x) => x.status).slice(0, 2), ['live', 'pending']);
+  const waiting = (await p.post('/api/guest/request', { text: 'Waiting song' })).data.id;
+  const shown = (await p.post('/api/guest/shoutout', { text: 'show me' })).data.id;
+  const rejected = (await p.post('/api/guest/shoutout', { text: 'reject me' })).data.id;
+  await booth.act('show', { id: shown });
+  await booth.act('reject', { id: rejected });
+  const mine = new Map((await p.get('/api/guest/mine')).data.posts.map((x) => [x.id, x.status]));
+  assert.deepEqual(mine, new Map([[rejected, 'done'], [shown, 'live'], [waiting, 'pending']]));
 });
 
 test('venue manager: PIN login, wrong PIN refused, announcements go live as venue posts', async () => {
@@ -145,8 +138,21 @@ test('security headers on every reply; no path outside the served folders', asyn
     assert.equal(r.status, 404, p);
     assert.doesNotMatch(r.body, /not for guests|SQLite/, p);
   }
+  // Symbolic links are followed only while they stay inside the served folder.
+  fs.symlinkSync('index.html', path.join(srv.dir, 'web/alias.html'));
+  fs.symlinkSync('../secret.txt', path.join(srv.dir, 'web/leak.txt'));
+  fs.symlinkSync('..', path.join(srv.dir, 'web/up'));
+  fs.symlinkSync('../wall.db', path.join(srv.dir, 'uploads/LUMVO_link.jpg'));
+  assert.equal((await rawGet('/alias.html')).status, 200, 'a link inside the web folder is served');
+  for (const p of ['/leak.txt', '/up/secret.txt', '/up/wall.db', '/uploads/LUMVO_link.jpg']) {
+    const r = await booth.get(p);
+    assert.equal(r.status, 404, `${p} follows a link out of its folder`);
+    assert.doesNotMatch(r.text, /not for guests|SQLite/, p);
+  }
   const modScript = await rawGet('/mod/mod.js');
   assert.equal(modScript.status, 200, 'the booth page loads its own script');
+  assert.match((await rawGet('/mod')).body, /<title>mod<\/title>/);
+  assert.equal((await rawGet('/web/info/start.txt')).body, 'Start here', 'the moderator window reads its help texts');
   assert.equal(modScript.headers['content-type'], 'text/javascript; charset=utf-8');
   const first = await rawGet('/');
   assert.ok(first.headers.etag, 'web files carry a validator');

@@ -1,12 +1,16 @@
-// Kill -9 in the middle of a stream of guest activity, restart on the same wall folder: every
-// post, vote, block, look and the venue PIN that were confirmed are still there.
+// Durability: kill -9 in the middle of a stream of guest activity, restart on the same wall
+// folder: every post, vote, block, look and the venue PIN that were confirmed are still there.
+// And the checkpoint worker that keeps the write-ahead log short, or its stand-in when it fails.
 
-import { test } from 'node:test';
+import { test, describe } from 'node:test';
+import fs from 'node:fs';
+import os from 'node:os';
 import path from 'node:path';
 import { DatabaseSync } from 'node:sqlite';
 import assert from 'node:assert/strict';
 import { startServer, Phone, Booth, fakeJpeg } from './helpers/server.js';
-import { readState, readDisplay } from './helpers/flat-json.js';
+import { Store } from '../src/store.js';
+import { newPost } from '../src/posts.js';
 
 test('confirmed data survives kill -9 and restart', async () => {
   const env = { LUMVO_RATE_LIMITS: 'off' };
@@ -14,7 +18,7 @@ test('confirmed data survives kill -9 and restart', async () => {
   const dir = srv.dir;
   let booth = new Booth(srv.base);
   await booth.act('settings', { allowUnlimitedVoting: true, autoApprove: true, hotNeed: 4 });
-  const before = readState((await booth.get('/api/state')).text);
+  const before = await booth.doc('state');
   const look = await booth.act('guest-bg-looks', { save: { name: 'Kept', kind: 'solid', colors: ['#123456'] } });
   await booth.act('guest-bg-looks', { apply: look.id });
   const bad = new Phone(srv.base);
@@ -54,7 +58,7 @@ test('confirmed data survives kill -9 and restart', async () => {
   srv = await startServer({ dir, env });
   booth = new Booth(srv.base);
   try {
-    const s = readState((await booth.get('/api/state')).text);
+    const s = await booth.doc('state');
     // The moderation document lists the newest 200 live posts; the database holds them all.
     const db = new DatabaseSync(path.join(dir, 'wall.db'), { readOnly: true });
     const live = new Set(db.prepare("SELECT id FROM posts WHERE state = 'live'").all().map((r) => r.id));
@@ -71,12 +75,47 @@ test('confirmed data survives kill -9 and restart', async () => {
     assert.equal(s.pending.filter((p) => p.photo).length, 1);
     bad.base = srv.base;
     assert.equal((await bad.post('/api/guest/shoutout', { text: 'still blocked?' })).status, 403);
-    const d = readDisplay((await booth.get('/api/display')).text);
+    const d = await booth.doc('display');
     assert.equal(d.voteActive, true);
-    const votes = d.voteBars.reduce((n, b) => n + b.count, 0);
+    const votes = d.voteBars.split('\n').reduce((n, line) => n + Number(line.split('\t')[2]), 0);
     assert.ok(votes >= accepted.votes, `${votes} votes kept, ${accepted.votes} confirmed`);
     assert.equal(d.hotNeed, 4, 'pushed settings are kept too');
   } finally {
     await srv.stop();
   }
+});
+
+describe('checkpoint worker', () => {
+  // A store in a fresh folder; fill(mb) commits about that many megabytes of posts.
+  async function withStore(options, fn) {
+    const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'lumvo-store-'));
+    const file = path.join(dir, 'wall.db');
+    const store = new Store(file, options);
+    const text = 'x'.repeat(4000);
+    const fill = (mb) => store.tx(() => {
+      for (let i = 0; i < mb * 256; i++) store.insertPost(newPost({ type: 'shoutout', origin: 'guest', name: 'G', text, now: i }));
+    });
+    try {
+      await fn({ store, fill, dbSize: () => fs.statSync(file).size });
+    } finally {
+      await store.close();
+      fs.rmSync(dir, { recursive: true, force: true });
+    }
+  }
+
+  // The main connection leaves logs under about 80 MB alone: only the worker moves these pages.
+  test('copies the log into the database file in the background', () => withStore({}, async ({ fill, dbSize }) => {
+    fill(3);
+    for (let i = 0; i < 50 && dbSize() < 3e6; i++) await new Promise((r) => setTimeout(r, 100));
+    assert.ok(dbSize() >= 3e6, `database file ${dbSize()} bytes after 5 s: no checkpoint ran`);
+  }));
+
+  test('when the worker fails, the main connection checkpoints every few megabytes itself', () => withStore(
+    { checkpointWorker: new URL('data:text/javascript,throw new Error("no worker here")') },
+    async ({ store, fill, dbSize }) => {
+      await new Promise((resolve) => store.checkpointer.once('exit', resolve));
+      fill(6);
+      assert.ok(dbSize() >= 4e6, `database file ${dbSize()} bytes: the log was left to grow`);
+    },
+  ));
 });

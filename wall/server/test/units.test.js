@@ -1,70 +1,63 @@
-// Pure pieces: the flat-safe document writer, settings, text rules, image sniffing, addresses,
-// path joining, rate limits, version check.
+// Pure pieces: settings against the plug-in's settings table, text rules, image sniffing,
+// addresses, path joining, rate limits, the venue PIN, version check, poll refusals.
 
 import { test, describe } from 'node:test';
 import assert from 'node:assert/strict';
-import { flatObject, displayDocument, stateDocument } from '../src/documents.js';
-import { jsonGetString, jsonGetObjects, jsonUnescapeBytes, readState, readDisplay } from './helpers/flat-json.js';
+import fs from 'node:fs';
+import { isDeepStrictEqual } from 'node:util';
 import { mergeSettings, DEFAULT_SETTINGS, tipLinksFor } from '../src/settings.js';
 import { songSearchText, checkEmoji, field, cleanText } from '../src/text.js';
 import { sniffImage, decodeDataUrl } from '../src/images.js';
 import { bestLanAddress, isLoopback } from '../src/netaddr.js';
 import { safeJoin } from '../src/static.js';
-import { RateLimiter } from '../src/ratelimit.js';
+import { RateLimiter, GUEST_RULES } from '../src/ratelimit.js';
 import { nodeTooOld } from '../src/lifecycle.js';
 import { parsePollStart, endAtToTime } from '../src/polls.js';
-
-const post = (over) => ({ id: 'p_1', type: 'shoutout', name: 'A', text: 'B', photo: '', createdAt: 1, ...over });
-
-describe('documents survive the flat readers', () => {
-  test('guest text cannot fake a key for the array reader, which does not check for a colon', () => {
-    // Names and texts that equal or end in a list name used to redirect the plug-in's list reads.
-    const nasty = ['feed', 'requests', '"tips', 'x"blocked', 'pending"', '\\', '\\"feed', 'guestLooks'];
-    const pending = nasty.map((n, i) => post({ id: `p_${i}`, name: n, text: n }));
-    const text = stateDocument({
-      voteActive: false, venuePin: 'ABCDE', guestBgStatus: 'feed', guestLookActive: 'lumvo', vdjSearch: 'requests',
-      repeatMessages: true, voteTitle: 'tips', voteRemain: 0, voteClosed: false, voteSummary: '"rejected',
-      autoApprove: false, guestLooks: [{ id: 'lumvo', name: 'pending' }],
-      pending, requests: [post({ id: 'p_r', type: 'request' })], tips: [], rejected: [], feed: [post({ id: 'p_f' })], blocked: [],
-    });
-    const s = readState(text);
-    assert.deepEqual(s.pending.map((p) => p.name), nasty);
-    assert.deepEqual([s.requests, s.feed, s.tips].map((list) => list.map((p) => p.id)), [['p_r'], ['p_f'], []]);
-    assert.deepEqual([s.voteTitle, s.vdjSearch, s.voteSummary], ['tips', 'requests', '"rejected']);
-    assert.deepEqual(s.guestLooks, [{ id: 'lumvo', name: 'pending' }]);
-    assert.deepEqual(JSON.parse(text).pending.map((p) => p.text), nasty, 'still standard JSON');
-  });
-
-  test('scalars come before arrays and no key name appears first inside another value', () => {
-    const text = flatObject({ a: 'featuredId', featuredId: 'x' });
-    assert.equal(jsonGetString(text, 'featuredId'), 'x');
-    const d = displayDocument({
-      featured: null, settings: DEFAULT_SETTINGS, joinUrl: 'http://192.168.1.5:8787',
-      feed: [post({ name: 'type', text: 'a\tb\nc\r"text":"x"', reactions: '🔥:2', color: '#ff0000', hot: true })],
-      poll: null, tipEnabled: false,
-    });
-    const r = readDisplay(d);
-    assert.deepEqual([r.type, r.text], ['', ''], 'a feed line does not stand in for the featured post');
-    assert.deepEqual(r.feed, [{ id: 'p_1', type: 'shoutout', name: 'type', text: 'a b c "text":"x"', photo: '', reactions: '🔥:2', color: '#ff0000', hot: true }]);
-    assert.equal(d.indexOf('{', 1), -1, 'the display document has no nested object');
-    assert.equal(d.indexOf('['), -1, 'and no array');
-  });
-
-  test('the ported unescaper follows the plug-in rules', () => {
-    const dec = (s) => Buffer.from(jsonUnescapeBytes(s), 'latin1');
-    assert.deepEqual(dec('\\u00e9'), Buffer.from([0xc3, 0xa9]));
-    assert.deepEqual(dec('\\ud83d\\ude00'), Buffer.from([0xf0, 0x9f, 0x98, 0x80]));
-    assert.equal(dec('\\ud83d').length, 0);
-    assert.equal(dec('\\u12G4').toString(), '4');
-    assert.equal(jsonGetObjects('{"a":["s",{"b":"}"},3]}', 'a').length, 1);
-  });
-});
+import { newPin, PIN_ALPHABET } from '../src/ids.js';
 
 describe('settings push', () => {
-  test('clamps numbers, keeps absent keys, halves doubled percent signs, refuses non-http links', () => {
-    let s = mergeSettings(DEFAULT_SETTINGS, { hotNeed: 2.9, hotWindowSec: 999, duration: '7.0', theme: 'Wedding', autoApprove: true });
-    assert.equal(s.hotNeed, 3);
-    assert.equal(s.hotWindowSec, 180);
+  // The plug-in's settings table, exported by its native tests: one row per setting, "json" the
+  // key it pushes, min/max in that key's units.
+  const table = JSON.parse(fs.readFileSync(new URL('../../../tests/contract/settings.json', import.meta.url), 'utf8'));
+  const aliases = table.pushAliases;
+  const pushedKeys = Object.keys(table.pushDefaults);
+  const ownKeys = pushedKeys.filter((k) => !Object.hasOwn(aliases, k));
+
+  test('the server knows exactly the keys the plug-in pushes, with the same defaults', () => {
+    assert.deepEqual(new Set(Object.keys(DEFAULT_SETTINGS)), new Set(ownKeys));
+    assert.deepEqual(new Set(table.settings.flatMap((r) => (r.json ? [r.json] : []))), new Set(pushedKeys), 'every pushed key has its row');
+    assert.deepEqual({ ...DEFAULT_SETTINGS }, Object.fromEntries(ownKeys.map((k) => [k, table.pushDefaults[k]])));
+    assert.deepEqual(mergeSettings(DEFAULT_SETTINGS, table.pushDefaults), DEFAULT_SETTINGS, 'pushing the defaults changes nothing');
+  });
+
+  // A value of the pushed kind that differs from the default; text tries a link, a theme, a folder.
+  const changedValues = (row) => {
+    const def = table.pushDefaults[row.json];
+    if (typeof def === 'boolean') return [!def];
+    if (typeof def === 'number') return [row.min, row.max, def + 1].filter((v) => v !== undefined && v !== def);
+    const texts = ['https://lumvo.example/dj', 'wedding', '/srv/album'];
+    if (Array.isArray(def)) return texts.map((t) => def.map((v, i) => (i === row.jsonIndex ? t : v)));
+    return texts;
+  };
+
+  test('every pushed key changes what the server keeps, and numbers clamp to the table\'s range', () => {
+    for (const row of table.settings.filter((r) => r.json)) {
+      const key = aliases[row.json] ?? row.json;
+      const kept = (value) => {
+        const v = mergeSettings(DEFAULT_SETTINGS, { [row.json]: value })[key];
+        return row.jsonIndex === undefined ? v : v[row.jsonIndex];
+      };
+      const before = row.jsonIndex === undefined ? DEFAULT_SETTINGS[key] : DEFAULT_SETTINGS[key][row.jsonIndex];
+      assert.ok(changedValues(row).some((v) => !isDeepStrictEqual(kept(v), before)), `the server ignores the pushed "${row.json}"`);
+      if (row.min === undefined) continue;
+      for (const [sent, want] of [[row.min - 1, row.min], [row.min, row.min], [row.max, row.max], [row.max + 1000, row.max]]) {
+        assert.equal(kept(sent), want, `"${row.json}": ${sent}`);
+      }
+    }
+  });
+
+  test('halves doubled percent signs, refuses non-http links, ignores values of the wrong kind', () => {
+    let s = mergeSettings(DEFAULT_SETTINGS, { duration: '7.0', theme: 'Wedding', autoApprove: true });
     assert.equal(s.duration, 7);
     assert.equal(s.theme, 'wedding');
     s = mergeSettings(s, { theme: 'disco', tipLinks: ['paypal.me/dj%%20x', 'javascript:alert(1)', 'https://monzo.me/dj'] });
@@ -74,10 +67,10 @@ describe('settings push', () => {
       { label: 'PayPal', url: 'https://paypal.me/dj%20x' },
       { label: 'Pay me', url: 'https://monzo.me/dj' },
     ]);
-    s = mergeSettings(s, { hotNeed: 'lots', allowReactions: 'maybe', allowBackgroundFx: false });
-    assert.equal(s.hotNeed, 3);
+    s = mergeSettings(s, { hotNeed: 'lots', allowReactions: 'maybe', allowWordFx: true, allowBackgroundFx: false });
+    assert.equal(s.hotNeed, DEFAULT_SETTINGS.hotNeed);
     assert.equal(s.allowReactions, true, 'a value that is no boolean is ignored');
-    assert.equal(s.allowWordFx, false, 'the older combined switch stands in when the new key is absent');
+    assert.equal(s.allowWordFx, true, 'the older combined switch only stands in when the newer key is absent');
   });
 });
 
@@ -145,7 +138,7 @@ describe('addresses and paths', () => {
   });
 });
 
-test('rate limiter: burst then steady rate, per key', () => {
+test('rate limiter: burst then steady rate, per key; memory stays bounded however many phones come', () => {
   let now = 0;
   const rl = new RateLimiter({ post: { burst: 2, everyMs: 1000 } }, { clock: () => now });
   assert.equal(rl.take('post', 'a'), 0);
@@ -158,6 +151,27 @@ test('rate limiter: burst then steady rate, per key', () => {
   now += 10000;
   rl.sweep();
   assert.equal(rl.buckets.size, 0, 'full buckets are forgotten');
+  // A cookie costs nothing, so a flood of new phones must not grow the table without end, even
+  // before any bucket has refilled.
+  const flood = new RateLimiter(GUEST_RULES, { clock: () => now });
+  let most = 0;
+  for (let i = 0; i < flood.maxKeys + 10000; i++) {
+    flood.take('post', `phone${i}`);
+    most = Math.max(most, flood.buckets.size);
+  }
+  assert.ok(most <= flood.maxKeys, `${most} buckets kept, at most ${flood.maxKeys} allowed`);
+});
+
+test('venue PIN letters are drawn evenly from the whole alphabet', () => {
+  const counts = new Map([...PIN_ALPHABET].map((c) => [c, 0]));
+  const pins = 20000;
+  for (let i = 0; i < pins; i++) for (const c of newPin()) counts.set(c, counts.get(c) + 1);
+  assert.equal(counts.size, PIN_ALPHABET.length, 'no letter from outside the alphabet');
+  // Chi-square over 31 letters (30 degrees of freedom): about 30 when even, above 90 less than
+  // once in ten million runs. The old byte-modulo draw scored about 280.
+  const expected = (pins * 5) / PIN_ALPHABET.length;
+  const chi2 = [...counts.values()].reduce((sum, n) => sum + (n - expected) ** 2 / expected, 0);
+  assert.ok(chi2 < 90, `letters are uneven: chi-square ${chi2.toFixed(1)}`);
 });
 
 test('node version check', () => {

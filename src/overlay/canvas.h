@@ -1,0 +1,88 @@
+#pragma once
+// What a card paints on: a small 2D canvas. The cards (feed, featured card, QR card, poll panel,
+// flames, backdrops) are portable code that paints through this interface; on Windows it is GDI+
+// with DirectWrite text (overlay/win/), in native tests a recording canvas with fixed text metrics
+// (tests/support/), so every card's geometry is checked against numbers, without pixels.
+//
+// Coordinates are pixels of the card's bitmap, origin top left, y downwards, floats (not rounded).
+// Colours are 0xAARRGGBB, straight alpha. Text is UTF-8.
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "plugin/argb.h"
+
+namespace lumvo {
+
+struct PointF {
+    float x = 0, y = 0;
+};
+
+struct RectF {
+    float x = 0, y = 0, w = 0, h = 0;
+    float right() const { return x + w; }
+    float bottom() const { return y + h; }
+};
+
+// A rectangle with round corners of `radius` (already the radius to draw: see roundedRadius).
+struct RoundedRect {
+    RectF rect;
+    float radius = 0;
+};
+
+struct TextStyle {
+    float size = 16;          // pixels
+    float lineSpacing = 1.2f; // line height as a multiple of size; 0.5 or less means 1.2
+    bool bold = false;        // weight 700, else 600
+    bool wrap = false;        // break lines, else one line
+    bool centre = false;      // centred horizontally, else from the leading edge
+    bool middle = false;      // centred vertically, else from the top
+    std::string fontFamily;   // empty: the system's default UI family
+    Argb colour = 0xFFFFFFFF;
+};
+
+struct SizeF {
+    float w = 0, h = 0;
+};
+
+// A decoded picture a canvas can draw; made by that canvas.
+class CanvasImage {
+public:
+    virtual ~CanvasImage() = default;
+    virtual int width() const = 0;
+    virtual int height() const = 0;
+};
+
+class Canvas {
+public:
+    virtual ~Canvas() = default;
+
+    virtual void fillRect(const RectF& r, Argb colour) = 0;
+    virtual void fillRoundedRect(const RoundedRect& r, Argb colour) = 0;
+    virtual void strokeRoundedRect(const RoundedRect& r, float width, Argb colour) = 0;
+    virtual void fillPolygon(std::span<const PointF> points, Argb colour) = 0;
+    virtual void fillEllipse(const RectF& bounds, Argb colour) = 0;
+    // A line with round caps.
+    virtual void line(PointF from, PointF to, float width, Argb colour) = 0;
+
+    // Everything drawn until the matching popClip stays inside the shape (clips nest).
+    virtual void pushClip(const RoundedRect& shape) = 0;
+    virtual void popClip() = 0;
+
+    // Decodes JPEG, PNG or WebP bytes; null when they do not decode.
+    virtual std::unique_ptr<CanvasImage> decodeImage(std::string_view bytes) = 0;
+    // Loads a picture file (UTF-8 path); null when missing or unreadable.
+    virtual std::unique_ptr<CanvasImage> loadImageFile(std::string_view path) = 0;
+    // Draws the whole image stretched into `dest`, high-quality interpolation.
+    virtual void drawImage(const CanvasImage& image, const RectF& dest, float opacity = 1.0f) = 0;
+
+    // The laid-out size of `text` in a box of `box` width (height: as much as it needs), width
+    // including trailing blanks; 0 x 0 when the text engine cannot lay it out.
+    virtual SizeF measureText(std::string_view text, SizeF box, const TextStyle& style) = 0;
+    // Draws `text` in `box` (colour emoji in colour where the system can); nothing for an empty
+    // text or a box below 2 x 2.
+    virtual void drawText(std::string_view text, const RectF& box, const TextStyle& style) = 0;
+};
+
+}  // namespace lumvo

@@ -1,0 +1,269 @@
+// Posts and moderation: the waiting, live and rejected lists, guest submissions with their limits
+// and request merging, booth and venue posts, and the DJ's actions on single posts and phones.
+// Posts that leave these lists stay in the database with their final state.
+
+import { InputError, field, songKey, songSearchText, switchedOff, LIMITS } from './text.js';
+import { tipLinksFor } from './settings.js';
+import { newId } from './ids.js';
+
+export const MAX_WAITING_PER_PHONE = 10;
+
+const VISIBLE = new Set(['waiting', 'live', 'rejected']);
+const notFound = () => new InputError('That post is no longer there.', 'no_post', 404);
+
+// Every post the wall makes starts here: a guest's, the booth's, the venue's, a poll result.
+export function newPost({ type, origin, deviceId = null, name, text, photo = '', search = '', songKey: key = '', color = '', state = 'new', now }) {
+  return {
+    id: newId('p'), type, origin, deviceId, name, text, photo, search, songKey: key, mark: '', color, state,
+    createdAt: now, lastAt: now, count: 1, liveSeq: 0, changedAt: now,
+  };
+}
+
+function fromRow(r) {
+  return {
+    id: r.id, type: r.type, origin: r.origin, deviceId: r.device_id, name: r.name, text: r.text, photo: r.photo,
+    search: r.search, songKey: r.song_key, mark: r.mark, color: r.color, state: r.state, createdAt: r.created_at,
+    lastAt: r.last_at, count: r.count, liveSeq: r.live_seq, changedAt: r.changed_at,
+  };
+}
+
+export class PostBoard {
+  constructor(wall) {
+    this.wall = wall;
+    this.byId = new Map(); // visible posts: waiting, live, rejected
+    this.waitingCount = new Map(); // device id -> number of its posts waiting for the DJ
+    this.live = []; // live posts in feed order (oldest first)
+    this.requestIndex = new Map(); // song key -> waiting request
+    this.liveSeq = 0;
+  }
+
+  get store() { return this.wall.store; }
+
+  load() {
+    for (const r of this.store.visiblePosts()) {
+      const p = fromRow(r);
+      this.byId.set(p.id, p);
+      if (p.state === 'waiting') this.countWaiting(p, 1);
+      if (p.state === 'live') this.live.push(p);
+      if (p.state === 'waiting' && p.type === 'request' && p.songKey) this.requestIndex.set(p.songKey, p);
+    }
+    this.live.sort((a, b) => a.liveSeq - b.liveSeq);
+    this.liveSeq = this.store.maxLiveSeq();
+  }
+
+  get(id) {
+    const p = typeof id === 'string' ? this.byId.get(id) : undefined;
+    if (!p) throw notFound();
+    return p;
+  }
+
+  isLive(id) { return this.byId.get(id)?.state === 'live'; }
+
+  countWaiting(p, delta) {
+    if (!p.deviceId) return;
+    const n = (this.waitingCount.get(p.deviceId) ?? 0) + delta;
+    if (n > 0) this.waitingCount.set(p.deviceId, n); else this.waitingCount.delete(p.deviceId);
+  }
+
+  // Every change of a post's state goes through here, inside the caller's transaction.
+  setState(p, state, now) {
+    if (p.state === 'waiting' && state !== 'waiting') this.countWaiting(p, -1);
+    if (p.state !== 'waiting' && state === 'waiting') this.countWaiting(p, 1);
+    const wasLive = p.state === 'live';
+    const wasWaitingRequest = p.state === 'waiting' && p.type === 'request';
+    p.state = state;
+    p.changedAt = now;
+    if (state === 'live' && !wasLive) {
+      p.liveSeq = ++this.liveSeq;
+      this.live.push(p);
+    }
+    if (wasLive && state !== 'live') {
+      this.live = this.live.filter((x) => x !== p);
+      this.wall.reactions.forget(p.id);
+      this.wall.featured.forget(p.id, now);
+    }
+    if (wasWaitingRequest && state !== 'waiting' && this.requestIndex.get(p.songKey) === p) this.requestIndex.delete(p.songKey);
+    if (state === 'waiting' && p.type === 'request' && p.songKey && !this.requestIndex.has(p.songKey)) this.requestIndex.set(p.songKey, p);
+    if (!VISIBLE.has(state)) this.byId.delete(p.id);
+    this.store.updatePost(p);
+  }
+
+  // A new post straight into the feed (booth, venue, poll results).
+  addLive(p, now) {
+    this.store.insertPost(p);
+    this.byId.set(p.id, p);
+    this.setState(p, 'live', now);
+  }
+
+  submit(deviceId, type, body, photo = '') {
+    const { wall } = this;
+    const now = wall.clock();
+    const s = wall.settings;
+    if (type === 'shoutout' && !s.allowMessages) throw switchedOff('Messages');
+    if (type === 'request' && !s.allowRequests) throw switchedOff('Song requests');
+    if (type === 'photo' && !s.allowPhotos) throw switchedOff('Photos');
+    if (type === 'tip' && (!s.showTipsOnWall || tipLinksFor(s).length === 0)) throw switchedOff('Tip messages');
+    wall.refuseBlocked(deviceId);
+    const max = type === 'request' ? LIMITS.request : LIMITS.text;
+    const label = type === 'request' ? 'song' : type === 'photo' ? 'caption' : 'message';
+    const text = field(body.text, { label, max, required: type !== 'photo' && type !== 'tip', keepLines: type !== 'request' });
+    if (type === 'photo' && !photo) throw new InputError('Please add a photo.', 'empty');
+    const d = this.store.tx(() => wall.profile(deviceId, body));
+    if (type === 'request') {
+      const key = songKey(text);
+      if (!key) throw new InputError('Please add the song.', 'empty');
+      const existing = this.requestIndex.get(key);
+      if (existing) return this.askAgain(existing, deviceId, d.name, now);
+    }
+    if ((this.waitingCount.get(deviceId) ?? 0) >= MAX_WAITING_PER_PHONE) {
+      const e = new InputError('You have lots of posts waiting for the DJ. Try again in a little while.', 'slow_down', 429);
+      e.retryAfter = 60;
+      throw e;
+    }
+    const live = type === 'shoutout' && s.autoApprove;
+    const request = type === 'request';
+    const p = newPost({
+      type, origin: 'guest', deviceId, name: d.name, text, photo, state: 'waiting', now,
+      search: request ? songSearchText(text) : '', songKey: request ? songKey(text) : '', color: s.allowGuestColors ? d.color : '',
+    });
+    this.store.tx(() => {
+      this.store.insertPost(p);
+      this.byId.set(p.id, p);
+      this.countWaiting(p, 1);
+      if (request) {
+        this.store.addAsker(p.id, deviceId, now);
+        this.requestIndex.set(p.songKey, p);
+      }
+      if (live) {
+        this.setState(p, 'live', now);
+        wall.featured.enqueue(p.id, false);
+      }
+    });
+    return { id: p.id, status: live ? 'live' : 'pending', count: 1 };
+  }
+
+  // The same song from another phone raises the count; the same phone asking again does not.
+  askAgain(request, deviceId, name, now) {
+    return this.store.tx(() => {
+      if (this.store.addAsker(request.id, deviceId, now)) {
+        request.count += 1;
+        request.lastAt = now;
+        request.name = name;
+        request.changedAt = now;
+        this.store.updatePost(request);
+      }
+      return { id: request.id, status: 'pending', count: request.count };
+    });
+  }
+
+  // Posts from the booth and the venue skip moderation and jump the featured queue.
+  direct(origin, { name, text, photo = '', deviceId = null }) {
+    const now = this.wall.clock();
+    const p = newPost({ type: origin === 'venue' ? 'venue' : 'shoutout', origin, deviceId, name, text, photo, now });
+    this.store.tx(() => {
+      this.addLive(p, now);
+      this.wall.featured.enqueue(p.id, true);
+    });
+    return p;
+  }
+
+  // Posts a phone sent, newest first, with what became of them.
+  mine(deviceId) {
+    return this.store.postsOfDevice(deviceId, 20).map((r) => ({
+      id: r.id, type: r.type, text: r.text, photo: r.photo, createdAt: r.created_at,
+      status: r.state === 'waiting' ? 'pending' : r.state === 'live' ? 'live' : 'done',
+    }));
+  }
+
+  // Approve & show: to the live feed and the featured queue; a live post is shown again.
+  show(id) {
+    const p = this.get(id);
+    if (p.state === 'live') return this.wall.featured.highlight(id);
+    const now = this.wall.clock();
+    this.store.tx(() => {
+      this.setState(p, 'live', now);
+      this.wall.featured.enqueue(p.id, false);
+    });
+    return p;
+  }
+
+  reject(id) {
+    const p = this.get(id);
+    if (p.state !== 'rejected') this.store.tx(() => this.setState(p, 'rejected', this.wall.clock()));
+  }
+
+  drop(id) {
+    const p = this.get(id);
+    this.store.tx(() => this.setState(p, 'dropped', this.wall.clock()));
+  }
+
+  remove(id) {
+    const p = this.get(id);
+    if (p.state !== 'live') throw new InputError('That post is not on the wall.', 'not_live', 409);
+    this.store.tx(() => this.setState(p, 'removed', this.wall.clock()));
+  }
+
+  restore(id) {
+    const p = this.get(id);
+    if (p.state !== 'rejected') throw new InputError('Only rejected posts can be restored.', 'not_rejected', 409);
+    this.store.tx(() => this.setState(p, 'waiting', this.wall.clock()));
+  }
+
+  // Blocks the post's phone and rejects everything it has waiting.
+  block(id) {
+    const p = this.get(id);
+    const d = this.wall.device(p.deviceId);
+    if (!d) throw new InputError('Posts from the booth cannot be blocked.', 'no_phone', 409);
+    const now = this.wall.clock();
+    this.store.tx(() => {
+      this.wall.setBlocked(d, now);
+      for (const q of [...this.byId.values()]) {
+        if (q.deviceId === d.id && q.state === 'waiting') this.setState(q, 'rejected', now);
+      }
+    });
+  }
+
+  // id: a post id, or a Blocked list id ("b_<handle>").
+  unblock(id) {
+    const { wall } = this;
+    const d = typeof id === 'string' && id.startsWith('b_') ? wall.handles.get(id.slice(2)) : wall.device(this.get(id).deviceId);
+    if (!d) throw new InputError('That phone is not blocked.', 'no_phone', 404);
+    if (d.blockedAt) wall.setBlocked(d, null);
+  }
+
+  requestMark(id, mark) {
+    const p = this.get(id);
+    if (p.type !== 'request') throw new InputError('Only song requests can be marked.', 'not_request', 409);
+    if (!['', 'played', 'refuse'].includes(mark)) throw new InputError('A mark is "played", "refuse" or empty.');
+    p.mark = mark;
+    p.changedAt = this.wall.clock();
+    this.store.updatePost(p);
+  }
+
+  // Empties the feed, the card and the queue.
+  clear() {
+    const now = this.wall.clock();
+    this.store.tx(() => {
+      for (const p of [...this.live]) this.setState(p, 'cleared', now);
+      this.wall.featured.clear(now);
+    });
+  }
+
+  // The waiting and rejected lists of the moderation document, in their display order.
+  lists() {
+    const pending = [];
+    const requests = [];
+    const tips = [];
+    const rejected = [];
+    for (const p of this.byId.values()) {
+      if (p.state === 'waiting') (p.type === 'request' ? requests : p.type === 'tip' ? tips : pending).push(p);
+      else if (p.state === 'rejected') rejected.push(p);
+    }
+    const byCreated = (a, b) => a.createdAt - b.createdAt;
+    pending.sort(byCreated);
+    tips.sort(byCreated);
+    requests.sort((a, b) => (a.mark ? 1 : 0) - (b.mark ? 1 : 0) || b.count - a.count || a.createdAt - b.createdAt);
+    rejected.sort((a, b) => a.changedAt - b.changedAt);
+    return { pending, requests, tips, rejected };
+  }
+}

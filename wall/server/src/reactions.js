@@ -1,0 +1,98 @@
+// Emoji reactions on live posts and the hot rule. Each phone's current emoji on a post counts
+// once, at the time it was given; the wall shows the tally as "emoji:count" text.
+
+import { checkEmoji, switchedOff, InputError } from './text.js';
+
+// A post is hot while at least `need` reactions arrived within the last `windowSec` seconds.
+export function isHot(reactionTimes, now, need, windowSec) {
+  if (!reactionTimes || reactionTimes.length < need) return false;
+  const since = now - windowSec * 1000;
+  let n = 0;
+  for (const t of reactionTimes) {
+    if (t > since && ++n >= need) return true;
+  }
+  return false;
+}
+
+export function tallyList(tally) {
+  return [...tally.entries()]
+    .filter(([, c]) => c > 0)
+    .sort((a, b) => b[1] - a[1])
+    .map(([emoji, count]) => ({ emoji, count }));
+}
+
+// The reactions text of the wall: "emoji:count" items, highest count first, joined by ",".
+export function tallyText(tally) {
+  return tallyList(tally).map((r) => `${r.emoji}:${r.count}`).join(',');
+}
+
+export class Reactions {
+  constructor(wall) {
+    this.wall = wall;
+    this.byPost = new Map(); // post id -> Map(device id -> Map(emoji -> time))
+  }
+
+  load(postIds) {
+    for (const r of this.wall.store.reactionsOf(postIds)) this.put(r.post_id, r.device_id, r.emoji, r.at);
+  }
+
+  put(postId, deviceId, emoji, at) {
+    let byDevice = this.byPost.get(postId);
+    if (!byDevice) this.byPost.set(postId, (byDevice = new Map()));
+    let mine = byDevice.get(deviceId);
+    if (!mine) byDevice.set(deviceId, (mine = new Map()));
+    mine.set(emoji, at);
+  }
+
+  // A post that left the wall keeps its reactions in the database only.
+  forget(postId) { this.byPost.delete(postId); }
+
+  mine(postId, deviceId) { return [...(this.byPost.get(postId)?.get(deviceId)?.keys() ?? [])]; }
+
+  react(deviceId, postId, emojiIn, remove = false) {
+    const { wall } = this;
+    const s = wall.settings;
+    if (!s.allowReactions) throw switchedOff('Reactions');
+    wall.refuseBlocked(deviceId);
+    if (!wall.posts.isLive(postId)) throw new InputError('That post is no longer on the wall.', 'not_live', 409);
+    const emoji = checkEmoji(emojiIn, s.allowAllEmojis);
+    const now = wall.clock();
+    const mine = this.byPost.get(postId)?.get(deviceId) ?? new Map();
+    const store = wall.store;
+    store.tx(() => {
+      wall.ensureDevice(deviceId);
+      if (remove) {
+        if (mine.delete(emoji)) store.deleteReaction(postId, deviceId, emoji);
+      } else if (!mine.has(emoji)) {
+        if (!s.allowMultipleEmojis) {
+          for (const old of [...mine.keys()]) {
+            mine.delete(old);
+            store.deleteReaction(postId, deviceId, old);
+          }
+        }
+        store.addReaction(postId, deviceId, emoji, now);
+        this.put(postId, deviceId, emoji, now);
+      }
+    });
+    return { reactions: tallyList(this.tally(postId)), mine: this.mine(postId, deviceId), hot: this.hot(postId, now) };
+  }
+
+  tally(postId) {
+    const t = new Map();
+    for (const mine of this.byPost.get(postId)?.values() ?? []) {
+      for (const e of mine.keys()) t.set(e, (t.get(e) ?? 0) + 1);
+    }
+    return t;
+  }
+
+  // The hot rule alone; whether the wall shows it also depends on allowHotFx (see shownHot).
+  hot(postId, now = this.wall.clock()) {
+    const byDevice = this.byPost.get(postId);
+    if (!byDevice) return false;
+    const times = [];
+    for (const mine of byDevice.values()) for (const at of mine.values()) times.push(at);
+    return isHot(times, now, this.wall.settings.hotNeed, this.wall.settings.hotWindowSec);
+  }
+
+  shownHot(postId, now) { return this.wall.settings.allowHotFx && this.hot(postId, now); }
+}
