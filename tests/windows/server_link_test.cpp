@@ -63,7 +63,7 @@ TEST(PluginServer, StopAndReleaseEndAHealthyAndAHungServerInBoundedTime) {
             ASSERT_NE(server, nullptr) << "server.pid does not name the running server: " << pid;
             BOOL inJob = FALSE;
             EXPECT_TRUE(IsProcessInJob(server, nullptr, &inJob) && inJob) << "the server runs outside the job " << GetLastError();
-            if (viaStop) std::printf("measured: wall server under Wine, start slot until it answers: %.0f ms\n", upMs);
+            if (viaStop) std::printf("measured: %s under Wine: start slot until it answers %.0f ms\n", kind, upMs);
 
             const auto before = Clock::now();
             if (viaStop) {
