@@ -30,7 +30,11 @@ std::uint64_t DisplayPoll::pass() {
     std::string reply;
     HttpOptions options;
     options.timeoutMs = kDisplayTimeoutMs;
-    if (!httpGet(http_, "/api/display", reply, options)) return kPollIntervalMs;
+    if (!httpGet(http_, "/api/display", reply, options)) {
+        // The server may come back as a new process that has lost what we pushed: push again then.
+        pushed_ = false;
+        return kPollIntervalMs;
+    }
 
     // The first reply after the server came up was made before it had our settings: push them,
     // and take the server's own settings only from the next changed reply on. A push that fails

@@ -109,6 +109,15 @@ TEST(DisplayPoll, PushesOnTheFirstReplyTakesTheServersSettingsFromTheSecondAndKe
     EXPECT_EQ(b.shown().featuredId, "p2");
     EXPECT_EQ(b.shown().feed.size(), 1u);
 
+    // It comes back (a new process, maybe): the settings go to it again before its first reply
+    // is trusted with the server's own settings.
+    b.settings.change([](WallSettings& s) { s.theme = "event"; });
+    b.http.script("/api/display", {.body = display("p3")});
+    b.http.script("/api/settings", {});
+    b.poll.pass();
+    EXPECT_EQ(b.paths().back(), "POST /api/settings");
+    EXPECT_EQ(b.settings.copy().theme, "event");
+
     // Fifteen minutes on, the settings are pushed again even without a reply.
     b.clock.advance(15 * 60 * 1000 + 1);
     const auto before = b.http.requests().size();
