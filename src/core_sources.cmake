@@ -10,6 +10,7 @@ set(LUMVO_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/serverlink/number_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/serverlink/display_document.cpp
   ${CMAKE_CURRENT_LIST_DIR}/serverlink/display_poll.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/serverlink/settings_push.cpp
   ${CMAKE_CURRENT_LIST_DIR}/serverlink/song_search.cpp
   ${CMAKE_CURRENT_LIST_DIR}/serverlink/stale_server.cpp
   ${CMAKE_CURRENT_LIST_DIR}/serverlink/wall_link.cpp

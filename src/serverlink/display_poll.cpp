@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "serverlink/display_document.h"
+#include "serverlink/settings_push.h"
 #include "serverlink/wall_link.h"
 
 namespace lumvo {
@@ -11,12 +12,7 @@ DisplayPoll::DisplayPoll(WallLink& link, SharedSettings& settings, PhotoCache& p
                          DisplayPollHooks hooks)
     : link_(link), settings_(settings), photos_(photos), http_(http), clock_(clock), hooks_(std::move(hooks)) {}
 
-bool DisplayPoll::pushSettings() {
-    const WallSettings s = settings_.copy();
-    const std::string body = settingsPushBody(s, s.mediaDir.empty() ? hooks_.defaultMediaFolder : s.mediaDir);
-    std::string reply;
-    return httpPost(http_, "/api/settings", body, reply);
-}
+bool DisplayPoll::pushSettings() { return lumvo::pushSettings(http_, settings_.copy(), hooks_.defaultMediaFolder); }
 
 std::uint64_t DisplayPoll::pass() {
     if (hooks_.wallFilesPresent && !hooks_.wallFilesPresent()) return kNoWallFilesWaitMs;

@@ -1,4 +1,4 @@
-// WinHttpClient and the settings push against a real local server run by the test: status
+// WinHttpClient against a real local server run by the test: status
 // handling, bodies in both directions, the JSON content type, big and chunked replies, a download
 // to disk with progress, concurrent first use, bodies cut off, and time-outs, measured.
 #include <gtest/gtest.h>
@@ -24,7 +24,6 @@
 #include <vector>
 
 #include "plugin/win/data_folders.h"
-#include "plugin/win/settings_store.h"
 #include "plugin/win/wide_text.h"
 #include "serverlink/win/win_http_client.h"
 #include "test_support.h"
@@ -330,27 +329,6 @@ TEST(WinHttpClient, AServerThatNeverAnswersOrStallsCostsNoMoreThanTheTimeOutAndA
     EXPECT_FALSE(refused.ok);
     EXPECT_LT(refused.ms, 1500);
     std::printf("measured: GET to a closed port: returned false after %lld ms\n", refused.ms);
-}
-
-TEST(SettingsPush, TheSettingsGoToTheWallServerAndAnEmptyMediaFolderAnnouncesTheDefault) {
-    std::atomic<int> status{200};
-    TestServer server([&](const Request&) { return reply(status, "{\"ok\":true}"); });
-    ASSERT_NE(server.port(), 0);
-    lumvo::WallSettings s;
-    s.mediaDir = "D:\\Photos";
-    EXPECT_TRUE(lumvo::pushSettingsTo(s, server.port()));
-    status = 503;
-    EXPECT_FALSE(lumvo::pushSettingsTo(s, server.port()));
-    status = 200;
-    lumvo::WallSettings noMedia = s;
-    noMedia.mediaDir.clear();
-    EXPECT_TRUE(lumvo::pushSettingsTo(noMedia, server.port()));
-
-    const auto requests = server.requests();
-    ASSERT_EQ(requests.size(), 3u);
-    EXPECT_EQ(requests[0].method + " " + requests[0].target, "POST /api/settings");
-    EXPECT_EQ(requests[0].body, lumvo::settingsPushBody(s, s.mediaDir));
-    EXPECT_EQ(requests[2].body, lumvo::settingsPushBody(noMedia, lumvo::defaultMediaFolder()));
 }
 
 }  // namespace

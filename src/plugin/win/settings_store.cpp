@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "plugin/win/data_folders.h"
-#include "serverlink/win/win_http_client.h"
 
 namespace lumvo {
 
@@ -40,16 +39,6 @@ bool saveSettings(const WallSettings& settings) {
         return false;
     }
     return true;
-}
-
-bool pushSettings(const WallSettings& settings) { return pushSettingsTo(settings, kWallServerPort); }
-
-bool pushSettingsTo(const WallSettings& settings, std::uint16_t port) {
-    const std::string body =
-        settingsPushBody(settings, settings.mediaDir.empty() ? defaultMediaFolder() : settings.mediaDir);
-    WinHttpClient client;
-    std::string reply;
-    return httpPost(client, "/api/settings", body, reply, {.port = port});
 }
 
 }  // namespace lumvo

@@ -1,6 +1,5 @@
 #pragma once
-// layout.ini on disk and the settings push to the wall server.
-#include <cstdint>
+// layout.ini on disk (the push to the wall server is serverlink/settings_push.h).
 #include <string>
 
 #include "plugin/settings.h"
@@ -21,10 +20,5 @@ void loadSettings(WallSettings& settings);
 // to a side file first, so a failed or interrupted write keeps the previous settings. A file that
 // cannot be written is skipped silently; false then.
 bool saveSettings(const WallSettings& settings);
-// POSTs the settings to the wall server's /api/settings with the default time-outs. The reply is
-// of no interest; the result only says whether the server took them.
-bool pushSettings(const WallSettings& settings);
-// The same to a wall server on another loopback port.
-bool pushSettingsTo(const WallSettings& settings, std::uint16_t port);
 
 }  // namespace lumvo

@@ -1,0 +1,14 @@
+#include "serverlink/settings_push.h"
+
+#include <string>
+
+namespace lumvo {
+
+bool pushSettings(HttpClient& http, const WallSettings& settings, std::string_view defaultMediaFolder) {
+    const std::string body =
+        settingsPushBody(settings, settings.mediaDir.empty() ? defaultMediaFolder : std::string_view(settings.mediaDir));
+    std::string reply;
+    return httpPost(http, "/api/settings", body, reply);
+}
+
+}  // namespace lumvo
