@@ -7,14 +7,22 @@ import { useWall, wall, browser, newPhone, DESK, shot, until, join, bigPhoto } f
 
 useWall();
 
-test('the moderator page approves a post and the wall shows it', async () => {
+test('the moderator page approves a post and the wall shows it; the word filter\'s find is flagged', async () => {
   const id = await wall.guest('shoutout', { name: 'Mia', text: 'Play something loud <script>x</script>' });
+  // Even with auto approve on, a post the word filter flags waits, with the word marked.
+  await wall.settings({ autoApprove: true });
+  await wall.guest('shoutout', { name: 'Rex', text: 'this DJ is sh*t, play something else' });
+  await wall.settings({ autoApprove: false });
   const page = await newPhone(browser, DESK);
   await page.goto(`${wall.base}/mod`);
   const row = page.locator('li.row', { hasText: 'Play something loud' });
   await row.waitFor();
   assert.equal(await row.locator('.text').textContent(), 'Play something loud <script>x</script>');
-  assert.match(await page.getByRole('tab', { name: /Messages/ }).textContent(), /Messages \(1\)/);
+  assert.match(await page.getByRole('tab', { name: /Messages/ }).textContent(), /Messages \(2\)/);
+  const flagged = page.locator('li.row', { hasText: 'this DJ is' });
+  assert.equal(await flagged.getByText('Word filter: sh*t').count(), 1, 'the row says why it waits');
+  assert.deepEqual(await flagged.locator('.text mark').allTextContents(), ['sh*t'], 'the word is marked in the text');
+  assert.equal(await row.locator('mark, .flag').count(), 0);
   await shot(page, 'mod-01-messages');
 
   await row.getByRole('button', { name: 'Approve & show: Mia' }).click();

@@ -15,7 +15,7 @@ const notFound = () => new InputError('That post is no longer there.', 'no_post'
 export function newPost({ type, origin, deviceId = null, name, text, photo = '', search = '', songKey: key = '', color = '', state = 'new', now }) {
   return {
     id: newId('p'), type, origin, deviceId, name, text, photo, search, songKey: key, mark: '', color, state,
-    createdAt: now, lastAt: now, count: 1, liveSeq: 0, changedAt: now,
+    createdAt: now, lastAt: now, count: 1, liveSeq: 0, changedAt: now, flag: '',
   };
 }
 
@@ -23,7 +23,7 @@ function fromRow(r) {
   return {
     id: r.id, type: r.type, origin: r.origin, deviceId: r.device_id, name: r.name, text: r.text, photo: r.photo,
     search: r.search, songKey: r.song_key, mark: r.mark, color: r.color, state: r.state, createdAt: r.created_at,
-    lastAt: r.last_at, count: r.count, liveSeq: r.live_seq, changedAt: r.changed_at,
+    lastAt: r.last_at, count: r.count, liveSeq: r.live_seq, changedAt: r.changed_at, flag: '',
   };
 }
 
@@ -42,6 +42,7 @@ export class PostBoard {
   load() {
     for (const r of this.store.visiblePosts()) {
       const p = fromRow(r);
+      this.screen(p);
       this.byId.set(p.id, p);
       if (p.state === 'waiting') this.countWaiting(p, 1);
       if (p.state === 'live') this.live.push(p);
@@ -58,6 +59,19 @@ export class PostBoard {
   }
 
   isLive(id) { return this.byId.get(id)?.state === 'live'; }
+
+  // The word filter's flag: the listed word a guest's post holds (in its text or its name), as the
+  // guest wrote it, or "". Worked out from the text, so it is not stored; the DJ's words apply to
+  // posts already waiting as soon as they arrive.
+  screen(p) {
+    if (p.origin !== 'guest') return;
+    const { filter } = this.wall;
+    p.flag = filter.match(p.text) || filter.match(p.name);
+  }
+
+  screenAll() {
+    for (const p of this.byId.values()) this.screen(p);
+  }
 
   countWaiting(p, delta) {
     if (!p.deviceId) return;
@@ -120,12 +134,14 @@ export class PostBoard {
       e.retryAfter = 60;
       throw e;
     }
-    const live = type === 'shoutout' && s.autoApprove;
     const request = type === 'request';
     const p = newPost({
       type, origin: 'guest', deviceId, name: d.name, text, photo, state: 'waiting', now,
       search: request ? songSearchText(text) : '', songKey: request ? songKey(text) : '', color: s.allowGuestColors ? d.color : '',
     });
+    // A post the word filter flags always waits for the DJ; the phone is not told why.
+    this.screen(p);
+    const live = type === 'shoutout' && s.autoApprove && !p.flag;
     this.store.tx(() => {
       this.store.insertPost(p);
       this.byId.set(p.id, p);
@@ -150,6 +166,7 @@ export class PostBoard {
         request.lastAt = now;
         request.name = name;
         request.changedAt = now;
+        this.screen(request);
         this.store.updatePost(request);
       }
       return { id: request.id, status: 'pending', count: request.count };

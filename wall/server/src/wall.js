@@ -13,6 +13,7 @@ import { FeaturedQueue } from './featured.js';
 import { Polls } from './polls.js';
 import { Reactions } from './reactions.js';
 import { LookShelf } from './looks.js';
+import { WordFilter } from './wordfilter.js';
 
 export class Wall {
   constructor(store, { clock = Date.now } = {}) {
@@ -33,6 +34,7 @@ export class Wall {
     const s = this.store;
     const saved = s.getMeta('settings');
     this.settings = mergeSettings(DEFAULT_SETTINGS, saved ? JSON.parse(saved) : {});
+    this.filter = new WordFilter(this.settings.filterWords);
     this.venuePin = s.getMeta('venuePin');
     if (!this.venuePin) {
       this.venuePin = newPin();
@@ -55,6 +57,10 @@ export class Wall {
   applySettings(body) {
     this.settings = mergeSettings(this.settings, body);
     this.store.setMeta('settings', JSON.stringify(this.settings));
+    if (this.settings.filterWords !== this.filter.setting) {
+      this.filter = new WordFilter(this.settings.filterWords);
+      this.posts.screenAll();
+    }
   }
 
   setVdjSearch(text) {

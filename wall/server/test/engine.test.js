@@ -9,7 +9,8 @@ import { Store } from '../src/store.js';
 import { Wall } from '../src/wall.js';
 import { FEATURE_GAP_MS, IDLE_REPEAT_GAP_MS, QUEUE_GUEST_MAX } from '../src/featured.js';
 import { MAX_WAITING_PER_PHONE } from '../src/posts.js';
-import { displayView, stateView } from '../src/views.js';
+import { displayView, stateView, guestLive } from '../src/views.js';
+import { stateDocument } from '../src/documents.js';
 
 function makeWall(settings = {}, file = ':memory:') {
   const clock = { now: 1_700_000_000_000 };
@@ -188,6 +189,28 @@ describe('moderation', () => {
     assert.throws(() => wall.posts.requestMark(shout(wall, 2), 'played'), { code: 'not_request' });
     wall.posts.drop(r);
     assert.throws(() => wall.posts.show(r), { status: 404 });
+  });
+
+  test('a post the word filter flags waits, flagged, even with auto approve; the phone is not told why', () => {
+    const { wall } = makeWall({ autoApprove: true, filterWords: 'boring' });
+    const clean = wall.posts.submit(PHONES[0], 'shoutout', { name: 'Jo', text: 'what a night' });
+    const rude = wall.posts.submit(PHONES[1], 'shoutout', { name: 'Rex', text: 'this DJ is sh*t, play something else' });
+    const own = wall.posts.submit(PHONES[2], 'shoutout', { name: 'Ed', text: 'so BORING tonight' });
+    const byName = wall.posts.submit(PHONES[3], 'shoutout', { name: 'l0ser', text: 'hi all' });
+    assert.equal(clean.status, 'live');
+    assert.deepEqual([rude, own, byName].map((r) => r.status), ['pending', 'pending', 'pending']);
+    assert.deepEqual(Object.keys(rude), Object.keys(clean), 'the reply says nothing more');
+    const pending = JSON.parse(stateDocument(stateView(wall))).pending;
+    assert.deepEqual(pending.map((p) => [p.text, p.flagged, p.flagWord]), [
+      ['this DJ is sh*t, play something else', true, 'sh*t'], ['so BORING tonight', true, 'BORING'], ['hi all', true, 'l0ser']]);
+    assert.deepEqual(Object.keys(pending[0]).slice(-3), ['featured', 'flagged', 'flagWord'], 'the new fields come last');
+    // The DJ's words apply at once to what already waits, and not to what the phones see.
+    wall.applySettings({ filterWords: '' });
+    wall.posts.submit(PHONES[4], 'request', { name: 'Mo', text: 'anything but this loser song' });
+    assert.deepEqual(stateView(wall).pending.map((p) => p.flag), ['sh*t', '', 'l0ser']);
+    assert.equal(stateView(wall).requests[0].flag, 'loser');
+    assert.equal(JSON.stringify(wall.posts.mine(PHONES[1])).includes('sh*t, play'), true);
+    assert.equal(/flag/i.test(JSON.stringify([wall.posts.mine(PHONES[1]), guestLive(wall, PHONES[1])])), false);
   });
 
   test('a phone cannot flood the DJ with waiting posts', () => {

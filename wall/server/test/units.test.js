@@ -14,6 +14,7 @@ import { RateLimiter, GUEST_RULES } from '../src/ratelimit.js';
 import { nodeTooOld } from '../src/lifecycle.js';
 import { parsePollStart, endAtToTime } from '../src/polls.js';
 import { newPin, PIN_ALPHABET } from '../src/ids.js';
+import { WordFilter } from '../src/wordfilter.js';
 
 describe('settings push', () => {
   // The plug-in's settings table, exported by its native tests: one row per setting, "json" the
@@ -99,6 +100,24 @@ describe('text rules', () => {
       assert.throws(() => checkEmoji(bad, true), { code: 'bad_emoji' }, bad);
     }
   });
+});
+
+test('word filter: listed words and the DJ\'s own are found through common disguises, everyday words are not', () => {
+  const f = new WordFilter('lame, go home');
+  const found = {
+    'this DJ is sh*t, play something else': 'sh*t', 'the guy at the bar is a loser lol': 'loser',
+    'SH1T': 'SH1T', 'shiiiiit': 'shiiiiit', 's.h.i.t': 's.h.i.t', '$hit': '$hit', 'sh!t music': 'sh!t', 'Ｌöѕer': 'Ｌöѕer',
+    'L0S3R': 'L0S3R', 'such a l o s e r': 'l o s e r', 'f u c k this': 'f u c k', 'b!tch': 'b!tch', 'a$$hole': 'a$$hole',
+    'F*CK': 'F*CK', 'fück': 'fück', 'ƒuck': 'ƒuck', 'bullshit music': 'shit', 'losers!!!': 'losers', 'what a m0r0n': 'm0r0n',
+    'this is so LAAAME': 'LAAAME', 'go  home dj': 'go  home',
+  };
+  for (const [text, word] of Object.entries(found)) assert.equal(f.match(text), word, text);
+  for (const text of ['class act', 'assist me', 'Scunthorpe', 'passion', 'cocktail time', 'Dickens', 'a spicy tune',
+    "Let's hit the floor", 'as you like', '****', 'shoe', 'Arsenal fans', 'Pakistan', 'glass', 'the assassin',
+    'Mr Brightside - The Killers', 'go homeward', 'blame it on the boogie']) {
+    assert.equal(f.match(text), '', text);
+  }
+  assert.equal(new WordFilter('').match('this is so lame'), '', 'the DJ\'s words are the DJ\'s');
 });
 
 describe('images', () => {
