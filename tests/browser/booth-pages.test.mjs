@@ -59,6 +59,16 @@ test('the moderator page updates live and runs every queue action', async () => 
   }
   assert.equal((await wall.state()).requests[0].mark, '');
   await shot(page, 'mod-02-requests');
+  // Block on the merged request names and blocks the phone the row shows; the song stays for Leo.
+  page.once('dialog', (d) => {
+    assert.match(d.message(), /^Block Zoe from sending/);
+    assert.match(d.message(), /Zoe asked for this song last\. Only Zoe's phone is blocked; the request stays for the other guest who asked for it\./);
+    d.accept();
+  });
+  await request.getByRole('button', { name: 'Block: Zoe' }).click();
+  await request.getByRole('button', { name: 'Block: Leo' }).waitFor();
+  assert.deepEqual((await wall.state()).blocked.map((b) => b.name), ['Zoe']);
+  await wall.act('unblock', { all: true });
   await request.getByRole('button', { name: /^Clear/ }).click();
   await request.waitFor({ state: 'detached' });
 

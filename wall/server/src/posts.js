@@ -226,24 +226,50 @@ export class PostBoard {
     this.store.tx(() => this.setState(p, 'waiting', this.wall.clock()));
   }
 
-  // Blocks the post's phone and rejects everything it has waiting.
+  // The phone a post's row names: for a request several phones asked for, the last of them (its
+  // name is the row's), else the phone that sent it.
+  namedDevice(p) {
+    const last = p.type === 'request' ? this.store.askersOf(p.id).at(-1) : undefined;
+    return this.wall.device(last ? last.device_id : p.deviceId);
+  }
+
+  // Blocks the phone the post's row names and rejects everything it has waiting. A request other
+  // phones asked for too stays for them, without this phone's ask.
   block(id) {
     const p = this.get(id);
-    const d = this.wall.device(p.deviceId);
+    const d = this.namedDevice(p);
     if (!d) throw new InputError('Posts from the booth cannot be blocked.', 'no_phone', 409);
     const now = this.wall.clock();
     this.store.tx(() => {
       this.wall.setBlocked(d, now);
       for (const q of [...this.byId.values()]) {
-        if (q.deviceId === d.id && q.state === 'waiting') this.setState(q, 'rejected', now);
+        if (q.state !== 'waiting') continue;
+        if (q.type !== 'request') {
+          if (q.deviceId === d.id) this.setState(q, 'rejected', now);
+          continue;
+        }
+        const askers = this.store.askersOf(q.id);
+        if (!askers.some((a) => a.device_id === d.id)) continue;
+        const others = askers.filter((a) => a.device_id !== d.id);
+        if (others.length === 0) this.setState(q, 'rejected', now);
+        else this.takeAskOff(q, d.id, others.at(-1));
       }
     });
+  }
+
+  takeAskOff(request, deviceId, last) {
+    this.store.removeAsker(request.id, deviceId);
+    request.count = Math.max(1, request.count - 1);
+    request.name = this.wall.device(last.device_id)?.name ?? request.name;
+    request.lastAt = last.at;
+    this.screen(request);
+    this.store.updatePost(request);
   }
 
   // id: a post id, or a Blocked list id ("b_<handle>").
   unblock(id) {
     const { wall } = this;
-    const d = typeof id === 'string' && id.startsWith('b_') ? wall.handles.get(id.slice(2)) : wall.device(this.get(id).deviceId);
+    const d = typeof id === 'string' && id.startsWith('b_') ? wall.handles.get(id.slice(2)) : this.namedDevice(this.get(id));
     if (!d) throw new InputError('That phone is not blocked.', 'no_phone', 404);
     if (d.blockedAt) wall.setBlocked(d, null);
   }

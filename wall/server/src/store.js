@@ -155,6 +155,13 @@ export class Store {
     return this.st('INSERT OR IGNORE INTO request_askers(post_id, device_id, at) VALUES (?, ?, ?)')
       .run(postId, deviceId, at).changes > 0;
   }
+  // The phones that asked for a request, first asker first.
+  askersOf(postId) {
+    return this.st('SELECT device_id, at FROM request_askers WHERE post_id = ? ORDER BY at, rowid').all(postId);
+  }
+  removeAsker(postId, deviceId) {
+    this.st('DELETE FROM request_askers WHERE post_id = ? AND device_id = ?').run(postId, deviceId);
+  }
 
   // Reactions
   reactionsOf(postIds) {

@@ -243,6 +243,23 @@ test('the same song from several phones merges into one request with a count and
   assert.equal(fresh.count, 1);
 });
 
+test('block on a merged request blocks the phone its row names; the request stays for the others', () => {
+  const { wall, clock } = makeWall();
+  const { id } = wall.posts.submit(PHONES[0], 'request', { name: 'Ann', text: 'Toxic' });
+  clock.now += 1000;
+  wall.posts.submit(PHONES[1], 'request', { name: 'Bob', text: 'toxic' });
+  const bobsShout = shout(wall, 1, 'from Bob');
+  wall.posts.block(id);
+  assert.deepEqual([wall.isBlocked(PHONES[1]), wall.isBlocked(PHONES[0])], [true, false], 'Bob, whom the row named, is blocked');
+  assert.equal(wall.posts.byId.get(bobsShout).state, 'rejected');
+  const [request] = stateView(wall).requests;
+  assert.deepEqual([request.id, request.name, request.count], [id, 'Ann', 1], 'Ann\'s request stays, without Bob\'s ask');
+  wall.posts.unblock(bobsShout);
+  wall.posts.block(id);
+  assert.equal(wall.isBlocked(PHONES[0]), true, 'now the row names Ann');
+  assert.equal(wall.posts.byId.get(id).state, 'rejected', 'with no one else asking, the request goes');
+});
+
 describe('reactions and hot posts', () => {
   test('one emoji per phone per post replaces the earlier one; multiple allows each once', () => {
     const { wall } = makeWall();

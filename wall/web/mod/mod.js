@@ -64,8 +64,14 @@ function who(post) {
   return post.name || 'this guest';
 }
 
+// Blocks the phone the row names. For a song several guests asked for, that is the last of them;
+// the request stays for the others.
 function block(post) {
-  const text = `Block ${who(post)} from sending more messages, requests and photos on that phone?\n\nYou can unblock them later in Blocked.`;
+  const others = post.type === 'request' && post.count > 1 ? post.count - 1 : 0;
+  const merged = others
+    ? `\n\n${who(post)} asked for this song last. Only ${who(post)}'s phone is blocked; the request stays for the ${others === 1 ? 'other guest' : `${others} other guests`} who asked for it.`
+    : '';
+  const text = `Block ${who(post)} from sending more messages, requests and photos on that phone?${merged}\n\nYou can unblock them later in Blocked.`;
   if (window.confirm(text)) action('/api/block', { id: post.id }, `Blocked ${who(post)}.`);
 }
 
