@@ -103,9 +103,24 @@ test('a guest sends, reacts, votes and tips from the phone', async () => {
   // "Your posts" on Live tells the guest what happened to each post.
   await page.getByRole('tab', { name: /Live/ }).click();
   await until(async () => (await page.locator('#mine li').count()) >= 4, 'the guest sees their own posts');
-  const mine = await page.locator('#mine').textContent();
+  let mine = await page.locator('#mine').textContent();
   assert.match(mine, /Request: Mr Brightside - The Killers\s*Waiting for the DJ/);
   assert.match(mine, /Shout-out: Happy birthday Jo!.*On the wall/s);
+
+  // A second guest asks for the same song: one request, and both see it with the DJ's mark.
+  const ben = await newPhone(browser);
+  await join(ben, wall.base, 'Ben');
+  await ben.getByRole('tab', { name: /Request/ }).click();
+  await ben.getByLabel('Song', { exact: true }).fill('mr brightside');
+  await ben.getByLabel(/Artist/).fill('the killers');
+  await ben.getByRole('button', { name: 'Send request' }).click();
+  await ben.getByText(/1 other asked for it too/).waitFor();
+  await wall.act('request-mark', { id: byText((await wall.state()).requests, 'Mr Brightside - The Killers').id, mark: 'played' });
+  await ben.getByRole('tab', { name: /Live/ }).click();
+  await ben.locator('#mine li', { hasText: 'Request: Mr Brightside - The Killers' }).getByText('Played').waitFor();
+  await until(async () => /Request: Mr Brightside - The Killers\s*Played/.test(await page.locator('#mine').textContent()), 'the first requester sees the mark too');
+  await shot(ben, 'journey-07-second-requester');
+  await ben.context().close();
 
   // Changing the name later: the wall learns the new one for this phone.
   await page.getByRole('button', { name: /You are Sam\. Change your name/ }).click();

@@ -184,11 +184,12 @@ export class PostBoard {
     return p;
   }
 
-  // Posts a phone sent, newest first, with what became of them.
+  // Posts a phone sent and requests it asked for, newest first, with what became of them and the
+  // DJ's mark ("played", "refuse" or "").
   mine(deviceId) {
     return this.store.postsOfDevice(deviceId, 20).map((r) => ({
       id: r.id, type: r.type, text: r.text, photo: r.photo, createdAt: r.created_at,
-      status: r.state === 'waiting' ? 'pending' : r.state === 'live' ? 'live' : 'done',
+      status: r.state === 'waiting' ? 'pending' : r.state === 'live' ? 'live' : 'done', mark: r.mark,
     }));
   }
 

@@ -585,6 +585,11 @@ async function refreshLive() {
 }
 
 const STATE_WORDS = { pending: 'Waiting for the DJ', live: 'On the wall', done: 'Finished' };
+const MARK_WORDS = { played: 'Played', refuse: 'Not playing tonight' };
+
+function mineState(p) {
+  return (p.type === 'request' && MARK_WORDS[p.mark]) || STATE_WORDS[p.status] || '';
+}
 const TYPE_NAMES = { shoutout: 'Shout-out', request: 'Request', photo: 'Photo', tip: 'Tip', venue: 'Announcement' };
 
 async function refreshMine() {
@@ -600,7 +605,7 @@ async function refreshMine() {
   fill($('#mine'), posts.map((p) =>
     h('li', null,
       h('span', null, `${TYPE_NAMES[p.type] || 'Post'}: ${p.text || (p.type === 'photo' ? 'photo' : '')}`),
-      h('span', { class: 'state' }, STATE_WORDS[p.status] || ''))));
+      h('span', { class: 'state' }, mineState(p)))));
 }
 
 // ---------------------------------------------------------------- polling
