@@ -57,9 +57,11 @@ test('a guest sends, reacts, votes and tips from the phone', async () => {
   assert.deepEqual(jpegSize(stored), { width: 1600, height: 1200 }, 'the stored photo is 1600 pixels on its long side');
   assert.equal(await page.locator('#photo-preview').isHidden(), true, 'the picker is cleared after sending');
 
-  // The DJ approves both; the guest sees them on Live, markup shown as text.
+  // The DJ approves both. The guest hears of it on the tab they are on, then sees them on Live,
+  // markup shown as text.
   await wall.act('show', { id: shout.id });
   await wall.act('show', { id: photoPost.id });
+  await page.locator('#notice', { hasText: /Your (shout-out|photo) is on the wall now!/ }).waitFor({ timeout: 15000 });
   await page.getByRole('tab', { name: /Live/ }).click();
   const post = page.locator('.post', { hasText: 'Happy birthday Jo!' });
   await post.waitFor();
@@ -76,19 +78,26 @@ test('a guest sends, reacts, votes and tips from the phone', async () => {
   await until(async () => (await wall.display()).feedPacked.includes('🔥:1'), 'the reaction reaches the wall');
   await shot(page, 'journey-04-live-reaction');
 
-  // Live poll: the DJ starts one; it appears on the phone and takes one vote.
+  // Live poll: the DJ starts one while the guest is on another tab, which says so; the guest
+  // votes once and sees their choice marked.
+  await page.getByRole('tab', { name: /Shout-out/ }).click();
   await wall.act('vote-start', { title: 'Best song tonight?', duration: 120, options: ['Yes', 'No'] });
+  await page.getByText('Live poll: Best song tonight?').waitFor({ timeout: 12000 });
+  await page.getByRole('button', { name: 'Vote now' }).click();
   const yes = page.getByRole('button', { name: /^Yes, 0 votes/ });
-  await yes.waitFor({ timeout: 12000 });
   await yes.click();
   await page.getByText('Thanks, your vote is in!').waitFor();
-  assert.equal(await page.getByRole('button', { name: /^Yes, 1 vote · 100%/ }).isDisabled(), true, 'one vote per phone');
+  const chosen = page.getByRole('button', { name: /^Yes, your vote, 1 vote · 100%/ });
+  assert.equal(await chosen.isDisabled(), true, 'one vote per phone');
+  assert.equal(await chosen.getByText('✓ Your vote').isVisible(), true, 'the guest\'s choice is marked');
+  assert.equal(await page.getByText('✓ Your vote').filter({ visible: true }).count(), 1, 'and only that one');
   st = await wall.state();
   assert.match(st.voteSummary, /Yes[^\n]*1/);
   await shot(page, 'journey-05-vote');
 
   // Tip: the DJ's link opens (here: in a new page), the message goes to the Tips list.
   await page.getByRole('tab', { name: /Tip/ }).click();
+  await page.getByText('Live poll: Best song tonight? (you voted)').waitFor();
   await page.getByLabel(/Message for the wall/).fill('Great set!');
   await shot(page, 'journey-06-tip');
   const popupSeen = page.context().waitForEvent('page');

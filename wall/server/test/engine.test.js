@@ -316,13 +316,16 @@ describe('polls', () => {
     assert.throws(() => wall.polls.vote(PHONES[3], 'o9'), { status: 400 });
     wall.applySettings({ allowUnlimitedVoting: true });
     wall.polls.vote(PHONES[0], 'o1');
+    wall.polls.vote(PHONES[0], 'o2');
     assert.equal(displayView(wall, '').poll.counts.get('o1'), 3);
+    assert.deepEqual(['', PHONES[0], PHONES[2]].map((p) => wall.polls.guestView(p, wall.clock()).myOptions), [[], ['o1', 'o2'], ['o2']],
+      'each phone learns which answers it voted for');
     advance(30000);
     assert.equal(displayView(wall, '').poll.phase, 'closed');
     assert.throws(() => wall.polls.vote(PHONES[5], 'o1'), { code: 'closed' });
     assert.match(stateView(wall).voteSummary, /Winner: Yes/);
     assert.equal(wall.posts.live.at(-1).type, 'vote', 'the result goes on the wall');
-    assert.match(wall.posts.live.at(-1).text, /Yes wins \(4 votes\)/);
+    assert.match(wall.posts.live.at(-1).text, /Yes wins \(5 votes\)/);
     advance(14000);
     assert.equal(displayView(wall, '').poll.closedFor, 14);
     advance(1000);

@@ -13,6 +13,7 @@ import { renderFeed } from './feed.js';
 const CONFIG_EVERY_MS = 4000;
 const LIVE_EVERY_MS = 4000;
 const MAX_BACKOFF_MS = 20000;
+const MINE_EVERY_MS = 8000;
 
 const TYPE_WORDS = { shout: 'Shout-outs', request: 'Song requests', photo: 'Photos', tip: 'Tips' };
 
@@ -26,6 +27,9 @@ const state = {
   lastTip: { text: null, at: 0 },
   cooldownUntil: 0,
   note: null,
+  mine: new Map(), // post id -> { type, status, mark } as last seen, for news of it
+  mineSeen: false,
+  mineAt: 0,
 };
 
 // ---------------------------------------------------------------- small helpers
@@ -60,8 +64,8 @@ function connectionLost(lost) {
 
 // A passing note (such as "shout-outs were just turned off") stays up for a while even as the
 // page refreshes its switches; being offline or blocked takes precedence over it.
-function note(message, ms = 20000) {
-  state.note = { message, until: Date.now() + ms };
+function note(message, ms = 20000, tone = 'error') {
+  state.note = { message, until: Date.now() + ms, tone };
   refreshNotice();
 }
 
@@ -71,7 +75,7 @@ function refreshNotice() {
   if (cfg && cfg.device && cfg.device.blocked) {
     showNotice("The DJ has paused sending from this phone for tonight. You can still watch the Live view.", 'blocked');
   } else if (state.note && Date.now() < state.note.until) {
-    showNotice(state.note.message, 'error');
+    showNotice(state.note.message, state.note.tone);
   } else {
     state.note = null;
     showNotice('');
@@ -212,7 +216,24 @@ function applyConfig(cfg) {
     if (button) button.disabled = isBlocked() && form !== 'venue-form';
   }
   renderPoll($('#poll'), cfg.poll, { onVote: vote, blocked: isBlocked() });
+  renderPollBar();
   refreshNotice();
+  // While something the guest sent waits for the DJ, look now and then (the Live tab looks anyway)
+  // at what became of it.
+  if (state.tab !== 'live' && Date.now() - state.mineAt >= MINE_EVERY_MS && [...state.mine.values()].some(waitingForNews)) refreshMine();
+}
+
+// On every tab but Live, a running poll says so, with the way to it.
+function renderPollBar() {
+  const poll = state.config && state.config.poll;
+  const bar = $('#poll-bar');
+  const show = !!(poll && !poll.closed && state.tab !== 'live');
+  bar.hidden = !show;
+  if (!show) return;
+  const canVote = !!poll.canVote && !isBlocked();
+  $('#poll-bar-text').textContent = `Live poll: ${poll.title || 'vote now'}${poll.myVotes > 0 && !canVote ? ' (you voted)' : ''}`;
+  $('#poll-bar-go').textContent = canVote ? 'Vote now' : 'See the results';
+  $('#poll-bar-go').classList.toggle('primary', canVote);
 }
 
 function firstAvailableTab(available) {
@@ -309,6 +330,7 @@ function selectTab(name, focus = true) {
   }
   if (focus) tab.focus();
   if (name === 'live') refreshLive();
+  renderPollBar();
 }
 
 function onTabKey(event) {
@@ -545,6 +567,7 @@ async function vote(optionId) {
     const reply = await api('/api/guest/vote', { body: { option: optionId } });
     if (state.config) state.config.poll = reply.poll;
     renderPoll($('#poll'), reply.poll, { onVote: vote, blocked: isBlocked(), justVoted: true });
+    renderPollBar();
   } catch (err) {
     renderPoll($('#poll'), state.config && state.config.poll, { onVote: vote, blocked: isBlocked(), error: err.message });
     if (err.kind !== 'offline') loadConfig();
@@ -592,14 +615,38 @@ function mineState(p) {
 }
 const TYPE_NAMES = { shoutout: 'Shout-out', request: 'Request', photo: 'Photo', tip: 'Tip', venue: 'Announcement' };
 
+// A post still waiting, or a request not yet marked: the guest may hear news of it.
+function waitingForNews(p) {
+  return p.status === 'pending' || (p.type === 'request' && !p.mark && p.status !== 'done');
+}
+
+// Tells the guest when the DJ puts one of their posts up, or plays their request, whichever tab
+// is open.
+function news(before, p) {
+  const what = TYPE_NAMES[p.type] ? `Your ${TYPE_NAMES[p.type].toLowerCase()}` : 'Your post';
+  if (before.status === 'pending' && p.status === 'live') return `${what} is on the wall now!`;
+  if (p.type === 'request' && p.mark === 'played' && before.mark !== 'played') return `The DJ played your request: ${p.text}`;
+  return '';
+}
+
 async function refreshMine() {
   if (!state.config) return;
   let mine;
+  state.mineAt = Date.now();
   try {
     mine = await api('/api/guest/mine', { timeoutMs: 8000 });
   } catch {
     return;
   }
+  const told = [];
+  for (const p of mine.posts || []) {
+    const before = state.mine.get(p.id);
+    const message = before && state.mineSeen ? news(before, p) : '';
+    if (message) told.push(message);
+    state.mine.set(p.id, { type: p.type, status: p.status, mark: p.mark || '' });
+  }
+  state.mineSeen = true;
+  if (told.length) note(told.join(' '), 15000, 'ok');
   const posts = (mine.posts || []).slice(0, 8);
   $('#mine-box').hidden = posts.length === 0;
   fill($('#mine'), posts.map((p) =>
@@ -662,6 +709,7 @@ function bind() {
   $('#venue-form').addEventListener('submit', submitVenue);
   $('#venue-logout').addEventListener('click', venueLogout);
   $('#venue-login-open').addEventListener('click', openVenueLogin);
+  $('#poll-bar-go').addEventListener('click', () => selectTab('live'));
   $('#venue-login-form').addEventListener('submit', submitVenueLogin);
   $('#venue-login-cancel').addEventListener('click', closeVenueDialog);
 
@@ -687,6 +735,7 @@ async function start() {
   renderMe();
   showJoin(!state.name);
   await loadConfig();
+  refreshMine();
   if (!$('#join').hidden && state.name && !$('#join-name').value) $('#join-name').value = state.name;
   scheduleConfig();
   scheduleLive();
