@@ -152,13 +152,35 @@ test('what a guest typed survives a reload and a refused send', async () => {
   await page.getByRole('tablist').waitFor();
   assert.equal(await page.getByLabel('Your message').inputValue(), 'Do not lose me');
 
-  // Offline: the send fails with a plain message and the text stays.
+  // Every send carries an idempotency key; a send that gets no answer goes again by itself, with
+  // the same key, once the wall answers.
+  const keys = [];
+  page.on('request', (r) => { if (r.url().endsWith('/api/guest/shoutout')) keys.push(r.headers()['idempotency-key']); });
   await page.context().setOffline(true);
   await page.getByRole('button', { name: 'Send to the wall' }).click();
-  await page.getByText(/venue Wi-Fi/).first().waitFor();
+  await page.locator('#shout-status', { hasText: /Can't reach the wall right now\. It goes by itself as soon as the wall answers again/ }).waitFor();
+  await page.locator('#notice', { hasText: 'What you sent goes by itself as soon as the wall answers again' }).waitFor();
   assert.equal(await page.getByLabel('Your message').inputValue(), 'Do not lose me');
   await shot(page, 'resilience-01-offline');
   await page.context().setOffline(false);
+  await page.getByText('Your shout-out sent!').waitFor({ timeout: 15000 });
+  assert.equal(await page.getByLabel('Your message').inputValue(), '', 'sent once the wall answered');
+  assert.equal(await page.locator('#notice').isHidden(), true);
+  let st = await wall.state();
+  assert.equal(st.pending.filter((p) => p.text === 'Do not lose me').length, 1);
+
+  // A reply lost on the way back: the wall has the post, the page does not know; the same post
+  // goes again with the same key (the wall answers a repeated key with its first answer).
+  await page.route('**/api/guest/shoutout', async (route) => {
+    await route.fetch();
+    await route.abort('connectionreset');
+  }, { times: 1 });
+  await page.getByLabel('Your message').fill('Said once');
+  await page.getByRole('button', { name: 'Send to the wall' }).click();
+  await page.getByText('Your shout-out sent!').waitFor({ timeout: 15000 });
+  assert.equal(keys.length, 4, 'offline, its repeat, the lost reply, its repeat');
+  for (const key of keys) assert.match(key, /^[A-Za-z0-9_-]{16,64}$/);
+  assert.deepEqual([keys[0] === keys[1], keys[1] === keys[2], keys[2] === keys[3]], [true, false, true], 'a repeat carries its post\'s key; a new post a new key');
 
   // Too fast: the phone's burst of posts runs out; the guest is told to wait, text kept.
   let refused = null;

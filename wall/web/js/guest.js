@@ -4,7 +4,7 @@
 
 import { h, $, $$, fill, safeColor, safeLocalPath, safeHttpUrl, codePointLength } from './dom.js';
 import { api, ApiError } from './api.js';
-import { keepDraft, clearDraft, loadPref, savePref } from './drafts.js';
+import { keepDraft, clearDraft, loadPref, savePref, sendKey, sent } from './drafts.js';
 import { shrinkPhoto, PhotoError } from './photo.js';
 import { applyTheme } from './look.js';
 import { renderPoll } from './poll.js';
@@ -30,6 +30,7 @@ const state = {
   mine: new Map(), // post id -> { type, status, mark } as last seen, for news of it
   mineSeen: false,
   mineAt: 0,
+  resend: new Set(), // sends that got no answer, to go again once the wall answers
 };
 
 // ---------------------------------------------------------------- small helpers
@@ -56,10 +57,33 @@ function showNotice(message, tone = '') {
 
 let connectionNotice = false;
 function connectionLost(lost) {
-  if (lost === connectionNotice) return;
+  if (lost === connectionNotice) {
+    if (lost) showNotice(offlineText(), 'error');
+    return;
+  }
   connectionNotice = lost;
-  if (lost) showNotice("You're offline or the wall can't be reached. We'll keep trying. Anything you type stays on this phone.", 'error');
-  else refreshNotice();
+  if (lost) showNotice(offlineText(), 'error');
+  else {
+    refreshNotice();
+    resendWaiting();
+  }
+}
+
+function offlineText() {
+  return state.resend.size > 0
+    ? "You're offline or the wall can't be reached. What you sent goes by itself as soon as the wall answers again, and anything you type stays on this phone."
+    : "You're offline or the wall can't be reached. Anything you type stays on this phone.";
+}
+
+// Sends that could not reach the wall go again, with the same idempotency key, once it answers.
+// `slot` names the form ("shout-form", ...) or "tip".
+function resendWaiting() {
+  const slots = [...state.resend];
+  state.resend.clear();
+  for (const slot of slots) {
+    if (slot === 'tip') sendTipMessage();
+    else if (slot !== 'photo-form' || state.photo) document.getElementById(slot)?.requestSubmit();
+  }
 }
 
 // A passing note (such as "shout-outs were just turned off") stays up for a while even as the
@@ -97,8 +121,9 @@ function profile() {
   return body;
 }
 
-// Runs one send: disables the button while it runs, reports the outcome in plain words.
-async function send(button, statusId, work) {
+// Runs one send: disables the button while it runs, reports the outcome in plain words. `slot`
+// (the form's id) is what goes again by itself when the wall could not be reached.
+async function send(button, statusId, slot, work) {
   if (Date.now() < state.cooldownUntil) {
     const wait = Math.ceil((state.cooldownUntil - Date.now()) / 1000);
     setStatus(statusId, `Slow down a little: you can send again in ${wait} s. What you typed is kept.`, 'error');
@@ -108,20 +133,26 @@ async function send(button, statusId, work) {
   setStatus(statusId, 'Sending…', 'busy');
   try {
     const message = await work();
+    state.resend.delete(slot);
     setStatus(statusId, message, 'ok');
     connectionLost(false);
   } catch (err) {
-    handleSendError(err, statusId);
+    handleSendError(err, statusId, slot);
   } finally {
     button.disabled = isBlocked();
   }
 }
 
-function handleSendError(err, statusId) {
+function handleSendError(err, statusId, slot) {
   const e = err instanceof ApiError || err instanceof PhotoError ? err : new ApiError('server', 'Something went wrong. Please try again.');
   let message = e.message;
   if (e.kind === 'too-fast' && e.retryAfter > 0) state.cooldownUntil = Date.now() + e.retryAfter * 1000;
-  if (e.kind === 'offline' && !/kept/.test(message)) message += ' What you typed is kept.';
+  if (e.kind === 'offline') {
+    // No answer: the wall may or may not have it. The same key goes again once the wall answers.
+    state.resend.add(slot);
+    message = "Can't reach the wall right now. It goes by itself as soon as the wall answers again (or tap Send again). What you typed is kept.";
+    connectionLost(true);
+  } else state.resend.delete(slot);
   if (e.kind === 'too-fast' && !/kept/.test(message)) message += ' What you typed is kept.';
   setStatus(statusId, message, 'error');
   if (e.kind === 'blocked' || e.kind === 'off') {
@@ -369,8 +400,9 @@ async function submitShout(event) {
     field.focus();
     return;
   }
-  await send(event.submitter || $('#shout-form button[type="submit"]'), 'shout-status', async () => {
-    const reply = await api('/api/guest/shoutout', { body: { ...profile(), text } });
+  await send(event.submitter || $('#shout-form button[type="submit"]'), 'shout-status', 'shout-form', async () => {
+    const reply = await api('/api/guest/shoutout', { body: { ...profile(), text }, idempotencyKey: sendKey('shout', text) });
+    sent('shout');
     clearDraft(field, 'shout');
     refreshMine();
     return sentMessage(reply, 'Your shout-out');
@@ -391,8 +423,9 @@ async function submitRequest(event) {
     setStatus('request-status', `That is a bit long: ${limits().request} characters at most for song and artist together.`, 'error');
     return;
   }
-  await send(event.submitter || $('#request-form button[type="submit"]'), 'request-status', async () => {
-    const reply = await api('/api/guest/request', { body: { name: state.name, text } });
+  await send(event.submitter || $('#request-form button[type="submit"]'), 'request-status', 'request-form', async () => {
+    const reply = await api('/api/guest/request', { body: { name: state.name, text }, idempotencyKey: sendKey('request', text) });
+    sent('request');
     clearDraft($('#request-song'), 'request-song');
     clearDraft($('#request-artist'), 'request-artist');
     refreshMine();
@@ -445,11 +478,16 @@ async function submitPhoto(event) {
     return;
   }
   const caption = $('#photo-text').value.trim();
-  await send(event.submitter || $('#photo-send'), 'photo-status', async () => {
+  await send(event.submitter || $('#photo-send'), 'photo-status', 'photo-form', async () => {
     const query = new URLSearchParams({ name: state.name, text: caption });
     const p = profile();
     if (p.color) query.set('color', p.color);
-    const reply = await api(`/api/guest/photo?${query}`, { body: state.photo.blob, headers: { 'Content-Type': 'image/jpeg' }, timeoutMs: 60000 });
+    const { blob } = state.photo;
+    const reply = await api(`/api/guest/photo?${query}`, {
+      body: blob, headers: { 'Content-Type': 'image/jpeg' }, timeoutMs: 60000,
+      idempotencyKey: sendKey('photo', `${caption}\n${state.photo.url}`),
+    });
+    sent('photo');
     clearPhoto();
     clearDraft($('#photo-text'), 'photo-text');
     refreshMine();
@@ -475,19 +513,26 @@ async function tipOpened(label) {
     setStatus('tip-status', `Opening ${label}… Thank you!`, 'ok');
     return;
   }
-  const field = $('#tip-text');
-  const text = field.value.trim();
+  const text = $('#tip-text').value.trim();
   // A second tap on another link right after the first does not queue the same message twice.
   if (state.lastTip.text === text && Date.now() - state.lastTip.at < 60000) return;
   setStatus('tip-status', `Opening ${label}…`, 'busy');
+  await sendTipMessage();
+}
+
+async function sendTipMessage() {
+  const field = $('#tip-text');
+  const text = field.value.trim();
   try {
-    await api('/api/guest/tip', { body: { name: state.name, text }, keepalive: true });
+    await api('/api/guest/tip', { body: { name: state.name, text }, keepalive: true, idempotencyKey: sendKey('tip', text) });
+    sent('tip');
+    state.resend.delete('tip');
     state.lastTip = { text, at: Date.now() };
     clearDraft(field, 'tip-text');
     refreshMine();
     setStatus('tip-status', 'Thank you! Once the DJ sees your tip arrive, it goes up on the wall.', 'ok');
   } catch (err) {
-    handleSendError(err, 'tip-status');
+    handleSendError(err, 'tip-status', 'tip');
   }
 }
 
@@ -501,8 +546,9 @@ async function submitVenue(event) {
     return;
   }
   const name = $('#venue-name').value.trim();
-  await send(event.submitter || $('#venue-form button[type="submit"]'), 'venue-status', async () => {
-    await api('/api/guest/venue-post', { body: name ? { name, text } : { text } });
+  await send(event.submitter || $('#venue-form button[type="submit"]'), 'venue-status', 'venue-form', async () => {
+    await api('/api/guest/venue-post', { body: name ? { name, text } : { text }, idempotencyKey: sendKey('venue', `${name}\n${text}`) });
+    sent('venue');
     clearDraft(field, 'venue-text');
     return 'Posted! It goes on the big screen next.';
   });
