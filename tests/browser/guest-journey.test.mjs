@@ -144,6 +144,29 @@ test('a guest sends, reacts, votes and tips from the phone', async () => {
   await page.context().close();
 });
 
+test('fields count and stop at characters as the guest sees them, emoji included', async () => {
+  const page = await newPhone(browser);
+  await page.goto(`${wall.base}/`);
+  const name = `${'N'.repeat(27)}👨‍👩‍👧`;
+  const nameField = page.getByLabel('Your name', { exact: true });
+  await nameField.fill(`${name}xyz`);
+  assert.equal(await nameField.inputValue(), name, 'the name stops at 28, after the family emoji, not inside it');
+  await page.getByRole('button', { name: "Let's go" }).click();
+  await page.getByRole('tablist').waitFor();
+
+  const field = page.getByLabel('Your message');
+  await field.fill('🔥'.repeat(120));
+  assert.deepEqual([await field.inputValue(), await page.locator('#shout-count').textContent()], ['🔥'.repeat(120), '120 / 180']);
+  await field.fill('🔥'.repeat(200));
+  assert.deepEqual([await field.inputValue(), await page.locator('#shout-count').textContent()], ['🔥'.repeat(180), '180 / 180']);
+  await page.getByRole('button', { name: 'Send to the wall' }).click();
+  await page.getByText('Your shout-out sent!').waitFor();
+  const post = (await wall.state()).pending.find((p) => p.text === '🔥'.repeat(180));
+  assert.equal(post?.name, name, 'the wall takes both as the phone counted them');
+  await shot(page, 'fields-01-emoji');
+  await page.context().close();
+});
+
 test('what a guest typed survives a reload and a refused send', async () => {
   const page = await newPhone(browser);
   await join(page, wall.base, 'Kim');

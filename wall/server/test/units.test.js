@@ -81,11 +81,15 @@ describe('text rules', () => {
     assert.equal(songSearchText(`'\`\\"`), '');
     const long = songSearchText('é'.repeat(100));
     assert.ok(Buffer.byteLength(long) <= 80 && !long.includes('\ufffd'));
+    assert.equal(songSearchText('👨‍👩‍👧'.repeat(10)), '👨‍👩‍👧'.repeat(4), 'cut between emoji, never inside one');
   });
 
-  test('fields: trimmed, control characters removed, lengths in characters, required ones', () => {
+  test('fields: trimmed, control characters removed, lengths in characters as people count them, required ones', () => {
     assert.equal(cleanText(' a\u0000b\r\nc\u2028 ', { keepLines: true }), 'a b\nc');
     assert.equal(field('😀'.repeat(28), { label: 'name', max: 28 }).length, 56);
+    assert.equal(field(`${'x'.repeat(27)}👨‍👩‍👧`, { label: 'name', max: 28 }).length, 35, 'a family emoji is one character');
+    assert.equal(field('🇬🇧é'.repeat(14), { label: 'name', max: 28 }).length, 14 * 5);
+    assert.throws(() => field(`${'x'.repeat(28)}👨‍👩‍👧`, { label: 'name', max: 28 }), { code: 'too_long' });
     assert.throws(() => field('x'.repeat(29), { label: 'name', max: 28 }), { code: 'too_long' });
     assert.throws(() => field('   ', { label: 'message', max: 10, required: true }), { code: 'empty' });
     assert.throws(() => field(42, { label: 'message', max: 10 }), { status: 400 });

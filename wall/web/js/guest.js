@@ -2,7 +2,7 @@
 // the Live view, and (for the venue manager) post announcements. Everything the guest types is
 // kept on the phone until the wall has accepted it.
 
-import { h, $, $$, fill, safeColor, safeLocalPath, safeHttpUrl, codePointLength } from './dom.js';
+import { h, $, $$, fill, safeColor, safeLocalPath, safeHttpUrl, graphemeLength, cutGraphemes } from './dom.js';
 import { api, ApiError } from './api.js';
 import { keepDraft, clearDraft, loadPref, savePref, sendKey, sent } from './drafts.js';
 import { shrinkPhoto, PhotoError } from './photo.js';
@@ -203,13 +203,10 @@ function applyConfig(cfg) {
   $('#venue-label').textContent = brandLabel(cfg.brandUrl) || 'Video Wall';
 
   const lim = limits();
-  $('#join-name').maxLength = lim.name;
-  $('#shout-text').maxLength = lim.text;
-  $('#request-song').maxLength = lim.request;
-  $('#photo-text').maxLength = lim.text;
-  $('#tip-text').maxLength = lim.text;
-  $('#venue-text').maxLength = lim.text;
-  $('#venue-name').maxLength = lim.name;
+  for (const [id, max] of [['join-name', lim.name], ['shout-text', lim.text], ['request-song', lim.request], ['photo-text', lim.text],
+    ['tip-text', lim.text], ['venue-text', lim.text], ['venue-name', lim.name]]) {
+    document.getElementById(id).dataset.max = String(max);
+  }
   updateCounter('shout-text', 'shout-count');
   updateCounter('venue-text', 'venue-count');
 
@@ -322,7 +319,7 @@ async function submitJoin(event) {
     $('#join-name').focus();
     return;
   }
-  if (codePointLength(name) > limits().name) {
+  if (graphemeLength(name) > limits().name) {
     setStatus('join-status', `That name is too long: ${limits().name} characters at most.`, 'error');
     return;
   }
@@ -380,10 +377,32 @@ function onTabKey(event) {
 
 // ---------------------------------------------------------------- composing
 
+function fieldMax(field) {
+  return Number(field.dataset.max) || limits().text;
+}
+
 function updateCounter(fieldId, counterId) {
   const field = document.getElementById(fieldId);
   const counter = document.getElementById(counterId);
-  if (field && counter) counter.textContent = `${codePointLength(field.value)} / ${field.maxLength > 0 ? field.maxLength : limits().text}`;
+  if (field && counter) counter.textContent = `${graphemeLength(field.value)} / ${fieldMax(field)}`;
+}
+
+// Keeps a field within its limit in characters as the guest counts them (the browser's own
+// maxlength counts UTF-16 units: it stopped 120 🔥 at 90 and cut emoji in half). Not while an
+// input method is still composing.
+function limitField(field) {
+  const cut = (event) => {
+    if (event && event.isComposing) return;
+    const max = fieldMax(field);
+    if (graphemeLength(field.value) <= max) return;
+    field.value = cutGraphemes(field.value, max);
+  };
+  field.addEventListener('input', cut);
+  field.addEventListener('compositionend', () => {
+    cut();
+    field.dispatchEvent(new Event('input', { bubbles: true }));
+  });
+  cut();
 }
 
 function sentMessage(reply, what) {
@@ -419,7 +438,7 @@ async function submitRequest(event) {
     return;
   }
   let text = artist ? `${song} - ${artist}` : song;
-  if (codePointLength(text) > limits().request) {
+  if (graphemeLength(text) > limits().request) {
     setStatus('request-status', `That is a bit long: ${limits().request} characters at most for song and artist together.`, 'error');
     return;
   }
@@ -738,6 +757,8 @@ function bind() {
   });
   $('#tabs').addEventListener('keydown', onTabKey);
 
+  // The limit first: a draft is saved only as the field keeps it.
+  for (const field of $$('[data-max]')) limitField(field);
   keepDraft($('#shout-text'), 'shout');
   keepDraft($('#request-song'), 'request-song');
   keepDraft($('#request-artist'), 'request-artist');
@@ -745,6 +766,8 @@ function bind() {
   keepDraft($('#tip-text'), 'tip-text');
   keepDraft($('#venue-text'), 'venue-text');
   keepDraft($('#venue-name'), 'venue-name');
+  // A draft kept from before is held to the limit too.
+  for (const field of $$('[data-max]')) if (field.value) field.dispatchEvent(new Event('input', { bubbles: true }));
   $('#shout-text').addEventListener('input', () => updateCounter('shout-text', 'shout-count'));
   $('#venue-text').addEventListener('input', () => updateCounter('venue-text', 'venue-count'));
 
