@@ -232,6 +232,7 @@ function applyConfig(cfg) {
     venue: !!device.venue,
   };
   for (const tab of $$('[role="tab"]')) tab.hidden = !available[tab.dataset.tab];
+  countTabs();
   if (!available[state.tab]) selectTab(firstAvailableTab(available), false);
   else if (first) selectTab(state.tab, false);
 
@@ -297,7 +298,7 @@ function renderMe() {
     return;
   }
   me.hidden = false;
-  fill(me, h('span', { 'aria-hidden': 'true', style: { color: safeColor(state.color, 'inherit') } }, '● '), state.name);
+  fill(me, h('span', { 'aria-hidden': 'true', style: { color: safeColor(state.color, 'inherit') } }, '●\u00a0'), h('span', { class: 'me-name' }, state.name));
   me.setAttribute('aria-label', `You are ${state.name}. Change your name`);
 }
 
@@ -359,6 +360,11 @@ function selectTab(name, focus = true) {
   if (focus) tab.focus();
   if (name === 'live') refreshLive();
   renderPollBar();
+}
+
+// The layout of the tab row depends on how many tabs show.
+function countTabs() {
+  $('#tabs').dataset.count = String($$('[role="tab"]').filter((t) => !t.hidden).length);
 }
 
 function onTabKey(event) {
@@ -800,11 +806,12 @@ async function start() {
   updateCounter('venue-text', 'venue-count');
   // Usable at once, before the wall has answered: the usual tabs, the guest's own name.
   for (const t of $$('[role="tab"]')) t.hidden = t.dataset.tab === 'venue';
+  countTabs();
   selectTab(state.tab === 'venue' ? 'shout' : state.tab, false);
   renderMe();
   showJoin(!state.name);
   await loadConfig();
-  refreshMine();
+  if (state.name) refreshMine();
   if (!$('#join').hidden && state.name && !$('#join-name').value) $('#join-name').value = state.name;
   scheduleConfig();
   scheduleLive();
