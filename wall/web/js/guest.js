@@ -236,6 +236,11 @@ function applyConfig(cfg) {
   if (!available[state.tab]) selectTab(firstAvailableTab(available), false);
   else if (first) selectTab(state.tab, false);
 
+  // With auto approve on, shout-outs go up at once (photos and tips still wait for the DJ).
+  $('#shout-note').textContent = cfg.autoApprove ? 'It goes straight up on the wall.' : 'The DJ checks it before it goes up.';
+  $('#foot-note').textContent = cfg.autoApprove
+    ? 'Be kind: shout-outs go straight up on the wall. The DJ checks photos first.'
+    : 'Be kind: the DJ approves every post before the room sees it.';
   $('#venue-login-open').hidden = !!device.venue;
   $('#tip-message-box').hidden = !allow.tipMessages || isBlocked();
   renderTipLinks(cfg.tipLinks || []);
