@@ -144,6 +144,35 @@ test('a guest sends, reacts, votes and tips from the phone', async () => {
   await page.context().close();
 });
 
+test('the wall\'s name for the phone is the truth: a rename in one tab holds in the others', async () => {
+  const a = await newPhone(browser);
+  await join(a, wall.base, 'Sam');
+  const b = await a.context().newPage();
+  await b.goto(`${wall.base}/`);
+  await b.getByRole('button', { name: /You are Sam\./ }).waitFor();
+
+  // Renamed in tab A; tab B, open all along, posts under the new name and shows it.
+  await a.getByRole('button', { name: /You are Sam\./ }).click();
+  await a.getByLabel('Your name', { exact: true }).fill('Sammy');
+  await a.getByRole('button', { name: "Let's go" }).click();
+  await a.getByRole('button', { name: /You are Sammy\./ }).waitFor();
+  await b.getByLabel('Your message').fill('from tab B');
+  await b.getByRole('button', { name: 'Send to the wall' }).click();
+  await b.getByText('Your shout-out sent!').waitFor();
+  assert.equal((await wall.state()).pending.find((p) => p.text === 'from tab B')?.name, 'Sammy');
+  await b.getByRole('button', { name: /You are Sammy\./ }).waitFor();
+
+  // Renamed on the wall by another page of this phone, past this tab: it shows at the next look.
+  await b.evaluate(() => fetch('/api/guest/profile', { method: 'POST', headers: { 'Content-Type': 'application/json' }, body: '{"name":"Samuel"}' }));
+  await b.getByRole('button', { name: /You are Samuel\./ }).waitFor({ timeout: 12000 });
+  await b.getByLabel('Your message').fill('still Samuel');
+  await b.getByRole('button', { name: 'Send to the wall' }).click();
+  await b.getByText('Your shout-out sent!').waitFor();
+  assert.equal((await wall.state()).pending.find((p) => p.text === 'still Samuel')?.name, 'Samuel');
+  assert.deepEqual(a.problems, []);
+  await a.context().close();
+});
+
 test('fields count and stop at characters as the guest sees them, emoji included', async () => {
   const page = await newPhone(browser);
   await page.goto(`${wall.base}/`);

@@ -133,6 +133,7 @@ async function send(button, statusId, slot, work) {
   setStatus(statusId, 'Sending…', 'busy');
   try {
     const message = await work();
+    nameSaved(); // every post carries the name
     state.resend.delete(slot);
     setStatus(statusId, message, 'ok');
     connectionLost(false);
@@ -211,14 +212,7 @@ function applyConfig(cfg) {
   updateCounter('venue-text', 'venue-count');
 
   const device = cfg.device || {};
-  if (!state.name && device.name) {
-    state.name = device.name;
-    savePref('name', state.name);
-  }
-  if (!state.color && device.color) {
-    state.color = safeColor(device.color);
-    savePref('color', state.color);
-  }
+  adoptProfile(device);
   renderColors();
   renderMe();
 
@@ -276,6 +270,39 @@ function firstAvailableTab(available) {
 
 // ---------------------------------------------------------------- name and colour
 
+// The wall's name and colour for this phone are the truth: a rename in another tab (or another
+// page of the same phone) shows here at the next look at the configuration, and this tab's posts
+// carry it. Only a rename the wall has not yet heard of (sent while offline) stays until it has.
+function adoptProfile(device) {
+  if (loadPref('name-unsaved')) return;
+  let changed = false;
+  if (device.name && device.name !== state.name) {
+    state.name = device.name;
+    savePref('name', state.name);
+    changed = true;
+  }
+  const color = safeColor(device.color).toLowerCase();
+  if (color && color !== state.color) {
+    state.color = color;
+    savePref('color', state.color);
+    changed = true;
+  }
+  if (changed && !$('#join').hidden && state.name) $('#join-name').value = state.name;
+}
+
+// Another tab of this phone changed the name or colour: take it at once.
+function profileChangedElsewhere(event) {
+  if (event.key === 'lumvo.draft.pref.name' && event.newValue) state.name = event.newValue;
+  else if (event.key === 'lumvo.draft.pref.color') state.color = event.newValue || '';
+  else return;
+  renderColors();
+  renderMe();
+}
+
+function nameSaved() {
+  savePref('name-unsaved', '');
+}
+
 const COLOR_NAMES = {
   '#ff7a18': 'Orange', '#a855f7': 'Purple', '#22d3ee': 'Cyan', '#f472b6': 'Pink', '#34d399': 'Green',
   '#facc15': 'Yellow', '#60a5fa': 'Blue', '#fb7185': 'Rose', '#ffffff': 'White', '#ef4444': 'Red',
@@ -330,16 +357,24 @@ async function submitJoin(event) {
     return;
   }
   const picked = $('#join-colors input[name="color"]:checked');
+  const before = { name: state.name, color: state.color };
   state.name = name;
   state.color = picked ? picked.value : state.color;
   savePref('name', state.name);
   savePref('color', state.color || '');
+  savePref('name-unsaved', '1');
   setStatus('join-status', '');
   try {
     await api('/api/guest/profile', { body: profile() });
+    nameSaved();
   } catch (err) {
     // The name also travels with every post, so the guest can go on even if this failed.
     if (err.kind !== 'offline') {
+      state.name = before.name;
+      state.color = before.color;
+      savePref('name', state.name);
+      savePref('color', state.color || '');
+      nameSaved();
       setStatus('join-status', err.message, 'error');
       return;
     }
@@ -793,6 +828,7 @@ function bind() {
   $('#venue-login-form').addEventListener('submit', submitVenueLogin);
   $('#venue-login-cancel').addEventListener('click', closeVenueDialog);
 
+  window.addEventListener('storage', profileChangedElsewhere);
   window.addEventListener('offline', () => connectionLost(true));
   window.addEventListener('online', () => loadConfig());
   document.addEventListener('visibilitychange', () => {
