@@ -53,7 +53,7 @@ function timeOf(post) {
 async function action(path, body, done) {
   try {
     await api(path, { body });
-    if (done) setStatus(done);
+    if (done) setStatus(done, 'ok');
   } catch (err) {
     setStatus(err.message, 'error');
   }
@@ -106,7 +106,8 @@ function actionsFor(list, post) {
       return [
         b('Show again', () => action('/api/highlight', { id: post.id }, 'Back on the big card next.'), 'primary'),
         b('Remove', () => action('/api/remove', { id: post.id }, 'Removed from the wall.')),
-        b('Block', () => block(post), 'danger'),
+        // A vote result comes from no phone: nothing to block.
+        post.type === 'vote' ? null : b('Block', () => block(post), 'danger'),
       ];
     case 'blocked':
       return [b('Unblock', () => action('/api/unblock', { id: post.id }, 'Unblocked.'), 'primary')];
