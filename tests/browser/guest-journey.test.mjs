@@ -80,8 +80,25 @@ test('a guest sends, reacts, votes and tips from the phone', async () => {
 
   // Live poll: the DJ starts one while the guest is on another tab, which says so; the guest
   // votes once and sees their choice marked.
+  // Its picture is a 3000 × 2000 photo; the phone gets a copy of at most 960 pixels.
+  const picture = await page.evaluate(async () => {
+    const c = document.createElement('canvas');
+    c.width = 3000;
+    c.height = 2000;
+    const ctx = c.getContext('2d');
+    const g = ctx.createLinearGradient(0, 0, 3000, 2000);
+    g.addColorStop(0, '#ff7a18');
+    g.addColorStop(1, '#22d3ee');
+    ctx.fillStyle = g;
+    ctx.fillRect(0, 0, 3000, 2000);
+    for (let i = 0; i < 400; i++) {
+      ctx.fillStyle = `hsl(${i * 37 % 360} 80% 50%)`;
+      ctx.fillRect((i * 211) % 2900, (i * 97) % 1900, 100, 100);
+    }
+    return c.toDataURL('image/jpeg', 0.95);
+  });
   await page.getByRole('tab', { name: /Shout-out/ }).click();
-  await wall.act('vote-start', { title: 'Best song tonight?', duration: 120, options: ['Yes', 'No'] });
+  await wall.act('vote-start', { title: 'Best song tonight?', duration: 120, photo: picture, options: ['Yes', 'No'] });
   await page.getByText('Live poll: Best song tonight?').waitFor({ timeout: 12000 });
   await page.getByRole('button', { name: 'Vote now' }).click();
   const yes = page.getByRole('button', { name: /^Yes, 0 votes/ });
@@ -91,6 +108,13 @@ test('a guest sends, reacts, votes and tips from the phone', async () => {
   assert.equal(await chosen.isDisabled(), true, 'one vote per phone');
   assert.equal(await chosen.getByText('✓ Your vote').isVisible(), true, 'the guest\'s choice is marked');
   assert.equal(await page.getByText('✓ Your vote').filter({ visible: true }).count(), 1, 'and only that one');
+  const pollPicture = await page.getByRole('img', { name: 'Poll picture' }).evaluate(async (img) => {
+    await img.decode();
+    const entry = performance.getEntriesByType('resource').find((e) => e.name.endsWith(new URL(img.src).pathname));
+    return { width: img.naturalWidth, height: img.naturalHeight, bytes: entry.encodedBodySize };
+  });
+  assert.deepEqual([pollPicture.width, pollPicture.height], [960, 640], 'the phone gets a phone-sized poll picture');
+  assert.ok(pollPicture.bytes < 200 * 1024, `the poll picture cost ${pollPicture.bytes} bytes`);
   st = await wall.state();
   assert.match(st.voteSummary, /Yes[^\n]*1/);
   await shot(page, 'journey-05-vote');

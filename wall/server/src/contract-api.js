@@ -117,6 +117,7 @@ export function contractRoutes(app) {
       const body = await readJson(req, LARGE);
       const parsed = parsePollStart(body, wall.clock());
       const photo = await pollPhoto(parsed.photo);
+      if (photo) await app.makePhoneCopy(photo);
       const record = wall.polls.start(parsed, photo);
       ok(res, { id: record.id });
     },

@@ -228,12 +228,18 @@ export class Polls {
     };
   }
 
+  // The poll picture as phones get it: its phone-sized copy when there is one.
+  phonePhoto(record) {
+    if (record.phonePhoto === undefined) record.phonePhoto = record.photo ? this.wall.phonePhotoOf(record.photo) : '';
+    return record.phonePhoto;
+  }
+
   // The poll object of the guest endpoints.
   guestView(deviceId, now) {
     const v = this.view(now, deviceId);
     if (!v) return null;
     return {
-      id: v.record.id, title: v.record.title, photo: v.record.photo,
+      id: v.record.id, title: v.record.title, photo: this.phonePhoto(v.record),
       options: v.record.options.map((o) => ({ id: o.id, label: o.label, count: v.counts.get(o.id) ?? 0 })),
       total: totalOf(v.counts), remain: Math.round(v.remain * 10) / 10, duration: v.duration, closed: v.phase === 'closed',
       winner: v.phase === 'closed' ? winnerOf(v.record.options, v.counts) : '', myVotes: v.myVotes, canVote: v.canVote,

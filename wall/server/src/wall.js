@@ -22,6 +22,8 @@ export class Wall {
     this.devices = new Map();
     this.handles = new Map(); // public handle -> device
     this.vdjSearch = '';
+    // The picture phones get for an uploaded picture (a phone-sized copy, where app.js made one).
+    this.phonePhotoOf = (ref) => ref;
     this.posts = new PostBoard(this);
     this.featured = new FeaturedQueue(this);
     this.polls = new Polls(this);
@@ -138,7 +140,8 @@ export class Wall {
 
   // Photo references a guest's phone may fetch: live posts, the poll's picture, look pictures.
   publicPhoto(ref) {
-    if (this.polls.current?.record.photo === ref) return true;
+    const poll = this.polls.current?.record;
+    if (poll && (poll.photo === ref || this.polls.phonePhoto(poll) === ref)) return true;
     return this.posts.live.some((p) => p.photo === ref) || this.looks.usesPicture(ref);
   }
 }

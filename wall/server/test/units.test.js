@@ -15,6 +15,8 @@ import { nodeTooOld } from '../src/lifecycle.js';
 import { parsePollStart, endAtToTime } from '../src/polls.js';
 import { newPin, PIN_ALPHABET } from '../src/ids.js';
 import { WordFilter } from '../src/wordfilter.js';
+import { decodePng, phoneSized } from '../src/picture.js';
+import zlib from 'node:zlib';
 
 describe('settings push', () => {
   // The plug-in's settings table, exported by its native tests: one row per setting, "json" the
@@ -135,6 +137,49 @@ describe('images', () => {
     assert.throws(() => decodeDataUrl('data:image/png,rawtext'), { status: 415 });
     assert.throws(() => decodeDataUrl(`data:image/png;base64,${'A'.repeat(8_000_000)}`), { status: 413 });
   });
+});
+
+test('picture copies: PNG rows of every filter type decode to their pixels; unreadable kinds give no copy', () => {
+  // 3 × 5 RGBA, one row per filter type (None, Sub, Up, Average, Paeth), one transparent pixel.
+  const px = (x, y) => [(x * 80 + y * 20) % 256, (y * 50 + 7) % 256, (x * y * 30 + 200) % 256, x === 2 && y === 4 ? 0 : 255];
+  const [w, h, bpp] = [3, 5, 4];
+  const rows = Array.from({ length: h }, (_, y) => Array.from({ length: w }, (_, x) => px(x, y)).flat());
+  const paeth = (a, b, c) => {
+    const p = a + b - c;
+    const [pa, pb, pc] = [Math.abs(p - a), Math.abs(p - b), Math.abs(p - c)];
+    return pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+  };
+  const raw = rows.flatMap((row, y) => {
+    const up = y ? rows[y - 1] : new Array(row.length).fill(0);
+    return [y, ...row.map((v, i) => {
+      const [a, b, c] = [i >= bpp ? row[i - bpp] : 0, up[i], i >= bpp ? up[i - bpp] : 0];
+      return (v - [0, a, b, (a + b) >> 1, paeth(a, b, c)][y] + 256) % 256;
+    })];
+  });
+  const chunk = (type, data) => {
+    const len = Buffer.alloc(4);
+    len.writeUInt32BE(data.length);
+    return Buffer.concat([len, Buffer.from(type, 'latin1'), data, Buffer.alloc(4)]);
+  };
+  const ihdr = Buffer.alloc(13);
+  ihdr.writeUInt32BE(w, 0);
+  ihdr.writeUInt32BE(h, 4);
+  ihdr.set([8, 6, 0, 0, 0], 8);
+  const png = Buffer.concat([Buffer.from('89504e470d0a1a0a', 'hex'), chunk('IHDR', ihdr), chunk('IDAT', zlib.deflateSync(Buffer.from(raw))), chunk('IEND', Buffer.alloc(0))]);
+  const { planes: [Y, Cb, Cr] } = decodePng(png);
+  for (let y = 0; y < h; y++) {
+    for (let x = 0; x < w; x++) {
+      const [r, g, b, a] = px(x, y);
+      const k = a / 255;
+      const want = [0.299 * r + 0.587 * g + 0.114 * b, 128 - 0.168736 * r - 0.331264 * g + 0.5 * b, 128 + 0.5 * r - 0.418688 * g - 0.081312 * b]
+        .map((v, i) => (i === 0 ? v * k : 128 + (v - 128) * k));
+      const got = [Y, Cb, Cr].map((p) => p.data[y * w + x]);
+      got.forEach((v, i) => assert.ok(Math.abs(v - want[i]) <= 1, `pixel ${x},${y} channel ${i}: ${v}, not ${want[i]}`));
+    }
+  }
+  assert.equal(phoneSized(Buffer.from('ffd8ffc2000b08000100010111000000ffd9', 'hex')), null, 'a progressive JPEG stays as it is');
+  assert.equal(phoneSized(Buffer.concat([Buffer.from('RIFF0000WEBPVP8 '), Buffer.alloc(40)])), null);
+  assert.equal(phoneSized(png.subarray(0, 40)), null, 'a damaged picture stays as it is');
 });
 
 describe('addresses and paths', () => {
