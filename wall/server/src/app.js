@@ -15,6 +15,7 @@ import { safeJoin, sendFile } from './static.js';
 import { isLoopback, joinUrlFor } from './netaddr.js';
 import { DEVICE_ID, newSecret, newId } from './ids.js';
 import { ALBUM_FILE, imageContentType } from './images.js';
+import { worthCopying } from './picture.js';
 
 const notFound = () => new InputError('There is nothing here.', 'not_found', 404);
 const PICTURE_WORKER = new URL('./picture-worker.js', import.meta.url);
@@ -66,6 +67,7 @@ export function createApp(options) {
     if (!name || fs.existsSync(path.join(uploadsDir, name))) return;
     try {
       const picture = await fs.promises.readFile(path.join(uploadsDir, ref.slice('/uploads/'.length)));
+      if (!worthCopying(picture)) return;
       const copy = await new Promise((resolve, reject) => {
         const worker = new Worker(PICTURE_WORKER, { workerData: { picture } });
         const timer = setTimeout(() => { worker.terminate(); reject(new Error('took too long')); }, 20000);

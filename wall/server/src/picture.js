@@ -639,6 +639,25 @@ export function encodeJpeg(Y, Cb, Cr, quality = PHONE_QUALITY) {
 
 // ---------------------------------------------------------------- the phone copy
 
+// Whether a picture may need a copy, from its first bytes alone: a JPEG or PNG larger than a
+// phone needs. Saves starting a worker for a picture that is small already.
+export function worthCopying(buf) {
+  if (buf.length > PHONE_BYTES) return true;
+  const size = pictureSize(buf);
+  return !!size && Math.max(size.width, size.height) > PHONE_SIDE;
+}
+
+function pictureSize(buf) {
+  if (buf.length >= 24 && buf.toString('latin1', 1, 4) === 'PNG' && buf.toString('latin1', 12, 16) === 'IHDR') {
+    return { width: buf.readUInt32BE(16), height: buf.readUInt32BE(20) };
+  }
+  for (let i = 2; buf[0] === 0xff && buf[1] === 0xd8 && i + 9 < buf.length && buf[i] === 0xff; i += 2 + buf.readUInt16BE(i + 2)) {
+    const m = buf[i + 1];
+    if (m >= 0xc0 && m <= 0xcf && m !== 0xc4 && m !== 0xc8 && m !== 0xcc) return { width: buf.readUInt16BE(i + 7), height: buf.readUInt16BE(i + 5) };
+  }
+  return null;
+}
+
 // The picture as a JPEG of at most `side` pixels on its long side (upright), or null when it is
 // already small enough or cannot be read here.
 export function phoneSized(buf, { side = PHONE_SIDE, quality = PHONE_QUALITY } = {}) {

@@ -126,7 +126,8 @@ test('phones get a phone-sized copy of a large poll picture, upright; the wall k
   const picture = Buffer.concat([camera.subarray(0, 2), Buffer.from([0xff, 0xe1, 0, exif.length + 2]), exif, camera.subarray(2)]);
   await booth.act('vote-start', { title: 'Which way?', duration: 60, photo: `data:image/jpeg;base64,${picture.toString('base64')}`, options: ['Up', 'Down'] });
 
-  const votePhoto = (await display()).votePhoto;
+  const { votePhoto, voteDuration } = await display();
+  assert.equal(voteDuration, 60, 'the vote runs its whole minute from its start, however long the copy took');
   const original = Buffer.from(await (await fetch(srv.base + votePhoto)).arrayBuffer());
   assert.deepEqual([jpegSize(original), original.length], [[w, h], picture.length], 'the wall shows the original');
   const phone = new Phone(srv.base);
