@@ -115,14 +115,13 @@ export function contractRoutes(app) {
     },
     'POST /api/vote-start': async ({ req, res }) => {
       const body = await readJson(req, LARGE);
-      const asked = wall.clock();
-      const parsed = parsePollStart(body, asked);
+      const parsed = parsePollStart(body, wall.clock());
       const photo = await pollPhoto(parsed.photo);
-      if (photo) await app.makePhoneCopy(photo);
-      // A vote of so many seconds runs that long from its start, however long the picture took.
-      if (body.duration !== undefined) parsed.endsAt += wall.clock() - asked;
       const record = wall.polls.start(parsed, photo);
       ok(res, { id: record.id });
+      // The phones' smaller copy is made while the poll already runs (a camera picture takes a
+      // while to decode on a busy PC); until it is there, phones get the original.
+      if (photo) app.makePhoneCopy(photo).then(() => { record.phonePhoto = undefined; });
     },
     'POST /api/vote-stop': async ({ req, res }) => {
       await readJson(req, SMALL);
