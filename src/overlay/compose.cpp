@@ -28,7 +28,8 @@ void add(std::string& key, std::string_view field) {
 void add(std::string& key, std::uint64_t number) { add(key, std::to_string(number)); }
 
 void addPost(std::string& key, const FeedItem& p) {
-    for (const std::string* field : {&p.id, &p.type, &p.name, &p.text, &p.photo, &p.reactions, &p.color}) add(key, *field);
+    for (const std::string* field : {&p.id, &p.type, &p.name, &p.text, &p.photo, &p.reactions, &p.color})
+        add(key, *field);
     key += p.hot ? 'h' : '-';
 }
 
@@ -94,11 +95,14 @@ CardMotion featuredMotion(const DisplayState& s, const ComposeGeometry& g, const
     const auto t = static_cast<float>(s.heroElapsed);
     const float inTime = std::min(d * 0.22f, 0.55f), outTime = std::min(d * 0.34f, 0.95f);
 
-    const float sx = g.chat.w / static_cast<float>(g.chatTexture.w), sy = g.chat.h / static_cast<float>(g.chatTexture.h);
-    const auto record = std::find_if(records.begin(), records.end(), [&](const FeedRecord& r) { return r.id == s.featuredId; });
+    const float sx = g.chat.w / static_cast<float>(g.chatTexture.w),
+                sy = g.chat.h / static_cast<float>(g.chatTexture.h);
+    const auto record =
+        std::find_if(records.begin(), records.end(), [&](const FeedRecord& r) { return r.id == s.featuredId; });
     RectF anchor{g.chat.x + 10 * sx, g.chat.bottom() - 0.22f * g.chat.h, g.chat.w - 20 * sx, 0.18f * g.chat.h};
     if (record != records.end())
-        anchor = {g.chat.x + record->rect.x * sx, g.chat.y + record->rect.y * sy, record->rect.w * sx, record->rect.h * sy};
+        anchor = {g.chat.x + record->rect.x * sx, g.chat.y + record->rect.y * sy, record->rect.w * sx,
+                  record->rect.h * sy};
 
     if (t < inTime) {
         const float e = smootherstep(t / inTime);
@@ -127,7 +131,8 @@ std::vector<LayerDraw> layerOrder(const DisplayState& s, const ComposeGeometry& 
     if (in.feedFlames) out.push_back({Layer::feedFlames, g.chat, s.opacity});
     if ((heroActive(s) || s.editMode) && (!poll || in.split > 0.04f)) {
         out.push_back({Layer::featured, motion.drawn(), motion.alpha});
-        if (s.hot && !s.editMode && in.featuredFlames) out.push_back({Layer::featuredFlames, motion.drawn(), motion.alpha});
+        if (s.hot && !s.editMode && in.featuredFlames)
+            out.push_back({Layer::featuredFlames, motion.drawn(), motion.alpha});
     }
     if (poll) out.push_back({Layer::poll, placement.poll, s.opacity});
     return out;

@@ -21,10 +21,10 @@ struct SizeI {
 };
 
 struct ComposeGeometry {
-    RectF target;               // the whole frame
-    RectF chat, qr, hero;       // the layout boxes in frame pixels
+    RectF target;          // the whole frame
+    RectF chat, qr, hero;  // the layout boxes in frame pixels
     SizeI chatTexture, qrTexture, heroTexture;
-    SizeI backdropCanvas;       // the word-backdrop layer's canvas
+    SizeI backdropCanvas;  // the word-backdrop layer's canvas
 };
 
 // For a W x H frame (both at least 1). Textures are the boxes' whole pixels, at least 64 x 64
@@ -51,7 +51,7 @@ HeroPlacement heroPlacement(const RectF& hero, bool pollShown, float split);
 RectF scaledAbout(const RectF& r, float factor);
 
 struct CardMotion {
-    RectF rect;      // before the pulse
+    RectF rect;  // before the pulse
     float alpha = 0;
     float pulse = 1;
     RectF drawn() const { return scaledAbout(rect, pulse); }

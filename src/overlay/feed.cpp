@@ -47,7 +47,8 @@ float feedItemHeight(const FeedItem& item, float width) {
 
 bool reservesFeaturedSlot(const DisplayState& s) {
     if (s.featuredId.empty() || s.editMode) return false;
-    const bool inFeed = std::any_of(s.feed.begin(), s.feed.end(), [&](const FeedItem& i) { return i.id == s.featuredId; });
+    const bool inFeed =
+        std::any_of(s.feed.begin(), s.feed.end(), [&](const FeedItem& i) { return i.id == s.featuredId; });
     const double outTime = std::min(s.duration * 0.34, 0.95);
     return !inFeed && s.heroElapsed > s.duration - outTime;
 }
@@ -96,10 +97,12 @@ void drawGlow(Canvas& canvas, const RectF& r, float radius, Argb accent, bool is
         const float d = static_cast<float>(k) * (isFeedItem ? 1.8f : 3.0f);
         const RectF ring{r.x - d, r.y - d, r.w + 2 * d, r.h + 2 * d};
         const auto alpha = static_cast<std::uint32_t>(std::max(88 - 12 * k, 16));
-        canvas.strokeRoundedRect(roundedRect(ring, radius + 0.35f * d), isFeedItem ? 2.2f : 3.2f, withAlpha(accent, alpha));
+        canvas.strokeRoundedRect(roundedRect(ring, radius + 0.35f * d), isFeedItem ? 2.2f : 3.2f,
+                                 withAlpha(accent, alpha));
     }
     const Argb red = (accent >> 16) & 0xFF, green = std::min<Argb>(((accent >> 8) & 0xFF) + 40, 255);
-    canvas.strokeRoundedRect(roundedRect(r, radius), isFeedItem ? 2.4f : 3.4f, 0xE6000000u | red << 16 | green << 8 | 0x28);
+    canvas.strokeRoundedRect(roundedRect(r, radius), isFeedItem ? 2.4f : 3.4f,
+                             0xE6000000u | red << 16 | green << 8 | 0x28);
 }
 
 TextStyle bubbleStyle(const Theme& theme, float lineSpacing, bool wrap, bool centre, Argb colour) {
@@ -145,14 +148,16 @@ void drawFeaturedText(Canvas& canvas, const FeedItem& post, const RectF& box, co
         const float cap = std::min(box.w * 0.16f, box.h * 0.18f);
         const SizeF nameBox{box.w, std::max(cap * 1.5f, 18.0f)};
         nameStyle.size = fitTextSize(canvas, post.name, nameBox, nameStyle, 10, std::max(cap, 12.0f));
-        nameHeight = std::min(nameBox.h, std::max(nameStyle.size * 1.05f, canvas.measureText(post.name, nameBox, nameStyle).h));
+        nameHeight =
+            std::min(nameBox.h, std::max(nameStyle.size * 1.05f, canvas.measureText(post.name, nameBox, nameStyle).h));
     }
     const float gap = !post.name.empty() && !post.text.empty() ? std::max(box.h * 0.03f, 6.0f) : 0.0f;
     if (!post.text.empty()) {
         const SizeF textBox{box.w, std::max(box.h - nameHeight - gap, 16.0f)};
         textStyle.size = fitTextSize(canvas, post.text, textBox, textStyle, 12,
                                      std::max(std::min(box.w * 0.62f, textBox.h * 0.92f), 14.0f));
-        textHeight = std::min(textBox.h, std::max(textStyle.size * 1.05f, canvas.measureText(post.text, textBox, textStyle).h));
+        textHeight =
+            std::min(textBox.h, std::max(textStyle.size * 1.05f, canvas.measureText(post.text, textBox, textStyle).h));
     }
     const float top = box.y + std::max((box.h - (nameHeight + gap + textHeight)) / 2, 0.0f);
     if (nameHeight > 0) canvas.drawText(post.name, {box.x, top, box.w, nameHeight}, nameStyle);

@@ -44,10 +44,12 @@ void fillDrawTimeFields(DisplayState& f, const WallSettings& s, double beatPosit
 void FeaturedClock::step(DisplayState& f, double now, float durationSetting) {
     const std::string serverId = f.featuredId;
     if (!serverId.empty() && serverId != memory_.id) {
-        memory_ = {f.featuredId, f.type, f.name, f.text, f.photo, f.reactions, f.color, f.hot, now,
-                   highlightDuration(durationSetting)};
+        memory_ = {.id = f.featuredId, .type = f.type, .name = f.name, .text = f.text, .photo = f.photo,
+                   .reactions = f.reactions, .color = f.color, .hot = f.hot, .start = now,
+                   .duration = highlightDuration(durationSetting)};
         if (memory_.reactions.empty()) {
-            const auto same = std::find_if(f.feed.begin(), f.feed.end(), [&](const FeedItem& i) { return i.id == serverId; });
+            const auto same =
+                std::find_if(f.feed.begin(), f.feed.end(), [&](const FeedItem& i) { return i.id == serverId; });
             if (same != f.feed.end()) memory_.reactions = same->reactions;
         }
     }

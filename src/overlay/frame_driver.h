@@ -27,8 +27,8 @@ void fillDrawTimeFields(DisplayState& frame, const WallSettings& settings, doubl
 struct FeaturedMemory {
     std::string id, type, name, text, photo, reactions, color;
     bool hot = false;
-    double start = 0;     // seconds
-    float duration = 0;   // seconds
+    double start = 0;    // seconds
+    float duration = 0;  // seconds
 };
 
 class FeaturedClock {
@@ -47,6 +47,9 @@ private:
 
 // The frame's whole preparation, in order: the featured clock on the copy as received, then the
 // draw-time fields (so that a hot post remembered by the clock still obeys the hot switch).
+// `frame` must be a fresh copy of the state as the server sent it (Overlay::frameState()), every
+// frame: a copy prepared before holds the clock's own featured id, which it would take for the
+// server's and so hold the card for ever.
 void prepareFrame(DisplayState& frame, const WallSettings& settings, FeaturedClock& clock, double now,
                   double beatPosition, std::wstring brandLogoPath);
 

@@ -1,10 +1,9 @@
 #include "overlay/qr_card.h"
 
-#include <qrcodegen/qrcodegen.hpp>
-
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <qrcodegen/qrcodegen.hpp>
 #include <stdexcept>
 #include <vector>
 
@@ -58,7 +57,8 @@ QrCardLayout qrCardLayout(int w, int h) {
     if (l.wide) {
         const float q = std::max(std::min({H - 2 * pad, W - std::max(0.4f * W, 110.0f) - gap, 0.52f * W}), 36.0f);
         l.code = {pad + 8, (H - q) / 2 + 8, q, q};
-        l.text = {pad + 8 + q + pad, pad + 8, std::max(W + 8 - (pad + 8 + q) - 2 * pad, 8.0f), std::max(H - 2 * pad, 8.0f)};
+        l.text = {pad + 8 + q + pad, pad + 8, std::max(W + 8 - (pad + 8 + q) - 2 * pad, 8.0f),
+                  std::max(H - 2 * pad, 8.0f)};
     } else {
         const float reserve = std::max(std::min(0.4f * H, 140.0f), 56.0f);
         const float q = std::max(std::min(H - reserve - gap, W - 2 * pad), 32.0f);
@@ -146,12 +146,14 @@ void paintQrCard(Canvas& canvas, const DisplayState& state, const CaptionState& 
 
     RectF footer;
     if (!state.brandText.empty()) {
-        const float fh = std::max(std::min(text.h * 0.22f, 1.1f * std::min({text.w * 0.16f, text.h * 0.34f, 42.0f})), 10.0f);
+        const float fh =
+            std::max(std::min(text.h * 0.22f, 1.1f * std::min({text.w * 0.16f, text.h * 0.34f, 42.0f})), 10.0f);
         footer = {text.x, text.bottom() - fh, text.w, fh};
         text.h = std::max(text.h - fh - std::max(0.15f * fh, 4.0f), 8.0f);
     }
 
-    const float captionSize = drawCaption(canvas, caption.title, caption.subline, text, caption.alpha, theme.text, theme.fontFamily);
+    const float captionSize =
+        drawCaption(canvas, caption.title, caption.subline, text, caption.alpha, theme.text, theme.fontFamily);
 
     if (!state.brandText.empty()) {
         TextStyle style;

@@ -30,8 +30,8 @@ inline constexpr double kCaptionFadeSeconds = 0.7;
 inline constexpr double kCaptionFadeOutAt = 5.0;
 
 struct CaptionState {
-    int row = 0;       // into kCaptionRows
-    float alpha = 0;   // 0..1
+    int row = 0;      // into kCaptionRows
+    float alpha = 0;  // 0..1
     std::string_view title, subline;
     // The alpha in sixteenths: the card is repainted when this or the row changes.
     int alphaStep() const;

@@ -18,10 +18,13 @@ const std::array<NamedTheme, 5>& themeTable() {
     static const std::array<NamedTheme, 5> table{{
         {"club", {0, 0xDC08080E, 0xC81C0A08, 0xFFFFFFFF, 0xFFFFECD2, 0x00000000, 0x00000000, 22, 14, 5, 0, "Segoe UI"}},
         {"wedding",
-         {1, 0xE81A1012, 0xE030181A, 0xFFFFF4E6, 0xFFFFECD6, 0xEBD6B076, 0x82FFF8EC, 26, 18, 0, 2, "Palatino Linotype"}},
+         {1, 0xE81A1012, 0xE030181A, 0xFFFFF4E6, 0xFFFFECD6, 0xEBD6B076, 0x82FFF8EC, 26, 18, 0, 2,
+          "Palatino Linotype"}},
         {"event", {2, 0xE4080C16, 0xDC101C30, 0xFFECF4FF, 0xFFD2E8FF, 0xD2A8D2E6, 0x786EC4E8, 8, 6, 0, 3, "Segoe UI"}},
-        {"lounge", {3, 0xE414080C, 0xDC2A0E12, 0xFFFFECDC, 0xFFFFDCBE, 0xC8C9A24A, 0x5AFFD6AA, 16, 12, 4, 1, "Georgia"}},
-        {"garden", {4, 0xD80C1410, 0xD61C2A1C, 0xFFF4F8EC, 0xFFECF4D6, 0xC8BAD6B0, 0x5AE6ECD2, 20, 14, 0, 1, "Candara"}},
+        {"lounge",
+         {3, 0xE414080C, 0xDC2A0E12, 0xFFFFECDC, 0xFFFFDCBE, 0xC8C9A24A, 0x5AFFD6AA, 16, 12, 4, 1, "Georgia"}},
+        {"garden",
+         {4, 0xD80C1410, 0xD61C2A1C, 0xFFF4F8EC, 0xFFECF4D6, 0xC8BAD6B0, 0x5AE6ECD2, 20, 14, 0, 1, "Candara"}},
     }};
     return table;
 }
@@ -83,7 +86,8 @@ void drawThemeFrame(Canvas& canvas, const RectF& rect, const Theme& theme, Argb 
         case 2: {
             canvas.strokeRoundedRect(shape, isFeedItem ? 1.8f : 2.4f, theme.line);
             const RectF inner{rect.x + 4, rect.y + 4, std::max(rect.w - 8, 8.0f), std::max(rect.h - 8, 8.0f)};
-            canvas.strokeRoundedRect(roundedRect(inner, std::max(r - 4, 4.0f)), isFeedItem ? 1.0f : 1.2f, theme.lineInner);
+            canvas.strokeRoundedRect(roundedRect(inner, std::max(r - 4, 4.0f)), isFeedItem ? 1.0f : 1.2f,
+                                     theme.lineInner);
             break;
         }
         case 3:
@@ -129,7 +133,9 @@ void drawEditHandle(Canvas& canvas, const RectF& rect) {
     canvas.fillRect({rect.right() - s, rect.bottom() - s, s, s}, 0xFFFF7A18);
 }
 
-void drawEditOutline(Canvas& canvas, const RectF& rect) { canvas.strokeRoundedRect(roundedRect(rect, 18), 2, 0x5AFF7A18); }
+void drawEditOutline(Canvas& canvas, const RectF& rect) {
+    canvas.strokeRoundedRect(roundedRect(rect, 18), 2, 0x5AFF7A18);
+}
 
 float fitTextSize(Canvas& canvas, std::string_view text, SizeF box, TextStyle style, float minSize, float maxSize) {
     if (text.empty() || box.w < 4 || box.h < 4) return minSize;

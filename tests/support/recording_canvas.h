@@ -23,8 +23,8 @@ namespace lumvo::test {
 
 // Rectangles equal within `tolerance` (floats from the layout rules), and one as text for messages.
 inline bool sameRect(const RectF& a, const RectF& b, float tolerance = 0.01f) {
-    return std::fabs(a.x - b.x) <= tolerance && std::fabs(a.y - b.y) <= tolerance && std::fabs(a.w - b.w) <= tolerance &&
-           std::fabs(a.h - b.h) <= tolerance;
+    return std::fabs(a.x - b.x) <= tolerance && std::fabs(a.y - b.y) <= tolerance &&
+           std::fabs(a.w - b.w) <= tolerance && std::fabs(a.h - b.h) <= tolerance;
 }
 inline std::string rectText(const RectF& r) {
     char text[96];
@@ -50,16 +50,16 @@ public:
 
     struct Call {
         Op op;
-        RectF rect;               // the shape, box, destination or clip
-        float radius = 0;         // rounded shapes and clips
-        float width = 0;          // pen width of strokes and lines
+        RectF rect;        // the shape, box, destination or clip
+        float radius = 0;  // rounded shapes and clips
+        float width = 0;   // pen width of strokes and lines
         Argb colour = 0;
         std::vector<PointF> points;  // polygon; a line's two ends
         std::string text;
         TextStyle style;
         float opacity = 1;
         int imageW = 0, imageH = 0;
-        int clipDepth = 0;        // clips open when the call was made
+        int clipDepth = 0;  // clips open when the call was made
     };
 
     std::vector<Call> calls;
@@ -96,7 +96,9 @@ public:
     void fillPolygon(std::span<const PointF> points, Argb colour) override {
         add({.op = Op::polygon, .colour = colour, .points = {points.begin(), points.end()}});
     }
-    void fillEllipse(const RectF& bounds, Argb colour) override { add({.op = Op::ellipse, .rect = bounds, .colour = colour}); }
+    void fillEllipse(const RectF& bounds, Argb colour) override {
+        add({.op = Op::ellipse, .rect = bounds, .colour = colour});
+    }
     void line(PointF from, PointF to, float width, Argb colour) override {
         add({.op = Op::line, .width = width, .colour = colour, .points = {from, to}});
     }
@@ -121,7 +123,9 @@ public:
     void drawImage(const CanvasImage& image, const RectF& dest, float opacity) override {
         add({.op = Op::image, .rect = dest, .opacity = opacity, .imageW = image.width(), .imageH = image.height()});
     }
-    SizeF measureText(std::string_view text, SizeF box, const TextStyle& style) override { return textSize(text, box, style); }
+    SizeF measureText(std::string_view text, SizeF box, const TextStyle& style) override {
+        return textSize(text, box, style);
+    }
     void drawText(std::string_view text, const RectF& box, const TextStyle& style) override {
         add({.op = Op::text, .rect = box, .text = std::string(text), .style = style});
     }
