@@ -169,8 +169,16 @@ test('the DJ endpoints refuse other web sites and form posts even from this PC',
   assert.equal(evil.status, 403);
   const form = await booth.request('POST', '/api/clear', { body: 'x=1', headers: { 'Content-Type': 'text/plain' } });
   assert.equal(form.status, 415);
-  const rebound = await rawGet('/api/state', { Host: 'evil.example:8787' });
-  assert.equal(rebound.status, 403, 'a name that re-points to 127.0.0.1 gets no state');
+  // A rebinding name that points at 127.0.0.1 gets nothing, however much it looks like loopback.
+  for (const host of ['evil.example:8787', `127.evil.example:${srv.port}`, `127.0.0.1.evil.example:${srv.port}`,
+    `localhost.evil.example:${srv.port}`, `127.0.0.1:${srv.port + 1}`, '127.0.0.1', `127.0.0.2:${srv.port}`]) {
+    for (const p of ['/api/state', '/mod']) assert.equal((await rawGet(p, { Host: host })).status, 403, `${p} with Host ${host}`);
+  }
+  for (const host of [`127.0.0.1:${srv.port}`, `localhost:${srv.port}`, `LOCALHOST:${srv.port}`, `[::1]:${srv.port}`]) {
+    assert.equal((await rawGet('/api/state', { Host: host })).status, 200, host);
+  }
+  const lookalike = await booth.request('POST', '/api/next', { body: '{}', headers: { 'Content-Type': 'application/json', Origin: `http://127.evil.example:${srv.port}` } });
+  assert.equal(lookalike.status, 403, 'nor does a page of that name');
   const own = await booth.request('POST', '/api/next', { body: '{}', headers: { 'Content-Type': 'application/json', Origin: `http://127.0.0.1:${srv.port}` } });
   assert.equal(own.status, 200, 'the /mod page itself may act');
 });
