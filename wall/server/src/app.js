@@ -10,7 +10,7 @@ import { securityHeaders, sendError, parseCookies, checkLoopback } from './http.
 import { InputError } from './text.js';
 import { guestRoutes } from './guest-api.js';
 import { contractRoutes } from './contract-api.js';
-import { safeJoin, sendFile } from './static.js';
+import { cleanPath, safeJoin, sendFile } from './static.js';
 import { isLoopback, joinUrlFor } from './netaddr.js';
 import { DEVICE_ID, newSecret, newId } from './ids.js';
 import { ALBUM_FILE, imageContentType } from './images.js';
@@ -94,16 +94,18 @@ export function createApp(options) {
   const contract = contractRoutes(app);
 
   async function serveStatic(ctx) {
-    const { req, url } = ctx;
-    const p = url.pathname;
-    const loopbackOnly = /^\/(mod|bg)(\/|$)/.test(p) || p.startsWith('/web/info/');
+    const { req } = ctx;
+    const p = ctx.path;
+    // Decided on the lower-case path too: Windows finds web/mod/ under "/MOD/" as well.
+    const lower = p.toLowerCase();
+    const loopbackOnly = /^\/(mod|bg)(\/|$)/.test(lower) || lower.startsWith('/web/info/');
     if (loopbackOnly) checkLoopback(req, app.port);
     let root = webDir;
     let rel = p;
     let cache = 'no-cache';
     if (p === '/') rel = '/index.html';
-    else if (p === '/mod' || p === '/bg') rel = `${p}/index.html`;
-    else if (p.startsWith('/web/info/')) rel = p.slice(4);
+    else if (lower === '/mod' || lower === '/bg') rel = `${p}/index.html`;
+    else if (lower.startsWith('/web/info/')) rel = p.slice(4);
     else if (p.startsWith('/uploads/')) {
       root = uploadsDir;
       rel = p.slice(8);
@@ -113,7 +115,7 @@ export function createApp(options) {
       root = looksDir;
       rel = p.slice(6);
       cache = 'public, max-age=3600';
-    } else if (p.startsWith('/info/')) throw notFound();
+    } else if (lower.startsWith('/info/') || lower === '/info') throw notFound();
     const file = safeJoin(root, rel);
     if (!file) throw notFound();
     const type = root === webDir ? undefined : imageContentType(file);
@@ -122,29 +124,29 @@ export function createApp(options) {
 
   async function handle(req, res) {
     securityHeaders(res);
-    let url;
-    try {
-      url = new URL(req.url, 'http://wall.invalid');
-    } catch {
-      return sendError(res, new InputError('Bad address.', 'bad_path'));
-    }
+    // The path is taken as sent ("//mod/x" is a path, not a host); the query only by the photo upload.
+    const q = req.url.indexOf('?');
+    const url = { pathname: q < 0 ? req.url : req.url.slice(0, q), search: q < 0 ? '' : req.url.slice(q + 1) };
+    if (!url.pathname.startsWith('/')) return sendError(res, new InputError('Bad address.', 'bad_path'));
     const cookies = parseCookies(req.headers.cookie);
     let deviceId = cookies.lumvo_device;
     if (!DEVICE_ID.test(deviceId ?? '')) {
       deviceId = newSecret(16);
       res.setHeader('Set-Cookie', `lumvo_device=${deviceId}; Path=/; Max-Age=31536000; HttpOnly; SameSite=Lax`);
     }
-    const ctx = { req, res, url, cookies, deviceId, app, loopback: isLoopback(req.socket.remoteAddress) };
-    const key = `${req.method} ${url.pathname}`;
+    const clean = cleanPath(url.pathname);
+    const ctx = { req, res, url, path: clean, cookies, deviceId, app, loopback: isLoopback(req.socket.remoteAddress) };
+    const key = `${req.method} ${clean}`;
     try {
-      if (url.pathname.startsWith('/api/guest/')) {
+      if (clean === null) throw notFound();
+      if (clean.startsWith('/api/guest/')) {
         const h = guest[key];
-        if (!h) throw routeError(guest, url.pathname);
+        if (!h) throw routeError(guest, clean);
         await h(ctx);
-      } else if (url.pathname.startsWith('/api/')) {
+      } else if (clean.startsWith('/api/')) {
         checkLoopback(req, app.port);
         const h = contract[key];
-        if (!h) throw routeError(contract, url.pathname);
+        if (!h) throw routeError(contract, clean);
         await h(ctx);
       } else if (req.method === 'GET' || req.method === 'HEAD') {
         await serveStatic(ctx);

@@ -57,7 +57,7 @@ export function guestRoutes(app) {
       wall.refuseBlocked(ctx.deviceId);
       limit(ctx, 'post');
       limit(ctx, 'photo');
-      const q = ctx.url.searchParams;
+      const q = new URLSearchParams(ctx.url.search);
       const body = {
         name: q.get('name') ?? undefined,
         text: q.get('text') ?? '',

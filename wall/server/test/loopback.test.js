@@ -71,15 +71,21 @@ test('a phone on the network gets 403 from every DJ endpoint and page, and its o
     ['POST', '/api/settings', '{"autoApprove":true}'], ['POST', '/api/show', `{"id":"${pending.data.id}"}`],
     ['GET', '/api/guest-bg-looks'], ['GET', '/mod'], ['GET', '/mod/index.html'], ['GET', '/mod/mod.js'], ['GET', '/bg'], ['GET', '/web/info/start.txt'],
   ];
+  // The same pages and files under other spellings of their paths.
+  const disguised = [['GET', '/%6dod/mod.js'], ['GET', '/bg%2findex.html'], ['GET', '/%77eb/info/start.txt'], ['GET', '//mod//mod.js'],
+    ['GET', '/Mod/mod.js'], ['GET', '/%69nfo/start.txt'], ['GET', '/info/start.txt'], ['GET', '/mod./mod.js']];
+  denied.push(...disguised.slice(0, 5));
+  const hidden = disguised.slice(5);
   const allowed = [['GET', '/'], ['GET', '/api/guest/config'], ['GET', '/api/guest/live']];
   const photos = [['GET', pendingPhoto], ['GET', livePhoto]];
-  const res = fromPhone([...denied, ...allowed, ...photos]);
+  const res = fromPhone([...denied, ...allowed, ...hidden, ...photos]);
   denied.forEach(([m, p], i) => {
     assert.equal(res[i].status, 403, `${m} ${p}`);
     assert.match(res[i].body, /only for the DJ booth/);
     assert.doesNotMatch(res[i].body, new RegExp(st.venuePin), 'no PIN leaks');
   });
   allowed.forEach(([m, p], i) => assert.equal(res[denied.length + i].status, 200, `${m} ${p}`));
+  hidden.forEach(([m, p], i) => assert.equal(res[denied.length + allowed.length + i].status, 404, `${m} ${p}`));
   assert.equal(res.at(-2).status, 404, 'a waiting photo is not shown to phones');
   assert.equal(res.at(-1).status, 200, 'a live photo is');
   const after = await booth.doc('state');

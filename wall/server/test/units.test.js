@@ -9,7 +9,7 @@ import { mergeSettings, DEFAULT_SETTINGS, tipLinksFor } from '../src/settings.js
 import { songSearchText, checkEmoji, field, cleanText } from '../src/text.js';
 import { sniffImage, decodeDataUrl } from '../src/images.js';
 import { bestLanAddress, isLoopback } from '../src/netaddr.js';
-import { safeJoin } from '../src/static.js';
+import { cleanPath, safeJoin } from '../src/static.js';
 import { RateLimiter, GUEST_RULES } from '../src/ratelimit.js';
 import { nodeTooOld } from '../src/lifecycle.js';
 import { parsePollStart, endAtToTime } from '../src/polls.js';
@@ -130,11 +130,16 @@ describe('addresses and paths', () => {
     assert.equal(bestLanAddress({ eth0: [v4('8.8.8.8')] }), '');
   });
 
-  test('static paths never leave their folder', () => {
-    assert.equal(safeJoin('/w/web', '/brand/a.png'), '/w/web/brand/a.png');
-    for (const p of ['/../secret', '/%2e%2e/secret', '/a/%2e%2e/%2e%2e/x', '/..%2fx', '/a%5c..%5cb', '/x%00.png', '/C:/x', '/%E0%A4%A']) {
-      assert.equal(safeJoin('/w/web', p), null, p);
+  test('request paths are decoded once, then normalised; none leaves its folder', () => {
+    const cases = [['/brand/a.png', '/brand/a.png'], ['/%6dod/mod.js', '/mod/mod.js'], ['/bg%2findex.html', '/bg/index.html'],
+      ['//mod///x.js', '/mod/x.js'], ['/%69nfo/help.txt', '/info/help.txt'], ['/%252e%252e/x', '/%2e%2e/x'], ['/', '/']];
+    for (const [raw, clean] of cases) assert.equal(cleanPath(raw), clean, raw);
+    for (const p of ['/%2e%2e/secret', '/a/%2e%2e/%2e%2e/x', '/..%2fx', '/a%5c..%5cb', '/x%00.png', '/C:/x', '/%E0%A4%A',
+      '/mod./mod.js', '/mod%20/mod.js', '/mod.js::$DATA', '/%2e/mod']) {
+      assert.equal(cleanPath(p), null, p);
     }
+    assert.equal(safeJoin('/w/web', cleanPath('/brand/a.png')), '/w/web/brand/a.png');
+    assert.equal(safeJoin('/w/web', cleanPath('/%252e%252e/x')), '/w/web/%2e%2e/x', 'decoded once only');
   });
 });
 
