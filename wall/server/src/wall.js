@@ -116,8 +116,11 @@ export class Wall {
   // ---- venue manager ----
 
   venueLogin(deviceId, pin) {
-    const given = Buffer.from(String(pin ?? '').trim().toUpperCase().padEnd(5).slice(0, 5));
-    if (!timingSafeEqual(given, Buffer.from(this.venuePin))) throw new InputError('That PIN is not right.', 'bad_pin', 403);
+    // Compared as bytes: equal lengths first (a PIN of accented letters or emoji has more bytes
+    // than letters), then in constant time.
+    const given = Buffer.from(String(pin ?? '').trim().toUpperCase());
+    const want = Buffer.from(this.venuePin);
+    if (given.length !== want.length || !timingSafeEqual(given, want)) throw new InputError('That PIN is not right.', 'bad_pin', 403);
     const token = newSecret(24);
     this.store.tx(() => {
       this.ensureDevice(deviceId);

@@ -107,6 +107,11 @@ test('venue manager: PIN login, wrong PIN refused, announcements go live as venu
   assert.equal((await venue.post('/api/guest/venue-post', { text: 'Last orders' })).data.code, 'venue_login');
   for (const pin of ['ZZZZZ', '']) assert.equal((await venue.post('/api/guest/venue-login', { pin })).status, 403, pin);
   const { venuePin: pin } = await booth.doc('state');
+  // Letters outside ASCII, emoji, numbers and the PIN with more after it: a plain wrong PIN.
+  for (const wrong of ['ééééé', '🔥🔥🔥🔥🔥', 'ÉÉ', 12345, `${pin}X`, `${pin.slice(0, 4)}é`]) {
+    const r = await new Phone(srv.base).post('/api/guest/venue-login', { pin: wrong });
+    assert.deepEqual([r.status, r.data.code], [403, 'bad_pin'], String(wrong));
+  }
   const login = await venue.post('/api/guest/venue-login', { pin: pin.toLowerCase() });
   assert.equal(login.status, 200);
   assert.match(login.headers.get('set-cookie'), /lumvo_venue=.+HttpOnly; SameSite=Strict/);
