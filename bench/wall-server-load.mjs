@@ -10,7 +10,6 @@
 import autocannon from 'autocannon';
 import http from 'node:http';
 import { spawn } from 'node:child_process';
-import { randomBytes } from 'node:crypto';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
@@ -61,16 +60,25 @@ async function post(base, p, body, cookie) {
   return r.json();
 }
 
+// A device cookie as the server makes them (it signs them, so a made-up one would be a new
+// phone on every request).
+async function newCookie(base) {
+  const r = await fetch(`${base}/api/guest/config`);
+  await r.arrayBuffer();
+  return r.headers.getSetCookie()[0].split(';')[0];
+}
+
 function percentile(sorted, p) {
   if (sorted.length === 0) return 0;
   return sorted[Math.min(sorted.length - 1, Math.ceil((p / 100) * sorted.length) - 1)];
 }
 
 // One guest per connection: post a shout-out, then react three times to live posts.
-function guestRequests(postIds) {
+function guestRequests(postIds, cookies) {
+  let next = 0;
   const step = (ctx) => {
     if (!ctx.cookie) {
-      ctx.cookie = `lumvo_device=${randomBytes(16).toString('base64url')}`;
+      ctx.cookie = cookies[next++ % cookies.length];
       ctx.n = 0;
     }
     return ctx.n++ % 4;
@@ -94,14 +102,13 @@ function guestRequests(postIds) {
 // A venue's pace: every guest on its own keep-alive connection acts at random moments (on average
 // `perSecond` times a second, exponential gaps), so arrivals are not lined up in bursts the way a
 // fixed-rate timer per connection would line them up. Latency is measured from send to last byte.
-async function venuePace(port, postIds, label, perSecond) {
+async function venuePace(port, postIds, cookies, label, perSecond) {
   const times = [];
   const statuses = {};
   let errors = 0;
   const end = Date.now() + seconds * 1000;
-  const guest = async () => {
+  const guest = async (cookie) => {
     const agent = new http.Agent({ keepAlive: true, maxSockets: 1 });
-    const cookie = `lumvo_device=${randomBytes(16).toString('base64url')}`;
     for (let n = 0; ; n++) {
       await new Promise((r) => setTimeout(r, -Math.log(1 - Math.random()) * (1000 / perSecond)));
       if (Date.now() >= end) break;
@@ -125,21 +132,21 @@ async function venuePace(port, postIds, label, perSecond) {
     }
     agent.destroy();
   };
-  await Promise.all(Array.from({ length: guests }, guest));
+  await Promise.all(cookies.map(guest));
   times.sort((a, b) => a - b);
   return { label, rate: guests * perSecond, requests: times.length, requestsPerSec: times.length / seconds,
     p50ms: percentile(times, 50), p95ms: percentile(times, 95), p99ms: percentile(times, 99), errors, timeouts: 0, statuses };
 }
 
 // rate: total requests per second over all guests (a venue's pace), or 0 for as fast as possible.
-async function run(port, postIds, label, rate = 0) {
+async function run(port, postIds, cookies, label, rate = 0) {
   const times = [];
   const statuses = {};
   const instance = autocannon({
     url: `http://127.0.0.1:${port}`,
     connections: guests,
     duration: seconds,
-    requests: guestRequests(postIds),
+    requests: guestRequests(postIds, cookies),
     ...(rate > 0 ? { overallRate: rate } : {}),
   });
   instance.on('response', (client, status, bytes, ms) => {
@@ -177,9 +184,11 @@ async function main() {
   });
   const base = `http://127.0.0.1:${wall.port}`;
   await post(base, '/api/settings', { autoApprove: true, repeatMessages: true, allowMultipleEmojis: false, hotNeed: 8, hotWindowSec: 60, duration: 7.0 });
+  const cookies = [];
+  for (let i = 0; i < guests; i++) cookies.push(await newCookie(base));
   const postIds = [];
   for (let i = 0; i < 20; i++) {
-    const r = await post(base, '/api/guest/shoutout', { name: `Seed ${i}`, text: `seed post ${i}` }, `lumvo_device=${randomBytes(16).toString('base64url')}`);
+    const r = await post(base, '/api/guest/shoutout', { name: `Seed ${i}`, text: `seed post ${i}` }, cookies[i]);
     postIds.push(r.id);
   }
   // The plug-in's polls run during the whole measurement.
@@ -187,14 +196,14 @@ async function main() {
   const display = setInterval(() => { fetch(`${base}/api/display`).then((r) => r.text()).then(() => polls++, () => {}); }, 150);
   const state = setInterval(() => { fetch(`${base}/api/state`).then((r) => r.text()).then(() => polls++, () => {}); }, 1000);
   // First a venue's pace (every guest acting twice a second), for latency; then flat out, for capacity.
-  const venueResult = await venuePace(wall.port, postIds, 'wall server, venue pace', 2);
-  const wallResult = await run(wall.port, postIds, 'wall server, flat out');
+  const venueResult = await venuePace(wall.port, postIds, cookies, 'wall server, venue pace', 2);
+  const wallResult = await run(wall.port, postIds, cookies, 'wall server, flat out');
   clearInterval(display);
   clearInterval(state);
   await post(base, '/api/shutdown', {}).catch(() => {});
 
   const bare = await start(process.execPath, ['--input-type=module', '-e', BARE], {});
-  const bareResult = await run(bare.port, postIds, 'bare node http');
+  const bareResult = await run(bare.port, postIds, cookies, 'bare node http');
   bare.child.kill();
 
   const report = {

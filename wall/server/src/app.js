@@ -5,17 +5,34 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { Store } from './store.js';
 import { Wall } from './wall.js';
-import { RateLimiter, GUEST_RULES } from './ratelimit.js';
+import { GuestLimits, addressKey } from './ratelimit.js';
 import { securityHeaders, sendError, parseCookies, checkLoopback } from './http.js';
 import { InputError } from './text.js';
 import { guestRoutes } from './guest-api.js';
 import { contractRoutes } from './contract-api.js';
 import { cleanPath, safeJoin, sendFile } from './static.js';
 import { isLoopback, joinUrlFor } from './netaddr.js';
-import { DEVICE_ID, newSecret, newId } from './ids.js';
+import { DEVICE_ID, deviceOfCookie, signDevice, newSecret, newId } from './ids.js';
 import { ALBUM_FILE, imageContentType } from './images.js';
 
 const notFound = () => new InputError('There is nothing here.', 'not_found', 404);
+
+// Guest photos stop when the uploads folder holds this much (LUMVO_UPLOADS_MAX_MB).
+export const UPLOADS_MAX_BYTES = 2 * 1024 ** 3;
+
+export function wallFull() {
+  const e = new InputError('The wall is full, try later.', 'full', 503);
+  e.retryAfter = 60;
+  return e;
+}
+
+function folderBytes(dir) {
+  let n = 0;
+  for (const e of fs.readdirSync(dir, { withFileTypes: true })) {
+    if (e.isFile()) n += fs.statSync(path.join(dir, e.name)).size;
+  }
+  return n;
+}
 
 // options: { wallDir, webDir, port, host, clock, rateLimits, joinHost, synchronous, log, onShutdown }
 export function createApp(options) {
@@ -33,7 +50,7 @@ export function createApp(options) {
   const app = {
     wall, store, uploadsDir, looksDir, webDir, wallDir,
     port: options.port ?? 8787,
-    limiter: new RateLimiter(GUEST_RULES, { clock, disabled: options.rateLimits === false }),
+    limits: new GuestLimits({ clock, disabled: options.rateLimits === false }),
     joinUrl: () => (options.joinHost ? `http://${options.joinHost}:${app.port}` : joinUrlFor(app.port)),
   };
 
@@ -43,14 +60,25 @@ export function createApp(options) {
     await fs.promises.rename(tmp, file);
   }
 
+  // The uploads folder's size, counted once at start and kept up to date; guest photos stop at
+  // uploadsMaxBytes (the booth's own pictures do not).
+  app.uploadsMaxBytes = options.uploadsMaxBytes ?? UPLOADS_MAX_BYTES;
+  app.uploadsBytes = folderBytes(uploadsDir);
   app.savePhoto = async (buf, ext, id) => {
     const name = `LUMVO_${id}.${ext}`;
     await writeAtomic(path.join(uploadsDir, name), buf);
+    app.uploadsBytes += buf.length;
     return `/uploads/${name}`;
+  };
+  app.saveGuestPhoto = (buf, ext, id) => {
+    if (app.uploadsBytes + buf.length > app.uploadsMaxBytes) throw wallFull();
+    return app.savePhoto(buf, ext, id);
   };
   app.deletePhoto = (ref) => {
     const name = ref.slice('/uploads/'.length);
-    if (ALBUM_FILE.test(name)) fs.promises.unlink(path.join(uploadsDir, name)).catch(() => {});
+    if (!ALBUM_FILE.test(name)) return;
+    const file = path.join(uploadsDir, name);
+    fs.promises.stat(file).then((st) => fs.promises.unlink(file).then(() => { app.uploadsBytes -= st.size; })).catch(() => {});
   };
   app.saveLookPicture = async (buf, ext) => {
     const name = `${newId('look')}.${ext}`;
@@ -122,20 +150,38 @@ export function createApp(options) {
     if (!(await sendFile(req, ctx.res, root, file, { cache, type }))) throw notFound();
   }
 
+  // The phone's device id from its signed cookie, or a new one with its cookie. An address that
+  // has been given many new ones lately gets none for a while (deviceWait: the seconds): its
+  // requests then have no device, which reads allow and sends refuse with 429.
+  const setDeviceCookie = (res, id) => res.setHeader('Set-Cookie',
+    `lumvo_device=${signDevice(wall.cookieKey, id)}; Path=/; Max-Age=31536000; HttpOnly; SameSite=Lax`);
+  function device(value, address, res) {
+    let id = deviceOfCookie(wall.cookieKey, value);
+    if (id) return { deviceId: id, deviceWait: 0 };
+    // A phone from before cookies were signed keeps its id once, now signed.
+    if (DEVICE_ID.test(value ?? '') && wall.devices.has(value)) {
+      setDeviceCookie(res, value);
+      return { deviceId: value, deviceWait: 0 };
+    }
+    const wait = app.limits.newDevice(address);
+    if (wait) return { deviceId: '', deviceWait: wait };
+    id = newSecret(16);
+    setDeviceCookie(res, id);
+    return { deviceId: id, deviceWait: 0 };
+  }
+
   async function handle(req, res) {
     securityHeaders(res);
     // The path is taken as sent ("//mod/x" is a path, not a host); the query only by the photo upload.
     const q = req.url.indexOf('?');
     const url = { pathname: q < 0 ? req.url : req.url.slice(0, q), search: q < 0 ? '' : req.url.slice(q + 1) };
     if (!url.pathname.startsWith('/')) return sendError(res, new InputError('Bad address.', 'bad_path'));
+    const loopback = isLoopback(req.socket.remoteAddress);
+    const address = loopback ? '' : addressKey(req.socket.remoteAddress);
     const cookies = parseCookies(req.headers.cookie);
-    let deviceId = cookies.lumvo_device;
-    if (!DEVICE_ID.test(deviceId ?? '')) {
-      deviceId = newSecret(16);
-      res.setHeader('Set-Cookie', `lumvo_device=${deviceId}; Path=/; Max-Age=31536000; HttpOnly; SameSite=Lax`);
-    }
+    const { deviceId, deviceWait } = device(cookies.lumvo_device, address, res);
     const clean = cleanPath(url.pathname);
-    const ctx = { req, res, url, path: clean, cookies, deviceId, app, loopback: isLoopback(req.socket.remoteAddress) };
+    const ctx = { req, res, url, path: clean, cookies, deviceId, deviceWait, address, app, loopback };
     const key = `${req.method} ${clean}`;
     try {
       if (clean === null) throw notFound();
@@ -175,7 +221,7 @@ export function createApp(options) {
     }
   }, 500);
   ticker.unref();
-  const sweeper = setInterval(() => app.limiter.sweep(), 60000);
+  const sweeper = setInterval(() => app.limits.sweep(), 60000);
   sweeper.unref();
 
   let closing = null;

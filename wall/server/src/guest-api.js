@@ -12,18 +12,25 @@ export const GUEST_JSON_LIMIT = 8 * 1024;
 export function guestRoutes(app) {
   const { wall } = app;
 
+  const slowDown = (wait, message = `Slow down a little: try again in ${wait} second${wait === 1 ? '' : 's'}.`, code = 'slow_down') => {
+    const e = new InputError(message, code, 429);
+    e.retryAfter = wait;
+    return e;
+  };
+  // The phone's own limit, then its address's (not for loopback callers).
   const limit = (ctx, rule) => {
-    const wait = app.limiter.take(rule, ctx.deviceId);
-    if (wait > 0) {
-      const e = new InputError(`Slow down a little: try again in ${wait} second${wait === 1 ? '' : 's'}.`, 'slow_down', 429);
-      e.retryAfter = wait;
-      throw e;
-    }
+    const wait = app.limits.take(rule, ctx.deviceId, ctx.address);
+    if (wait > 0) throw slowDown(wait);
+  };
+  // Sends need a phone: a request its address could not be given a device cookie for waits.
+  const limitSend = (ctx, rule) => {
+    if (!ctx.deviceId) throw slowDown(ctx.deviceWait || 60);
+    limit(ctx, rule);
   };
   const venueOf = (ctx) => wall.venueSession(ctx.cookies.lumvo_venue);
 
   const post = (type) => async (ctx) => {
-    limit(ctx, 'post');
+    limitSend(ctx, 'post');
     const body = await readJson(ctx.req, GUEST_JSON_LIMIT);
     const r = wall.posts.submit(ctx.deviceId, type, body);
     sendJson(ctx.res, 200, { ok: true, ...r });
@@ -43,7 +50,7 @@ export function guestRoutes(app) {
       sendJson(ctx.res, 200, { posts: wall.posts.mine(ctx.deviceId) });
     },
     'POST /api/guest/profile': async (ctx) => {
-      limit(ctx, 'read');
+      limitSend(ctx, 'read');
       const body = await readJson(ctx.req, GUEST_JSON_LIMIT);
       const d = app.store.tx(() => wall.profile(ctx.deviceId, body));
       sendJson(ctx.res, 200, { ok: true, name: d.name, color: d.color });
@@ -55,7 +62,7 @@ export function guestRoutes(app) {
       // Refuse before reading 5 MB when the answer is already known.
       if (!wall.settings.allowPhotos) throw switchedOff('Photos');
       wall.refuseBlocked(ctx.deviceId);
-      limit(ctx, 'post');
+      limitSend(ctx, 'post');
       limit(ctx, 'photo');
       const q = new URLSearchParams(ctx.url.search);
       const body = {
@@ -66,7 +73,7 @@ export function guestRoutes(app) {
       field(body.text, { label: 'caption', max: LIMITS.text, keepLines: true });
       const buf = await readBody(ctx.req, PHOTO_MAX);
       const ext = checkImage(buf);
-      const ref = await app.savePhoto(buf, ext, newId('g'));
+      const ref = await app.saveGuestPhoto(buf, ext, newId('g'));
       try {
         const r = wall.posts.submit(ctx.deviceId, 'photo', body, ref);
         sendJson(ctx.res, 200, { ok: true, ...r });
@@ -76,21 +83,34 @@ export function guestRoutes(app) {
       }
     },
     'POST /api/guest/react': async (ctx) => {
-      limit(ctx, 'react');
+      limitSend(ctx, 'react');
       const body = await readJson(ctx.req, GUEST_JSON_LIMIT);
       const r = wall.reactions.react(ctx.deviceId, body.id, body.emoji, body.remove === true);
       sendJson(ctx.res, 200, { ok: true, ...r });
     },
     'POST /api/guest/vote': async (ctx) => {
-      limit(ctx, 'vote');
+      limitSend(ctx, 'vote');
       const body = await readJson(ctx.req, GUEST_JSON_LIMIT);
-      wall.polls.vote(ctx.deviceId, body.option);
+      wall.polls.vote(ctx.deviceId, body.option, ctx.address);
       sendJson(ctx.res, 200, { ok: true, poll: wall.polls.guestView(ctx.deviceId, wall.clock()) });
     },
     'POST /api/guest/venue-login': async (ctx) => {
-      limit(ctx, 'login');
+      limitSend(ctx, 'login');
+      const { deviceId, address } = ctx;
+      const locked = app.limits.pinWait(deviceId, address);
+      if (locked) {
+        const min = Math.ceil(locked / 60);
+        throw slowDown(locked, `Too many wrong PINs: try again in ${min} minute${min === 1 ? '' : 's'}.`, 'locked');
+      }
       const body = await readJson(ctx.req, GUEST_JSON_LIMIT);
-      const token = wall.venueLogin(ctx.deviceId, body.pin);
+      let token;
+      try {
+        token = wall.venueLogin(deviceId, body.pin);
+      } catch (e) {
+        if (e.code === 'bad_pin') app.limits.pinFailed(deviceId, address);
+        throw e;
+      }
+      app.limits.pinPassed(deviceId, address);
       sendJson(ctx.res, 200, { ok: true }, {
         'Set-Cookie': `lumvo_venue=${token}; Path=/; Max-Age=86400; HttpOnly; SameSite=Strict`,
       });
@@ -102,7 +122,7 @@ export function guestRoutes(app) {
       sendJson(ctx.res, 200, { ok: true }, { 'Set-Cookie': 'lumvo_venue=; Path=/; Max-Age=0; HttpOnly; SameSite=Strict' });
     },
     'POST /api/guest/venue-post': async (ctx) => {
-      limit(ctx, 'post');
+      limitSend(ctx, 'post');
       if (!venueOf(ctx)) throw new InputError('Log in with the venue PIN first.', 'venue_login', 403);
       const body = await readJson(ctx.req, GUEST_JSON_LIMIT);
       const text = field(body.text, { label: 'announcement', max: LIMITS.text, required: true, keepLines: true });

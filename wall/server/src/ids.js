@@ -1,6 +1,6 @@
 // Ids the plug-in echoes back unescaped: lower-case letters, digits and "_" only.
 
-import { randomBytes, randomInt } from 'node:crypto';
+import { createHmac, randomBytes, randomInt, timingSafeEqual } from 'node:crypto';
 
 export function newId(prefix) {
   return `${prefix}_${Date.now().toString(36)}${randomBytes(5).toString('hex')}`;
@@ -11,6 +11,24 @@ export function newSecret(bytes = 16) {
 }
 
 export const DEVICE_ID = /^[A-Za-z0-9_-]{22}$/;
+
+// The device cookie is "<device id>.<signature>": only this server can make one, so a phone
+// cannot choose its own id (or a fresh one per request) and a forged one is simply a new phone.
+// `key` is the wall's own secret, kept in its database.
+const mac = (key, id) => createHmac('sha256', key).update(id).digest().subarray(0, 16);
+
+export function signDevice(key, id) {
+  return `${id}.${mac(key, id).toString('base64url')}`;
+}
+
+// The device id of a cookie value this server signed, or ''.
+export function deviceOfCookie(key, value) {
+  if (typeof value !== 'string' || value.length !== 45 || value[22] !== '.') return '';
+  const id = value.slice(0, 22);
+  if (!DEVICE_ID.test(id)) return '';
+  const sig = Buffer.from(value.slice(23), 'base64url');
+  return sig.length === 16 && timingSafeEqual(sig, mac(key, id)) ? id : '';
+}
 
 export const PIN_ALPHABET = 'ABCDEFGHJKMNPQRSTUVWXYZ23456789';
 

@@ -99,10 +99,16 @@ export function summaryText(poll, counts, now) {
   return s;
 }
 
+// Votes in one poll from one client address (loopback callers aside): a bound on phones that
+// throw their device cookie away to vote again.
+export const VOTES_PER_ADDRESS = 30;
+export const VOTES_PER_ADDRESS_UNLIMITED = 300;
+
 const noPoll = () => new InputError('No vote is running.', 'no_poll', 404);
 const totalOf = (counts) => [...counts.values()].reduce((a, b) => a + b, 0);
 
-// The one poll on the wall: { record, counts: Map(option id -> votes), voters: Map(device id -> votes) }.
+// The one poll on the wall: { record, counts: Map(option id -> votes), voters: Map(device id -> votes),
+// addresses: Map(address key -> votes), kept in memory only }.
 export class Polls {
   constructor(wall) {
     this.wall = wall;
@@ -124,7 +130,7 @@ export class Polls {
       counts.set(v.option_id, (counts.get(v.option_id) ?? 0) + 1);
       voters.set(v.device_id, (voters.get(v.device_id) ?? 0) + 1);
     }
-    this.current = { record, counts, voters };
+    this.current = { record, counts, voters, addresses: new Map() };
   }
 
   // parsed: parsePollStart's result. A new poll ends any other.
@@ -139,7 +145,7 @@ export class Polls {
       this.store.endAllPolls(now);
       this.store.insertPoll(record);
     });
-    this.current = { record, counts: new Map(), voters: new Map() };
+    this.current = { record, counts: new Map(), voters: new Map(), addresses: new Map() };
     return record;
   }
 
@@ -183,15 +189,22 @@ export class Polls {
     }
   }
 
-  vote(deviceId, optionId) {
+  // address: the caller's address key, '' for loopback callers.
+  vote(deviceId, optionId, address = '') {
     if (!this.current) throw noPoll();
     const now = this.wall.clock();
-    const { record, counts, voters } = this.current;
+    const { record, counts, voters, addresses } = this.current;
     if (pollPhase(record, now) !== 'running') throw new InputError('This vote has closed.', 'closed', 409);
     this.wall.refuseBlocked(deviceId);
     if (!record.options.some((o) => o.id === optionId)) throw new InputError('That answer is not in this vote.');
     if (!this.wall.settings.allowUnlimitedVoting && (voters.get(deviceId) ?? 0) > 0) {
       throw new InputError('You already voted in this one.', 'already_voted', 409);
+    }
+    const fromAddress = address ? addresses.get(address) ?? 0 : 0;
+    if (fromAddress >= (this.wall.settings.allowUnlimitedVoting ? VOTES_PER_ADDRESS_UNLIMITED : VOTES_PER_ADDRESS)) {
+      const e = new InputError('That is a lot of votes from one place. Wait for the next vote.', 'slow_down', 429);
+      e.retryAfter = Math.max(1, Math.ceil((record.endsAt - now) / 1000));
+      throw e;
     }
     this.store.tx(() => {
       this.wall.ensureDevice(deviceId);
@@ -199,6 +212,7 @@ export class Polls {
     });
     counts.set(optionId, (counts.get(optionId) ?? 0) + 1);
     voters.set(deviceId, (voters.get(deviceId) ?? 0) + 1);
+    if (address) addresses.set(address, fromAddress + 1);
   }
 
   // The poll as the documents show it, or null once it has ended.

@@ -7,6 +7,9 @@ import { tipLinksFor } from './settings.js';
 import { newId } from './ids.js';
 
 export const MAX_WAITING_PER_PHONE = 10;
+// Posts waiting for the DJ from all phones together; auto-approved shout-outs and a second asker
+// of a waiting request do not wait, so they still go through.
+export const MAX_WAITING_TOTAL = 1000;
 
 const VISIBLE = new Set(['waiting', 'live', 'rejected']);
 const notFound = () => new InputError('That post is no longer there.', 'no_post', 404);
@@ -32,6 +35,7 @@ export class PostBoard {
     this.wall = wall;
     this.byId = new Map(); // visible posts: waiting, live, rejected
     this.waitingCount = new Map(); // device id -> number of its posts waiting for the DJ
+    this.waitingTotal = 0;
     this.live = []; // live posts in feed order (oldest first)
     this.requestIndex = new Map(); // song key -> waiting request
     this.liveSeq = 0;
@@ -61,6 +65,7 @@ export class PostBoard {
 
   countWaiting(p, delta) {
     if (!p.deviceId) return;
+    this.waitingTotal += delta;
     const n = (this.waitingCount.get(p.deviceId) ?? 0) + delta;
     if (n > 0) this.waitingCount.set(p.deviceId, n); else this.waitingCount.delete(p.deviceId);
   }
@@ -121,6 +126,11 @@ export class PostBoard {
       throw e;
     }
     const live = type === 'shoutout' && s.autoApprove;
+    if (!live && this.waitingTotal >= MAX_WAITING_TOTAL) {
+      const e = new InputError('The DJ has a lot to read right now. Try again in a minute.', 'busy', 429);
+      e.retryAfter = 60;
+      throw e;
+    }
     const request = type === 'request';
     const p = newPost({
       type, origin: 'guest', deviceId, name: d.name, text, photo, state: 'waiting', now,

@@ -38,6 +38,12 @@ export class Wall {
       this.venuePin = newPin();
       s.setMeta('venuePin', this.venuePin);
     }
+    let key = s.getMeta('cookieKey');
+    if (!key) {
+      key = newSecret(32);
+      s.setMeta('cookieKey', key);
+    }
+    this.cookieKey = Buffer.from(key, 'base64url');
     for (const r of s.allDevices()) this.addDevice({ id: r.id, handle: r.handle, name: r.name, color: r.color, blockedAt: r.blocked_at });
     this.posts.load();
     this.reactions.load(this.posts.live.map((p) => p.id));

@@ -8,7 +8,7 @@ import path from 'node:path';
 import { Store } from '../src/store.js';
 import { Wall } from '../src/wall.js';
 import { FEATURE_GAP_MS, IDLE_REPEAT_GAP_MS, QUEUE_GUEST_MAX } from '../src/featured.js';
-import { MAX_WAITING_PER_PHONE } from '../src/posts.js';
+import { MAX_WAITING_PER_PHONE, MAX_WAITING_TOTAL } from '../src/posts.js';
 import { displayView, stateView } from '../src/views.js';
 
 function makeWall(settings = {}, file = ':memory:') {
@@ -190,11 +190,22 @@ describe('moderation', () => {
     assert.throws(() => wall.posts.show(r), { status: 404 });
   });
 
-  test('a phone cannot flood the DJ with waiting posts', () => {
+  test('waiting posts are bounded per phone and for the whole wall; what does not wait still goes through', () => {
     const { wall } = makeWall();
     for (let i = 0; i < MAX_WAITING_PER_PHONE; i++) shout(wall, 0, `m${i}`);
     assert.throws(() => shout(wall, 0, 'one more'), { status: 429 });
     assert.doesNotThrow(() => shout(wall, 1));
+    const song = wall.posts.submit(PHONES[2], 'request', { text: 'Song' }).id;
+    // Phones that each stay under their own bound fill the wall's.
+    for (let n = wall.posts.waitingTotal, i = 0; n < MAX_WAITING_TOTAL; n++, i++) {
+      wall.posts.submit(`many${String(i).padStart(18, '0')}`, 'shoutout', { text: `flood ${i}` });
+    }
+    assert.throws(() => shout(wall, 3), { status: 429, code: 'busy', retryAfter: 60 });
+    assert.equal(wall.posts.submit(PHONES[4], 'request', { text: 'song' }).count, 2, 'a second asker does not add a waiting post');
+    wall.applySettings({ autoApprove: true });
+    assert.equal(wall.posts.submit(PHONES[5], 'shoutout', { text: 'straight up' }).status, 'live');
+    wall.posts.reject(song);
+    assert.doesNotThrow(() => shout(wall, 3), 'room again once the DJ works through them');
   });
 });
 

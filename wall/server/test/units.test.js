@@ -10,7 +10,7 @@ import { songSearchText, checkEmoji, field, cleanText } from '../src/text.js';
 import { sniffImage, decodeDataUrl } from '../src/images.js';
 import { bestLanAddress, isLoopback } from '../src/netaddr.js';
 import { cleanPath, safeJoin } from '../src/static.js';
-import { RateLimiter, GUEST_RULES } from '../src/ratelimit.js';
+import { RateLimiter, GUEST_RULES, addressKey } from '../src/ratelimit.js';
 import { nodeTooOld } from '../src/lifecycle.js';
 import { parsePollStart, endAtToTime } from '../src/polls.js';
 import { newPin, PIN_ALPHABET } from '../src/ids.js';
@@ -165,6 +165,10 @@ test('rate limiter: burst then steady rate, per key; memory stays bounded howeve
     most = Math.max(most, flood.buckets.size);
   }
   assert.ok(most <= flood.maxKeys, `${most} buckets kept, at most ${flood.maxKeys} allowed`);
+  // The per-address layer keys an IPv6 phone by its /64, which privacy addresses change within.
+  assert.equal(addressKey('2001:db8:1:2:aaaa::1'), addressKey('2001:0db8:1:2:bbbb:cccc:dddd:eeee%wlan0'));
+  assert.notEqual(addressKey('2001:db8:1:2::1'), addressKey('2001:db8:1:3::1'));
+  assert.equal(addressKey('::ffff:192.168.1.20'), '192.168.1.20');
 });
 
 test('venue PIN letters are drawn evenly from the whole alphabet', () => {
