@@ -26,6 +26,11 @@ export function wallFull() {
   return e;
 }
 
+// A full disk, as SQLite (SQLITE_FULL, also in its extended codes) or the file system says it.
+export function storageFull(e) {
+  return (typeof e?.errcode === 'number' && (e.errcode & 0xff) === 13) || e?.code === 'ENOSPC' || e?.code === 'EDQUOT';
+}
+
 function folderBytes(dir) {
   let n = 0;
   for (const e of fs.readdirSync(dir, { withFileTypes: true })) {
@@ -45,7 +50,7 @@ export function createApp(options) {
   const log = options.log ?? (() => {});
   const store = new Store(path.join(wallDir, 'wall.db'), { synchronous: options.synchronous });
   const clock = options.clock ?? Date.now;
-  const wall = new Wall(store, { clock });
+  const wall = new Wall(store, { clock, log });
 
   const app = {
     wall, store, uploadsDir, looksDir, webDir, wallDir,
@@ -56,8 +61,13 @@ export function createApp(options) {
 
   async function writeAtomic(file, buf) {
     const tmp = `${file}.${process.pid}.tmp`;
-    await fs.promises.writeFile(tmp, buf);
-    await fs.promises.rename(tmp, file);
+    try {
+      await fs.promises.writeFile(tmp, buf);
+      await fs.promises.rename(tmp, file);
+    } catch (e) {
+      await fs.promises.unlink(tmp).catch(() => {});
+      throw e;
+    }
   }
 
   // The uploads folder's size, counted once at start and kept up to date; guest photos stop at
@@ -199,8 +209,10 @@ export function createApp(options) {
       } else {
         throw new InputError('That method is not allowed here.', 'method', 405);
       }
-    } catch (e) {
-      if (!(e instanceof InputError)) log(`error on ${key}: ${e.stack ?? e}`);
+    } catch (err) {
+      const e = storageFull(err) ? wallFull() : err;
+      if (e !== err) log(`refused ${key}: ${err.message}`);
+      else if (!(e instanceof InputError)) log(`error on ${key}: ${e.stack ?? e}`);
       if (res.headersSent) res.destroy();
       else sendError(res, e);
       if (!req.complete) req.resume();

@@ -62,21 +62,41 @@ export class FeaturedQueue {
     this.saveCurrent();
   }
 
-  // The card's time, then the queue, then idle repeat.
-  advance(now) {
-    if (this.current && (now >= this.current.until || !this.wall.posts.isLive(this.current.id))) this.end(now);
-    if (this.current || now - this.lastEndedAt < FEATURE_GAP_MS) return;
-    if (this.queue.length > 0) {
-      const q = this.queue.shift();
-      this.saveQueue();
-      this.feature(q.id, now);
-    } else if (this.wall.settings.repeatMessages && now - this.lastEndedAt >= IDLE_REPEAT_GAP_MS) {
-      const next = this.nextRepeat();
-      if (next) {
-        this.repeatCursor = next.liveSeq;
-        this.feature(next.id, now);
+  // What the clock asks for at `now`: { end, id } (end the card; put `id` up, from the queue when
+  // fromQueue), or null when nothing changes. advance() carries it out; due() only asks.
+  plan(now) {
+    let lastEndedAt = this.lastEndedAt;
+    const end = !!this.current && (now >= this.current.until || !this.wall.posts.isLive(this.current.id));
+    if (this.current && !end) return null;
+    if (end) lastEndedAt = now;
+    let id = '';
+    let fromQueue = false;
+    if (now - lastEndedAt >= FEATURE_GAP_MS) {
+      if (this.queue.length > 0) {
+        id = this.queue[0].id;
+        fromQueue = true;
+      } else if (this.wall.settings.repeatMessages && now - lastEndedAt >= IDLE_REPEAT_GAP_MS) {
+        id = this.nextRepeat()?.id ?? '';
       }
     }
+    return end || id ? { end, id, fromQueue } : null;
+  }
+
+  due(now) { return this.plan(now) !== null; }
+
+  // The card's time, then the queue, then idle repeat.
+  advance(now) {
+    const step = this.plan(now);
+    if (!step) return;
+    if (step.end) this.end(now);
+    if (!step.id) return;
+    if (step.fromQueue) {
+      this.queue.shift();
+      this.saveQueue();
+    } else {
+      this.repeatCursor = this.wall.posts.byId.get(step.id).liveSeq;
+    }
+    this.feature(step.id, now);
   }
 
   // Live posts (not poll results) one after another in feed order.

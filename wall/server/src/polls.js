@@ -179,6 +179,11 @@ export class Polls {
     this.wall.posts.addLive(newPost({ type: 'vote', origin: 'system', name: 'Vote', text, now }), now);
   }
 
+  due(now) {
+    const r = this.current?.record;
+    return !!r && ((!r.closedAt && now >= r.endsAt) || pollPhase(r, now) === 'ended');
+  }
+
   advance(now) {
     if (!this.current) return;
     const r = this.current.record;

@@ -245,9 +245,10 @@ export class PostBoard {
     const p = this.get(id);
     if (p.type !== 'request') throw new InputError('Only song requests can be marked.', 'not_request', 409);
     if (!['', 'played', 'refuse'].includes(mark)) throw new InputError('A mark is "played", "refuse" or empty.');
+    const changedAt = this.wall.clock();
+    this.store.updatePost({ ...p, mark, changedAt });
     p.mark = mark;
-    p.changedAt = this.wall.clock();
-    this.store.updatePost(p);
+    p.changedAt = changedAt;
   }
 
   // Empties the feed, the card and the queue.

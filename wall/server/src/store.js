@@ -81,8 +81,9 @@ export class Store {
     return s;
   }
 
-  // Runs fn inside one transaction; a throw rolls everything back.
-  // Nested calls join the outer transaction.
+  // Runs fn inside one transaction; a throw rolls everything back, and so does a COMMIT that
+  // fails (a full disk). Nested calls join the outer transaction. onRollback(error) runs after
+  // every rollback, so that what the caller changed in memory can follow the database back.
   tx(fn) {
     if (this.depth > 0) return fn();
     this.db.exec('BEGIN IMMEDIATE');
@@ -92,7 +93,12 @@ export class Store {
       this.db.exec('COMMIT');
       return r;
     } catch (e) {
-      this.db.exec('ROLLBACK');
+      // SQLite may already have rolled back by itself (it does on some full-disk errors).
+      if (this.db.isTransaction) {
+        try { this.db.exec('ROLLBACK'); } catch { /* the transaction is gone either way */ }
+      }
+      this.depth = 0;
+      this.onRollback?.(e);
       throw e;
     } finally {
       this.depth = 0;

@@ -2,7 +2,9 @@
 // (devices), the venue PIN and the host's song search, and wires the modules together: posts and
 // moderation (posts.js), the featured queue (featured.js), polls (polls.js), reactions and hot
 // posts (reactions.js) and guest looks (looks.js). Each keeps its visible state in memory
-// and writes each change through to the store before it returns.
+// and writes each change through to the store before it returns. The database is the truth: when
+// a transaction fails (a full disk), the memory is loaded back from it (rollBackMemory), so no
+// change is ever visible that the database does not hold.
 
 import { timingSafeEqual } from 'node:crypto';
 import { InputError, field, normalizeColor, songSearchText, LIMITS } from './text.js';
@@ -15,18 +17,40 @@ import { Reactions } from './reactions.js';
 import { LookShelf } from './looks.js';
 
 export class Wall {
-  constructor(store, { clock = Date.now } = {}) {
+  // log: one line at a time, for trouble the wall carries on through.
+  constructor(store, { clock = Date.now, log = () => {} } = {}) {
     this.store = store;
     this.clock = clock;
+    this.log = log;
+    this.vdjSearch = '';
+    this.storageTrouble = false;
+    this.build();
+    store.onRollback = (e) => {
+      if (!(e instanceof InputError)) this.rollBackMemory();
+    };
+  }
+
+  build() {
     this.devices = new Map();
     this.handles = new Map(); // public handle -> device
-    this.vdjSearch = '';
     this.posts = new PostBoard(this);
     this.featured = new FeaturedQueue(this);
     this.polls = new Polls(this);
     this.reactions = new Reactions(this);
     this.looks = new LookShelf(this);
     this.load();
+  }
+
+  // After a failed transaction: everything in memory goes back to what the database holds. Only
+  // what the database never holds is carried over (the host's search, when the card last came
+  // down, the idle repeat's place, the poll's votes per address).
+  rollBackMemory() {
+    const { featured, polls } = this;
+    const poll = polls.current;
+    this.build();
+    this.featured.lastEndedAt = featured.lastEndedAt;
+    this.featured.repeatCursor = featured.repeatCursor;
+    if (poll && this.polls.current?.record.id === poll.record.id) this.polls.current.addresses = poll.addresses;
   }
 
   load() {
@@ -53,14 +77,29 @@ export class Wall {
   }
 
   // Advances what moves with the clock: the featured post's time, the queue, idle repeat, polls.
+  // Inside a transaction when there is something to do; a failure is logged (once until the wall
+  // can write again) and leaves everything as it was, so the documents still answer.
   tick(now = this.clock()) {
-    this.featured.advance(now);
-    this.polls.advance(now);
+    if (!this.featured.due(now) && !this.polls.due(now)) return;
+    const advance = () => {
+      this.featured.advance(now);
+      this.polls.advance(now);
+    };
+    if (this.store.depth > 0) return advance();
+    try {
+      this.store.tx(advance);
+      if (this.storageTrouble) this.log('the wall can save again');
+      this.storageTrouble = false;
+    } catch (e) {
+      if (!this.storageTrouble) this.log(`the wall cannot save its changes (it carries on as it was): ${e.message}`);
+      this.storageTrouble = true;
+    }
   }
 
   applySettings(body) {
-    this.settings = mergeSettings(this.settings, body);
-    this.store.setMeta('settings', JSON.stringify(this.settings));
+    const next = mergeSettings(this.settings, body);
+    this.store.setMeta('settings', JSON.stringify(next));
+    this.settings = next;
   }
 
   setVdjSearch(text) {
@@ -93,8 +132,8 @@ export class Wall {
   }
 
   setBlocked(d, at) {
-    d.blockedAt = at;
     this.store.setBlocked(d.id, at);
+    d.blockedAt = at;
   }
 
   unblockAll() {
@@ -112,9 +151,9 @@ export class Wall {
       if (body.color && !color) throw new InputError('Colours must look like #ff7a18.');
     }
     if (name !== d.name || color !== d.color) {
+      this.store.updateDeviceProfile(d.id, name, color);
       d.name = name;
       d.color = color;
-      this.store.updateDeviceProfile(d.id, name, color);
     }
     return d;
   }
