@@ -4,6 +4,7 @@ import http from 'node:http';
 import fs from 'node:fs';
 import path from 'node:path';
 import { Store } from './store.js';
+import { BACKUP_EVERY_MS, prepareDatabase, writeBackup } from './backup.js';
 import { Wall } from './wall.js';
 import { GuestLimits, addressKey } from './ratelimit.js';
 import { securityHeaders, sendError, parseCookies, checkLoopback } from './http.js';
@@ -39,7 +40,8 @@ function folderBytes(dir) {
   return n;
 }
 
-// options: { wallDir, webDir, port, host, clock, rateLimits, joinHost, synchronous, log, onShutdown }
+// options: { wallDir, webDir, port, host, clock, rateLimits, joinHost, synchronous, log, onShutdown,
+// uploadsMaxBytes, backupEveryMs }
 export function createApp(options) {
   const wallDir = path.resolve(options.wallDir);
   const webDir = path.resolve(options.webDir ?? path.join(wallDir, 'web'));
@@ -48,7 +50,9 @@ export function createApp(options) {
   fs.mkdirSync(uploadsDir, { recursive: true });
   fs.mkdirSync(looksDir, { recursive: true });
   const log = options.log ?? (() => {});
-  const store = new Store(path.join(wallDir, 'wall.db'), { synchronous: options.synchronous });
+  const dbFile = path.join(wallDir, 'wall.db');
+  prepareDatabase(dbFile, wallDir, log);
+  const store = new Store(dbFile, { synchronous: options.synchronous });
   const clock = options.clock ?? Date.now;
   const wall = new Wall(store, { clock, log });
 
@@ -236,6 +240,17 @@ export function createApp(options) {
   const sweeper = setInterval(() => app.limits.sweep(), 60000);
   sweeper.unref();
 
+  // The rolling backup: every few minutes and once more at shutdown; one at a time.
+  let backingUp = null;
+  app.backup = () => {
+    backingUp ??= writeBackup(store.db, wallDir)
+      .catch((e) => log(`backup failed: ${e.message}`))
+      .finally(() => { backingUp = null; });
+    return backingUp;
+  };
+  const backups = setInterval(() => app.backup(), options.backupEveryMs ?? BACKUP_EVERY_MS);
+  backups.unref();
+
   let closing = null;
   app.server = server;
   app.listen = () => new Promise((resolve, reject) => {
@@ -250,9 +265,13 @@ export function createApp(options) {
       closing = new Promise((resolve) => {
         clearInterval(ticker);
         clearInterval(sweeper);
+        clearInterval(backups);
         server.close(() => resolve());
         server.closeIdleConnections();
         setTimeout(() => server.closeAllConnections(), 500).unref();
+      }).then(async () => {
+        await backingUp;
+        await app.backup();
       }).then(() => store.close());
     }
     return closing;

@@ -1,5 +1,6 @@
 // The wall's files under trouble: a disk that fills up in the middle of the night (a small tmpfs
-// in a mount namespace made here; the server runs inside it through nsenter).
+// in a mount namespace made here; the server runs inside it through nsenter), and a database
+// file damaged the ways a crash or a careless copy damages it, with the rolling backup.
 
 import { test, describe, before, after } from 'node:test';
 import assert from 'node:assert/strict';
@@ -7,7 +8,15 @@ import { spawn, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
+import { DatabaseSync } from 'node:sqlite';
 import { startServer, tempWall, Phone, Booth, fakeJpeg } from './helpers/server.js';
+import { createApp } from '../src/app.js';
+
+// Stops the server the way the plug-in does, keeping its folder.
+async function shutdown(srv) {
+  await fetch(`${srv.base}/api/shutdown`, { method: 'POST', headers: { 'Content-Type': 'application/json' }, body: '{}' });
+  await srv.exited;
+}
 
 describe('a full disk', () => {
   let skip = '';
@@ -101,6 +110,105 @@ describe('a full disk', () => {
     } finally {
       await srv.stop();
       fs.rmSync(web, { recursive: true, force: true });
+    }
+  });
+});
+
+describe('a damaged database', () => {
+  let pristine;
+  let before;
+  let afterKill;
+  const copy = (from) => {
+    const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'lumvo-damaged-'));
+    fs.cpSync(from, dir, { recursive: true });
+    return dir;
+  };
+  const seen = async (srv) => {
+    const s = await new Booth(srv.base).doc('state');
+    return { pin: s.venuePin, pending: s.pending.map((p) => p.id), look: s.guestLookActive };
+  };
+
+  test('the wall keeps a backup at shutdown; a damaged or empty database is moved aside and the backup restored', async () => {
+    const srv = await startServer();
+    const booth = new Booth(srv.base);
+    for (const text of ['one', 'two', 'three']) await new Phone(srv.base).post('/api/guest/shoutout', { text });
+    const look = await booth.act('guest-bg-looks', { save: { name: 'Kept', kind: 'solid', colors: ['#123456'] } });
+    await booth.act('guest-bg-looks', { apply: look.id });
+    before = await seen(srv);
+    await shutdown(srv);
+    pristine = srv.dir;
+    assert.ok(fs.existsSync(path.join(pristine, 'backup/wall-backup.db')), 'a backup at shutdown');
+
+    const damages = {
+      'cut in half': (f) => fs.truncateSync(f, Math.floor(fs.statSync(f).size / 2)),
+      'cut to 4 KB': (f) => fs.truncateSync(f, 4096),
+      'a garbage header': (f) => {
+        const fd = fs.openSync(f, 'r+');
+        fs.writeSync(fd, Buffer.from('this is not what SQLite wrote here.'), 0, 35, 0);
+        fs.closeSync(fd);
+      },
+      'emptied': (f) => fs.truncateSync(f, 0),
+    };
+    for (const [what, damage] of Object.entries(damages)) {
+      const dir = copy(pristine);
+      damage(path.join(dir, 'wall.db'));
+      const again = await startServer({ dir });
+      try {
+        assert.deepEqual(await seen(again), before, `${what}: the same wall, the same PIN`);
+        const lines = again.stderr().split('\n').filter((l) => /wall\.db/.test(l) && !/listening/.test(l));
+        assert.equal(lines.length, 1, `${what}: one clear line\n${again.stderr()}`);
+        assert.match(lines[0], /wall\.db (is damaged|is empty|holds no wall).*: moved it to wall\.db\.damaged-\d{8}T\d{6}Z; restored the backup of \d{4}-/, what);
+        assert.ok(fs.readdirSync(dir).some((f) => /^wall\.db\.damaged-/.test(f)), `${what}: the damaged file is kept`);
+      } finally {
+        await again.stop();
+      }
+    }
+  });
+
+  test('a write-ahead log that is cut short or missing is logged, and the wall starts', async () => {
+    const srv = await startServer({ dir: copy(pristine) });
+    await new Phone(srv.base).post('/api/guest/shoutout', { text: 'after the backup' });
+    await srv.kill();
+    afterKill = srv.dir;
+    const wal = (dir) => path.join(dir, 'wall.db-wal');
+    assert.ok(fs.statSync(wal(afterKill)).size > 32, 'a killed server leaves its log');
+    const cases = [
+      ['missing', (dir) => fs.rmSync(wal(dir)), /wall\.db-wal is missing \(wall\.db-shm is there\): changes since the last checkpoint may be lost/],
+      ['cut short', (dir) => fs.truncateSync(wal(dir), fs.statSync(wal(dir)).size - 100), /wall\.db-wal is cut short or damaged \(\d+ bytes\)/],
+    ];
+    for (const [what, damage, line] of cases) {
+      const dir = copy(afterKill);
+      damage(dir);
+      const again = await startServer({ dir });
+      try {
+        assert.match(again.stderr(), line, what);
+        assert.equal((await seen(again)).pin, before.pin, `${what}: the wall starts with its database`);
+      } finally {
+        await again.stop();
+      }
+    }
+    fs.rmSync(afterKill, { recursive: true, force: true });
+    fs.rmSync(pristine, { recursive: true, force: true });
+  });
+
+  test('a running wall renews its backup every few minutes', async () => {
+    const dir = tempWall();
+    const app = createApp({ wallDir: dir, port: 0, host: '127.0.0.1', backupEveryMs: 100 });
+    try {
+      const id = app.wall.posts.submit('phone000000000000001', 'shoutout', { text: 'in the backup' }).id;
+      const file = path.join(dir, 'backup/wall-backup.db');
+      const has = () => {
+        if (!fs.existsSync(file)) return false;
+        const db = new DatabaseSync(file, { readOnly: true });
+        try { return !!db.prepare('SELECT 1 FROM posts WHERE id = ?').get(id); } finally { db.close(); }
+      };
+      const prev = path.join(dir, 'backup/wall-backup.prev.db');
+      for (let i = 0; i < 50 && !(has() && fs.existsSync(prev)); i++) await new Promise((r) => setTimeout(r, 100));
+      assert.ok(has(), 'the post made after start is in the backup within 5 s');
+      assert.ok(fs.existsSync(prev), 'with the copy before it');
+    } finally {
+      await app.close();
+      fs.rmSync(dir, { recursive: true, force: true });
     }
   });
 });
