@@ -4,7 +4,7 @@ import http from 'node:http';
 import fs from 'node:fs';
 import path from 'node:path';
 import { Store } from './store.js';
-import { BACKUP_EVERY_MS, prepareDatabase, writeBackup } from './backup.js';
+import { BACKUP_EVERY_MS, backupFiles, prepareDatabase, writeBackup } from './backup.js';
 import { Wall } from './wall.js';
 import { GuestLimits, addressKey } from './ratelimit.js';
 import { securityHeaders, sendError, parseCookies, checkLoopback } from './http.js';
@@ -32,6 +32,24 @@ export function storageFull(e) {
   return (typeof e?.errcode === 'number' && (e.errcode & 0xff) === 13) || e?.code === 'ENOSPC' || e?.code === 'EDQUOT';
 }
 
+// Deletes the temporary files (`<name>.<pid>.tmp`) that writes leave until they rename them.
+function sweepTemporary(dirs) {
+  let n = 0;
+  for (const dir of dirs) {
+    let entries = [];
+    try {
+      entries = fs.readdirSync(dir, { withFileTypes: true });
+    } catch { /* no such folder yet */ }
+    for (const e of entries) {
+      if (e.isFile() && /\.\d+\.tmp$/.test(e.name)) {
+        fs.rmSync(path.join(dir, e.name), { force: true });
+        n++;
+      }
+    }
+  }
+  return n;
+}
+
 function folderBytes(dir) {
   let n = 0;
   for (const e of fs.readdirSync(dir, { withFileTypes: true })) {
@@ -50,6 +68,9 @@ export function createApp(options) {
   fs.mkdirSync(uploadsDir, { recursive: true });
   fs.mkdirSync(looksDir, { recursive: true });
   const log = options.log ?? (() => {});
+  // A photo, look picture or backup still being written when the last process was killed.
+  const orphans = sweepTemporary([uploadsDir, looksDir, backupFiles(wallDir).dir]);
+  if (orphans) log(`removed ${orphans} unfinished file${orphans === 1 ? '' : 's'} left by the last run`);
   const dbFile = path.join(wallDir, 'wall.db');
   prepareDatabase(dbFile, wallDir, log);
   const store = new Store(dbFile, { synchronous: options.synchronous });

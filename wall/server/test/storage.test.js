@@ -212,3 +212,27 @@ describe('a damaged database', () => {
     }
   });
 });
+
+test('files a killed server was still writing are swept away at start, and not counted as photos', async () => {
+  const dir = tempWall();
+  const put = (name, bytes) => {
+    fs.mkdirSync(path.dirname(path.join(dir, name)), { recursive: true });
+    fs.writeFileSync(path.join(dir, name), Buffer.alloc(bytes));
+  };
+  put('uploads/LUMVO_g_1.jpg.4242.tmp', 3000);
+  put('looks/l_1.png.4242.tmp', 100);
+  put('backup/wall-backup.db.4242.tmp', 100);
+  put('uploads/LUMVO_g_2.jpg', 500);
+  const lines = [];
+  const app = createApp({ wallDir: dir, port: 0, log: (l) => lines.push(l) });
+  try {
+    assert.deepEqual(fs.readdirSync(path.join(dir, 'uploads')), ['LUMVO_g_2.jpg']);
+    assert.deepEqual(fs.readdirSync(path.join(dir, 'looks')), []);
+    assert.deepEqual(fs.readdirSync(path.join(dir, 'backup')), []);
+    assert.equal(app.uploadsBytes, 500);
+    assert.deepEqual(lines, ['removed 3 unfinished files left by the last run']);
+  } finally {
+    await app.close();
+    fs.rmSync(dir, { recursive: true, force: true });
+  }
+});
