@@ -7,6 +7,7 @@ import { Store } from './store.js';
 import { BACKUP_EVERY_MS, backupFiles, prepareDatabase, writeBackup } from './backup.js';
 import { Wall } from './wall.js';
 import { GuestLimits, addressKey } from './ratelimit.js';
+import { Replies } from './replies.js';
 import { securityHeaders, sendError, parseCookies, checkLoopback } from './http.js';
 import { InputError } from './text.js';
 import { guestRoutes } from './guest-api.js';
@@ -81,6 +82,7 @@ export function createApp(options) {
     wall, store, uploadsDir, looksDir, webDir, wallDir,
     port: options.port ?? 8787,
     limits: new GuestLimits({ clock, disabled: options.rateLimits === false }),
+    replies: new Replies({ clock }),
     joinUrl: () => (options.joinHost ? `http://${options.joinHost}:${app.port}` : joinUrlFor(app.port)),
   };
 
@@ -258,7 +260,10 @@ export function createApp(options) {
     }
   }, 500);
   ticker.unref();
-  const sweeper = setInterval(() => app.limits.sweep(), 60000);
+  const sweeper = setInterval(() => {
+    app.limits.sweep();
+    app.replies.sweep();
+  }, 60000);
   sweeper.unref();
 
   // The rolling backup: every few minutes and once more at shutdown; one at a time.

@@ -5,6 +5,7 @@ import { readBody, readJson, sendJson } from './http.js';
 import { checkImage, PHOTO_MAX } from './images.js';
 import { newId } from './ids.js';
 import { guestConfig, guestLive } from './views.js';
+import { IDEMPOTENCY_KEY } from './replies.js';
 
 export const GUEST_JSON_LIMIT = 8 * 1024;
 
@@ -27,14 +28,30 @@ export function guestRoutes(app) {
     if (!ctx.deviceId) throw slowDown(ctx.deviceWait || 60);
     limit(ctx, rule);
   };
+  // A send that may carry an Idempotency-Key: fn(ctx) returns the reply's body; a repeat with the
+  // same key from the same phone gets the first body again (its body is not read, and it costs
+  // a read, not a send, of the phone's limits).
+  const send = (fn) => async (ctx) => {
+    const key = ctx.req.headers['idempotency-key'];
+    if (key === undefined || !ctx.deviceId) return sendJson(ctx.res, 200, await fn(ctx));
+    if (!IDEMPOTENCY_KEY.test(key)) {
+      throw new InputError('The Idempotency-Key header must be 16 to 64 letters, digits, "-" or "_".', 'bad_key');
+    }
+    const r = await app.replies.once(ctx.deviceId, key, () => fn(ctx));
+    if (r.replay) {
+      ctx.req.resume();
+      limit(ctx, 'read');
+    }
+    sendJson(ctx.res, 200, r.body, r.replay ? { 'Idempotent-Replay': 'true' } : {});
+  };
+
   const venueOf = (ctx) => wall.venueSession(ctx.cookies.lumvo_venue);
 
-  const post = (type) => async (ctx) => {
+  const post = (type) => send(async (ctx) => {
     limitSend(ctx, 'post');
     const body = await readJson(ctx.req, GUEST_JSON_LIMIT);
-    const r = wall.posts.submit(ctx.deviceId, type, body);
-    sendJson(ctx.res, 200, { ok: true, ...r });
-  };
+    return { ok: true, ...wall.posts.submit(ctx.deviceId, type, body) };
+  });
 
   return {
     'GET /api/guest/config': (ctx) => {
@@ -58,7 +75,7 @@ export function guestRoutes(app) {
     'POST /api/guest/shoutout': post('shoutout'),
     'POST /api/guest/request': post('request'),
     'POST /api/guest/tip': post('tip'),
-    'POST /api/guest/photo': async (ctx) => {
+    'POST /api/guest/photo': send(async (ctx) => {
       // Refuse before reading 5 MB when the answer is already known.
       if (!wall.settings.allowPhotos) throw switchedOff('Photos');
       wall.refuseBlocked(ctx.deviceId);
@@ -75,25 +92,23 @@ export function guestRoutes(app) {
       const ext = checkImage(buf);
       const ref = await app.saveGuestPhoto(buf, ext, newId('g'));
       try {
-        const r = wall.posts.submit(ctx.deviceId, 'photo', body, ref);
-        sendJson(ctx.res, 200, { ok: true, ...r });
+        return { ok: true, ...wall.posts.submit(ctx.deviceId, 'photo', body, ref) };
       } catch (e) {
         app.deletePhoto(ref);
         throw e;
       }
-    },
-    'POST /api/guest/react': async (ctx) => {
+    }),
+    'POST /api/guest/react': send(async (ctx) => {
       limitSend(ctx, 'react');
       const body = await readJson(ctx.req, GUEST_JSON_LIMIT);
-      const r = wall.reactions.react(ctx.deviceId, body.id, body.emoji, body.remove === true);
-      sendJson(ctx.res, 200, { ok: true, ...r });
-    },
-    'POST /api/guest/vote': async (ctx) => {
+      return { ok: true, ...wall.reactions.react(ctx.deviceId, body.id, body.emoji, body.remove === true) };
+    }),
+    'POST /api/guest/vote': send(async (ctx) => {
       limitSend(ctx, 'vote');
       const body = await readJson(ctx.req, GUEST_JSON_LIMIT);
       wall.polls.vote(ctx.deviceId, body.option, ctx.address);
-      sendJson(ctx.res, 200, { ok: true, poll: wall.polls.guestView(ctx.deviceId, wall.clock()) });
-    },
+      return { ok: true, poll: wall.polls.guestView(ctx.deviceId, wall.clock()) };
+    }),
     'POST /api/guest/venue-login': async (ctx) => {
       limitSend(ctx, 'login');
       const { deviceId, address } = ctx;
@@ -121,14 +136,14 @@ export function guestRoutes(app) {
       if (venueOf(ctx)) app.store.deleteVenueSession(ctx.cookies.lumvo_venue);
       sendJson(ctx.res, 200, { ok: true }, { 'Set-Cookie': 'lumvo_venue=; Path=/; Max-Age=0; HttpOnly; SameSite=Strict' });
     },
-    'POST /api/guest/venue-post': async (ctx) => {
+    'POST /api/guest/venue-post': send(async (ctx) => {
       limitSend(ctx, 'post');
       if (!venueOf(ctx)) throw new InputError('Log in with the venue PIN first.', 'venue_login', 403);
       const body = await readJson(ctx.req, GUEST_JSON_LIMIT);
       const text = field(body.text, { label: 'announcement', max: LIMITS.text, required: true, keepLines: true });
       const name = field(body.name, { label: 'name', max: LIMITS.name }) || 'Venue';
       const p = wall.posts.direct('venue', { name, text, deviceId: ctx.deviceId });
-      sendJson(ctx.res, 200, { ok: true, id: p.id, status: 'live' });
-    },
+      return { ok: true, id: p.id, status: 'live' };
+    }),
   };
 }

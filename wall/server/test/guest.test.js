@@ -127,6 +127,46 @@ test('photos stop when the uploads folder is full; the booth\'s own still go up'
   }
 });
 
+test('a send repeated with its Idempotency-Key gets the first result and is done once', async () => {
+  const p = new Phone(srv.base);
+  const key = (n) => ({ headers: { 'Idempotency-Key': `retry-key-${n}-0123456789abcdef` } });
+  const first = await p.post('/api/guest/shoutout', { text: 'only once' }, key(1));
+  const again = await p.post('/api/guest/shoutout', { text: 'only once' }, key(1));
+  assert.equal(again.status, 200);
+  assert.equal(again.text, first.text, 'the very same answer');
+  assert.equal(again.headers.get('idempotent-replay'), 'true');
+  // Two at once (the retry overtakes the lost reply), a photo, and a vote: each done once.
+  const [a, b] = await Promise.all([1, 2].map(() => p.post('/api/guest/request', { text: 'Twice Song' }, key(2))));
+  assert.equal(a.data.id, b.data.id);
+  const up = () => p.request('POST', '/api/guest/photo', { body: fakeJpeg(300), ...key(3) });
+  const photoId = (await up()).data.id;
+  assert.equal((await up()).data.id, photoId);
+  await booth.act('vote-start', { title: 'Once?', duration: 60, options: ['Yes', 'No'] });
+  const option = (await p.get('/api/guest/config')).data.poll.options[0].id;
+  const votes = [await p.post('/api/guest/vote', { option }, key(4)), await p.post('/api/guest/vote', { option }, key(4))];
+  assert.deepEqual(votes.map((v) => [v.status, v.data.poll.total]), [[200, 1], [200, 1]], 'not "already voted"');
+  await booth.act('vote-stop');
+  await booth.act('vote-stop');
+  const s = await booth.doc('state');
+  assert.equal(s.pending.filter((x) => x.text === 'only once').length, 1);
+  assert.equal(s.requests.filter((x) => x.text === 'Twice Song').length, 1);
+  assert.equal(s.pending.filter((x) => x.id === photoId).length, 1);
+  // The repeat costs no send: with this phone's burst of four posts used, the repeat still answers.
+  assert.equal((await p.post('/api/guest/shoutout', { text: 'the fourth' })).status, 200);
+  assert.equal((await p.post('/api/guest/shoutout', { text: 'over the limit' }, key(5))).status, 429);
+  assert.equal((await p.post('/api/guest/shoutout', { text: 'only once' }, key(1))).status, 200);
+  // Keys are per phone; a failed send is not remembered; a malformed key is refused.
+  const other = await new Phone(srv.base).post('/api/guest/shoutout', { text: 'only once' }, key(1));
+  assert.notEqual(other.data.id, first.data.id);
+  const q = new Phone(srv.base);
+  assert.equal((await q.post('/api/guest/shoutout', { text: '' }, key(6))).status, 400);
+  assert.equal((await q.post('/api/guest/shoutout', { text: 'fixed' }, key(6))).status, 200);
+  for (const bad of ['short', 'x'.repeat(65), 'has space in it 0123', 'semi;colon;0123456789']) {
+    const r = await q.request('POST', '/api/guest/shoutout', { json: { text: 'k' }, headers: { 'Idempotency-Key': bad } });
+    assert.deepEqual([r.status, r.data.code], [400, 'bad_key'], bad);
+  }
+});
+
 // The switches' refusals are proven by the engine tests.
 test('a phone sees what became of its posts', async () => {
   const p = new Phone(srv.base);

@@ -14,6 +14,7 @@ import { RateLimiter, GUEST_RULES, addressKey } from '../src/ratelimit.js';
 import { nodeTooOld } from '../src/lifecycle.js';
 import { parsePollStart, endAtToTime } from '../src/polls.js';
 import { newPin, PIN_ALPHABET } from '../src/ids.js';
+import { Replies, REPLAY_MS } from '../src/replies.js';
 
 describe('settings push', () => {
   // The plug-in's settings table, exported by its native tests: one row per setting, "json" the
@@ -169,6 +170,21 @@ test('rate limiter: burst then steady rate, per key; memory stays bounded howeve
   assert.equal(addressKey('2001:db8:1:2:aaaa::1'), addressKey('2001:0db8:1:2:bbbb:cccc:dddd:eeee%wlan0'));
   assert.notEqual(addressKey('2001:db8:1:2::1'), addressKey('2001:db8:1:3::1'));
   assert.equal(addressKey('::ffff:192.168.1.20'), '192.168.1.20');
+});
+
+test('idempotent sends are remembered per phone for at least 10 minutes, within a bound', async () => {
+  let now = 0;
+  const replies = new Replies({ clock: () => now, maxEntries: 3 });
+  let runs = 0;
+  const send = (device, key) => replies.once(device, key, async () => ({ n: ++runs }));
+  assert.deepEqual(await send('a', 'k1'), { body: { n: 1 }, replay: false });
+  now += 10 * 60 * 1000;
+  assert.deepEqual(await send('a', 'k1'), { body: { n: 1 }, replay: true }, 'ten minutes later');
+  assert.equal((await send('b', 'k1')).body.n, 2, 'another phone');
+  now += REPLAY_MS;
+  assert.equal((await send('a', 'k1')).replay, false, 'forgotten after REPLAY_MS');
+  for (const k of ['k2', 'k3', 'k4', 'k5']) await send('a', k);
+  assert.ok(replies.entries.size <= 3);
 });
 
 test('venue PIN letters are drawn evenly from the whole alphabet', () => {
