@@ -13,7 +13,7 @@ import { InputError } from './text.js';
 import { guestRoutes } from './guest-api.js';
 import { contractRoutes } from './contract-api.js';
 import { cleanPath, safeJoin, sendFile } from './static.js';
-import { isLoopback, joinUrlFor } from './netaddr.js';
+import { isLoopback, joinAddress } from './netaddr.js';
 import { DEVICE_ID, deviceOfCookie, signDevice, newSecret, newId } from './ids.js';
 import { ALBUM_FILE, imageContentType } from './images.js';
 
@@ -83,7 +83,7 @@ export function createApp(options) {
     port: options.port ?? 8787,
     limits: new GuestLimits({ clock, disabled: options.rateLimits === false }),
     replies: new Replies({ clock }),
-    joinUrl: () => (options.joinHost ? `http://${options.joinHost}:${app.port}` : joinUrlFor(app.port)),
+    joinUrl: joinAddress({ port: () => app.port, joinHost: options.joinHost, log }),
   };
 
   async function writeAtomic(file, buf) {

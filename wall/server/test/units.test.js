@@ -8,7 +8,7 @@ import { isDeepStrictEqual } from 'node:util';
 import { mergeSettings, DEFAULT_SETTINGS, tipLinksFor } from '../src/settings.js';
 import { songSearchText, checkEmoji, field, cleanText } from '../src/text.js';
 import { sniffImage, decodeDataUrl } from '../src/images.js';
-import { bestLanAddress, isLoopback } from '../src/netaddr.js';
+import { bestLanAddress, isLoopback, joinAddress } from '../src/netaddr.js';
 import { cleanPath, safeJoin } from '../src/static.js';
 import { RateLimiter, GUEST_RULES, addressKey } from '../src/ratelimit.js';
 import { nodeTooOld } from '../src/lifecycle.js';
@@ -128,7 +128,28 @@ describe('addresses and paths', () => {
       'Wi-Fi': [v4('169.254.3.3'), v4('192.168.1.23'), { address: 'fe80::1', family: 'IPv6', internal: false }],
     }), '192.168.1.23');
     assert.equal(bestLanAddress({ 'VirtualBox Host-Only': [v4('192.168.56.1')], Ethernet: [v4('10.1.2.3')] }), '10.1.2.3');
-    assert.equal(bestLanAddress({ eth0: [v4('8.8.8.8')] }), '');
+    // Outside the private ranges, any address of an interface that is up beats loopback.
+    assert.equal(bestLanAddress({ eth0: [v4('8.8.8.8')] }), '8.8.8.8');
+    assert.equal(bestLanAddress({ wlan0: [v4('169.254.3.3')], wwan0: [v4('100.72.1.9')] }), '100.72.1.9');
+    assert.equal(bestLanAddress({ eth0: [v4('203.0.113.7')], wlan0: [v4('172.16.4.4')] }), '172.16.4.4');
+    assert.equal(bestLanAddress({ wlan0: [v4('169.254.3.3')] }), '169.254.3.3');
+    assert.equal(bestLanAddress({ lo: [v4('127.0.0.1', true)], dummy: [v4('127.0.1.1')] }), '');
+    // With none at all: loopback, and one warning for as long as it lasts.
+    let now = 0;
+    let table = { lo: [v4('127.0.0.1', true)] };
+    const lines = [];
+    const join = joinAddress({ port: () => 8787, log: (l) => lines.push(l), interfaces: () => table, everyMs: 1000, clock: () => now });
+    assert.equal(join(), 'http://127.0.0.1:8787');
+    now += 5000;
+    assert.equal(join(), 'http://127.0.0.1:8787');
+    assert.equal(lines.length, 1);
+    assert.match(lines[0], /no network address phones could reach/);
+    table = { eth0: [v4('192.168.0.9')] };
+    now += 500;
+    assert.equal(join(), 'http://127.0.0.1:8787', 'looked up again only after everyMs');
+    now += 500;
+    assert.equal(join(), 'http://192.168.0.9:8787');
+    assert.equal(joinAddress({ port: () => 1, joinHost: 'wall.example' })(), 'http://wall.example:1');
   });
 
   test('request paths are decoded once, then normalised; none leaves its folder', () => {
