@@ -48,8 +48,7 @@ export class Wall {
     const { featured, polls } = this;
     const poll = polls.current;
     this.build();
-    this.featured.lastEndedAt = featured.lastEndedAt;
-    this.featured.repeatCursor = featured.repeatCursor;
+    for (const k of ['lastEndedAt', 'lastEndedId', 'rushed', 'repeatCursor']) this.featured[k] = featured[k];
     if (poll && this.polls.current?.record.id === poll.record.id) this.polls.current.addresses = poll.addresses;
   }
 
