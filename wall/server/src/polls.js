@@ -136,9 +136,12 @@ export class Polls {
   // parsed: parsePollStart's result. A new poll ends any other.
   start(parsed, photo) {
     const now = this.wall.clock();
+    // Option ids are the poll's id and the answer's number: the TV tells polls apart by their bar
+    // keys, so a new poll never has the keys of the one before, whatever its title and answers.
+    const id = newId('v');
     const record = {
-      id: newId('v'), title: parsed.title, photo,
-      options: parsed.options.map((label, i) => ({ id: `o${i + 1}`, label })),
+      id, title: parsed.title, photo,
+      options: parsed.options.map((label, i) => ({ id: `${id}_${i + 1}`, label })),
       startedAt: now, endsAt: parsed.endsAt, closedAt: null, endedAt: null,
     };
     this.store.tx(() => {
