@@ -6,7 +6,7 @@ import path from 'node:path';
 import { Store } from './store.js';
 import { BACKUP_EVERY_MS, backupFiles, prepareDatabase, writeBackup } from './backup.js';
 import { Wall } from './wall.js';
-import { GuestLimits, addressKey } from './ratelimit.js';
+import { GuestLimits, Turns, addressKey } from './ratelimit.js';
 import { Replies } from './replies.js';
 import { securityHeaders, sendError, parseCookies, checkLoopback } from './http.js';
 import { InputError } from './text.js';
@@ -83,6 +83,7 @@ export function createApp(options) {
     port: options.port ?? 8787,
     limits: new GuestLimits({ clock, disabled: options.rateLimits === false }),
     replies: new Replies({ clock }),
+    turns: new Turns(),
     joinUrl: joinAddress({ port: () => app.port, joinHost: options.joinHost, log }),
   };
 
@@ -192,9 +193,17 @@ export function createApp(options) {
   // requests then have no device, which reads allow and sends refuse with 429.
   const setDeviceCookie = (res, id) => res.setHeader('Set-Cookie',
     `lumvo_device=${signDevice(wall.cookieKey, id)}; Path=/; Max-Age=31536000; HttpOnly; SameSite=Lax`);
+  // Cookies already checked, so that a phone's every request does not cost an HMAC (bounded).
+  const knownCookies = new Map();
   function device(value, address, res) {
-    let id = deviceOfCookie(wall.cookieKey, value);
+    let id = knownCookies.get(value);
     if (id) return { deviceId: id, deviceWait: 0 };
+    id = deviceOfCookie(wall.cookieKey, value);
+    if (id) {
+      if (knownCookies.size >= 20000) knownCookies.clear();
+      knownCookies.set(value, id);
+      return { deviceId: id, deviceWait: 0 };
+    }
     // A phone from before cookies were signed keeps its id once, now signed.
     if (DEVICE_ID.test(value ?? '') && wall.devices.has(value)) {
       setDeviceCookie(res, value);
@@ -220,11 +229,27 @@ export function createApp(options) {
     const clean = cleanPath(url.pathname);
     const ctx = { req, res, url, path: clean, cookies, deviceId, deviceWait, address, app, loopback };
     const key = `${req.method} ${clean}`;
+    // Replies wait for the commit of what was written (store.js, group commit); a failed commit
+    // is answered as a full disk or an internal error.
+    res.gate = () => store.pending;
+    res.failure = (err) => {
+      if (storageFull(err)) {
+        log(`refused ${key}: ${err.message}`);
+        return wallFull();
+      }
+      log(`error on ${key}: ${err.stack ?? err}`);
+      return err;
+    };
     try {
+      // Reads are built from committed state: what is waiting to be committed is committed now
+      // (a failure there answers the writers and sends memory back), so a read never waits.
+      if (req.method === 'GET' || req.method === 'HEAD') store.flush();
       if (clean === null) throw notFound();
       if (clean.startsWith('/api/guest/')) {
         const h = guest[key];
         if (!h) throw routeError(guest, clean);
+        const turn = app.turns.take();
+        if (turn) await turn;
         await h(ctx);
       } else if (clean.startsWith('/api/')) {
         checkLoopback(req, app.port);
@@ -237,9 +262,7 @@ export function createApp(options) {
         throw new InputError('That method is not allowed here.', 'method', 405);
       }
     } catch (err) {
-      const e = storageFull(err) ? wallFull() : err;
-      if (e !== err) log(`refused ${key}: ${err.message}`);
-      else if (!(e instanceof InputError)) log(`error on ${key}: ${e.stack ?? e}`);
+      const e = err instanceof InputError ? err : res.failure(err);
       if (res.headersSent) res.destroy();
       else sendError(res, e);
       if (!req.complete) req.resume();
@@ -269,7 +292,7 @@ export function createApp(options) {
   // The rolling backup: every few minutes and once more at shutdown; one at a time.
   let backingUp = null;
   app.backup = () => {
-    backingUp ??= writeBackup(store.db, wallDir)
+    backingUp ??= writeBackup(dbFile, wallDir)
       .catch((e) => log(`backup failed: ${e.message}`))
       .finally(() => { backingUp = null; });
     return backingUp;

@@ -21,12 +21,14 @@ export function backupFiles(wallDir) {
   return { dir, latest: path.join(dir, 'wall-backup.db'), previous: path.join(dir, 'wall-backup.prev.db') };
 }
 
-// Copies the open database `db` into the backup folder; the new copy replaces the last one only
-// once it is complete.
-export async function writeBackup(db, wallDir) {
+// Copies the database `file` into the backup folder through a connection of its own (so the copy
+// holds what is committed, and the wall's connection is not held up); the new copy replaces the
+// last one only once it is complete.
+export async function writeBackup(file, wallDir) {
   const { dir, latest, previous } = backupFiles(wallDir);
   fs.mkdirSync(dir, { recursive: true });
   const tmp = `${latest}.${process.pid}.tmp`;
+  const db = new DatabaseSync(file);
   try {
     // node:sqlite has the backup API from Node.js 22.16; before that, VACUUM INTO (one step).
     if (sqlite.backup) await sqlite.backup(db, tmp);
@@ -36,6 +38,8 @@ export async function writeBackup(db, wallDir) {
   } catch (e) {
     fs.rmSync(tmp, { force: true });
     throw e;
+  } finally {
+    db.close();
   }
 }
 

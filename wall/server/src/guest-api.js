@@ -37,11 +37,17 @@ export function guestRoutes(app) {
     if (!IDEMPOTENCY_KEY.test(key)) {
       throw new InputError('The Idempotency-Key header must be 16 to 64 letters, digits, "-" or "_".', 'bad_key');
     }
-    const r = await app.replies.once(ctx.deviceId, key, () => fn(ctx));
+    // Remembered only once committed: a send whose commit failed is done again when repeated.
+    const r = await app.replies.once(ctx.deviceId, key, async () => {
+      const body = await fn(ctx);
+      await app.store.committed();
+      return body;
+    });
     if (r.replay) {
       ctx.req.resume();
       limit(ctx, 'read');
     }
+    ctx.res.gate = null; // committed already: a later transaction has nothing to do with it
     sendJson(ctx.res, 200, r.body, r.replay ? { 'Idempotent-Replay': 'true' } : {});
   };
 

@@ -17,7 +17,21 @@ export function securityHeaders(res) {
   res.setHeader('Content-Security-Policy', CSP);
 }
 
+// A success reply waits for the commit of what the request wrote: res.gate() is the open
+// transaction's outcome (store.js), if any. When that commit fails, the reply is the failure.
 export function sendJson(res, status, body, extraHeaders = {}) {
+  const pending = status < 300 ? res.gate?.() : undefined;
+  if (pending) {
+    pending.then(() => writeJson(res, status, body, extraHeaders), (e) => {
+      if (!res.headersSent) sendError(res, res.failure?.(e) ?? e);
+    });
+    return;
+  }
+  writeJson(res, status, body, extraHeaders);
+}
+
+function writeJson(res, status, body, extraHeaders) {
+  if (res.destroyed) return;
   const text = typeof body === 'string' ? body : JSON.stringify(body);
   res.writeHead(status, {
     'Content-Type': 'application/json; charset=utf-8',

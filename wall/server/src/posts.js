@@ -70,8 +70,9 @@ export class PostBoard {
     if (n > 0) this.waitingCount.set(p.deviceId, n); else this.waitingCount.delete(p.deviceId);
   }
 
-  // Every change of a post's state goes through here, inside the caller's transaction.
-  setState(p, state, now) {
+  // Every change of a post's state goes through here, inside the caller's transaction. A new post
+  // (write false) is written once, by its caller's insert, in the state it ends up in.
+  setState(p, state, now, write = true) {
     if (p.state === 'waiting' && state !== 'waiting') this.countWaiting(p, -1);
     if (p.state !== 'waiting' && state === 'waiting') this.countWaiting(p, 1);
     const wasLive = p.state === 'live';
@@ -90,14 +91,14 @@ export class PostBoard {
     if (wasWaitingRequest && state !== 'waiting' && this.requestIndex.get(p.songKey) === p) this.requestIndex.delete(p.songKey);
     if (state === 'waiting' && p.type === 'request' && p.songKey && !this.requestIndex.has(p.songKey)) this.requestIndex.set(p.songKey, p);
     if (!VISIBLE.has(state)) this.byId.delete(p.id);
-    this.store.updatePost(p);
+    if (write) this.store.updatePost(p);
   }
 
   // A new post straight into the feed (booth, venue, poll results).
   addLive(p, now) {
-    this.store.insertPost(p);
     this.byId.set(p.id, p);
-    this.setState(p, 'live', now);
+    this.setState(p, 'live', now, false);
+    this.store.insertPost(p);
   }
 
   submit(deviceId, type, body, photo = '') {
@@ -137,17 +138,13 @@ export class PostBoard {
       search: request ? songSearchText(text) : '', songKey: request ? songKey(text) : '', color: s.allowGuestColors ? d.color : '',
     });
     this.store.tx(() => {
-      this.store.insertPost(p);
       this.byId.set(p.id, p);
       this.countWaiting(p, 1);
-      if (request) {
-        this.store.addAsker(p.id, deviceId, now);
-        this.requestIndex.set(p.songKey, p);
-      }
-      if (live) {
-        this.setState(p, 'live', now);
-        wall.featured.enqueue(p.id, false);
-      }
+      if (request) this.requestIndex.set(p.songKey, p);
+      if (live) this.setState(p, 'live', now, false);
+      this.store.insertPost(p);
+      if (request) this.store.addAsker(p.id, deviceId, now);
+      if (live) wall.featured.enqueue(p.id, false);
     });
     return { id: p.id, status: live ? 'live' : 'pending', count: 1 };
   }

@@ -161,3 +161,47 @@ export class GuestLimits {
     this.pin.sweep();
   }
 }
+
+// Guests' requests take turns: at most `perTurn` of them go ahead in one turn of the event loop,
+// the rest wait for the next turns in the order they came. Everything else (the plug-in's polls,
+// the DJ's actions) goes ahead at once, so a flood of guests queues only behind itself.
+export class Turns {
+  constructor(perTurn = 50) {
+    this.perTurn = perTurn;
+    this.left = perTurn;
+    this.waiting = [];
+    this.first = 0;
+    this.scheduled = false;
+  }
+
+  // null: go ahead now; else a promise that resolves when it is this request's turn.
+  take() {
+    this.schedule();
+    if (this.left > 0 && this.first === this.waiting.length) {
+      this.left--;
+      return null;
+    }
+    return new Promise((resolve) => this.waiting.push(resolve));
+  }
+
+  schedule() {
+    if (this.scheduled) return;
+    this.scheduled = true;
+    setImmediate(() => this.next());
+  }
+
+  next() {
+    this.scheduled = false;
+    this.left = this.perTurn;
+    while (this.left > 0 && this.first < this.waiting.length) {
+      this.left--;
+      this.waiting[this.first++]();
+    }
+    if (this.first === this.waiting.length) {
+      this.waiting = [];
+      this.first = 0;
+    } else {
+      this.schedule();
+    }
+  }
+}

@@ -25,8 +25,10 @@ export class Wall {
     this.vdjSearch = '';
     this.storageTrouble = false;
     this.build();
-    store.onRollback = (e) => {
-      if (!(e instanceof InputError)) this.rollBackMemory();
+    // A refused change (InputError) is refused before it touches memory; anything else, and a
+    // whole transaction given up, sends memory back to the database.
+    store.onRollback = (e, whole) => {
+      if (whole || !(e instanceof InputError)) this.rollBackMemory();
     };
   }
 
@@ -76,8 +78,9 @@ export class Wall {
   }
 
   // Advances what moves with the clock: the featured post's time, the queue, idle repeat, polls.
-  // Inside a transaction when there is something to do; a failure is logged (once until the wall
-  // can write again) and leaves everything as it was, so the documents still answer.
+  // Committed at once when there is something to do (the document that asked is built from it
+  // and answers without waiting); a failure is logged (once until the wall can write again) and
+  // leaves everything as it was, so the documents still answer.
   tick(now = this.clock()) {
     if (!this.featured.due(now) && !this.polls.due(now)) return;
     const advance = () => {
@@ -86,7 +89,7 @@ export class Wall {
     };
     if (this.store.depth > 0) return advance();
     try {
-      this.store.tx(advance);
+      this.store.txNow(advance);
       if (this.storageTrouble) this.log('the wall can save again');
       this.storageTrouble = false;
     } catch (e) {

@@ -93,9 +93,12 @@ describe('checkpoint worker', () => {
     const file = path.join(dir, 'wall.db');
     const store = new Store(file, options);
     const text = 'x'.repeat(4000);
-    const fill = (mb) => store.tx(() => {
-      for (let i = 0; i < mb * 256; i++) store.insertPost(newPost({ type: 'shoutout', origin: 'guest', name: 'G', text, now: i }));
-    });
+    const fill = (mb) => {
+      store.tx(() => {
+        for (let i = 0; i < mb * 256; i++) store.insertPost(newPost({ type: 'shoutout', origin: 'guest', name: 'G', text, now: i }));
+      });
+      store.flush();
+    };
     try {
       await fn({ store, fill, dbSize: () => fs.statSync(file).size });
     } finally {

@@ -10,7 +10,7 @@ import { songSearchText, checkEmoji, field, cleanText } from '../src/text.js';
 import { sniffImage, decodeDataUrl } from '../src/images.js';
 import { bestLanAddress, isLoopback, joinAddress } from '../src/netaddr.js';
 import { cleanPath, safeJoin } from '../src/static.js';
-import { RateLimiter, GUEST_RULES, addressKey } from '../src/ratelimit.js';
+import { RateLimiter, GUEST_RULES, Turns, addressKey } from '../src/ratelimit.js';
 import { nodeTooOld } from '../src/lifecycle.js';
 import { parsePollStart, endAtToTime } from '../src/polls.js';
 import { newPin, PIN_ALPHABET } from '../src/ids.js';
@@ -206,6 +206,24 @@ test('idempotent sends are remembered per phone for at least 10 minutes, within 
   assert.equal((await send('a', 'k1')).replay, false, 'forgotten after REPLAY_MS');
   for (const k of ['k2', 'k3', 'k4', 'k5']) await send('a', k);
   assert.ok(replies.entries.size <= 3);
+});
+
+test('guest requests take turns: a flood waits in order, at most so many per turn of the event loop', async () => {
+  const turns = new Turns(50);
+  const order = [];
+  const started = [];
+  for (let i = 0; i < 120; i++) {
+    const t = turns.take();
+    if (t === null) order.push(i);
+    else started.push(t.then(() => order.push(i)));
+  }
+  assert.equal(order.length, 50, 'the first 50 at once');
+  await new Promise((r) => setImmediate(r));
+  assert.equal(order.length, 100, 'the next 50 in the next turn');
+  await Promise.all(started);
+  assert.deepEqual(order, [...Array(120).keys()], 'in the order they came');
+  await new Promise((r) => setImmediate(r));
+  assert.equal(turns.take(), null, 'a quiet loop lets the next one go at once');
 });
 
 test('venue PIN letters are drawn evenly from the whole alphabet', () => {
