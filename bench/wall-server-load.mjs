@@ -3,14 +3,17 @@
 // (display every 150 ms, moderation state every second). The same load then goes to a bare
 // Node.js HTTP server on this machine, and the wall's throughput is reported as a ratio to it.
 //
-//   node bench/wall-server-load.mjs [--seconds N] [--guests N] [--smoke]
+//   node bench/wall-server-load.mjs [--seconds N] [--guests N] [--pending N] [--phase-seconds N] [--smoke] [--profile]
+//
+// Then 500 posts wait for the DJ, and the display poll is timed with nothing else running and
+// during a flood of guests without cookies. --profile writes a CPU profile of the wall server
+// (test-output/bench/profile/) and prints where its time went.
 //
 // Writes test-output/bench/wall-server-load.json. Loopback traffic only.
 
 import autocannon from 'autocannon';
 import http from 'node:http';
 import { spawn } from 'node:child_process';
-import { randomBytes } from 'node:crypto';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
@@ -23,8 +26,11 @@ const opt = (name, def) => {
   return i >= 0 ? Number(args[i + 1]) : def;
 };
 const smoke = args.includes('--smoke');
+const profile = args.includes('--profile');
 const seconds = opt('seconds', smoke ? 3 : 20);
 const guests = opt('guests', smoke ? 50 : 300);
+const pending = opt('pending', 500);
+const phaseSeconds = opt('phase-seconds', smoke ? 2 : 10);
 const EMOJIS = ['🔥', '❤️', '😂', '👏', '🎉', '😍', '🙌', '💯'];
 
 function start(cmd, cmdArgs, env) {
@@ -61,16 +67,25 @@ async function post(base, p, body, cookie) {
   return r.json();
 }
 
+// A device cookie as the server makes them (it signs them, so a made-up one would be a new
+// phone on every request).
+async function newCookie(base) {
+  const r = await fetch(`${base}/api/guest/config`);
+  await r.arrayBuffer();
+  return r.headers.getSetCookie()[0].split(';')[0];
+}
+
 function percentile(sorted, p) {
   if (sorted.length === 0) return 0;
   return sorted[Math.min(sorted.length - 1, Math.ceil((p / 100) * sorted.length) - 1)];
 }
 
 // One guest per connection: post a shout-out, then react three times to live posts.
-function guestRequests(postIds) {
+function guestRequests(postIds, cookies) {
+  let next = 0;
   const step = (ctx) => {
-    if (!ctx.cookie) {
-      ctx.cookie = `lumvo_device=${randomBytes(16).toString('base64url')}`;
+    if (ctx.n === undefined) {
+      ctx.cookie = cookies[next++ % cookies.length];
       ctx.n = 0;
     }
     return ctx.n++ % 4;
@@ -80,7 +95,8 @@ function guestRequests(postIds) {
     path: '/api/guest/shoutout',
     setupRequest(req, ctx) {
       const k = step(ctx);
-      const headers = { 'content-type': 'application/json', cookie: ctx.cookie };
+      // An empty cookie: a guest that sends none (a new phone to the server on every request).
+      const headers = { 'content-type': 'application/json', ...(ctx.cookie ? { cookie: ctx.cookie } : {}) };
       if (k === 0) {
         return { ...req, path: '/api/guest/shoutout', headers, body: JSON.stringify({ name: 'Guest', text: `Hello from the dance floor ${ctx.n}` }) };
       }
@@ -94,14 +110,13 @@ function guestRequests(postIds) {
 // A venue's pace: every guest on its own keep-alive connection acts at random moments (on average
 // `perSecond` times a second, exponential gaps), so arrivals are not lined up in bursts the way a
 // fixed-rate timer per connection would line them up. Latency is measured from send to last byte.
-async function venuePace(port, postIds, label, perSecond) {
+async function venuePace(port, postIds, cookies, label, perSecond) {
   const times = [];
   const statuses = {};
   let errors = 0;
   const end = Date.now() + seconds * 1000;
-  const guest = async () => {
+  const guest = async (cookie) => {
     const agent = new http.Agent({ keepAlive: true, maxSockets: 1 });
-    const cookie = `lumvo_device=${randomBytes(16).toString('base64url')}`;
     for (let n = 0; ; n++) {
       await new Promise((r) => setTimeout(r, -Math.log(1 - Math.random()) * (1000 / perSecond)));
       if (Date.now() >= end) break;
@@ -125,21 +140,21 @@ async function venuePace(port, postIds, label, perSecond) {
     }
     agent.destroy();
   };
-  await Promise.all(Array.from({ length: guests }, guest));
+  await Promise.all(cookies.map(guest));
   times.sort((a, b) => a - b);
   return { label, rate: guests * perSecond, requests: times.length, requestsPerSec: times.length / seconds,
     p50ms: percentile(times, 50), p95ms: percentile(times, 95), p99ms: percentile(times, 99), errors, timeouts: 0, statuses };
 }
 
 // rate: total requests per second over all guests (a venue's pace), or 0 for as fast as possible.
-async function run(port, postIds, label, rate = 0) {
+async function run(port, postIds, cookies, label, rate = 0, runSeconds = seconds) {
   const times = [];
   const statuses = {};
   const instance = autocannon({
     url: `http://127.0.0.1:${port}`,
     connections: guests,
-    duration: seconds,
-    requests: guestRequests(postIds),
+    duration: runSeconds,
+    requests: guestRequests(postIds, cookies),
     ...(rate > 0 ? { overallRate: rate } : {}),
   });
   instance.on('response', (client, status, bytes, ms) => {
@@ -152,7 +167,7 @@ async function run(port, postIds, label, rate = 0) {
     label,
     rate: rate || 'max',
     requests: result.requests.total,
-    requestsPerSec: result.requests.total / seconds,
+    requestsPerSec: result.requests.total / runSeconds,
     p50ms: percentile(times, 50),
     p95ms: percentile(times, 95),
     p99ms: percentile(times, 99),
@@ -163,60 +178,144 @@ async function run(port, postIds, label, rate = 0) {
   return out;
 }
 
+// The plug-in's two polls (display every 150 ms, moderation state every second), timed from send
+// to last byte; each answer is kept with the phase it fell in.
+function plugInPolls(base) {
+  const answered = [];
+  let phase = '';
+  const poll = (kind) => {
+    const t0 = performance.now();
+    const during = phase;
+    fetch(`${base}/api/${kind}`).then((r) => r.text()).then(() => answered.push({ kind, phase: during, ms: performance.now() - t0 }), () => {});
+  };
+  const timers = [setInterval(() => poll('display'), 150), setInterval(() => poll('state'), 1000)];
+  return {
+    answered,
+    phase: (name) => { phase = name; },
+    stop: () => timers.forEach(clearInterval),
+    stats(kind, name) {
+      const t = answered.filter((a) => a.kind === kind && a.phase === name).map((a) => a.ms).sort((a, b) => a - b);
+      return { polls: t.length, p50ms: percentile(t, 50), p95ms: percentile(t, 95), maxms: t.at(-1) ?? 0 };
+    },
+  };
+}
+
+// Where the wall server's main thread spent its busy time: the CPU profile's self time by
+// function, biggest first, as a share of the time it was not idle. (Each thread writes its own
+// profile; the main thread's is the busiest.)
+function profileSummary(dir, top = 15) {
+  const summaries = fs.readdirSync(dir).filter((f) => f.endsWith('.cpuprofile')).map((f) => {
+    const prof = JSON.parse(fs.readFileSync(path.join(dir, f), 'utf8'));
+    const byId = new Map(prof.nodes.map((n) => [n.id, n]));
+    const self = new Map();
+    prof.samples.forEach((id, i) => {
+      const c = byId.get(id).callFrame;
+      if (c.functionName === '(idle)') return;
+      const where = c.url ? `${path.basename(c.url)}:${c.lineNumber + 1}` : '(native)';
+      const key = `${c.functionName || '(anonymous)'} ${where}`;
+      self.set(key, (self.get(key) ?? 0) + (prof.timeDeltas[i] ?? 0));
+    });
+    return { self, busy: [...self.values()].reduce((a, b) => a + b, 0) };
+  });
+  const main = summaries.sort((a, b) => b.busy - a.busy)[0];
+  if (!main) return [];
+  return [...main.self].sort((a, b) => b[1] - a[1]).slice(0, top)
+    .map(([fn, us]) => ({ fn, ms: Math.round(us / 1000), share: Math.round((us / main.busy) * 1000) / 10 }));
+}
+
 async function main() {
   const cpus = os.cpus();
   const machine = { cpu: cpus[0]?.model ?? 'unknown', cores: cpus.length, memoryGiB: Math.round(os.totalmem() / 2 ** 30), node: process.version, platform: `${os.type()} ${os.release()}` };
   const wallDir = fs.mkdtempSync(path.join(os.tmpdir(), 'lumvo-bench-'));
   fs.mkdirSync(path.join(wallDir, 'web'), { recursive: true });
   fs.writeFileSync(path.join(wallDir, 'web', 'index.html'), '<!doctype html>');
+  const outDir = path.join(root, 'test-output', 'bench');
+  const profDir = path.join(outDir, 'profile');
+  if (profile) fs.rmSync(profDir, { recursive: true, force: true });
 
   // Rate limits off: the benchmark measures capacity, and every connection sends as fast as it can.
-  const wall = await start(process.execPath, [path.join(root, 'wall/server/server.js')], {
+  const wall = await start(process.execPath, [...(profile ? ['--cpu-prof', `--cpu-prof-dir=${profDir}`] : []), path.join(root, 'wall/server/server.js')], {
     LUMVO_WALL_DIR: wallDir, LUMVO_WEB_DIR: path.join(wallDir, 'web'), LUMVO_PORT: '0', LUMVO_HOST: '127.0.0.1',
     LUMVO_READY_FD: '1', LUMVO_RATE_LIMITS: 'off', ...(process.env.LUMVO_SYNC ? { LUMVO_SYNC: process.env.LUMVO_SYNC } : {}),
   });
   const base = `http://127.0.0.1:${wall.port}`;
   await post(base, '/api/settings', { autoApprove: true, repeatMessages: true, allowMultipleEmojis: false, hotNeed: 8, hotWindowSec: 60, duration: 7.0 });
+  const cookies = [];
+  for (let i = 0; i < guests; i++) cookies.push(await newCookie(base));
   const postIds = [];
   for (let i = 0; i < 20; i++) {
-    const r = await post(base, '/api/guest/shoutout', { name: `Seed ${i}`, text: `seed post ${i}` }, `lumvo_device=${randomBytes(16).toString('base64url')}`);
+    const r = await post(base, '/api/guest/shoutout', { name: `Seed ${i}`, text: `seed post ${i}` }, cookies[i]);
     postIds.push(r.id);
   }
   // The plug-in's polls run during the whole measurement.
-  let polls = 0;
-  const display = setInterval(() => { fetch(`${base}/api/display`).then((r) => r.text()).then(() => polls++, () => {}); }, 150);
-  const state = setInterval(() => { fetch(`${base}/api/state`).then((r) => r.text()).then(() => polls++, () => {}); }, 1000);
+  const polls = plugInPolls(base);
   // First a venue's pace (every guest acting twice a second), for latency; then flat out, for capacity.
-  const venueResult = await venuePace(wall.port, postIds, 'wall server, venue pace', 2);
-  const wallResult = await run(wall.port, postIds, 'wall server, flat out');
-  clearInterval(display);
-  clearInterval(state);
+  polls.phase('venue');
+  const venueResult = await venuePace(wall.port, postIds, cookies, 'wall server, venue pace', 2);
+  polls.phase('flat');
+  const wallResult = await run(wall.port, postIds, cookies, 'wall server, flat out');
+
+  // A long night: 500 posts wait for the DJ (ten each from 50 phones, auto approve off while they
+  // come in). The display poll is timed with only the plug-in's polls running, then during a
+  // flood of guests that throw their cookies away (a new phone on every request).
+  polls.phase('');
+  await post(base, '/api/settings', { autoApprove: false });
+  for (let i = 0; i < pending; i++) {
+    const r = await post(base, '/api/guest/shoutout', { name: 'Waiting', text: `waiting for the DJ ${i}` }, cookies[Math.floor(i / 10) % cookies.length]);
+    if (!r.ok) throw new Error(`pending post ${i} refused: ${JSON.stringify(r)}`);
+  }
+  await post(base, '/api/settings', { autoApprove: true });
+  const statePending = JSON.parse(await (await fetch(`${base}/api/state`)).text()).pending.length;
+  polls.phase('quiet');
+  await new Promise((r) => setTimeout(r, phaseSeconds * 1000));
+  polls.phase('flood');
+  const flood = await run(wall.port, postIds, [''], 'cookie-less flood', 0, phaseSeconds);
+  polls.phase('');
+  polls.stop();
+  const pendingPhase = {
+    pending: statePending, seconds: phaseSeconds,
+    quiet: { display: polls.stats('display', 'quiet'), state: polls.stats('state', 'quiet') },
+    flood: { display: polls.stats('display', 'flood'), state: polls.stats('state', 'flood'), guests: flood },
+  };
   await post(base, '/api/shutdown', {}).catch(() => {});
+  await new Promise((r) => wall.child.once('exit', r));
 
   const bare = await start(process.execPath, ['--input-type=module', '-e', BARE], {});
-  const bareResult = await run(bare.port, postIds, 'bare node http');
+  const bareResult = await run(bare.port, postIds, cookies, 'bare node http');
   bare.child.kill();
 
   const report = {
     when: new Date().toISOString(), machine, guests, seconds, mix: '1 shout-out : 3 reactions per guest, plus display poll every 150 ms and state poll every 1 s',
-    rateLimits: 'off', plugInPolls: polls, venue: venueResult, wall: wallResult, bare: bareResult,
+    rateLimits: 'off', plugInPolls: polls.answered.length, venue: venueResult, wall: wallResult, bare: bareResult,
     throughputRatio: wallResult.requestsPerSec / bareResult.requestsPerSec,
+    displayPoll: { venue: polls.stats('display', 'venue'), flatOut: polls.stats('display', 'flat') },
+    pendingPhase,
+    ...(profile ? { profile: profileSummary(profDir) } : {}),
   };
-  const outDir = path.join(root, 'test-output', 'bench');
   fs.mkdirSync(outDir, { recursive: true });
   fs.writeFileSync(path.join(outDir, smoke ? 'wall-server-load-smoke.json' : 'wall-server-load.json'), `${JSON.stringify(report, null, 2)}\n`);
   fs.rmSync(wallDir, { recursive: true, force: true });
 
-  const f = (r) => `${r.requestsPerSec.toFixed(0)} req/s, p50 ${r.p50ms} ms, p95 ${r.p95ms} ms, p99 ${r.p99ms} ms, errors ${r.errors}, statuses ${JSON.stringify(r.statuses)}`;
+  const ms = (n) => n.toFixed(1);
+  const f = (r) => `${r.requestsPerSec.toFixed(0)} req/s, p50 ${ms(r.p50ms)} ms, p95 ${ms(r.p95ms)} ms, p99 ${ms(r.p99ms)} ms, errors ${r.errors}, statuses ${JSON.stringify(r.statuses)}`;
+  const d = (x) => `p50 ${ms(x.p50ms)} ms, p95 ${ms(x.p95ms)} ms, max ${ms(x.maxms)} ms (${x.polls} polls)`;
   console.log(`machine: ${machine.cpu}, ${machine.cores} cores, ${machine.memoryGiB} GiB, Node ${machine.node}`);
-  console.log(`load: ${guests} guests for ${seconds} s each run; plug-in polls answered during the wall run: ${polls}`);
+  console.log(`load: ${guests} guests for ${seconds} s each run; plug-in polls answered: ${polls.answered.length}`);
   console.log(`wall, venue pace (${guests * 2} req/s): ${f(venueResult)}`);
   console.log(`wall, flat out: ${f(wallResult)}`);
   console.log(`bare node, flat out: ${f(bareResult)}`);
-  console.log(`result: p95 ${venueResult.p95ms.toFixed(1)} ms at ${guests} guests acting twice a second (p95 ${wallResult.p95ms.toFixed(1)} ms flat out); throughput ${wallResult.requestsPerSec.toFixed(0)} req/s = ${(report.throughputRatio * 100).toFixed(1)}% of a bare Node HTTP server (${bareResult.requestsPerSec.toFixed(0)} req/s)`);
+  console.log(`display poll: venue pace ${d(report.displayPoll.venue)}; flat out ${d(report.displayPoll.flatOut)}`);
+  console.log(`${statePending} pending, quiet: display ${d(pendingPhase.quiet.display)}; state ${d(pendingPhase.quiet.state)}`);
+  console.log(`${statePending} pending, cookie-less flood (${f(flood)}): display ${d(pendingPhase.flood.display)}; state ${d(pendingPhase.flood.state)}`);
+  if (profile) for (const p of report.profile) console.log(`profile: ${String(p.share).padStart(5)} %  ${String(p.ms).padStart(6)} ms  ${p.fn}`);
+  console.log(`result: p95 ${venueResult.p95ms.toFixed(1)} ms at ${guests} guests acting twice a second (p95 ${wallResult.p95ms.toFixed(1)} ms flat out); throughput ${wallResult.requestsPerSec.toFixed(0)} req/s = ${(report.throughputRatio * 100).toFixed(1)}% of a bare Node HTTP server (${bareResult.requestsPerSec.toFixed(0)} req/s); display poll p95 with ${statePending} pending: ${ms(pendingPhase.quiet.display.p95ms)} ms quiet, ${ms(pendingPhase.flood.display.p95ms)} ms in a cookie-less flood`);
   const bad = [...Object.entries(wallResult.statuses), ...Object.entries(venueResult.statuses)].filter(([s]) => s !== '200').reduce((n, [, c]) => n + c, 0);
   if (bad > 0 || wallResult.errors > 0 || venueResult.errors > 0) {
     console.log(`result: FAILED: ${bad} non-200 replies, ${wallResult.errors + venueResult.errors} errors`);
+    process.exitCode = 1;
+  }
+  if (statePending !== pending || pendingPhase.flood.display.polls === 0) {
+    console.log(`result: FAILED: the moderation document held ${statePending} pending posts, not ${pending}, or no display poll was answered in the flood`);
     process.exitCode = 1;
   }
 }

@@ -257,6 +257,8 @@ test('what a guest typed survives a reload and a refused send', async () => {
   assert.equal(keys.length, 4, 'offline, its repeat, the lost reply, its repeat');
   for (const key of keys) assert.match(key, /^[A-Za-z0-9_-]{16,64}$/);
   assert.deepEqual([keys[0] === keys[1], keys[1] === keys[2], keys[2] === keys[3]], [true, false, true], 'a repeat carries its post\'s key; a new post a new key');
+  st = await wall.state();
+  assert.equal(st.pending.filter((p) => p.text === 'Said once').length, 1, 'the wall took the repeated key once');
 
   // Too fast: the phone's burst of posts runs out; the guest is told to wait, text kept.
   let refused = null;

@@ -15,6 +15,8 @@ export class FeaturedQueue {
     this.queue = []; // [{ id, priority }], next first
     this.current = null; // { id, startedAt, until } of the post on the card
     this.lastEndedAt = 0;
+    this.lastEndedId = '';
+    this.rushed = false; // "next": the next post goes up without waiting for the gaps
     this.repeatCursor = 0;
   }
 
@@ -57,26 +59,52 @@ export class FeaturedQueue {
   }
 
   end(now) {
+    this.lastEndedId = this.current?.id ?? '';
     this.current = null;
     this.lastEndedAt = now;
     this.saveCurrent();
   }
 
-  // The card's time, then the queue, then idle repeat.
-  advance(now) {
-    if (this.current && (now >= this.current.until || !this.wall.posts.isLive(this.current.id))) this.end(now);
-    if (this.current || now - this.lastEndedAt < FEATURE_GAP_MS) return;
-    if (this.queue.length > 0) {
-      const q = this.queue.shift();
-      this.saveQueue();
-      this.feature(q.id, now);
-    } else if (this.wall.settings.repeatMessages && now - this.lastEndedAt >= IDLE_REPEAT_GAP_MS) {
-      const next = this.nextRepeat();
-      if (next) {
-        this.repeatCursor = next.liveSeq;
-        this.feature(next.id, now);
+  // What the clock asks for at `now`: { end, id } (end the card; put `id` up, from the queue when
+  // fromQueue), or null when nothing changes. advance() carries it out; due() only asks.
+  // The TV starts a card when featuredId changes, so the post that just came down goes up again
+  // only after featuredId has been empty for FEATURE_GAP_MS, even after "next".
+  plan(now) {
+    const end = !!this.current && (now >= this.current.until || !this.wall.posts.isLive(this.current.id));
+    if (this.current && !end) return null;
+    const lastEndedAt = end ? now : this.lastEndedAt;
+    const lastEndedId = end ? this.current.id : this.lastEndedId;
+    const idle = now - lastEndedAt;
+    let id = '';
+    let fromQueue = false;
+    if (this.rushed || idle >= FEATURE_GAP_MS) {
+      if (this.queue.length > 0) {
+        id = this.queue[0].id;
+        fromQueue = true;
+      } else if (this.wall.settings.repeatMessages && (this.rushed || idle >= IDLE_REPEAT_GAP_MS)) {
+        id = this.nextRepeat()?.id ?? '';
       }
     }
+    if (id && id === lastEndedId && idle < FEATURE_GAP_MS) id = '';
+    return end || id ? { end, id, fromQueue } : null;
+  }
+
+  due(now) { return this.plan(now) !== null; }
+
+  // The card's time, then the queue, then idle repeat.
+  advance(now) {
+    const step = this.plan(now);
+    if (!step) return;
+    if (step.end) this.end(now);
+    if (!step.id) return;
+    if (step.fromQueue) {
+      this.queue.shift();
+      this.saveQueue();
+    } else {
+      this.repeatCursor = this.wall.posts.byId.get(step.id).liveSeq;
+    }
+    this.rushed = false;
+    this.feature(step.id, now);
   }
 
   // Live posts (not poll results) one after another in feed order.
@@ -99,7 +127,7 @@ export class FeaturedQueue {
     const now = this.wall.clock();
     this.store.tx(() => {
       if (this.current) this.end(now);
-      this.lastEndedAt = -Infinity;
+      this.rushed = true;
       this.wall.tick(now);
     });
   }
@@ -107,11 +135,13 @@ export class FeaturedQueue {
   // Ends the card now; what comes next waits for its gap.
   skip() {
     const now = this.wall.clock();
+    this.rushed = false;
     if (this.current) this.store.tx(() => this.end(now));
   }
 
   clear(now) {
     this.queue = [];
+    this.rushed = false;
     this.saveQueue();
     if (this.current) this.end(now);
   }

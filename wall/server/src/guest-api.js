@@ -5,6 +5,7 @@ import { readBody, readJson, sendJson } from './http.js';
 import { checkImage, PHOTO_MAX } from './images.js';
 import { newId } from './ids.js';
 import { guestConfig, guestLive } from './views.js';
+import { IDEMPOTENCY_KEY } from './replies.js';
 
 export const GUEST_JSON_LIMIT = 8 * 1024;
 
@@ -12,22 +13,51 @@ export const GUEST_JSON_LIMIT = 8 * 1024;
 export function guestRoutes(app) {
   const { wall } = app;
 
-  const limit = (ctx, rule) => {
-    const wait = app.limiter.take(rule, ctx.deviceId);
-    if (wait > 0) {
-      const e = new InputError(`Slow down a little: try again in ${wait} second${wait === 1 ? '' : 's'}.`, 'slow_down', 429);
-      e.retryAfter = wait;
-      throw e;
-    }
+  const slowDown = (wait, message = `Slow down a little: try again in ${wait} second${wait === 1 ? '' : 's'}.`, code = 'slow_down') => {
+    const e = new InputError(message, code, 429);
+    e.retryAfter = wait;
+    return e;
   };
+  // The phone's own limit, then its address's (not for loopback callers).
+  const limit = (ctx, rule) => {
+    const wait = app.limits.take(rule, ctx.deviceId, ctx.address);
+    if (wait > 0) throw slowDown(wait);
+  };
+  // Sends need a phone: a request its address could not be given a device cookie for waits.
+  const limitSend = (ctx, rule) => {
+    if (!ctx.deviceId) throw slowDown(ctx.deviceWait || 60);
+    limit(ctx, rule);
+  };
+  // A send that may carry an Idempotency-Key: fn(ctx) returns the reply's body; a repeat with the
+  // same key from the same phone gets the first body again (its body is not read, and it costs
+  // a read, not a send, of the phone's limits).
+  const send = (fn) => async (ctx) => {
+    const key = ctx.req.headers['idempotency-key'];
+    if (key === undefined || !ctx.deviceId) return sendJson(ctx.res, 200, await fn(ctx));
+    if (!IDEMPOTENCY_KEY.test(key)) {
+      throw new InputError('The Idempotency-Key header must be 16 to 64 letters, digits, "-" or "_".', 'bad_key');
+    }
+    // Remembered only once committed: a send whose commit failed is done again when repeated.
+    const r = await app.replies.once(ctx.deviceId, key, async () => {
+      const body = await fn(ctx);
+      await app.store.committed();
+      return body;
+    });
+    if (r.replay) {
+      ctx.req.resume();
+      limit(ctx, 'read');
+    }
+    ctx.res.gate = null; // committed already: a later transaction has nothing to do with it
+    sendJson(ctx.res, 200, r.body, r.replay ? { 'Idempotent-Replay': 'true' } : {});
+  };
+
   const venueOf = (ctx) => wall.venueSession(ctx.cookies.lumvo_venue);
 
-  const post = (type) => async (ctx) => {
-    limit(ctx, 'post');
+  const post = (type) => send(async (ctx) => {
+    limitSend(ctx, 'post');
     const body = await readJson(ctx.req, GUEST_JSON_LIMIT);
-    const r = wall.posts.submit(ctx.deviceId, type, body);
-    sendJson(ctx.res, 200, { ok: true, ...r });
-  };
+    return { ok: true, ...wall.posts.submit(ctx.deviceId, type, body) };
+  });
 
   return {
     'GET /api/guest/config': (ctx) => {
@@ -43,7 +73,7 @@ export function guestRoutes(app) {
       sendJson(ctx.res, 200, { posts: wall.posts.mine(ctx.deviceId) });
     },
     'POST /api/guest/profile': async (ctx) => {
-      limit(ctx, 'read');
+      limitSend(ctx, 'read');
       const body = await readJson(ctx.req, GUEST_JSON_LIMIT);
       const d = app.store.tx(() => wall.profile(ctx.deviceId, body));
       sendJson(ctx.res, 200, { ok: true, name: d.name, color: d.color });
@@ -51,13 +81,13 @@ export function guestRoutes(app) {
     'POST /api/guest/shoutout': post('shoutout'),
     'POST /api/guest/request': post('request'),
     'POST /api/guest/tip': post('tip'),
-    'POST /api/guest/photo': async (ctx) => {
+    'POST /api/guest/photo': send(async (ctx) => {
       // Refuse before reading 5 MB when the answer is already known.
       if (!wall.settings.allowPhotos) throw switchedOff('Photos');
       wall.refuseBlocked(ctx.deviceId);
-      limit(ctx, 'post');
+      limitSend(ctx, 'post');
       limit(ctx, 'photo');
-      const q = ctx.url.searchParams;
+      const q = new URLSearchParams(ctx.url.search);
       const body = {
         name: q.get('name') ?? undefined,
         text: q.get('text') ?? '',
@@ -66,31 +96,42 @@ export function guestRoutes(app) {
       field(body.text, { label: 'caption', max: LIMITS.text, keepLines: true });
       const buf = await readBody(ctx.req, PHOTO_MAX);
       const ext = checkImage(buf);
-      const ref = await app.savePhoto(buf, ext, newId('g'));
+      const ref = await app.saveGuestPhoto(buf, ext, newId('g'));
       try {
-        const r = wall.posts.submit(ctx.deviceId, 'photo', body, ref);
-        sendJson(ctx.res, 200, { ok: true, ...r });
+        return { ok: true, ...wall.posts.submit(ctx.deviceId, 'photo', body, ref) };
       } catch (e) {
         app.deletePhoto(ref);
         throw e;
       }
-    },
-    'POST /api/guest/react': async (ctx) => {
-      limit(ctx, 'react');
+    }),
+    'POST /api/guest/react': send(async (ctx) => {
+      limitSend(ctx, 'react');
       const body = await readJson(ctx.req, GUEST_JSON_LIMIT);
-      const r = wall.reactions.react(ctx.deviceId, body.id, body.emoji, body.remove === true);
-      sendJson(ctx.res, 200, { ok: true, ...r });
-    },
-    'POST /api/guest/vote': async (ctx) => {
-      limit(ctx, 'vote');
+      return { ok: true, ...wall.reactions.react(ctx.deviceId, body.id, body.emoji, body.remove === true) };
+    }),
+    'POST /api/guest/vote': send(async (ctx) => {
+      limitSend(ctx, 'vote');
       const body = await readJson(ctx.req, GUEST_JSON_LIMIT);
-      wall.polls.vote(ctx.deviceId, body.option);
-      sendJson(ctx.res, 200, { ok: true, poll: wall.polls.guestView(ctx.deviceId, wall.clock()) });
-    },
+      wall.polls.vote(ctx.deviceId, body.option, ctx.address);
+      return { ok: true, poll: wall.polls.guestView(ctx.deviceId, wall.clock()) };
+    }),
     'POST /api/guest/venue-login': async (ctx) => {
-      limit(ctx, 'login');
+      limitSend(ctx, 'login');
+      const { deviceId, address } = ctx;
+      const locked = app.limits.pinWait(deviceId, address);
+      if (locked) {
+        const min = Math.ceil(locked / 60);
+        throw slowDown(locked, `Too many wrong PINs: try again in ${min} minute${min === 1 ? '' : 's'}.`, 'locked');
+      }
       const body = await readJson(ctx.req, GUEST_JSON_LIMIT);
-      const token = wall.venueLogin(ctx.deviceId, body.pin);
+      let token;
+      try {
+        token = wall.venueLogin(deviceId, body.pin);
+      } catch (e) {
+        if (e.code === 'bad_pin') app.limits.pinFailed(deviceId, address);
+        throw e;
+      }
+      app.limits.pinPassed(deviceId, address);
       sendJson(ctx.res, 200, { ok: true }, {
         'Set-Cookie': `lumvo_venue=${token}; Path=/; Max-Age=86400; HttpOnly; SameSite=Strict`,
       });
@@ -101,14 +142,14 @@ export function guestRoutes(app) {
       if (venueOf(ctx)) app.store.deleteVenueSession(ctx.cookies.lumvo_venue);
       sendJson(ctx.res, 200, { ok: true }, { 'Set-Cookie': 'lumvo_venue=; Path=/; Max-Age=0; HttpOnly; SameSite=Strict' });
     },
-    'POST /api/guest/venue-post': async (ctx) => {
-      limit(ctx, 'post');
+    'POST /api/guest/venue-post': send(async (ctx) => {
+      limitSend(ctx, 'post');
       if (!venueOf(ctx)) throw new InputError('Log in with the venue PIN first.', 'venue_login', 403);
       const body = await readJson(ctx.req, GUEST_JSON_LIMIT);
       const text = field(body.text, { label: 'announcement', max: LIMITS.text, required: true, keepLines: true });
       const name = field(body.name, { label: 'name', max: LIMITS.name }) || 'Venue';
       const p = wall.posts.direct('venue', { name, text, deviceId: ctx.deviceId });
-      sendJson(ctx.res, 200, { ok: true, id: p.id, status: 'live' });
-    },
+      return { ok: true, id: p.id, status: 'live' };
+    }),
   };
 }

@@ -17,7 +17,21 @@ export function securityHeaders(res) {
   res.setHeader('Content-Security-Policy', CSP);
 }
 
+// A success reply waits for the commit of what the request wrote: res.gate() is the open
+// transaction's outcome (store.js), if any. When that commit fails, the reply is the failure.
 export function sendJson(res, status, body, extraHeaders = {}) {
+  const pending = status < 300 ? res.gate?.() : undefined;
+  if (pending) {
+    pending.then(() => writeJson(res, status, body, extraHeaders), (e) => {
+      if (!res.headersSent) sendError(res, res.failure?.(e) ?? e);
+    });
+    return;
+  }
+  writeJson(res, status, body, extraHeaders);
+}
+
+function writeJson(res, status, body, extraHeaders) {
+  if (res.destroyed) return;
   const text = typeof body === 'string' ? body : JSON.stringify(body);
   res.writeHead(status, {
     'Content-Type': 'application/json; charset=utf-8',
@@ -101,26 +115,23 @@ export async function readJson(req, limit) {
   return v;
 }
 
-// The DJ's endpoints: the caller must be on this PC, and a browser request must come from one of
-// this server's own loopback pages (no other site can drive them through the DJ's browser).
+// The names this server answers to on this PC, with its own port: "127.0.0.1:8787",
+// "localhost:8787", "[::1]:8787" (no port means 80). Nothing else, so a name that a rebinding
+// DNS server points at 127.0.0.1 ("127.evil.example") is refused.
+export function loopbackHost(value, port) {
+  const m = /^(127\.0\.0\.1|localhost|\[::1\])(?::(\d{1,5}))?$/i.exec(String(value ?? ''));
+  return !!m && Number(m[2] ?? 80) === port;
+}
+
+// The DJ's endpoints: the caller must be on this PC, address the server by a loopback name (DNS
+// rebinding), and a browser request must come from one of this server's own loopback pages (no
+// other site can drive them through the DJ's browser).
 export function checkLoopback(req, port) {
-  if (!isLoopback(req.socket.remoteAddress)) {
-    throw new InputError('This page is only for the DJ booth.', 'loopback_only', 403);
-  }
   const origin = req.headers.origin;
-  if (origin !== undefined && origin !== 'null') {
-    let ok = false;
-    try {
-      const u = new URL(origin);
-      ok = u.protocol === 'http:' && ['127.0.0.1', 'localhost', '[::1]'].includes(u.hostname) &&
-        Number(u.port || 80) === port;
-    } catch { ok = false; }
-    if (!ok) throw new InputError('This page is only for the DJ booth.', 'loopback_only', 403);
-  } else if (origin === 'null') {
-    throw new InputError('This page is only for the DJ booth.', 'loopback_only', 403);
+  let ok = isLoopback(req.socket.remoteAddress) && loopbackHost(req.headers.host, port);
+  if (ok && origin !== undefined) {
+    const m = /^http:\/\/([^/]+)$/i.exec(origin);
+    ok = !!m && loopbackHost(m[1], port);
   }
-  const host = String(req.headers.host ?? '').replace(/:\d+$/, '').toLowerCase();
-  if (host && !['127.0.0.1', 'localhost', '[::1]'].includes(host) && !/^127\./.test(host)) {
-    throw new InputError('This page is only for the DJ booth.', 'loopback_only', 403);
-  }
+  if (!ok) throw new InputError('This page is only for the DJ booth.', 'loopback_only', 403);
 }

@@ -71,8 +71,8 @@ export class LookShelf {
 
   apply(id) {
     if (id !== 'lumvo' && !this.byId.has(id)) throw noLook();
-    this.active = id;
     this.store.setMeta('activeLook', id);
+    this.active = id;
   }
 
   usesPicture(ref) {

@@ -19,6 +19,7 @@ export async function main(argv = process.argv.slice(2), env = process.env) {
   const app = createApp({
     wallDir, webDir, port, host, log,
     rateLimits: env.LUMVO_RATE_LIMITS !== 'off',
+    ...(Number(env.LUMVO_UPLOADS_MAX_MB) > 0 ? { uploadsMaxBytes: Number(env.LUMVO_UPLOADS_MAX_MB) * 1024 * 1024 } : {}),
     joinHost: env.LUMVO_JOIN_HOST || '',
     synchronous: env.LUMVO_SYNC === 'FULL' ? 'FULL' : 'NORMAL',
     onShutdown: () => process.exit(0),

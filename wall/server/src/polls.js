@@ -104,11 +104,17 @@ const addChoice = (choices, deviceId, optionId) => {
   choices.get(deviceId).add(optionId);
 };
 
+// Votes in one poll from one client address (loopback callers aside): a bound on phones that
+// throw their device cookie away to vote again.
+export const VOTES_PER_ADDRESS = 30;
+export const VOTES_PER_ADDRESS_UNLIMITED = 300;
+
 const noPoll = () => new InputError('No vote is running.', 'no_poll', 404);
 const totalOf = (counts) => [...counts.values()].reduce((a, b) => a + b, 0);
 
 // The one poll on the wall: { record, counts: Map(option id -> votes), voters: Map(device id -> votes),
-// choices: Map(device id -> Set of the option ids it voted for) }.
+// choices: Map(device id -> Set of the option ids it voted for), addresses: Map(address key -> votes),
+// kept in memory only }.
 export class Polls {
   constructor(wall) {
     this.wall = wall;
@@ -132,22 +138,25 @@ export class Polls {
       voters.set(v.device_id, (voters.get(v.device_id) ?? 0) + 1);
       addChoice(choices, v.device_id, v.option_id);
     }
-    this.current = { record, counts, voters, choices };
+    this.current = { record, counts, voters, choices, addresses: new Map() };
   }
 
   // parsed: parsePollStart's result. A new poll ends any other.
   start(parsed, photo) {
     const now = this.wall.clock();
+    // Option ids are the poll's id and the answer's number: the TV tells polls apart by their bar
+    // keys, so a new poll never has the keys of the one before, whatever its title and answers.
+    const id = newId('v');
     const record = {
-      id: newId('v'), title: parsed.title, photo,
-      options: parsed.options.map((label, i) => ({ id: `o${i + 1}`, label })),
+      id, title: parsed.title, photo,
+      options: parsed.options.map((label, i) => ({ id: `${id}_${i + 1}`, label })),
       startedAt: now, endsAt: parsed.endsAt, closedAt: null, endedAt: null,
     };
     this.store.tx(() => {
       this.store.endAllPolls(now);
       this.store.insertPoll(record);
     });
-    this.current = { record, counts: new Map(), voters: new Map(), choices: new Map() };
+    this.current = { record, counts: new Map(), voters: new Map(), choices: new Map(), addresses: new Map() };
     return record;
   }
 
@@ -181,6 +190,11 @@ export class Polls {
     this.wall.posts.addLive(newPost({ type: 'vote', origin: 'system', name: 'Vote', text, now }), now);
   }
 
+  due(now) {
+    const r = this.current?.record;
+    return !!r && ((!r.closedAt && now >= r.endsAt) || pollPhase(r, now) === 'ended');
+  }
+
   advance(now) {
     if (!this.current) return;
     const r = this.current.record;
@@ -191,15 +205,22 @@ export class Polls {
     }
   }
 
-  vote(deviceId, optionId) {
+  // address: the caller's address key, '' for loopback callers.
+  vote(deviceId, optionId, address = '') {
     if (!this.current) throw noPoll();
     const now = this.wall.clock();
-    const { record, counts, voters } = this.current;
+    const { record, counts, voters, addresses } = this.current;
     if (pollPhase(record, now) !== 'running') throw new InputError('This vote has closed.', 'closed', 409);
     this.wall.refuseBlocked(deviceId);
     if (!record.options.some((o) => o.id === optionId)) throw new InputError('That answer is not in this vote.');
     if (!this.wall.settings.allowUnlimitedVoting && (voters.get(deviceId) ?? 0) > 0) {
       throw new InputError('You already voted in this one.', 'already_voted', 409);
+    }
+    const fromAddress = address ? addresses.get(address) ?? 0 : 0;
+    if (fromAddress >= (this.wall.settings.allowUnlimitedVoting ? VOTES_PER_ADDRESS_UNLIMITED : VOTES_PER_ADDRESS)) {
+      const e = new InputError('That is a lot of votes from one place. Wait for the next vote.', 'slow_down', 429);
+      e.retryAfter = Math.max(1, Math.ceil((record.endsAt - now) / 1000));
+      throw e;
     }
     this.store.tx(() => {
       this.wall.ensureDevice(deviceId);
@@ -208,6 +229,7 @@ export class Polls {
     counts.set(optionId, (counts.get(optionId) ?? 0) + 1);
     voters.set(deviceId, (voters.get(deviceId) ?? 0) + 1);
     addChoice(this.current.choices, deviceId, optionId);
+    if (address) addresses.set(address, fromAddress + 1);
   }
 
   // The poll as the documents show it, or null once it has ended.

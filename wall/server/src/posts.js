@@ -7,6 +7,9 @@ import { tipLinksFor } from './settings.js';
 import { newId } from './ids.js';
 
 export const MAX_WAITING_PER_PHONE = 10;
+// Posts waiting for the DJ from all phones together; auto-approved shout-outs and a second asker
+// of a waiting request do not wait, so they still go through.
+export const MAX_WAITING_TOTAL = 1000;
 
 const VISIBLE = new Set(['waiting', 'live', 'rejected']);
 const notFound = () => new InputError('That post is no longer there.', 'no_post', 404);
@@ -32,6 +35,7 @@ export class PostBoard {
     this.wall = wall;
     this.byId = new Map(); // visible posts: waiting, live, rejected
     this.waitingCount = new Map(); // device id -> number of its posts waiting for the DJ
+    this.waitingTotal = 0;
     this.live = []; // live posts in feed order (oldest first)
     this.requestIndex = new Map(); // song key -> waiting request
     this.liveSeq = 0;
@@ -75,12 +79,14 @@ export class PostBoard {
 
   countWaiting(p, delta) {
     if (!p.deviceId) return;
+    this.waitingTotal += delta;
     const n = (this.waitingCount.get(p.deviceId) ?? 0) + delta;
     if (n > 0) this.waitingCount.set(p.deviceId, n); else this.waitingCount.delete(p.deviceId);
   }
 
-  // Every change of a post's state goes through here, inside the caller's transaction.
-  setState(p, state, now) {
+  // Every change of a post's state goes through here, inside the caller's transaction. A new post
+  // (write false) is written once, by its caller's insert, in the state it ends up in.
+  setState(p, state, now, write = true) {
     if (p.state === 'waiting' && state !== 'waiting') this.countWaiting(p, -1);
     if (p.state !== 'waiting' && state === 'waiting') this.countWaiting(p, 1);
     const wasLive = p.state === 'live';
@@ -99,14 +105,14 @@ export class PostBoard {
     if (wasWaitingRequest && state !== 'waiting' && this.requestIndex.get(p.songKey) === p) this.requestIndex.delete(p.songKey);
     if (state === 'waiting' && p.type === 'request' && p.songKey && !this.requestIndex.has(p.songKey)) this.requestIndex.set(p.songKey, p);
     if (!VISIBLE.has(state)) this.byId.delete(p.id);
-    this.store.updatePost(p);
+    if (write) this.store.updatePost(p);
   }
 
   // A new post straight into the feed (booth, venue, poll results).
   addLive(p, now) {
-    this.store.insertPost(p);
     this.byId.set(p.id, p);
-    this.setState(p, 'live', now);
+    this.setState(p, 'live', now, false);
+    this.store.insertPost(p);
   }
 
   submit(deviceId, type, body, photo = '') {
@@ -142,18 +148,19 @@ export class PostBoard {
     // A post the word filter flags always waits for the DJ; the phone is not told why.
     this.screen(p);
     const live = type === 'shoutout' && s.autoApprove && !p.flag;
+    if (!live && this.waitingTotal >= MAX_WAITING_TOTAL) {
+      const e = new InputError('The DJ has a lot to read right now. Try again in a minute.', 'busy', 429);
+      e.retryAfter = 60;
+      throw e;
+    }
     this.store.tx(() => {
-      this.store.insertPost(p);
       this.byId.set(p.id, p);
       this.countWaiting(p, 1);
-      if (request) {
-        this.store.addAsker(p.id, deviceId, now);
-        this.requestIndex.set(p.songKey, p);
-      }
-      if (live) {
-        this.setState(p, 'live', now);
-        wall.featured.enqueue(p.id, false);
-      }
+      if (request) this.requestIndex.set(p.songKey, p);
+      if (live) this.setState(p, 'live', now, false);
+      this.store.insertPost(p);
+      if (request) this.store.addAsker(p.id, deviceId, now);
+      if (live) wall.featured.enqueue(p.id, false);
     });
     return { id: p.id, status: live ? 'live' : 'pending', count: 1 };
   }
@@ -279,9 +286,10 @@ export class PostBoard {
     const p = this.get(id);
     if (p.type !== 'request') throw new InputError('Only song requests can be marked.', 'not_request', 409);
     if (!['', 'played', 'refuse'].includes(mark)) throw new InputError('A mark is "played", "refuse" or empty.');
+    const changedAt = this.wall.clock();
+    this.store.updatePost({ ...p, mark, changedAt });
     p.mark = mark;
-    p.changedAt = this.wall.clock();
-    this.store.updatePost(p);
+    p.changedAt = changedAt;
   }
 
   // Empties the feed, the card and the queue.

@@ -1,6 +1,6 @@
 // Static files from the web folder, the uploads folder and the looks folder. A path can never
-// leave its folder: ".." segments, encoded separators, NUL bytes and symbolic links that point
-// outside are all refused.
+// leave its folder: ".." segments, NUL bytes and symbolic links that point outside are all
+// refused, and the path is decoded exactly once before anything is decided.
 
 import fs from 'node:fs';
 import path from 'node:path';
@@ -19,8 +19,13 @@ export function contentType(file) {
   return TYPES[path.extname(file).toLowerCase()] ?? 'application/octet-stream';
 }
 
-// Maps a URL path below `root` to a file path, or null when it would escape or is malformed.
-export function safeJoin(root, urlPath) {
+// The request path decoded once and normalised: percent-escapes decoded (an encoded "/" is a
+// separator like any other), empty segments dropped. Every decision (which folder, loopback only
+// or not) and the file lookup use this one result, so "/%6dod/x", "/bg%2fx" and "//mod/x" are
+// all "/mod/...". Returns null for a path that can never name a served file: bad escapes, NUL,
+// backslashes, "." or ".." segments, and what Windows would read differently from Linux (a colon
+// for drives and streams, a name ending in a dot or a space, which Windows drops).
+export function cleanPath(urlPath) {
   let decoded;
   try {
     decoded = decodeURIComponent(urlPath);
@@ -29,9 +34,14 @@ export function safeJoin(root, urlPath) {
   }
   if (decoded.includes('\0') || decoded.includes('\\')) return null;
   const parts = decoded.split('/').filter((p) => p !== '');
-  if (parts.some((p) => p === '..' || p === '.' || /^[a-zA-Z]:/.test(p))) return null;
-  const full = path.resolve(root, ...parts);
+  if (parts.some((p) => p.includes(':') || /[. ]$/.test(p))) return null;
+  return `/${parts.join('/')}`;
+}
+
+// Maps a path from cleanPath below `root` to a file path, or null when it would leave root.
+export function safeJoin(root, clean) {
   const rootResolved = path.resolve(root);
+  const full = path.resolve(rootResolved, ...clean.split('/').filter((p) => p !== ''));
   if (full !== rootResolved && !full.startsWith(rootResolved + path.sep)) return null;
   return full;
 }

@@ -2,7 +2,9 @@
 // (devices), the venue PIN and the host's song search, and wires the modules together: posts and
 // moderation (posts.js), the featured queue (featured.js), polls (polls.js), reactions and hot
 // posts (reactions.js) and guest looks (looks.js). Each keeps its visible state in memory
-// and writes each change through to the store before it returns.
+// and writes each change through to the store before it returns. The database is the truth: when
+// a transaction fails (a full disk), the memory is loaded back from it (rollBackMemory), so no
+// change is ever visible that the database does not hold.
 
 import { timingSafeEqual } from 'node:crypto';
 import { InputError, field, normalizeColor, songSearchText, LIMITS } from './text.js';
@@ -16,20 +18,43 @@ import { LookShelf } from './looks.js';
 import { WordFilter } from './wordfilter.js';
 
 export class Wall {
-  constructor(store, { clock = Date.now } = {}) {
+  // log: one line at a time, for trouble the wall carries on through.
+  constructor(store, { clock = Date.now, log = () => {} } = {}) {
     this.store = store;
     this.clock = clock;
-    this.devices = new Map();
-    this.handles = new Map(); // public handle -> device
+    this.log = log;
     this.vdjSearch = '';
+    this.storageTrouble = false;
     // The picture phones get for an uploaded picture (a phone-sized copy, where app.js made one).
     this.phonePhotoOf = (ref) => ref;
+    this.build();
+    // A refused change (InputError) is refused before it touches memory; anything else, and a
+    // whole transaction given up, sends memory back to the database.
+    store.onRollback = (e, whole) => {
+      if (whole || !(e instanceof InputError)) this.rollBackMemory();
+    };
+  }
+
+  build() {
+    this.devices = new Map();
+    this.handles = new Map(); // public handle -> device
     this.posts = new PostBoard(this);
     this.featured = new FeaturedQueue(this);
     this.polls = new Polls(this);
     this.reactions = new Reactions(this);
     this.looks = new LookShelf(this);
     this.load();
+  }
+
+  // After a failed transaction: everything in memory goes back to what the database holds. Only
+  // what the database never holds is carried over (the host's search, when the card last came
+  // down, the idle repeat's place, the poll's votes per address).
+  rollBackMemory() {
+    const { featured, polls } = this;
+    const poll = polls.current;
+    this.build();
+    for (const k of ['lastEndedAt', 'lastEndedId', 'rushed', 'repeatCursor']) this.featured[k] = featured[k];
+    if (poll && this.polls.current?.record.id === poll.record.id) this.polls.current.addresses = poll.addresses;
   }
 
   load() {
@@ -42,6 +67,12 @@ export class Wall {
       this.venuePin = newPin();
       s.setMeta('venuePin', this.venuePin);
     }
+    let key = s.getMeta('cookieKey');
+    if (!key) {
+      key = newSecret(32);
+      s.setMeta('cookieKey', key);
+    }
+    this.cookieKey = Buffer.from(key, 'base64url');
     for (const r of s.allDevices()) this.addDevice({ id: r.id, handle: r.handle, name: r.name, color: r.color, blockedAt: r.blocked_at });
     this.posts.load();
     this.reactions.load(this.posts.live.map((p) => p.id));
@@ -51,16 +82,32 @@ export class Wall {
   }
 
   // Advances what moves with the clock: the featured post's time, the queue, idle repeat, polls.
+  // Committed at once when there is something to do (the document that asked is built from it
+  // and answers without waiting); a failure is logged (once until the wall can write again) and
+  // leaves everything as it was, so the documents still answer.
   tick(now = this.clock()) {
-    this.featured.advance(now);
-    this.polls.advance(now);
+    if (!this.featured.due(now) && !this.polls.due(now)) return;
+    const advance = () => {
+      this.featured.advance(now);
+      this.polls.advance(now);
+    };
+    if (this.store.depth > 0) return advance();
+    try {
+      this.store.txNow(advance);
+      if (this.storageTrouble) this.log('the wall can save again');
+      this.storageTrouble = false;
+    } catch (e) {
+      if (!this.storageTrouble) this.log(`the wall cannot save its changes (it carries on as it was): ${e.message}`);
+      this.storageTrouble = true;
+    }
   }
 
   applySettings(body) {
-    this.settings = mergeSettings(this.settings, body);
-    this.store.setMeta('settings', JSON.stringify(this.settings));
-    if (this.settings.filterWords !== this.filter.setting) {
-      this.filter = new WordFilter(this.settings.filterWords);
+    const next = mergeSettings(this.settings, body);
+    this.store.setMeta('settings', JSON.stringify(next));
+    this.settings = next;
+    if (next.filterWords !== this.filter.setting) {
+      this.filter = new WordFilter(next.filterWords);
       this.posts.screenAll();
     }
   }
@@ -95,8 +142,8 @@ export class Wall {
   }
 
   setBlocked(d, at) {
-    d.blockedAt = at;
     this.store.setBlocked(d.id, at);
+    d.blockedAt = at;
   }
 
   unblockAll() {
@@ -114,9 +161,9 @@ export class Wall {
       if (body.color && !color) throw new InputError('Colours must look like #ff7a18.');
     }
     if (name !== d.name || color !== d.color) {
+      this.store.updateDeviceProfile(d.id, name, color);
       d.name = name;
       d.color = color;
-      this.store.updateDeviceProfile(d.id, name, color);
     }
     return d;
   }
@@ -124,8 +171,11 @@ export class Wall {
   // ---- venue manager ----
 
   venueLogin(deviceId, pin) {
-    const given = Buffer.from(String(pin ?? '').trim().toUpperCase().padEnd(5).slice(0, 5));
-    if (!timingSafeEqual(given, Buffer.from(this.venuePin))) throw new InputError('That PIN is not right.', 'bad_pin', 403);
+    // Compared as bytes: equal lengths first (a PIN of accented letters or emoji has more bytes
+    // than letters), then in constant time.
+    const given = Buffer.from(String(pin ?? '').trim().toUpperCase());
+    const want = Buffer.from(this.venuePin);
+    if (given.length !== want.length || !timingSafeEqual(given, want)) throw new InputError('That PIN is not right.', 'bad_pin', 403);
     const token = newSecret(24);
     this.store.tx(() => {
       this.ensureDevice(deviceId);

@@ -85,11 +85,40 @@ test('every moderation action, seen through the moderation document', async () =
   assert.equal((await booth.post('/api/show', {})).status, 400);
 });
 
+// The TV starts its card when featuredId changes: the same post again needs an empty featuredId
+// in between, long enough for several of the plug-in's polls (every 150 ms) to see it.
+test('"next" on the only live post, with idle repeat on: featuredId stays empty for a second, then the post comes back', async () => {
+  await booth.act('clear');
+  await booth.act('settings', { repeatMessages: true, duration: 20 });
+  try {
+    const id = (await new Phone(srv.base).post('/api/guest/shoutout', { text: 'the only one' })).data.id;
+    await booth.act('show', { id });
+    for (let i = 0; i < 20 && (await display()).featuredId !== id; i++) await new Promise((r) => setTimeout(r, 100));
+    assert.equal((await display()).featuredId, id);
+    await booth.act('next');
+    const t0 = performance.now();
+    const polls = [];
+    while (performance.now() - t0 < 5000) {
+      polls.push({ at: performance.now() - t0, id: (await display()).featuredId });
+      if (polls.at(-1).id) break;
+      await new Promise((r) => setTimeout(r, 150));
+    }
+    const back = polls.at(-1);
+    assert.equal(back.id, id, 'it comes back');
+    assert.ok(back.at >= 1000, `back after ${back.at.toFixed(0)} ms`);
+    assert.ok(polls.slice(0, -1).every((p) => p.id === '') && polls.length >= 4, 'every poll before saw it empty');
+  } finally {
+    await booth.act('settings', { repeatMessages: false, duration: 7 });
+    await booth.act('clear');
+  }
+});
+
 // Bars, summary and the closed poll are in the corpus; here: the countdown, the picture, two stops.
 test('polls: the countdown, the poll picture and who may see it, stop then stop again', async () => {
   const pic = `data:image/png;base64,${fakePng(300).toString('base64')}`;
   await booth.act('vote-start', { title: 'Best night?', duration: 30, photo: pic, options: ['Yes', '', 'No'] });
-  for (const opt of ['o1', 'o1', 'o2']) await new Phone(srv.base).post('/api/guest/vote', { option: opt });
+  const options = (await new Phone(srv.base).get('/api/guest/config')).data.poll.options.map((o) => o.id);
+  for (const n of [0, 0, 1]) await new Phone(srv.base).post('/api/guest/vote', { option: options[n] });
   const d = await display();
   assert.match(d.votePhoto, /^\/uploads\/LUMVO_poll_[a-z0-9_]+\.png$/);
   assert.ok(d.voteRemain > 25 && d.voteRemain <= 30, `${d.voteRemain} s left of 30`);

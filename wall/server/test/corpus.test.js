@@ -39,7 +39,12 @@ function driver(srv) {
     send: async (phone, kind, body) => ok(await phone.post(`/api/guest/${kind}`, body)),
     photo: async (phone, caption) => ok(await phone.request('POST', `/api/guest/photo?text=${encodeURIComponent(caption)}`, { body: fakeJpeg(400) })),
     react: async (id, emoji) => ok(await new Phone(srv.base).post('/api/guest/react', { id, emoji })),
-    vote: async (option) => ok(await new Phone(srv.base).post('/api/guest/vote', { option })),
+    // n: the answer's number (1 for the first).
+    async vote(n) {
+      const phone = new Phone(srv.base);
+      const { options } = (await phone.get('/api/guest/config')).data.poll;
+      return ok(await phone.post('/api/guest/vote', { option: options[n - 1].id }));
+    },
     async venuePost(text) {
       const venue = new Phone(srv.base);
       ok(await venue.post('/api/guest/venue-login', { pin: (await booth.doc('state')).venuePin }));
@@ -95,14 +100,14 @@ const SCENARIOS = {
   'poll-running': async (w) => {
     await w.settings(BASE);
     await w.act('vote-start', { title: 'Best night?', duration: 600, photo: dataUrl('image/png', fakePng(300)), options: ['Yes', 'No', 'Maybe'] });
-    for (const option of ['o1', 'o1', 'o1', 'o2']) await w.vote(option);
+    for (const n of [1, 1, 1, 2]) await w.vote(n);
   },
 
   // Closed with a winner: the result is on the wall and in the feed.
   'poll-closed': async (w) => {
     await w.settings(BASE);
     await w.act('vote-start', { title: 'Encore?', duration: 600, options: ['Yes', 'No'] });
-    for (const option of ['o1', 'o2', 'o1']) await w.vote(option);
+    for (const n of [1, 2, 1]) await w.vote(n);
     await w.act('vote-stop');
     await new Promise((r) => setTimeout(r, 150)); // voteClosedFor past zero
   },
@@ -126,7 +131,7 @@ const SCENARIOS = {
     await w.act('guest-bg-looks', { apply: look.id });
     await w.act('vdj-search', { text: 'feed' });
     await w.act('vote-start', { title: 'voteBars', duration: 600, options: ['feedPacked', 'Say "hi" \\o/'] });
-    await w.vote('o2');
+    await w.vote(2);
   },
 };
 

@@ -8,9 +8,9 @@ import path from 'node:path';
 import { Store } from '../src/store.js';
 import { Wall } from '../src/wall.js';
 import { FEATURE_GAP_MS, IDLE_REPEAT_GAP_MS, QUEUE_GUEST_MAX } from '../src/featured.js';
-import { MAX_WAITING_PER_PHONE } from '../src/posts.js';
+import { MAX_WAITING_PER_PHONE, MAX_WAITING_TOTAL } from '../src/posts.js';
 import { displayView, stateView, guestLive } from '../src/views.js';
-import { stateDocument } from '../src/documents.js';
+import { displayDocument, stateDocument } from '../src/documents.js';
 
 function makeWall(settings = {}, file = ':memory:') {
   const clock = { now: 1_700_000_000_000 };
@@ -213,11 +213,24 @@ describe('moderation', () => {
     assert.equal(/flag/i.test(JSON.stringify([wall.posts.mine(PHONES[1]), guestLive(wall, PHONES[1])])), false);
   });
 
-  test('a phone cannot flood the DJ with waiting posts', () => {
+  test('waiting posts are bounded per phone and for the whole wall; what does not wait still goes through', () => {
     const { wall } = makeWall();
     for (let i = 0; i < MAX_WAITING_PER_PHONE; i++) shout(wall, 0, `m${i}`);
     assert.throws(() => shout(wall, 0, 'one more'), { status: 429 });
     assert.doesNotThrow(() => shout(wall, 1));
+    const song = wall.posts.submit(PHONES[2], 'request', { text: 'Song' }).id;
+    // Phones that each stay under their own bound fill the wall's.
+    for (let n = wall.posts.waitingTotal, i = 0; n < MAX_WAITING_TOTAL; n++, i++) {
+      wall.posts.submit(`many${String(i).padStart(18, '0')}`, 'shoutout', { text: `flood ${i}` });
+    }
+    assert.throws(() => shout(wall, 3), { status: 429, code: 'busy', retryAfter: 60 });
+    assert.equal(wall.posts.submit(PHONES[4], 'request', { text: 'song' }).count, 2, 'a second asker does not add a waiting post');
+    wall.applySettings({ autoApprove: true });
+    assert.equal(wall.posts.submit(PHONES[5], 'shoutout', { text: 'straight up' }).status, 'live');
+    assert.throws(() => wall.posts.submit(PHONES[6], 'shoutout', { text: 'what a loser' }), { code: 'busy' },
+      'a post the word filter flags waits, so it needs room too');
+    wall.posts.reject(song);
+    assert.doesNotThrow(() => shout(wall, 3), 'room again once the DJ works through them');
   });
 });
 
@@ -307,22 +320,24 @@ describe('reactions and hot posts', () => {
 describe('polls', () => {
   const start = (wall, options, durationSec = 30) =>
     wall.polls.start({ title: 'Best?', options, endsAt: wall.clock() + durationSec * 1000 }, '');
+  // The running poll's option ids: o(wall, 1) is the first answer's.
+  const o = (wall, n) => wall.polls.current.record.options[n - 1].id;
 
   test('counts votes, one per phone unless unlimited; closes at the end, holds, then ends', () => {
     const { wall, advance } = makeWall();
     start(wall, ['Yes', 'No']);
-    ['o1', 'o1', 'o2'].forEach((o, i) => wall.polls.vote(PHONES[i], o));
-    assert.throws(() => wall.polls.vote(PHONES[0], 'o2'), { code: 'already_voted' });
+    [1, 1, 2].forEach((n, i) => wall.polls.vote(PHONES[i], o(wall, n)));
+    assert.throws(() => wall.polls.vote(PHONES[0], o(wall, 2)), { code: 'already_voted' });
     assert.throws(() => wall.polls.vote(PHONES[3], 'o9'), { status: 400 });
     wall.applySettings({ allowUnlimitedVoting: true });
-    wall.polls.vote(PHONES[0], 'o1');
-    wall.polls.vote(PHONES[0], 'o2');
-    assert.equal(displayView(wall, '').poll.counts.get('o1'), 3);
-    assert.deepEqual(['', PHONES[0], PHONES[2]].map((p) => wall.polls.guestView(p, wall.clock()).myOptions), [[], ['o1', 'o2'], ['o2']],
-      'each phone learns which answers it voted for');
+    wall.polls.vote(PHONES[0], o(wall, 1));
+    wall.polls.vote(PHONES[0], o(wall, 2));
+    assert.equal(displayView(wall, '').poll.counts.get(o(wall, 1)), 3);
+    assert.deepEqual(['', PHONES[0], PHONES[2]].map((p) => wall.polls.guestView(p, wall.clock()).myOptions),
+      [[], [o(wall, 1), o(wall, 2)], [o(wall, 2)]], 'each phone learns which answers it voted for');
     advance(30000);
     assert.equal(displayView(wall, '').poll.phase, 'closed');
-    assert.throws(() => wall.polls.vote(PHONES[5], 'o1'), { code: 'closed' });
+    assert.throws(() => wall.polls.vote(PHONES[5], o(wall, 1)), { code: 'closed' });
     assert.match(stateView(wall).voteSummary, /Winner: Yes/);
     assert.equal(wall.posts.live.at(-1).type, 'vote', 'the result goes on the wall');
     assert.match(wall.posts.live.at(-1).text, /Yes wins \(5 votes\)/);
@@ -335,8 +350,8 @@ describe('polls', () => {
   test('a tie or no votes gives no winner; stop closes, a second stop ends', () => {
     const { wall, advance } = makeWall();
     start(wall, ['A', 'B', 'C']);
-    wall.polls.vote(PHONES[0], 'o1');
-    wall.polls.vote(PHONES[1], 'o2');
+    wall.polls.vote(PHONES[0], o(wall, 1));
+    wall.polls.vote(PHONES[1], o(wall, 2));
     wall.polls.stop();
     assert.equal(wall.polls.view().phase, 'closed');
     assert.match(stateView(wall).voteSummary, /No winner/);
@@ -344,18 +359,25 @@ describe('polls', () => {
     wall.polls.stop();
     assert.equal(wall.polls.view(), null);
     assert.throws(() => wall.polls.stop(), { code: 'no_poll' });
-    assert.throws(() => wall.polls.vote(PHONES[0], 'o1'), { status: 404, code: 'no_poll' });
+    assert.throws(() => wall.polls.vote(PHONES[0], 'any'), { status: 404, code: 'no_poll' });
     start(wall, ['A', 'B'], 5);
     advance(5000);
     assert.match(stateView(wall).voteSummary, /\(0 votes\)  No winner/);
   });
 
-  test('a new poll replaces a running one', () => {
+  test('a new poll replaces a running one, with bar keys of its own even for the same question', () => {
     const { wall } = makeWall();
-    start(wall, ['A', 'B']);
-    wall.polls.vote(PHONES[0], 'o1');
-    start(wall, ['C', 'D']);
+    const bars = () => JSON.parse(displayDocument(displayView(wall, ''))).voteBars.split('\n').map((l) => l.split('\t')[0]);
+    start(wall, ['Yes', 'No']);
+    const first = bars();
+    wall.polls.vote(PHONES[0], o(wall, 1));
+    assert.throws(() => wall.polls.vote(PHONES[1], 'o1'), { status: 400 });
+    start(wall, ['Yes', 'No']);
     assert.equal(wall.polls.view().counts.size, 0);
-    assert.doesNotThrow(() => wall.polls.vote(PHONES[0], 'o1'));
+    assert.doesNotThrow(() => wall.polls.vote(PHONES[0], o(wall, 1)));
+    const second = bars();
+    assert.equal(new Set([...first, ...second]).size, 4, `${first} then ${second}`);
+    assert.ok([...first, ...second].every((k) => /^[a-z0-9_]+$/.test(k)), 'keys the plug-in may echo');
+    assert.throws(() => wall.polls.vote(PHONES[1], first[0]), { status: 400 }, 'the last poll\'s key is no answer now');
   });
 });

@@ -5,7 +5,8 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
-import { startServer, SERVER_JS, tempWall } from './helpers/server.js';
+import path from 'node:path';
+import { startServer, SERVER_JS, tempWall, Phone, Booth, fakeJpeg, fakePng } from './helpers/server.js';
 
 const OLD_NODE = '/usr/bin/node';
 
@@ -41,4 +42,35 @@ test('POST /api/shutdown answers, then the process exits and its port is free', 
   assert.equal(code, 0);
   await assert.rejects(fetch(`${srv.base}/api/guest/config`));
   await srv.stop();
+});
+
+// Run from the checkout as the README says, the wall folder is wall/ itself: whatever the server
+// writes there must be ignored by git.
+test('every file the server writes into its wall folder is one git ignores in the checkout', async (t) => {
+  const repo = path.resolve(SERVER_JS, '../../..');
+  if (spawnSync('git', ['-C', repo, 'rev-parse'], { stdio: 'ignore' }).status !== 0) return t.skip('not a git checkout');
+  const dir = tempWall();
+  const ours = new Set();
+  const walk = (rel = '') => {
+    for (const e of fs.readdirSync(path.join(dir, rel), { withFileTypes: true })) {
+      const r = path.join(rel, e.name);
+      if (r === 'web' || r === 'secret.txt') continue; // the test's own files
+      if (e.isDirectory()) walk(r);
+      ours.add(e.isDirectory() ? `${r}/` : r);
+    }
+  };
+  // A killed server leaves its log and shared memory; a stopped one its backup.
+  let srv = await startServer({ dir });
+  await new Phone(srv.base).request('POST', '/api/guest/photo', { body: fakeJpeg(300) });
+  await new Booth(srv.base).act('guest-bg-looks', { save: { name: 'P', kind: 'picture', picture: `data:image/png;base64,${fakePng(300).toString('base64')}` } });
+  await srv.kill();
+  walk();
+  srv = await startServer({ dir });
+  await fetch(`${srv.base}/api/shutdown`, { method: 'POST', headers: { 'Content-Type': 'application/json' }, body: '{}' });
+  await srv.exited;
+  walk();
+  fs.rmSync(dir, { recursive: true, force: true });
+  for (const want of ['wall.db', 'wall.db-wal', 'uploads/', 'looks/', 'backup/wall-backup.db']) assert.ok(ours.has(want), `${want} was written`);
+  const notIgnored = [...ours].filter((r) => spawnSync('git', ['-C', repo, 'check-ignore', '-q', '--no-index', `wall/${r}`]).status !== 0);
+  assert.deepEqual(notIgnored, []);
 });

@@ -25,6 +25,7 @@ test('confirmed data survives kill -9 and restart', async () => {
   const badPost = (await bad.post('/api/guest/shoutout', { name: 'Spam', text: 'spam' })).data.id;
   await booth.act('block', { id: badPost });
   await booth.act('vote-start', { title: 'Kill test', duration: 600, options: ['A', 'B'] });
+  const options = (await bad.get('/api/guest/config')).data.poll.options.map((o) => o.id);
   const photo = await new Phone(srv.base).request('POST', '/api/guest/photo?name=P', { body: fakeJpeg(2000) });
   assert.equal(photo.status, 200);
 
@@ -37,7 +38,7 @@ test('confirmed data survives kill -9 and restart', async () => {
       try {
         const r = await p.post('/api/guest/shoutout', { name: `G${i}`, text: `msg ${i}-${n}` });
         if (r.status === 200) accepted.posts.push(r.data.id);
-        const v = await p.post('/api/guest/vote', { option: n % 2 ? 'o1' : 'o2' });
+        const v = await p.post('/api/guest/vote', { option: options[n % 2] });
         if (v.status === 200) accepted.votes++;
         if (accepted.posts.length) {
           const x = await p.post('/api/guest/react', { id: accepted.posts[0], emoji: '🔥' });
@@ -92,9 +93,12 @@ describe('checkpoint worker', () => {
     const file = path.join(dir, 'wall.db');
     const store = new Store(file, options);
     const text = 'x'.repeat(4000);
-    const fill = (mb) => store.tx(() => {
-      for (let i = 0; i < mb * 256; i++) store.insertPost(newPost({ type: 'shoutout', origin: 'guest', name: 'G', text, now: i }));
-    });
+    const fill = (mb) => {
+      store.tx(() => {
+        for (let i = 0; i < mb * 256; i++) store.insertPost(newPost({ type: 'shoutout', origin: 'guest', name: 'G', text, now: i }));
+      });
+      store.flush();
+    };
     try {
       await fn({ store, fill, dbSize: () => fs.statSync(file).size });
     } finally {

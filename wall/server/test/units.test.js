@@ -4,19 +4,20 @@
 import { test, describe } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
+import zlib from 'node:zlib';
 import { isDeepStrictEqual } from 'node:util';
 import { mergeSettings, DEFAULT_SETTINGS, tipLinksFor } from '../src/settings.js';
 import { songSearchText, checkEmoji, field, cleanText } from '../src/text.js';
 import { sniffImage, decodeDataUrl } from '../src/images.js';
-import { bestLanAddress, isLoopback } from '../src/netaddr.js';
-import { safeJoin } from '../src/static.js';
-import { RateLimiter, GUEST_RULES } from '../src/ratelimit.js';
+import { bestLanAddress, isLoopback, joinAddress } from '../src/netaddr.js';
+import { cleanPath, safeJoin } from '../src/static.js';
+import { RateLimiter, GUEST_RULES, Turns, addressKey } from '../src/ratelimit.js';
 import { nodeTooOld } from '../src/lifecycle.js';
 import { parsePollStart, endAtToTime } from '../src/polls.js';
 import { newPin, PIN_ALPHABET } from '../src/ids.js';
 import { WordFilter } from '../src/wordfilter.js';
 import { decodePng, phoneSized } from '../src/picture.js';
-import zlib from 'node:zlib';
+import { Replies, REPLAY_MS } from '../src/replies.js';
 
 describe('settings push', () => {
   // The plug-in's settings table, exported by its native tests: one row per setting, "json" the
@@ -195,14 +196,40 @@ describe('addresses and paths', () => {
       'Wi-Fi': [v4('169.254.3.3'), v4('192.168.1.23'), { address: 'fe80::1', family: 'IPv6', internal: false }],
     }), '192.168.1.23');
     assert.equal(bestLanAddress({ 'VirtualBox Host-Only': [v4('192.168.56.1')], Ethernet: [v4('10.1.2.3')] }), '10.1.2.3');
-    assert.equal(bestLanAddress({ eth0: [v4('8.8.8.8')] }), '');
+    // Outside the private ranges, any address of an interface that is up beats loopback.
+    assert.equal(bestLanAddress({ eth0: [v4('8.8.8.8')] }), '8.8.8.8');
+    assert.equal(bestLanAddress({ wlan0: [v4('169.254.3.3')], wwan0: [v4('100.72.1.9')] }), '100.72.1.9');
+    assert.equal(bestLanAddress({ eth0: [v4('203.0.113.7')], wlan0: [v4('172.16.4.4')] }), '172.16.4.4');
+    assert.equal(bestLanAddress({ wlan0: [v4('169.254.3.3')] }), '169.254.3.3');
+    assert.equal(bestLanAddress({ lo: [v4('127.0.0.1', true)], dummy: [v4('127.0.1.1')] }), '');
+    // With none at all: loopback, and one warning for as long as it lasts.
+    let now = 0;
+    let table = { lo: [v4('127.0.0.1', true)] };
+    const lines = [];
+    const join = joinAddress({ port: () => 8787, log: (l) => lines.push(l), interfaces: () => table, everyMs: 1000, clock: () => now });
+    assert.equal(join(), 'http://127.0.0.1:8787');
+    now += 5000;
+    assert.equal(join(), 'http://127.0.0.1:8787');
+    assert.equal(lines.length, 1);
+    assert.match(lines[0], /no network address phones could reach/);
+    table = { eth0: [v4('192.168.0.9')] };
+    now += 500;
+    assert.equal(join(), 'http://127.0.0.1:8787', 'looked up again only after everyMs');
+    now += 500;
+    assert.equal(join(), 'http://192.168.0.9:8787');
+    assert.equal(joinAddress({ port: () => 1, joinHost: 'wall.example' })(), 'http://wall.example:1');
   });
 
-  test('static paths never leave their folder', () => {
-    assert.equal(safeJoin('/w/web', '/brand/a.png'), '/w/web/brand/a.png');
-    for (const p of ['/../secret', '/%2e%2e/secret', '/a/%2e%2e/%2e%2e/x', '/..%2fx', '/a%5c..%5cb', '/x%00.png', '/C:/x', '/%E0%A4%A']) {
-      assert.equal(safeJoin('/w/web', p), null, p);
+  test('request paths are decoded once, then normalised; none leaves its folder', () => {
+    const cases = [['/brand/a.png', '/brand/a.png'], ['/%6dod/mod.js', '/mod/mod.js'], ['/bg%2findex.html', '/bg/index.html'],
+      ['//mod///x.js', '/mod/x.js'], ['/%69nfo/help.txt', '/info/help.txt'], ['/%252e%252e/x', '/%2e%2e/x'], ['/', '/']];
+    for (const [raw, clean] of cases) assert.equal(cleanPath(raw), clean, raw);
+    for (const p of ['/%2e%2e/secret', '/a/%2e%2e/%2e%2e/x', '/..%2fx', '/a%5c..%5cb', '/x%00.png', '/C:/x', '/%E0%A4%A',
+      '/mod./mod.js', '/mod%20/mod.js', '/mod.js::$DATA', '/%2e/mod']) {
+      assert.equal(cleanPath(p), null, p);
     }
+    assert.equal(safeJoin('/w/web', cleanPath('/brand/a.png')), '/w/web/brand/a.png');
+    assert.equal(safeJoin('/w/web', cleanPath('/%252e%252e/x')), '/w/web/%2e%2e/x', 'decoded once only');
   });
 });
 
@@ -228,6 +255,43 @@ test('rate limiter: burst then steady rate, per key; memory stays bounded howeve
     most = Math.max(most, flood.buckets.size);
   }
   assert.ok(most <= flood.maxKeys, `${most} buckets kept, at most ${flood.maxKeys} allowed`);
+  // The per-address layer keys an IPv6 phone by its /64, which privacy addresses change within.
+  assert.equal(addressKey('2001:db8:1:2:aaaa::1'), addressKey('2001:0db8:1:2:bbbb:cccc:dddd:eeee%wlan0'));
+  assert.notEqual(addressKey('2001:db8:1:2::1'), addressKey('2001:db8:1:3::1'));
+  assert.equal(addressKey('::ffff:192.168.1.20'), '192.168.1.20');
+});
+
+test('idempotent sends are remembered per phone for at least 10 minutes, within a bound', async () => {
+  let now = 0;
+  const replies = new Replies({ clock: () => now, maxEntries: 3 });
+  let runs = 0;
+  const send = (device, key) => replies.once(device, key, async () => ({ n: ++runs }));
+  assert.deepEqual(await send('a', 'k1'), { body: { n: 1 }, replay: false });
+  now += 10 * 60 * 1000;
+  assert.deepEqual(await send('a', 'k1'), { body: { n: 1 }, replay: true }, 'ten minutes later');
+  assert.equal((await send('b', 'k1')).body.n, 2, 'another phone');
+  now += REPLAY_MS;
+  assert.equal((await send('a', 'k1')).replay, false, 'forgotten after REPLAY_MS');
+  for (const k of ['k2', 'k3', 'k4', 'k5']) await send('a', k);
+  assert.ok(replies.entries.size <= 3);
+});
+
+test('guest requests take turns: a flood waits in order, at most so many per turn of the event loop', async () => {
+  const turns = new Turns(50);
+  const order = [];
+  const started = [];
+  for (let i = 0; i < 120; i++) {
+    const t = turns.take();
+    if (t === null) order.push(i);
+    else started.push(t.then(() => order.push(i)));
+  }
+  assert.equal(order.length, 50, 'the first 50 at once');
+  await new Promise((r) => setImmediate(r));
+  assert.equal(order.length, 100, 'the next 50 in the next turn');
+  await Promise.all(started);
+  assert.deepEqual(order, [...Array(120).keys()], 'in the order they came');
+  await new Promise((r) => setImmediate(r));
+  assert.equal(turns.take(), null, 'a quiet loop lets the next one go at once');
 });
 
 test('venue PIN letters are drawn evenly from the whole alphabet', () => {

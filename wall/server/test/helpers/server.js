@@ -23,8 +23,10 @@ export function tempWall() {
 }
 
 // Starts server.js; resolves once it listens. env adds to the defaults. stop() removes the folder.
-export async function startServer({ dir = tempWall(), env = {}, args = [], host = '127.0.0.1' } = {}) {
-  const child = spawn(process.execPath, [SERVER_JS, ...args], {
+// wrap: a command that runs the server (["nsenter", ...] to run it in another mount namespace).
+export async function startServer({ dir = tempWall(), env = {}, args = [], host = '127.0.0.1', wrap = [] } = {}) {
+  const command = [...wrap, process.execPath, SERVER_JS, ...args];
+  const child = spawn(command[0], command.slice(1), {
     env: {
       ...process.env, LUMVO_WALL_DIR: dir, LUMVO_WEB_DIR: path.join(dir, 'web'), LUMVO_PORT: '0',
       LUMVO_HOST: host, LUMVO_READY_FD: '1', LUMVO_JOIN_HOST: '192.168.1.50', ...env,
