@@ -67,28 +67,19 @@ TEST(ContractCorpus, TheFlatReadersReadEveryDocumentAsTheServerMeantIt) {
                 expectRead(text, key, read.at("value"), std::string(kind) + "/" + name + ": " + key);
             }
             if (expect.contains("feed")) {
-                const auto feed = decodeFeed(jsonGetString(text, "feedPacked"));
-                ASSERT_EQ(feed.size(), expect["feed"].size()) << name;
-                for (std::size_t i = 0; i < feed.size(); ++i) {
-                    const json& want = expect["feed"][i];
-                    const FeedItem& got = feed[i];
-                    EXPECT_EQ(json({{"id", got.id}, {"type", got.type}, {"name", got.name}, {"text", got.text},
+                json feed = json::array();
+                for (const FeedItem& got : decodeFeed(jsonGetString(text, "feedPacked")))
+                    feed.push_back({{"id", got.id}, {"type", got.type}, {"name", got.name}, {"text", got.text},
                                     {"photo", got.photo}, {"reactions", got.reactions}, {"color", got.color},
-                                    {"hot", got.hot}}),
-                              want)
-                        << name << " feed[" << i << "]";
-                }
+                                    {"hot", got.hot}});
+                EXPECT_EQ(feed, expect["feed"]) << name;
             }
             if (expect.contains("voteBars")) {
-                const auto bars = decodeVoteBars(jsonGetString(text, "voteBars"));
-                ASSERT_EQ(bars.size(), expect["voteBars"].size()) << name;
-                for (std::size_t i = 0; i < bars.size(); ++i) {
-                    const VoteBar& b = bars[i];
-                    EXPECT_EQ(json({{"key", b.key}, {"label", b.label}, {"count", b.count},
-                                    {"rgb", {b.colour >> 16 & 0xFF, b.colour >> 8 & 0xFF, b.colour & 0xFF}}}),
-                              expect["voteBars"][i])
-                        << name << " voteBars[" << i << "]";
-                }
+                json bars = json::array();
+                for (const VoteBar& b : decodeVoteBars(jsonGetString(text, "voteBars")))
+                    bars.push_back({{"key", b.key}, {"label", b.label}, {"count", b.count},
+                                    {"rgb", {b.colour >> 16 & 0xFF, b.colour >> 8 & 0xFF, b.colour & 0xFF}}});
+                EXPECT_EQ(bars, expect["voteBars"]) << name;
             }
             ++documents;
         }

@@ -35,19 +35,14 @@ struct PollBench {
     test::ScriptedHttpClient http{&clock};
     bool wallFiles = true;
     std::map<std::string, std::string> disk;
-    DisplayPoll poll{link, settings, photos, http, clock, hooks()};
+    DisplayPoll poll{link, settings, photos, http, clock,
+                     {.wallFilesPresent = [this] { return wallFiles; },
+                      .photoFromDisk = [this](std::string_view ref) -> std::optional<std::string> {
+                          const auto found = disk.find(std::string(ref));
+                          return found == disk.end() ? std::nullopt : std::optional(found->second);
+                      },
+                      .defaultMediaFolder = "D:\\Pictures\\LUMVO"}};
 
-    DisplayPollHooks hooks() {
-        DisplayPollHooks h;
-        h.wallFilesPresent = [this] { return wallFiles; };
-        h.photoFromDisk = [this](std::string_view ref) -> std::optional<std::string> {
-            const auto found = disk.find(std::string(ref));
-            if (found == disk.end()) return std::nullopt;
-            return found->second;
-        };
-        h.defaultMediaFolder = "D:\\Pictures\\LUMVO";
-        return h;
-    }
     DisplayState shown() {
         DisplayState s;
         link.copyDisplay(s);

@@ -54,21 +54,13 @@ TEST(HttpExchange, OnlyA2xxReplyWithItsWholeBodyIsASuccessAndTheBodyIsKeptEither
         EXPECT_EQ(httpGet(http, "/api/display", out), c.ok) << c.what;
         EXPECT_EQ(out, c.out) << c.what;
     }
-    ScriptedHttpClient nobody;
-    std::string out = "stale";
-    EXPECT_FALSE(httpGet(nobody, "/api/display", out));
-    EXPECT_EQ(out, "");
-
-    // The two steps apart: the status is known before the body is read, and a body is read once.
+    // A body is read once (an error reply's whole body is a whole body).
+    std::string out;
     ScriptedHttpClient http;
     http.script("/uploads/a.jpg", {.status = 503, .body = "{\"error\":\"busy\"}"});
     HttpReply reply = http.send({.path = "/uploads/a.jpg"});
-    EXPECT_TRUE(reply.replied());
-    EXPECT_EQ(reply.status(), 503);
-    EXPECT_EQ(reply.contentLength(), 16u);
     MemorySink sink(out);
-    EXPECT_TRUE(reply.readBody(sink)) << "an error reply's whole body is a whole body";
-    EXPECT_EQ(out, "{\"error\":\"busy\"}");
+    EXPECT_TRUE(reply.readBody(sink));
     EXPECT_FALSE(reply.readBody(sink));
 }
 
@@ -94,28 +86,19 @@ TEST(HttpExchange, TheOneLineCallsSendTheirBodyAndOnlyTheMakersSiteLosesTheDefau
 }
 
 // A throw-away folder under the system's temp folder.
-class TempFolder {
-public:
-    TempFolder() {
-        static int counter = 0;
-        const std::string name = "lumvo-http-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
-        path_ = fs::temp_directory_path() / name;
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
+struct TempFolder {
+    const fs::path path = fs::temp_directory_path() / ("lumvo-http-" + std::to_string(getpid()));
+    TempFolder() { fs::remove_all(path), fs::create_directories(path); }
     ~TempFolder() {
         std::error_code ignored;
-        fs::remove_all(path_, ignored);
+        fs::remove_all(path, ignored);
     }
-    fs::path operator/(const char* name) const { return path_ / name; }
+    fs::path operator/(const char* name) const { return path / name; }
     std::vector<std::string> names() const {
         std::vector<std::string> all;
-        for (const auto& entry : fs::directory_iterator(path_)) all.push_back(entry.path().filename().string());
+        for (const auto& entry : fs::directory_iterator(path)) all.push_back(entry.path().filename().string());
         return all;
     }
-
-private:
-    fs::path path_;
 };
 
 std::string readFile(const fs::path& path) {

@@ -1,37 +1,27 @@
+// The readers on what the real server's documents do not hold (those are contract_corpus_test's):
+// blanks and look-alike keys, broken or cut-off text, escapes it never writes, odd values.
 #include "serverlink/json.h"
 
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <string>
+#include <tuple>
 
 namespace lumvo {
 namespace {
 
-TEST(JsonGetString, KeysBareValuesAndStrings) {
-    struct Case {
-        std::string doc, key, value;
-    };
-    const Case cases[] = {
-        // The first key followed by a colon, whatever blanks come between.
-        {R"({"outer":{"name":"inner"},"x":1})", "name", "inner"},
-        {R"({"type":"name","name" :  "Bob"})", "name", "Bob"},
+TEST(JsonGetString, KeysAfterBlanksAndLookAlikesAndCutOffStrings) {
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {R"({"type":"name","name" :  "Bob"})", "name", "Bob"},  // a value equal to the key is no key
         {"{\"a\"\r\n\t:\n\"b\"}", "a", "b"},
         {R"({"ab":1,"b":2})", "b", "2"},
         {R"({"a":1})", "missing", ""},
         {R"({"a":   )", "a", ""},
-        // Bare values are the raw text up to the first delimiter.
-        {R"({"n":12  ,"m":3})", "n", "12  "},
-        {R"({"list":[1,2],"m":3})", "list", "[1"},
-        {R"({"o":{"p":1}})", "o", "{\"p\":1"},
-        {R"("v":true)", "v", "true"},
-        // Strings are decoded and end at the first unescaped quote, or with the text.
-        {R"({"t":"say \"hi\", \\ ok","u":1})", "t", "say \"hi\", \\ ok"},
-        {R"({"t":"line\nnext\u00e9"})", "t", "line\nnext\xC3\xA9"},
         {R"({"t":"unterminated \"q)", "t", "unterminated \"q"},
         {"{\"t\":\"ends in \\", "t", "ends in \\"},
-        {R"({"t":""})", "t", ""},
     };
-    for (const Case& c : cases) EXPECT_EQ(jsonGetString(c.doc, c.key), c.value) << c.doc;
+    for (const auto& [doc, key, value] : cases) EXPECT_EQ(jsonGetString(doc, key), value) << doc;
 }
 
 TEST(JsonUnescape, EscapesSurrogatesAndBrokenInput) {
@@ -44,16 +34,15 @@ TEST(JsonUnescape, EscapesSurrogatesAndBrokenInput) {
     EXPECT_EQ(jsonUnescape(R"(\ud83d\n\ude00)"), "\n\xED\xB8\x80");  // an escape in between breaks the pair
     EXPECT_EQ(jsonUnescape(R"(\u12G4)"), "4");
     EXPECT_EQ(jsonUnescape(R"(x\u12)"), "xu12");  // too short for \u: the u is written
-    EXPECT_EQ(jsonUnescape("end\\"), "end\\");
     EXPECT_EQ(jsonUnescape(std::string_view("\\u0000", 6)), std::string(1, '\0'));
 }
 
 TEST(JsonGetBoolAndNumber, OnlyTrueAndOneAreTrueAndOnlyFiniteNumbersCount) {
-    const char* flags = R"({"a":true,"b":1,"c":"1","d":"true","e":false,"f":0,"g":"yes","h":TRUE,"i":"",
+    const char* flags = R"({"b":1,"c":"1","d":"true","f":0,"g":"yes","h":TRUE,"i":"",
                            "j":true
                            ,"k": 1 })";
-    for (const char* key : {"a", "b", "c", "d", "j", "k"}) EXPECT_TRUE(jsonGetBool(flags, key, false)) << key;
-    for (const char* key : {"e", "f", "g", "h"}) EXPECT_FALSE(jsonGetBool(flags, key, true)) << key;
+    for (const char* key : {"b", "c", "d", "j", "k"}) EXPECT_TRUE(jsonGetBool(flags, key, false)) << key;
+    for (const char* key : {"f", "g", "h"}) EXPECT_FALSE(jsonGetBool(flags, key, true)) << key;
     EXPECT_TRUE(jsonGetBool(flags, "i", true));
     EXPECT_TRUE(jsonGetBool(flags, "absent", true));
     EXPECT_FALSE(jsonGetBool(flags, "absent", false));
@@ -61,9 +50,9 @@ TEST(JsonGetBoolAndNumber, OnlyTrueAndOneAreTrueAndOnlyFiniteNumbersCount) {
     // The leading number, else the default: never a NaN or an infinity for a caller.
     const char* numbers = R"({"a":7.5abc,"b":abc,"c":1e999,"d":-2.5e3 ,"e":" 42","f":nan,"g":-inf,"h":1e-999,
                              "i":0x10,"j":1.7976931348623157e308})";
-    const std::pair<const char*, double> cases[] = {{"a", 7.5}, {"b", -1},    {"c", -1}, {"d", -2500},
-                                                    {"e", 42},  {"f", -1},    {"g", -1}, {"h", -1},
-                                                    {"i", 16},  {"absent", -1}, {"j", std::numeric_limits<double>::max()}};
+    const std::pair<const char*, double> cases[] = {
+        {"a", 7.5}, {"b", -1}, {"c", -1}, {"d", -2500}, {"e", 42}, {"f", -1},
+        {"g", -1},  {"h", -1}, {"i", 16}, {"absent", -1}, {"j", std::numeric_limits<double>::max()}};
     for (const auto& [key, value] : cases) EXPECT_EQ(jsonGetNumber(numbers, key, -1), value) << key;
 }
 
@@ -77,18 +66,15 @@ TEST(JsonGetObjects, ReturnsEachObjectOfTheArray) {
     EXPECT_EQ(objects[1], R"({"id":"b","tags":[1,[2]],"o":{"p":"\"}"}})");
     EXPECT_EQ(jsonGetString(objects[1], "id"), "b");
 
-    EXPECT_TRUE(jsonGetObjects(R"({"posts":[]})", "posts").empty());
     EXPECT_TRUE(jsonGetObjects(R"({"posts":null})", "posts").empty());
-    EXPECT_TRUE(jsonGetObjects(R"({"other":[{}]})", "posts").empty());
     EXPECT_EQ(jsonGetObjects(R"({"posts":[{"a":1},{"b":)", "posts"), std::vector<std::string>{R"({"a":1})"});
     EXPECT_EQ(jsonGetObjects(R"({"posts":[},{"a":1}]})", "posts"), std::vector<std::string>{R"({"a":1})"});
 }
 
-TEST(JsonEscape, BothEscapersDecodeBackToTheirInput) {
+// jsonEscape: the settings push's values, checked by a real parser in settings_test.
+TEST(JsonEscapeText, KeepsLineBreaksAndBlanksOtherControlBytes) {
     const std::string text = "a\"b\\c\nd\te\x01 \xC3\xA9%s";
-    EXPECT_EQ(jsonEscape(text), "a\\\"b\\\\cde \xC3\xA9%s");
     EXPECT_EQ(jsonEscapeText(text), "a\\\"b\\\\c\\nd e  \xC3\xA9%s");
-    EXPECT_EQ(jsonGetString("{\"k\":\"" + jsonEscape(text) + "\"}", "k"), "a\"b\\cde \xC3\xA9%s");
     EXPECT_EQ(jsonGetString("{\"k\":\"" + jsonEscapeText(text) + "\"}", "k"), "a\"b\\c\nd e  \xC3\xA9%s");
 }
 

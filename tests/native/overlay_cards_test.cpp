@@ -26,11 +26,7 @@ FeedItem post(std::string id, std::string type = "shoutout", std::string text = 
     return p;
 }
 
-TEST(Toolkit, ThemeNamesAccentPrecedenceAndTheRoundedRule) {
-    EXPECT_EQ(themeFor("GARDEN").id, 4);
-    EXPECT_EQ(themeFor("club ").id, 0);
-    EXPECT_EQ(themeFor("Wedding").fontFamily, "Palatino Linotype");
-
+TEST(Toolkit, AccentPrecedenceAndTheRoundedRule) {
     const std::tuple<const char*, const char*, Argb> accents[] = {
         {"tip", "#123456", kTipAccent},      {"vote", "#123456", kVoteAccent},   {"venue", "#123456", kPalette[3]},
         {"shoutout", "#12AB9F", 0xFF12AB9F}, {"photo", "#12ab9f", 0xFF12AB9F},   {"request", "#12ab9Z", kPalette[1]},
@@ -75,17 +71,17 @@ TEST(Toolkit, ThemeFramesAndTextFitting) {
 }
 
 TEST(Feed, ItemHeightsByKindCappedByTheColumnWidth) {
+    // The floors of plain (56) and hot (64) posts are the column test's heights.
     FeedItem hot = post("h", "shoutout", std::string(40, 'x'));
     hot.hot = true;
     const std::tuple<FeedItem, float, float> cases[] = {
-        {post("a", "shoutout", std::string(20, 'x')), 1000, 57},    // 48 + 0.45 x 20
-        {post("a", "shoutout"), 1000, 56},                          // at least 56
-        {post("a", "shoutout", std::string(400, 'x')), 1000, 138},  // text adds at most 90
-        {post("a", "shoutout", std::string(400, 'x')), 300, 66},    // 0.22 of the width
-        {post("a", "photo", "", "ph"), 1000, 72},                   // a photo: at least 72
-        {post("a", "venue", std::string(100, 'x'), "ph"), 1000, 115},
-        {post("a", "venue", std::string(100, 'x')), 300, 78},
-        {hot, 1000, 76},
+        {post("a", "shoutout", std::string(20, 'x')), 1000, 57},       // 48 + 0.45 x 20
+        {post("a", "shoutout", std::string(400, 'x')), 1000, 138},     // text adds at most 90
+        {post("a", "shoutout", std::string(400, 'x')), 300, 66},       // 0.22 of the width
+        {post("a", "photo", "", "ph"), 1000, 72},                      // a photo: at least 72
+        {post("a", "venue", std::string(100, 'x'), "ph"), 1000, 115},  // a photo's rule comes first
+        {post("a", "venue", std::string(100, 'x')), 300, 78},          // 0.26 of the width
+        {hot, 1000, 76},                                               // hot is sized as a venue post
     };
     for (const auto& [item, width, height] : cases)
         EXPECT_FLOAT_EQ(feedItemHeight(item, width), height) << item.type << " " << item.text.size() << " at " << width;
@@ -117,7 +113,6 @@ TEST(Feed, TheColumnFillsFromTheBottomAndStopsAtTheTop) {
     state.editMode = true;
     paintFeed(empty, state, 332, 400, nullptr);
     ASSERT_EQ(empty.calls.size(), 4u);
-    EXPECT_EQ(std::make_tuple(empty.calls[0].radius, empty.calls[0].colour), std::make_tuple(18.0f, Argb{0x5AFF7A18}));
     // Square side 0.14 x 320 = 44.8 in the bottom-right corner of the (6, 6, 320, 388) box.
     EXPECT_TRUE(sameRect(empty.calls[3].rect, {281.2f, 349.2f, 44.8f, 44.8f})) << rectText(empty.calls[3].rect);
 }
@@ -146,6 +141,7 @@ TEST(Feed, TheFeaturedPostFlyingBackGetsAnEmptySlotAtTheBottom) {
     }
 }
 
+// The featured card's chips follow the same rule at card scale.
 TEST(Feed, ReactionsParseHighestFirstAndChipsOverlapAlongTheBubble) {
     auto parsed = [](std::string_view text) {
         std::vector<std::pair<std::string, int>> out;
@@ -167,13 +163,6 @@ TEST(Feed, ReactionsParseHighestFirstAndChipsOverlapAlongTheBubble) {
     for (std::size_t i = 0; i < 3; ++i)
         EXPECT_TRUE(sameRect(pills[i].rect, expected[i]) && pills[i].radius == 10) << rectText(pills[i].rect);
     EXPECT_EQ(feed.textCall("cd 12")->rect.x, 124);
-
-    RecordingCanvas featured;  // card scale: 28 high, size 16, 7 over
-    drawReactionChips(featured, four, {10, 10, 400, 200}, false);
-    const auto big = featured.of(Op::fillRounded);
-    ASSERT_EQ(big.size(), 4u);
-    EXPECT_TRUE(sameRect(big[0].rect, {8, 186, 52, 28})) << rectText(big[0].rect);
-    EXPECT_FLOAT_EQ(big[1].rect.x, 8 + 52 - 7);
 }
 
 TEST(Feed, ThePhotoIsASquareBesideTheTextAndEmphasisInsetsTheBubble) {
@@ -181,15 +170,10 @@ TEST(Feed, ThePhotoIsASquareBesideTheTextAndEmphasisInsetsTheBubble) {
     const RectF r{16, 100, 300, 190};
     const std::string photo = test::fakeImageBytes(640, 480);
     const std::tuple<const char*, FeedItem, std::string, bool, RectF, float> cases[] = {
-        {"photo alone: the content height", post("a", "photo", "", "ph"), photo, true, {33, 110, 170, 170}, 0},
-        {"with text: 0.38 of the width",
-         post("a", "photo", "hello", "ph"),
-         photo,
-         true,
-         {33, 143.13f, 103.74f, 103.74f},
-         144.74f},
+        {"alone: the content height", post("a", "photo", "", "ph"), photo, true, {33, 110, 170, 170}, 0},
+        {"text: 0.38 wide", post("a", "photo", "hello", "ph"), photo, true, {33, 143.13f, 103.74f, 103.74f}, 144.74f},
         {"bytes that do not decode", post("a", "photo", "hello", "ph"), "junk", true, {}, 33},
-        {"featured: 0.46 of the width", post("a", "photo", "", "ph"), photo, false, {33, 132.21f, 125.58f, 125.58f}, 0},
+        {"featured: 0.46 wide", post("a", "photo", "", "ph"), photo, false, {33, 132.21f, 125.58f, 125.58f}, 0},
     };
     for (const auto& [why, item, bytes, isFeedItem, square, textLeft] : cases) {
         RecordingCanvas canvas;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
+#include <vector>
 
 #include "overlay/photo_cache.h"
 #include "serverlink/song_search.h"
@@ -11,32 +13,19 @@
 namespace lumvo {
 namespace {
 
-TEST(PhotoCache, StaysWithinItsBudgetDroppingTheLeastRecentlyUsed) {
+TEST(PhotoCache, PhotosInUseStayLongestAReplacedOneCountsOnceAndAHugeOneStaysAlone) {
     PhotoCache cache(1000);
-    const std::string photo(300, 'j');
-    EXPECT_TRUE(cache.storePhoto("a", photo).empty());
-    EXPECT_TRUE(cache.storePhoto("b", photo).empty());
-    EXPECT_TRUE(cache.storePhoto("c", photo).empty());
-    EXPECT_TRUE(cache.touch("a"));  // a is on the wall: c's neighbour b is now the oldest
-    EXPECT_EQ(cache.storePhoto("d", photo), std::vector<std::string>{"b"});
-    EXPECT_EQ(cache.totalBytes(), 900u);
-    EXPECT_FALSE(cache.lookup("b"));
-    ASSERT_TRUE(cache.lookup("a"));
-
-    // A replaced photo counts once; tiny or nameless ones are not stored and move nothing.
+    for (const char* id : {"a", "b", "c"}) cache.storePhoto(id, std::string(300, 'j'));
     const auto before = cache.generation();
-    cache.storePhoto("a", std::string(100, 'k'));
+    cache.storePhoto("c", std::string(100, 'k'));
     EXPECT_EQ(cache.totalBytes(), 700u);
-    EXPECT_EQ(*cache.lookup("a"), std::string(100, 'k'));
-    EXPECT_EQ(cache.generation(), before + 1);
-    cache.storePhoto("tiny", "12345");
-    cache.storePhoto("", photo);
-    EXPECT_EQ(cache.generation(), before + 1);
-    EXPECT_EQ(cache.size(), 3u);
-
-    // One photo beyond the whole budget stays, alone.
-    const auto evicted = cache.storePhoto("huge", std::string(5000, 'h'));
-    EXPECT_EQ(evicted.size(), 3u);
+    EXPECT_TRUE(cache.touch("a"));  // shown on the wall
+    EXPECT_EQ(*cache.lookup("b"), std::string(300, 'j'));
+    cache.storePhoto("tiny", "12345");  // too small to be a photo, and nameless: neither is stored
+    cache.storePhoto("", std::string(300, 'j'));
+    EXPECT_EQ(std::make_tuple(cache.generation(), cache.size()), std::make_tuple(before + 1, std::size_t{3}));
+    // Beyond the whole budget: the rest go, least recently used first; the huge one stays, alone.
+    EXPECT_EQ(cache.storePhoto("huge", std::string(5000, 'h')), (std::vector<std::string>{"c", "a", "b"}));
     EXPECT_EQ(cache.size(), 1u);
 }
 

@@ -50,29 +50,16 @@ public:
 
     struct Call {
         Op op;
-        RectF rect;        // the shape, box, destination or clip
+        RectF rect{};      // the shape, box, destination or clip
         float radius = 0;  // rounded shapes and clips
-        float width = 0;   // pen width of strokes and lines
         Argb colour = 0;
-        std::vector<PointF> points;  // polygon; a line's two ends
-        std::string text;
-        TextStyle style;
-        float opacity = 1;
-        int imageW = 0, imageH = 0;
+        std::string text{};
+        TextStyle style{};
         int clipDepth = 0;  // clips open when the call was made
     };
 
     std::vector<Call> calls;
     std::map<std::string, std::pair<int, int>, std::less<>> files;  // loadImageFile: path -> size
-
-    static SizeF textSize(std::string_view text, SizeF box, const TextStyle& style) {
-        const float charW = style.size * 0.5f;
-        const float lineH = style.size * (style.lineSpacing <= 0.5f ? 1.2f : style.lineSpacing);
-        const auto n = static_cast<float>(text.size());
-        if (!style.wrap || n == 0) return {n * charW, lineH};
-        const float perLine = std::max(1.0f, std::floor(box.w / charW));
-        return {std::min(n, perLine) * charW, std::ceil(n / perLine) * lineH};
-    }
 
     std::vector<Call> of(Op op) const {
         std::vector<Call> out;
@@ -90,18 +77,14 @@ public:
     void fillRoundedRect(const RoundedRect& r, Argb colour) override {
         add({.op = Op::fillRounded, .rect = r.rect, .radius = r.radius, .colour = colour});
     }
-    void strokeRoundedRect(const RoundedRect& r, float width, Argb colour) override {
-        add({.op = Op::strokeRounded, .rect = r.rect, .radius = r.radius, .width = width, .colour = colour});
+    void strokeRoundedRect(const RoundedRect& r, float, Argb colour) override {
+        add({.op = Op::strokeRounded, .rect = r.rect, .radius = r.radius, .colour = colour});
     }
-    void fillPolygon(std::span<const PointF> points, Argb colour) override {
-        add({.op = Op::polygon, .colour = colour, .points = {points.begin(), points.end()}});
-    }
+    void fillPolygon(std::span<const PointF>, Argb colour) override { add({.op = Op::polygon, .colour = colour}); }
     void fillEllipse(const RectF& bounds, Argb colour) override {
         add({.op = Op::ellipse, .rect = bounds, .colour = colour});
     }
-    void line(PointF from, PointF to, float width, Argb colour) override {
-        add({.op = Op::line, .width = width, .colour = colour, .points = {from, to}});
-    }
+    void line(PointF, PointF, float, Argb colour) override { add({.op = Op::line, .colour = colour}); }
     void pushClip(const RoundedRect& shape) override {
         add({.op = Op::pushClip, .rect = shape.rect, .radius = shape.radius});
         ++depth_;
@@ -117,20 +100,20 @@ public:
     }
     std::unique_ptr<CanvasImage> loadImageFile(std::string_view path) override {
         const auto it = files.find(path);
-        if (it == files.end()) return nullptr;
-        return std::make_unique<FakeImage>(it->second.first, it->second.second);
+        return it == files.end() ? nullptr : std::make_unique<FakeImage>(it->second.first, it->second.second);
     }
-    void drawImage(const CanvasImage& image, const RectF& dest, float opacity) override {
-        add({.op = Op::image, .rect = dest, .opacity = opacity, .imageW = image.width(), .imageH = image.height()});
-    }
+    void drawImage(const CanvasImage&, const RectF& dest, float) override { add({.op = Op::image, .rect = dest}); }
     SizeF measureText(std::string_view text, SizeF box, const TextStyle& style) override {
-        return textSize(text, box, style);
+        const float charW = style.size * 0.5f;
+        const float lineH = style.size * (style.lineSpacing <= 0.5f ? 1.2f : style.lineSpacing);
+        const auto n = static_cast<float>(text.size());
+        if (!style.wrap || n == 0) return {n * charW, lineH};
+        const float perLine = std::max(1.0f, std::floor(box.w / charW));
+        return {std::min(n, perLine) * charW, std::ceil(n / perLine) * lineH};
     }
     void drawText(std::string_view text, const RectF& box, const TextStyle& style) override {
         add({.op = Op::text, .rect = box, .text = std::string(text), .style = style});
     }
-
-    int clipDepth() const { return depth_; }
 
 private:
     void add(Call call) {
