@@ -1,16 +1,16 @@
 #pragma once
-// The TV overlay as the render thread sees it: the host's Direct3D 11 device while one is set up,
-// and per frame a private copy of the settings and of the display state to draw from, so that the
-// other threads may change both while a frame is drawn. Drawing itself joins here next.
+// The TV overlay as the render thread sees it: per frame a private copy of the settings and of the
+// display state to draw from, so that the other threads may change both while a frame is drawn,
+// and the layers drawn from them through a LayerTarget (on Windows the Direct3D 11 renderer, which
+// the plug-in object owns).
 #include <atomic>
 #include <cstdint>
 
+#include "overlay/layer_target.h"
 #include "overlay/photo_cache.h"
 #include "plugin/shared_settings.h"
 #include "serverlink/display_state.h"
 #include "serverlink/wall_link.h"
-
-struct ID3D11Device;
 
 namespace lumvo {
 
@@ -21,15 +21,14 @@ struct FrameSize {
 
 class Overlay {
 public:
-    // The host's device, not owned; null when there is none.
-    void attachDevice(ID3D11Device* device) { device_ = device; }
-    void detachDevice() { device_ = nullptr; }
-    ID3D11Device* device() const { return device_; }
+    // Where the layers go; not owned. Without one, frames are only prepared.
+    void setLayerTarget(LayerTarget* target) { target_ = target; }
 
     // One video frame of `width` x `height`: nothing at all while the wall is switched off;
-    // otherwise the frame size is kept for the mouse and the display state copied for the frame
-    // (only when the worker published a new one since the last frame).
-    // Render thread only.
+    // otherwise the frame size is kept for the mouse, the display state copied for the frame
+    // (only when the worker published a new one since the last frame), and the layers drawn: each
+    // card repainted only when its content key changed, the cards that show photos also when the
+    // photo cache took a new photo. Render thread only.
     void drawFrame(std::int32_t width, std::int32_t height, const SharedSettings& settings, const WallLink& link);
 
     // What the last frame was drawn from (render thread).
@@ -43,7 +42,9 @@ public:
     PhotoCache& photos() { return photos_; }
 
 private:
-    ID3D11Device* device_ = nullptr;
+    void compose(std::int32_t width, std::int32_t height);
+
+    LayerTarget* target_ = nullptr;
     WallSettings settings_;
     std::uint64_t settingsSeen_ = 0;
     DisplayState frame_;
@@ -51,6 +52,7 @@ private:
     std::atomic<std::int32_t> lastWidth_{1920};
     std::atomic<std::int32_t> lastHeight_{1080};
     PhotoCache photos_;
+    std::uint64_t photosSeen_ = 0;
 };
 
 }  // namespace lumvo

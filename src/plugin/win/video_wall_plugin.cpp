@@ -37,6 +37,15 @@ VideoWallPlugin::VideoWallPlugin() {
     };
     services.hooks.defaultMediaFolder = defaultMediaFolder();
     wallLink_.connect(std::move(services));
+    // The draw slot's retry: while there is no device, every frame asks the host again.
+    renderer_.setDeviceSource([this] { return hostDevice(); });
+    overlay_.setLayerTarget(&renderer_);
+}
+
+ID3D11Device* VideoWallPlugin::hostDevice() {
+    void* device = nullptr;
+    if (!videoCallbacks || videoCallbacks->getDevice(vdj::kDeviceDirect3D11, &device) < 0) return nullptr;
+    return static_cast<ID3D11Device*>(device);
 }
 
 vdj::HostResult VideoWallPlugin::load() {
@@ -141,19 +150,21 @@ vdj::HostResult VideoWallPlugin::draw() {
 vdj::HostResult VideoWallPlugin::deviceInit() {
     return guarded(
         [this] {
-            void* hostDevice = nullptr;
-            if (!videoCallbacks || videoCallbacks->getDevice(vdj::kDeviceDirect3D11, &hostDevice) < 0 || !hostDevice) {
-                return kHostNoDevice;
-            }
-            overlay_.attachDevice(static_cast<ID3D11Device*>(hostDevice));
+            ID3D11Device* device = hostDevice();
+            if (!device) return kHostNoDevice;
+            renderer_.initialise(device);
             return vdj::kOk;
         },
         kHostFailed);
 }
 
 vdj::HostResult VideoWallPlugin::deviceClose() {
-    overlay_.detachDevice();
-    return vdj::kOk;
+    return guarded(
+        [this] {
+            renderer_.shutdown();
+            return vdj::kOk;
+        },
+        kHostFailed);
 }
 
 vdj::HostResult VideoWallPlugin::audioSamples(float*, int) { return vdj::kNotImplemented; }
