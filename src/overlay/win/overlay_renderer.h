@@ -13,6 +13,7 @@
 #include <wrl/client.h>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -114,8 +115,8 @@ public:
     void forgetContent(LayerSlot slot) override;
 
     const OverlayTexture& texture(LayerSlot slot) const { return textures_[index(slot)]; }
-    // Uploads into the slot's texture so far (each one a repaint of the layer).
-    std::uint64_t uploads(LayerSlot slot) const { return uploads_[index(slot)]; }
+    // Uploads into the slot's texture so far (each one a repaint of the layer); any thread.
+    std::uint64_t uploads(LayerSlot slot) const { return uploads_[index(slot)].load(); }
 
 private:
     static std::size_t index(LayerSlot slot) { return static_cast<std::size_t>(slot); }
@@ -131,7 +132,7 @@ private:
     ComPtr<ID3D11SamplerState> sampler_;
     std::array<OverlayTexture, kLayerSlotCount> textures_;
     std::array<std::unique_ptr<CardSurface>, kLayerSlotCount> surfaces_;
-    std::array<std::uint64_t, kLayerSlotCount> uploads_{};
+    std::array<std::atomic<std::uint64_t>, kLayerSlotCount> uploads_{};
 
     DeviceSource deviceSource_;
     // The frame in progress: the immediate context, the target size, whether the overlay's state

@@ -189,10 +189,16 @@ std::string VideoWallPlugin::mirroredState() {
     DisplayState shown;
     wallLink_.copyDisplay(shown);
     const WallSettings settings = settings_.copy();
+    std::string repaints;
+    const char* const names[kLayerSlotCount] = {"qr", "chat", "featured", "poll", "backdrop", "flames"};
+    for (std::size_t i = 0; i < kLayerSlotCount; ++i) {
+        repaints += (i ? ",\"" : "\"") + std::string(names[i]) +
+                    "\":" + std::to_string(renderer_.uploads(static_cast<LayerSlot>(i)));
+    }
     return "{\"feed\":" + std::to_string(shown.feed.size()) + ",\"featuredId\":\"" + jsonEscape(shown.featuredId) +
            "\",\"photosCached\":" + std::to_string(overlay_.photos().size()) +
            ",\"photoBytes\":" + std::to_string(overlay_.photos().totalBytes()) + ",\"theme\":\"" +
-           jsonEscape(settings.theme) + "\"}";
+           jsonEscape(settings.theme) + "\",\"repaints\":{" + repaints + "}}";
 }
 
 void VideoWallPlugin::openModeratorWindow() {

@@ -77,7 +77,8 @@ public:
     bool searchSongs(std::string_view text) noexcept;
 
     // For tests only (the DLL's LumvoMirroredState): what the plug-in mirrored, as one JSON line:
-    // {"feed":N,"featuredId":"...","photosCached":N,"photoBytes":N,"theme":"..."}.
+    // {"feed":N,"featuredId":"...","photosCached":N,"photoBytes":N,"theme":"...","repaints":{"qr":N,
+    // "chat":N,"featured":N,"poll":N,"backdrop":N,"flames":N}}, the last the uploads of each layer.
     std::string mirroredState();
 
     // The records the object owns, for tests and for the pieces that join later. The host only
