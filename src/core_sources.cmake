@@ -16,6 +16,11 @@ set(LUMVO_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/serverlink/wall_link.cpp
   ${CMAKE_CURRENT_LIST_DIR}/overlay/overlay.cpp
   ${CMAKE_CURRENT_LIST_DIR}/overlay/photo_cache.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/overlay/toolkit.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/overlay/feed.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/overlay/qr_card.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/overlay/frame_driver.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/overlay/compose.cpp
   # Rules of the Windows shell that need no Windows: tested natively.
   ${CMAKE_CURRENT_LIST_DIR}/plugin/brand_geometry.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin/host_window.cpp

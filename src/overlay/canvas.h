@@ -46,7 +46,8 @@ struct SizeF {
     float w = 0, h = 0;
 };
 
-// A decoded picture a canvas can draw; made by that canvas.
+// A decoded picture a canvas can draw; made by that canvas. Any canvas of the same kind may draw it
+// too (the QR card's logo is loaded once and kept between paints).
 class CanvasImage {
 public:
     virtual ~CanvasImage() = default;

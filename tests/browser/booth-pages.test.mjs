@@ -3,18 +3,28 @@
 
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
+import fs from 'node:fs';
 import { useWall, wall, browser, newPhone, DESK, shot, until, join, bigPhoto } from './harness.mjs';
+import { Phone } from '../../wall/server/test/helpers/server.js';
 
 useWall();
 
-test('the moderator page approves a post and the wall shows it', async () => {
+test('the moderator page approves a post and the wall shows it; the word filter\'s find is flagged', async () => {
   const id = await wall.guest('shoutout', { name: 'Mia', text: 'Play something loud <script>x</script>' });
+  // Even with auto approve on, a post the word filter flags waits, with the word marked.
+  await wall.settings({ autoApprove: true });
+  await wall.guest('shoutout', { name: 'Rex', text: 'this DJ is sh*t, play something else' });
+  await wall.settings({ autoApprove: false });
   const page = await newPhone(browser, DESK);
   await page.goto(`${wall.base}/mod`);
   const row = page.locator('li.row', { hasText: 'Play something loud' });
   await row.waitFor();
   assert.equal(await row.locator('.text').textContent(), 'Play something loud <script>x</script>');
-  assert.match(await page.getByRole('tab', { name: /Messages/ }).textContent(), /Messages \(1\)/);
+  assert.match(await page.getByRole('tab', { name: /Messages/ }).textContent(), /Messages \(2\)/);
+  const flagged = page.locator('li.row', { hasText: 'this DJ is' });
+  assert.equal(await flagged.getByText('Word filter: sh*t').count(), 1, 'the row says why it waits');
+  assert.deepEqual(await flagged.locator('.text mark').allTextContents(), ['sh*t'], 'the word is marked in the text');
+  assert.equal(await row.locator('mark, .flag').count(), 0);
   await shot(page, 'mod-01-messages');
 
   await row.getByRole('button', { name: 'Approve & show: Mia' }).click();
@@ -51,6 +61,16 @@ test('the moderator page updates live and runs every queue action', async () => 
   }
   assert.equal((await wall.state()).requests[0].mark, '');
   await shot(page, 'mod-02-requests');
+  // Block on the merged request names and blocks the phone the row shows; the song stays for Leo.
+  page.once('dialog', (d) => {
+    assert.match(d.message(), /^Block Zoe from sending/);
+    assert.match(d.message(), /Zoe asked for this song last\. Only Zoe's phone is blocked; the request stays for the other guest who asked for it\./);
+    d.accept();
+  });
+  await request.getByRole('button', { name: 'Block: Zoe' }).click();
+  await request.getByRole('button', { name: 'Block: Leo' }).waitFor();
+  assert.deepEqual((await wall.state()).blocked.map((b) => b.name), ['Zoe']);
+  await wall.act('unblock', { all: true });
   await request.getByRole('button', { name: /^Clear/ }).click();
   await request.waitFor({ state: 'detached' });
 
@@ -82,6 +102,50 @@ test('the moderator page updates live and runs every queue action', async () => 
   await until(async () => (await wall.display()).featuredId === '', 'Skip takes the big card down');
   await page.getByRole('button', { name: 'Clear chat' }).click();
   await until(async () => (await wall.display()).feedPacked === '', 'Clear chat empties the feed');
+  assert.deepEqual(page.problems, []);
+  await page.context().close();
+});
+
+test('the moderator page on a laptop: compact rows, whole photos, the outcome in sight, no Block on vote results', async () => {
+  const laptop = { width: 1366, height: 768 };
+  const page = await newPhone(browser, { ...DESK, viewport: laptop });
+  const { file } = await bigPhoto(page, 1200, 800);
+  const upload = await new Phone(wall.base).request('POST', '/api/guest/photo?name=Pia&text=Look%20at%20us', { body: fs.readFileSync(file), headers: { 'Content-Type': 'image/jpeg' } });
+  assert.equal(upload.status, 200, upload.text);
+  for (let i = 0; i < 14; i++) await wall.guest('shoutout', { name: `Guest ${i}`, text: `Message number ${i}` });
+  await page.goto(`${wall.base}/mod`);
+  await page.locator('li.row', { hasText: 'Message number 13' }).waitFor();
+
+  const heights = await page.locator('li.row', { hasText: 'Message number' }).evaluateAll((rows) => rows.map((r) => r.getBoundingClientRect().height));
+  assert.ok(Math.max(...heights) <= 64, `a text row is at most 64 px tall (${Math.max(...heights)})`);
+  const inView = await page.locator('li.row').evaluateAll((rows, h) => rows.filter((r) => r.getBoundingClientRect().bottom <= h).length, laptop.height);
+  await shot(page, 'mod-04-laptop');
+  assert.ok(inView >= 7, `${inView} rows fit on a laptop screen`);
+  const img = await page.locator('li.row', { hasText: 'Look at us' }).locator('.thumb img').evaluate((i) => ({
+    width: i.getBoundingClientRect().width, height: i.getBoundingClientRect().height, ratio: i.naturalWidth / i.naturalHeight,
+  }));
+  assert.ok(img.width >= 150, `the thumbnail is larger (${img.width} px wide)`);
+  assert.ok(Math.abs(img.width / img.height - img.ratio) < 0.02, 'the whole photo shows, not a cropped square');
+  await shot(page, 'mod-04-laptop');
+
+  // The outcome of an action on the first row shows at the top, not below the long list.
+  await page.locator('li.row', { hasText: 'Message number 0' }).getByRole('button', { name: 'Reject: Guest 0' }).click();
+  await page.locator('#status', { hasText: 'Rejected.' }).waitFor();
+  const status = await page.locator('#status').boundingBox();
+  assert.ok(status.y >= 0 && status.y + status.height <= laptop.height, `the status line is on screen (at ${status.y})`);
+
+  // A vote result is on the wall from no phone: no Block on its row.
+  await wall.act('vote-start', { title: 'Encore?', duration: 60, options: ['Yes', 'No'] });
+  await wall.act('vote-stop');
+  await wall.act('show', { id: (await wall.state()).pending.find((p) => p.text === 'Message number 1').id });
+  await page.getByRole('tab', { name: /Live/ }).click();
+  const result = page.locator('li.row', { hasText: 'Encore?' });
+  await result.waitFor();
+  assert.deepEqual(await result.getByRole('button').allTextContents(), ['Show again', 'Remove']);
+  assert.equal(await page.locator('li.row', { hasText: 'Message number 1' }).getByRole('button', { name: 'Block: Guest 1' }).count(), 1);
+  await page.getByRole('button', { name: 'Clear chat' }).click();
+  await page.locator('#status', { hasText: 'Chat cleared.' }).waitFor();
+  for (const p of (await wall.state()).pending) await wall.act('drop', { id: p.id });
   assert.deepEqual(page.problems, []);
   await page.context().close();
 });

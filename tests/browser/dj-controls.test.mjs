@@ -38,6 +38,24 @@ test('a type the DJ turns off leaves an open page, a send it just refused says s
   await page.context().close();
 });
 
+test('the page says whether the DJ checks shout-outs first, as the DJ switches auto approve', async () => {
+  const page = await newPhone(browser);
+  await join(page, wall.base, 'Ivy');
+  await page.getByText('The DJ checks it before it goes up.').waitFor();
+  await page.getByText('Be kind: the DJ approves every post before the room sees it.').waitFor();
+  await wall.settings({ autoApprove: true });
+  await page.getByText('It goes straight up on the wall.').waitFor({ timeout: 12000 });
+  await page.getByText('Be kind: shout-outs go straight up on the wall. The DJ checks photos first.').waitFor();
+  assert.equal(await page.getByText(/The DJ checks it before|approves every post/).count(), 0);
+  await page.getByLabel('Your message').fill('Straight up');
+  await page.getByRole('button', { name: 'Send to the wall' }).click();
+  await page.getByText('Your shout-out is on the wall now!').waitFor();
+  await shot(page, 'controls-03-auto-approve');
+  await wall.settings({ autoApprove: false });
+  await page.getByText('The DJ checks it before it goes up.').waitFor({ timeout: 12000 });
+  await page.context().close();
+});
+
 // That a block holds only that phone is proven on the server.
 test('a blocked phone is told kindly and cannot send until unblocked', async () => {
   const page = await newPhone(browser);

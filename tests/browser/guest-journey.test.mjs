@@ -57,9 +57,11 @@ test('a guest sends, reacts, votes and tips from the phone', async () => {
   assert.deepEqual(jpegSize(stored), { width: 1600, height: 1200 }, 'the stored photo is 1600 pixels on its long side');
   assert.equal(await page.locator('#photo-preview').isHidden(), true, 'the picker is cleared after sending');
 
-  // The DJ approves both; the guest sees them on Live, markup shown as text.
+  // The DJ approves both. The guest hears of it on the tab they are on, then sees them on Live,
+  // markup shown as text.
   await wall.act('show', { id: shout.id });
   await wall.act('show', { id: photoPost.id });
+  await page.locator('#notice', { hasText: /Your (shout-out|photo) is on the wall now!/ }).waitFor({ timeout: 15000 });
   await page.getByRole('tab', { name: /Live/ }).click();
   const post = page.locator('.post', { hasText: 'Happy birthday Jo!' });
   await post.waitFor();
@@ -76,19 +78,50 @@ test('a guest sends, reacts, votes and tips from the phone', async () => {
   await until(async () => (await wall.display()).feedPacked.includes('🔥:1'), 'the reaction reaches the wall');
   await shot(page, 'journey-04-live-reaction');
 
-  // Live poll: the DJ starts one; it appears on the phone and takes one vote.
-  await wall.act('vote-start', { title: 'Best song tonight?', duration: 120, options: ['Yes', 'No'] });
+  // Live poll: the DJ starts one while the guest is on another tab, which says so; the guest
+  // votes once and sees their choice marked.
+  // Its picture is a 3000 × 2000 photo; the phone gets a copy of at most 960 pixels.
+  const picture = await page.evaluate(async () => {
+    const c = document.createElement('canvas');
+    c.width = 3000;
+    c.height = 2000;
+    const ctx = c.getContext('2d');
+    const g = ctx.createLinearGradient(0, 0, 3000, 2000);
+    g.addColorStop(0, '#ff7a18');
+    g.addColorStop(1, '#22d3ee');
+    ctx.fillStyle = g;
+    ctx.fillRect(0, 0, 3000, 2000);
+    for (let i = 0; i < 400; i++) {
+      ctx.fillStyle = `hsl(${i * 37 % 360} 80% 50%)`;
+      ctx.fillRect((i * 211) % 2900, (i * 97) % 1900, 100, 100);
+    }
+    return c.toDataURL('image/jpeg', 0.95);
+  });
+  await page.getByRole('tab', { name: /Shout-out/ }).click();
+  await wall.act('vote-start', { title: 'Best song tonight?', duration: 120, photo: picture, options: ['Yes', 'No'] });
+  await page.getByText('Live poll: Best song tonight?').waitFor({ timeout: 12000 });
+  await page.getByRole('button', { name: 'Vote now' }).click();
   const yes = page.getByRole('button', { name: /^Yes, 0 votes/ });
-  await yes.waitFor({ timeout: 12000 });
   await yes.click();
   await page.getByText('Thanks, your vote is in!').waitFor();
-  assert.equal(await page.getByRole('button', { name: /^Yes, 1 vote · 100%/ }).isDisabled(), true, 'one vote per phone');
+  const chosen = page.getByRole('button', { name: /^Yes, your vote, 1 vote · 100%/ });
+  assert.equal(await chosen.isDisabled(), true, 'one vote per phone');
+  assert.equal(await chosen.getByText('✓ Your vote').isVisible(), true, 'the guest\'s choice is marked');
+  assert.equal(await page.getByText('✓ Your vote').filter({ visible: true }).count(), 1, 'and only that one');
+  const pollPicture = await page.getByRole('img', { name: 'Poll picture' }).evaluate(async (img) => {
+    await img.decode();
+    const entry = performance.getEntriesByType('resource').find((e) => e.name.endsWith(new URL(img.src).pathname));
+    return { width: img.naturalWidth, height: img.naturalHeight, bytes: entry.encodedBodySize };
+  });
+  assert.deepEqual([pollPicture.width, pollPicture.height], [960, 640], 'the phone gets a phone-sized poll picture');
+  assert.ok(pollPicture.bytes < 200 * 1024, `the poll picture cost ${pollPicture.bytes} bytes`);
   st = await wall.state();
   assert.match(st.voteSummary, /Yes[^\n]*1/);
   await shot(page, 'journey-05-vote');
 
   // Tip: the DJ's link opens (here: in a new page), the message goes to the Tips list.
   await page.getByRole('tab', { name: /Tip/ }).click();
+  await page.getByText('Live poll: Best song tonight? (you voted)').waitFor();
   await page.getByLabel(/Message for the wall/).fill('Great set!');
   await shot(page, 'journey-06-tip');
   const popupSeen = page.context().waitForEvent('page');
@@ -103,9 +136,24 @@ test('a guest sends, reacts, votes and tips from the phone', async () => {
   // "Your posts" on Live tells the guest what happened to each post.
   await page.getByRole('tab', { name: /Live/ }).click();
   await until(async () => (await page.locator('#mine li').count()) >= 4, 'the guest sees their own posts');
-  const mine = await page.locator('#mine').textContent();
+  let mine = await page.locator('#mine').textContent();
   assert.match(mine, /Request: Mr Brightside - The Killers\s*Waiting for the DJ/);
   assert.match(mine, /Shout-out: Happy birthday Jo!.*On the wall/s);
+
+  // A second guest asks for the same song: one request, and both see it with the DJ's mark.
+  const ben = await newPhone(browser);
+  await join(ben, wall.base, 'Ben');
+  await ben.getByRole('tab', { name: /Request/ }).click();
+  await ben.getByLabel('Song', { exact: true }).fill('mr brightside');
+  await ben.getByLabel(/Artist/).fill('the killers');
+  await ben.getByRole('button', { name: 'Send request' }).click();
+  await ben.getByText(/1 other asked for it too/).waitFor();
+  await wall.act('request-mark', { id: byText((await wall.state()).requests, 'Mr Brightside - The Killers').id, mark: 'played' });
+  await ben.getByRole('tab', { name: /Live/ }).click();
+  await ben.locator('#mine li', { hasText: 'Request: Mr Brightside - The Killers' }).getByText('Played').waitFor();
+  await until(async () => /Request: Mr Brightside - The Killers\s*Played/.test(await page.locator('#mine').textContent()), 'the first requester sees the mark too');
+  await shot(ben, 'journey-07-second-requester');
+  await ben.context().close();
 
   // Changing the name later: the wall learns the new one for this phone.
   await page.getByRole('button', { name: /You are Sam\. Change your name/ }).click();
@@ -120,6 +168,58 @@ test('a guest sends, reacts, votes and tips from the phone', async () => {
   await page.context().close();
 });
 
+test('the wall\'s name for the phone is the truth: a rename in one tab holds in the others', async () => {
+  const a = await newPhone(browser);
+  await join(a, wall.base, 'Sam');
+  const b = await a.context().newPage();
+  await b.goto(`${wall.base}/`);
+  await b.getByRole('button', { name: /You are Sam\./ }).waitFor();
+
+  // Renamed in tab A; tab B, open all along, posts under the new name and shows it.
+  await a.getByRole('button', { name: /You are Sam\./ }).click();
+  await a.getByLabel('Your name', { exact: true }).fill('Sammy');
+  await a.getByRole('button', { name: "Let's go" }).click();
+  await a.getByRole('button', { name: /You are Sammy\./ }).waitFor();
+  await b.getByLabel('Your message').fill('from tab B');
+  await b.getByRole('button', { name: 'Send to the wall' }).click();
+  await b.getByText('Your shout-out sent!').waitFor();
+  assert.equal((await wall.state()).pending.find((p) => p.text === 'from tab B')?.name, 'Sammy');
+  await b.getByRole('button', { name: /You are Sammy\./ }).waitFor();
+
+  // Renamed on the wall by another page of this phone, past this tab: it shows at the next look.
+  await b.evaluate(() => fetch('/api/guest/profile', { method: 'POST', headers: { 'Content-Type': 'application/json' }, body: '{"name":"Samuel"}' }));
+  await b.getByRole('button', { name: /You are Samuel\./ }).waitFor({ timeout: 12000 });
+  await b.getByLabel('Your message').fill('still Samuel');
+  await b.getByRole('button', { name: 'Send to the wall' }).click();
+  await b.getByText('Your shout-out sent!').waitFor();
+  assert.equal((await wall.state()).pending.find((p) => p.text === 'still Samuel')?.name, 'Samuel');
+  assert.deepEqual(a.problems, []);
+  await a.context().close();
+});
+
+test('fields count and stop at characters as the guest sees them, emoji included', async () => {
+  const page = await newPhone(browser);
+  await page.goto(`${wall.base}/`);
+  const name = `${'N'.repeat(27)}👨‍👩‍👧`;
+  const nameField = page.getByLabel('Your name', { exact: true });
+  await nameField.fill(`${name}xyz`);
+  assert.equal(await nameField.inputValue(), name, 'the name stops at 28, after the family emoji, not inside it');
+  await page.getByRole('button', { name: "Let's go" }).click();
+  await page.getByRole('tablist').waitFor();
+
+  const field = page.getByLabel('Your message');
+  await field.fill('🔥'.repeat(120));
+  assert.deepEqual([await field.inputValue(), await page.locator('#shout-count').textContent()], ['🔥'.repeat(120), '120 / 180']);
+  await field.fill('🔥'.repeat(200));
+  assert.deepEqual([await field.inputValue(), await page.locator('#shout-count').textContent()], ['🔥'.repeat(180), '180 / 180']);
+  await page.getByRole('button', { name: 'Send to the wall' }).click();
+  await page.getByText('Your shout-out sent!').waitFor();
+  const post = (await wall.state()).pending.find((p) => p.text === '🔥'.repeat(180));
+  assert.equal(post?.name, name, 'the wall takes both as the phone counted them');
+  await shot(page, 'fields-01-emoji');
+  await page.context().close();
+});
+
 test('what a guest typed survives a reload and a refused send', async () => {
   const page = await newPhone(browser);
   await join(page, wall.base, 'Kim');
@@ -128,13 +228,35 @@ test('what a guest typed survives a reload and a refused send', async () => {
   await page.getByRole('tablist').waitFor();
   assert.equal(await page.getByLabel('Your message').inputValue(), 'Do not lose me');
 
-  // Offline: the send fails with a plain message and the text stays.
+  // Every send carries an idempotency key; a send that gets no answer goes again by itself, with
+  // the same key, once the wall answers.
+  const keys = [];
+  page.on('request', (r) => { if (r.url().endsWith('/api/guest/shoutout')) keys.push(r.headers()['idempotency-key']); });
   await page.context().setOffline(true);
   await page.getByRole('button', { name: 'Send to the wall' }).click();
-  await page.getByText(/venue Wi-Fi/).first().waitFor();
+  await page.locator('#shout-status', { hasText: /Can't reach the wall right now\. It goes by itself as soon as the wall answers again/ }).waitFor();
+  await page.locator('#notice', { hasText: 'What you sent goes by itself as soon as the wall answers again' }).waitFor();
   assert.equal(await page.getByLabel('Your message').inputValue(), 'Do not lose me');
   await shot(page, 'resilience-01-offline');
   await page.context().setOffline(false);
+  await page.getByText('Your shout-out sent!').waitFor({ timeout: 15000 });
+  assert.equal(await page.getByLabel('Your message').inputValue(), '', 'sent once the wall answered');
+  assert.equal(await page.locator('#notice').isHidden(), true);
+  let st = await wall.state();
+  assert.equal(st.pending.filter((p) => p.text === 'Do not lose me').length, 1);
+
+  // A reply lost on the way back: the wall has the post, the page does not know; the same post
+  // goes again with the same key (the wall answers a repeated key with its first answer).
+  await page.route('**/api/guest/shoutout', async (route) => {
+    await route.fetch();
+    await route.abort('connectionreset');
+  }, { times: 1 });
+  await page.getByLabel('Your message').fill('Said once');
+  await page.getByRole('button', { name: 'Send to the wall' }).click();
+  await page.getByText('Your shout-out sent!').waitFor({ timeout: 15000 });
+  assert.equal(keys.length, 4, 'offline, its repeat, the lost reply, its repeat');
+  for (const key of keys) assert.match(key, /^[A-Za-z0-9_-]{16,64}$/);
+  assert.deepEqual([keys[0] === keys[1], keys[1] === keys[2], keys[2] === keys[3]], [true, false, true], 'a repeat carries its post\'s key; a new post a new key');
 
   // Too fast: the phone's burst of posts runs out; the guest is told to wait, text kept.
   let refused = null;

@@ -107,6 +107,49 @@ test('every control has an accessible name and a 44-pixel tap target, and nothin
   }
 });
 
+// Where each visible tab sits and whether its label keeps to one line; the name button's box and
+// its text's.
+const LAYOUT = () => {
+  const tabs = [...document.querySelectorAll('[role="tab"]')].filter((t) => !t.hidden).map((t) => {
+    const range = document.createRange();
+    range.selectNodeContents(t.lastChild);
+    return { label: t.textContent, top: Math.round(t.getBoundingClientRect().top), lines: range.getClientRects().length };
+  });
+  const me = document.getElementById('me').getBoundingClientRect();
+  const name = document.querySelector('#me .me-name');
+  const text = name.getBoundingClientRect();
+  return {
+    tabs, rows: Object.values(Object.groupBy(tabs, (t) => t.top)).map((r) => r.length),
+    nameInside: text.left >= me.left && text.right <= me.right && me.right <= document.documentElement.clientWidth,
+    nameCut: name.scrollWidth > name.clientWidth, header: Math.round(document.querySelector('.top').getBoundingClientRect().height),
+  };
+};
+
+test('a narrow phone: a long name stays in its button, tab labels keep to one line, no tab sits alone on a row', async () => {
+  const { venuePin } = await wall.state();
+  for (const width of [320, 280, 195]) {
+    const page = await newPhone(browser, { viewport: { width, height: 640 } });
+    await join(page, wall.base, 'Averyveryverylongnamewithout');
+    const layout = await page.evaluate(LAYOUT);
+    const where = `${width} px wide`;
+    if (width === 320) assert.deepEqual(layout.rows, [5], 'one row of five tabs at 320 px');
+    else assert.ok(layout.rows.length === 2 && Math.min(...layout.rows) >= 2, `tab rows at ${where}: ${layout.rows}`);
+    assert.deepEqual(layout.tabs.filter((t) => t.lines !== 1).map((t) => t.label), [], `labels wrapping at ${where}`);
+    assert.equal(layout.nameInside, true, `the name spills out of its button at ${where}`);
+    assert.equal(layout.nameCut, true, `the 28-letter name ends in "…" at ${where}`);
+    if (width >= 280) assert.ok(layout.header <= 72, `the header is one row at ${where} (${layout.header} px)`);
+    if (width === 320) {
+      await shot(page, 'narrow-320-long-name');
+      // The venue manager's six tabs: two rows of three.
+      await page.evaluate((pin) => fetch('/api/guest/venue-login', { method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify({ pin }) }), venuePin);
+      await page.reload();
+      await page.getByRole('tab', { name: /Venue/ }).waitFor();
+      assert.deepEqual((await page.evaluate(LAYOUT)).rows, [3, 3], 'six tabs at 320 px');
+    }
+    await page.context().close();
+  }
+});
+
 test('text contrast meets WCAG AA in every theme; focus is visible and the tabs follow the arrow keys', async () => {
   const page = await newPhone(browser);
   await join(page, wall.base, 'Uma');

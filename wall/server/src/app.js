@@ -3,6 +3,7 @@
 import http from 'node:http';
 import fs from 'node:fs';
 import path from 'node:path';
+import { Worker } from 'node:worker_threads';
 import { Store } from './store.js';
 import { Wall } from './wall.js';
 import { RateLimiter, GUEST_RULES } from './ratelimit.js';
@@ -14,8 +15,10 @@ import { safeJoin, sendFile } from './static.js';
 import { isLoopback, joinUrlFor } from './netaddr.js';
 import { DEVICE_ID, newSecret, newId } from './ids.js';
 import { ALBUM_FILE, imageContentType } from './images.js';
+import { worthCopying } from './picture.js';
 
 const notFound = () => new InputError('There is nothing here.', 'not_found', 404);
+const PICTURE_WORKER = new URL('./picture-worker.js', import.meta.url);
 
 // options: { wallDir, webDir, port, host, clock, rateLimits, joinHost, synchronous, log, onShutdown }
 export function createApp(options) {
@@ -47,6 +50,35 @@ export function createApp(options) {
     const name = `LUMVO_${id}.${ext}`;
     await writeAtomic(path.join(uploadsDir, name), buf);
     return `/uploads/${name}`;
+  };
+  // The poll picture's phone-sized copy sits beside it: LUMVO_poll_x.png -> LUMVO_poll_x_phone.jpg.
+  const phoneCopyName = (ref) => {
+    const m = /^\/uploads\/(LUMVO_[A-Za-z0-9_-]{1,60})\.(jpg|png|webp)$/.exec(ref);
+    return m && !m[1].endsWith('_phone') ? `${m[1]}_phone.jpg` : '';
+  };
+  wall.phonePhotoOf = (ref) => {
+    const name = phoneCopyName(ref);
+    return name && fs.existsSync(path.join(uploadsDir, name)) ? `/uploads/${name}` : ref;
+  };
+  // Makes the copy on a worker thread (decoding a camera photo takes up to a second); a picture
+  // already small, or of a kind picture.js does not read, has none and goes to phones as it is.
+  app.makePhoneCopy = async (ref) => {
+    const name = phoneCopyName(ref);
+    if (!name || fs.existsSync(path.join(uploadsDir, name))) return;
+    try {
+      const picture = await fs.promises.readFile(path.join(uploadsDir, ref.slice('/uploads/'.length)));
+      if (!worthCopying(picture)) return;
+      const copy = await new Promise((resolve, reject) => {
+        const worker = new Worker(PICTURE_WORKER, { workerData: { picture } });
+        const timer = setTimeout(() => { worker.terminate(); reject(new Error('took too long')); }, 20000);
+        worker.once('message', (m) => { clearTimeout(timer); resolve(m); });
+        worker.once('error', (e) => { clearTimeout(timer); reject(e); });
+        worker.once('exit', () => { clearTimeout(timer); resolve(null); });
+      });
+      if (copy) await writeAtomic(path.join(uploadsDir, name), Buffer.from(copy));
+    } catch (e) {
+      log(`no phone copy of ${ref}: ${e.message}`);
+    }
   };
   app.deletePhoto = (ref) => {
     const name = ref.slice('/uploads/'.length);

@@ -119,6 +119,9 @@ export function contractRoutes(app) {
       const photo = await pollPhoto(parsed.photo);
       const record = wall.polls.start(parsed, photo);
       ok(res, { id: record.id });
+      // The phones' smaller copy is made while the poll already runs (a camera picture takes a
+      // while to decode on a busy PC); until it is there, phones get the original.
+      if (photo) app.makePhoneCopy(photo).then(() => { record.phonePhoto = undefined; });
     },
     'POST /api/vote-stop': async ({ req, res }) => {
       await readJson(req, SMALL);

@@ -13,7 +13,7 @@ import { packField } from './text.js';
 import { BAR_COLORS } from './polls.js';
 
 const POST_KEYS = ['id', 'type', 'name', 'text', 'photo', 'search', 'mark', 'color', 'hot', 'createdAt',
-  'lastAt', 'count', 'reactions', 'featured'];
+  'lastAt', 'count', 'reactions', 'featured', 'flagged', 'flagWord'];
 export const DISPLAY_KEYS = ['featuredId', 'type', 'name', 'text', 'photo', 'color', 'hot', 'allowWordFx',
   'allowTipFx', 'allowVenueFx', 'allowHotFx', 'allowReactions', 'hotNeed', 'hotWindowSec', 'theme',
   'reactions', 'joinUrl', 'duration', 'voteActive', 'voteClosed', 'voteTitle', 'votePhoto', 'voteRemain',
@@ -128,6 +128,8 @@ export function postRecord(p) {
     count: Math.max(1, p.count ?? 1),
     reactions: p.reactions ?? '',
     featured: !!p.featured,
+    flagged: !!p.flag,
+    flagWord: p.flag ?? '',
   };
 }
 

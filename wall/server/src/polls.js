@@ -99,10 +99,16 @@ export function summaryText(poll, counts, now) {
   return s;
 }
 
+const addChoice = (choices, deviceId, optionId) => {
+  if (!choices.has(deviceId)) choices.set(deviceId, new Set());
+  choices.get(deviceId).add(optionId);
+};
+
 const noPoll = () => new InputError('No vote is running.', 'no_poll', 404);
 const totalOf = (counts) => [...counts.values()].reduce((a, b) => a + b, 0);
 
-// The one poll on the wall: { record, counts: Map(option id -> votes), voters: Map(device id -> votes) }.
+// The one poll on the wall: { record, counts: Map(option id -> votes), voters: Map(device id -> votes),
+// choices: Map(device id -> Set of the option ids it voted for) }.
 export class Polls {
   constructor(wall) {
     this.wall = wall;
@@ -120,11 +126,13 @@ export class Polls {
     };
     const counts = new Map();
     const voters = new Map();
+    const choices = new Map();
     for (const v of this.store.votesOf(open.id)) {
       counts.set(v.option_id, (counts.get(v.option_id) ?? 0) + 1);
       voters.set(v.device_id, (voters.get(v.device_id) ?? 0) + 1);
+      addChoice(choices, v.device_id, v.option_id);
     }
-    this.current = { record, counts, voters };
+    this.current = { record, counts, voters, choices };
   }
 
   // parsed: parsePollStart's result. A new poll ends any other.
@@ -139,7 +147,7 @@ export class Polls {
       this.store.endAllPolls(now);
       this.store.insertPoll(record);
     });
-    this.current = { record, counts: new Map(), voters: new Map() };
+    this.current = { record, counts: new Map(), voters: new Map(), choices: new Map() };
     return record;
   }
 
@@ -199,6 +207,7 @@ export class Polls {
     });
     counts.set(optionId, (counts.get(optionId) ?? 0) + 1);
     voters.set(deviceId, (voters.get(deviceId) ?? 0) + 1);
+    addChoice(this.current.choices, deviceId, optionId);
   }
 
   // The poll as the documents show it, or null once it has ended.
@@ -219,15 +228,22 @@ export class Polls {
     };
   }
 
+  // The poll picture as phones get it: its phone-sized copy when there is one.
+  phonePhoto(record) {
+    if (record.phonePhoto === undefined) record.phonePhoto = record.photo ? this.wall.phonePhotoOf(record.photo) : '';
+    return record.phonePhoto;
+  }
+
   // The poll object of the guest endpoints.
   guestView(deviceId, now) {
     const v = this.view(now, deviceId);
     if (!v) return null;
     return {
-      id: v.record.id, title: v.record.title, photo: v.record.photo,
+      id: v.record.id, title: v.record.title, photo: this.phonePhoto(v.record),
       options: v.record.options.map((o) => ({ id: o.id, label: o.label, count: v.counts.get(o.id) ?? 0 })),
       total: totalOf(v.counts), remain: Math.round(v.remain * 10) / 10, duration: v.duration, closed: v.phase === 'closed',
       winner: v.phase === 'closed' ? winnerOf(v.record.options, v.counts) : '', myVotes: v.myVotes, canVote: v.canVote,
+      myOptions: [...(this.current.choices.get(deviceId) ?? [])],
     };
   }
 }

@@ -15,7 +15,7 @@ const notFound = () => new InputError('That post is no longer there.', 'no_post'
 export function newPost({ type, origin, deviceId = null, name, text, photo = '', search = '', songKey: key = '', color = '', state = 'new', now }) {
   return {
     id: newId('p'), type, origin, deviceId, name, text, photo, search, songKey: key, mark: '', color, state,
-    createdAt: now, lastAt: now, count: 1, liveSeq: 0, changedAt: now,
+    createdAt: now, lastAt: now, count: 1, liveSeq: 0, changedAt: now, flag: '',
   };
 }
 
@@ -23,7 +23,7 @@ function fromRow(r) {
   return {
     id: r.id, type: r.type, origin: r.origin, deviceId: r.device_id, name: r.name, text: r.text, photo: r.photo,
     search: r.search, songKey: r.song_key, mark: r.mark, color: r.color, state: r.state, createdAt: r.created_at,
-    lastAt: r.last_at, count: r.count, liveSeq: r.live_seq, changedAt: r.changed_at,
+    lastAt: r.last_at, count: r.count, liveSeq: r.live_seq, changedAt: r.changed_at, flag: '',
   };
 }
 
@@ -42,6 +42,7 @@ export class PostBoard {
   load() {
     for (const r of this.store.visiblePosts()) {
       const p = fromRow(r);
+      this.screen(p);
       this.byId.set(p.id, p);
       if (p.state === 'waiting') this.countWaiting(p, 1);
       if (p.state === 'live') this.live.push(p);
@@ -58,6 +59,19 @@ export class PostBoard {
   }
 
   isLive(id) { return this.byId.get(id)?.state === 'live'; }
+
+  // The word filter's flag: the listed word a guest's post holds (in its text or its name), as the
+  // guest wrote it, or "". Worked out from the text, so it is not stored; the DJ's words apply to
+  // posts already waiting as soon as they arrive.
+  screen(p) {
+    if (p.origin !== 'guest') return;
+    const { filter } = this.wall;
+    p.flag = filter.match(p.text) || filter.match(p.name);
+  }
+
+  screenAll() {
+    for (const p of this.byId.values()) this.screen(p);
+  }
 
   countWaiting(p, delta) {
     if (!p.deviceId) return;
@@ -120,12 +134,14 @@ export class PostBoard {
       e.retryAfter = 60;
       throw e;
     }
-    const live = type === 'shoutout' && s.autoApprove;
     const request = type === 'request';
     const p = newPost({
       type, origin: 'guest', deviceId, name: d.name, text, photo, state: 'waiting', now,
       search: request ? songSearchText(text) : '', songKey: request ? songKey(text) : '', color: s.allowGuestColors ? d.color : '',
     });
+    // A post the word filter flags always waits for the DJ; the phone is not told why.
+    this.screen(p);
+    const live = type === 'shoutout' && s.autoApprove && !p.flag;
     this.store.tx(() => {
       this.store.insertPost(p);
       this.byId.set(p.id, p);
@@ -150,6 +166,7 @@ export class PostBoard {
         request.lastAt = now;
         request.name = name;
         request.changedAt = now;
+        this.screen(request);
         this.store.updatePost(request);
       }
       return { id: request.id, status: 'pending', count: request.count };
@@ -167,11 +184,12 @@ export class PostBoard {
     return p;
   }
 
-  // Posts a phone sent, newest first, with what became of them.
+  // Posts a phone sent and requests it asked for, newest first, with what became of them and the
+  // DJ's mark ("played", "refuse" or "").
   mine(deviceId) {
     return this.store.postsOfDevice(deviceId, 20).map((r) => ({
       id: r.id, type: r.type, text: r.text, photo: r.photo, createdAt: r.created_at,
-      status: r.state === 'waiting' ? 'pending' : r.state === 'live' ? 'live' : 'done',
+      status: r.state === 'waiting' ? 'pending' : r.state === 'live' ? 'live' : 'done', mark: r.mark,
     }));
   }
 
@@ -209,24 +227,50 @@ export class PostBoard {
     this.store.tx(() => this.setState(p, 'waiting', this.wall.clock()));
   }
 
-  // Blocks the post's phone and rejects everything it has waiting.
+  // The phone a post's row names: for a request several phones asked for, the last of them (its
+  // name is the row's), else the phone that sent it.
+  namedDevice(p) {
+    const last = p.type === 'request' ? this.store.askersOf(p.id).at(-1) : undefined;
+    return this.wall.device(last ? last.device_id : p.deviceId);
+  }
+
+  // Blocks the phone the post's row names and rejects everything it has waiting. A request other
+  // phones asked for too stays for them, without this phone's ask.
   block(id) {
     const p = this.get(id);
-    const d = this.wall.device(p.deviceId);
+    const d = this.namedDevice(p);
     if (!d) throw new InputError('Posts from the booth cannot be blocked.', 'no_phone', 409);
     const now = this.wall.clock();
     this.store.tx(() => {
       this.wall.setBlocked(d, now);
       for (const q of [...this.byId.values()]) {
-        if (q.deviceId === d.id && q.state === 'waiting') this.setState(q, 'rejected', now);
+        if (q.state !== 'waiting') continue;
+        if (q.type !== 'request') {
+          if (q.deviceId === d.id) this.setState(q, 'rejected', now);
+          continue;
+        }
+        const askers = this.store.askersOf(q.id);
+        if (!askers.some((a) => a.device_id === d.id)) continue;
+        const others = askers.filter((a) => a.device_id !== d.id);
+        if (others.length === 0) this.setState(q, 'rejected', now);
+        else this.takeAskOff(q, d.id, others.at(-1));
       }
     });
+  }
+
+  takeAskOff(request, deviceId, last) {
+    this.store.removeAsker(request.id, deviceId);
+    request.count = Math.max(1, request.count - 1);
+    request.name = this.wall.device(last.device_id)?.name ?? request.name;
+    request.lastAt = last.at;
+    this.screen(request);
+    this.store.updatePost(request);
   }
 
   // id: a post id, or a Blocked list id ("b_<handle>").
   unblock(id) {
     const { wall } = this;
-    const d = typeof id === 'string' && id.startsWith('b_') ? wall.handles.get(id.slice(2)) : wall.device(this.get(id).deviceId);
+    const d = typeof id === 'string' && id.startsWith('b_') ? wall.handles.get(id.slice(2)) : this.namedDevice(this.get(id));
     if (!d) throw new InputError('That phone is not blocked.', 'no_phone', 404);
     if (d.blockedAt) wall.setBlocked(d, null);
   }

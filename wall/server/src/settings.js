@@ -26,7 +26,11 @@ export const DEFAULT_SETTINGS = Object.freeze({
   theme: 'club',
   mediaDir: '',
   brandUrl: '',
+  filterWords: '',
 });
+
+// The DJ's own words for the word filter (wordfilter.js), separated by commas.
+export const FILTER_WORDS_MAX = 4000;
 
 const BOOLEANS = Object.keys(DEFAULT_SETTINGS).filter((k) => typeof DEFAULT_SETTINGS[k] === 'boolean');
 
@@ -87,6 +91,9 @@ export function mergeSettings(current, body) {
     next.mediaDir = body.mediaDir.trim();
   }
   if (typeof body.brandUrl === 'string') next.brandUrl = safeLink(body.brandUrl);
+  if (typeof body.filterWords === 'string') {
+    next.filterWords = body.filterWords.replace(/[\u0000-\u001f\u007f]/g, ' ').trim().slice(0, FILTER_WORDS_MAX).toWellFormed();
+  }
   return next;
 }
 

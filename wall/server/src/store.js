@@ -28,6 +28,7 @@ CREATE INDEX IF NOT EXISTS posts_state ON posts(state);
 CREATE INDEX IF NOT EXISTS posts_device ON posts(device_id, created_at);
 CREATE TABLE IF NOT EXISTS request_askers (
   post_id TEXT NOT NULL, device_id TEXT NOT NULL, at INTEGER NOT NULL, PRIMARY KEY (post_id, device_id));
+CREATE INDEX IF NOT EXISTS request_askers_device ON request_askers(device_id);
 CREATE TABLE IF NOT EXISTS reactions (
   post_id TEXT NOT NULL, device_id TEXT NOT NULL, emoji TEXT NOT NULL, at INTEGER NOT NULL,
   PRIMARY KEY (post_id, device_id, emoji));
@@ -147,13 +148,26 @@ export class Store {
     this.st(`UPDATE posts SET name = ?, state = ?, mark = ?, last_at = ?, count = ?, live_seq = ?, changed_at = ?
       WHERE id = ?`).run(p.name, p.state, p.mark, p.lastAt, p.count, p.liveSeq, p.changedAt, p.id);
   }
+  // A phone's own posts and the requests it asked for too (merged into another phone's), newest
+  // first by when this phone sent or asked.
   postsOfDevice(deviceId, limit) {
-    return this.st('SELECT * FROM posts WHERE device_id = ? ORDER BY created_at DESC LIMIT ?').all(deviceId, limit);
+    return this.st(`SELECT *, created_at AS mine_at FROM posts WHERE device_id = :d
+      UNION ALL
+      SELECT p.*, a.at AS mine_at FROM request_askers a JOIN posts p ON p.id = a.post_id
+        WHERE a.device_id = :d AND p.device_id IS NOT :d
+      ORDER BY mine_at DESC LIMIT :n`).all({ d: deviceId, n: limit });
   }
   maxLiveSeq() { return this.st('SELECT MAX(live_seq) AS m FROM posts').get().m ?? 0; }
   addAsker(postId, deviceId, at) {
     return this.st('INSERT OR IGNORE INTO request_askers(post_id, device_id, at) VALUES (?, ?, ?)')
       .run(postId, deviceId, at).changes > 0;
+  }
+  // The phones that asked for a request, first asker first.
+  askersOf(postId) {
+    return this.st('SELECT device_id, at FROM request_askers WHERE post_id = ? ORDER BY at, rowid').all(postId);
+  }
+  removeAsker(postId, deviceId) {
+    this.st('DELETE FROM request_askers WHERE post_id = ? AND device_id = ?').run(postId, deviceId);
   }
 
   // Reactions

@@ -34,9 +34,13 @@ export function cleanText(value, { keepLines = false } = {}) {
   return s.trim();
 }
 
-export function codePoints(s) {
+// Characters as a reader counts them: one emoji, flag or accented letter is one, however many
+// code points it is made of ("👨‍👩‍👧" is five).
+const GRAPHEMES = new Intl.Segmenter('en', { granularity: 'grapheme' });
+
+export function graphemes(s) {
   let n = 0;
-  for (const _ of s) n++;
+  for (const _ of GRAPHEMES.segment(s)) n++;
   return n;
 }
 
@@ -44,7 +48,7 @@ export function codePoints(s) {
 export function field(value, { label, max, required = false, keepLines = false }) {
   const s = cleanText(value, { keepLines });
   if (required && !s) throw new InputError(`Please add ${label}.`, 'empty');
-  if (codePoints(s) > max) throw new InputError(`That ${label} is too long: ${max} characters at most.`, 'too_long');
+  if (graphemes(s) > max) throw new InputError(`That ${label} is too long: ${max} characters at most.`, 'too_long');
   return s;
 }
 
@@ -55,15 +59,18 @@ export function normalizeColor(value) {
 }
 
 // The text the DJ's host searches its library with: dashes and characters that would break the
-// host's script become spaces, blanks collapse, at most 80 bytes (cut on a character boundary).
+// host's script become spaces, blanks collapse, at most 80 bytes (cut between characters, never
+// inside an emoji).
 export function songSearchText(text) {
   let s = String(text).replace(/[\u2013\u2014]/g, ' ').replace(/[\u0000-\u001f"'\\`]/g, ' ');
   s = s.replace(/[ \t]+/g, ' ').trim();
-  const bytes = Buffer.from(s, 'utf8');
-  if (bytes.length <= 80) return s;
-  let cut = 80;
-  while (cut > 0 && (bytes[cut] & 0xc0) === 0x80) cut--;
-  return bytes.subarray(0, cut).toString('utf8').trim();
+  if (Buffer.byteLength(s) <= 80) return s;
+  let out = '';
+  for (const { segment } of GRAPHEMES.segment(s)) {
+    if (Buffer.byteLength(out) + Buffer.byteLength(segment) > 80) break;
+    out += segment;
+  }
+  return out.trim();
 }
 
 // Two requests are the same song when their letters and digits match, ignoring case,

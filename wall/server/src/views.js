@@ -84,6 +84,7 @@ export function guestConfig(wall, deviceId, isVenue) {
     poll: wall.polls.guestView(deviceId, now),
     featuredId: wall.featured.currentId,
     limits: { name: LIMITS.name, text: LIMITS.text, request: LIMITS.request, photoBytes: PHOTO_MAX },
+    autoApprove: s.autoApprove,
   };
 }
 

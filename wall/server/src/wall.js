@@ -13,6 +13,7 @@ import { FeaturedQueue } from './featured.js';
 import { Polls } from './polls.js';
 import { Reactions } from './reactions.js';
 import { LookShelf } from './looks.js';
+import { WordFilter } from './wordfilter.js';
 
 export class Wall {
   constructor(store, { clock = Date.now } = {}) {
@@ -21,6 +22,8 @@ export class Wall {
     this.devices = new Map();
     this.handles = new Map(); // public handle -> device
     this.vdjSearch = '';
+    // The picture phones get for an uploaded picture (a phone-sized copy, where app.js made one).
+    this.phonePhotoOf = (ref) => ref;
     this.posts = new PostBoard(this);
     this.featured = new FeaturedQueue(this);
     this.polls = new Polls(this);
@@ -33,6 +36,7 @@ export class Wall {
     const s = this.store;
     const saved = s.getMeta('settings');
     this.settings = mergeSettings(DEFAULT_SETTINGS, saved ? JSON.parse(saved) : {});
+    this.filter = new WordFilter(this.settings.filterWords);
     this.venuePin = s.getMeta('venuePin');
     if (!this.venuePin) {
       this.venuePin = newPin();
@@ -55,6 +59,10 @@ export class Wall {
   applySettings(body) {
     this.settings = mergeSettings(this.settings, body);
     this.store.setMeta('settings', JSON.stringify(this.settings));
+    if (this.settings.filterWords !== this.filter.setting) {
+      this.filter = new WordFilter(this.settings.filterWords);
+      this.posts.screenAll();
+    }
   }
 
   setVdjSearch(text) {
@@ -132,7 +140,8 @@ export class Wall {
 
   // Photo references a guest's phone may fetch: live posts, the poll's picture, look pictures.
   publicPhoto(ref) {
-    if (this.polls.current?.record.photo === ref) return true;
+    const poll = this.polls.current?.record;
+    if (poll && (poll.photo === ref || this.polls.phonePhoto(poll) === ref)) return true;
     return this.posts.live.some((p) => p.photo === ref) || this.looks.usesPicture(ref);
   }
 }

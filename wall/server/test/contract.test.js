@@ -6,6 +6,7 @@ import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
+import { encodeJpeg, decodeJpeg } from '../src/picture.js';
 import { startServer, Phone, Booth, fakeJpeg, fakePng } from './helpers/server.js';
 
 let srv;
@@ -104,6 +105,48 @@ test('polls: the countdown, the poll picture and who may see it, stop then stop 
   assert.equal((await display()).votePhoto, '/uploads/LUMVO_poll_123.jpg');
   const escape = await booth.post('/api/vote-start', { title: 'x', duration: 9, photo: '/uploads/../secret.txt', options: ['A', 'B'] });
   assert.equal(escape.status, 400, 'a poll picture outside uploads is refused');
+});
+
+// The width and height of a JPEG from its start-of-frame marker.
+function jpegSize(buf) {
+  for (let i = 2; i + 9 < buf.length && buf[i] === 0xff; i += 2 + buf.readUInt16BE(i + 2)) {
+    if (buf[i + 1] === 0xc0 || buf[i + 1] === 0xc2) return [buf.readUInt16BE(i + 7), buf.readUInt16BE(i + 5)];
+  }
+  return null;
+}
+
+test('phones get a phone-sized copy of a large poll picture, upright; the wall keeps the original', async () => {
+  // A 3000 × 2000 camera-style picture, dark on its left half, that says (as cameras do) that it
+  // is to be turned a quarter clockwise: upright, the dark half is at the top.
+  const [w, h] = [3000, 2000];
+  const planeOf = (pw, ph, f) => ({ w: pw, h: ph, data: Uint8Array.from({ length: pw * ph }, (_, i) => f(i % pw, Math.floor(i / pw))) });
+  const camera = encodeJpeg(planeOf(w, h, (x, y) => (x < w / 2 ? 10 : 180) + ((x * 7 + y * 3) % 40)),
+    planeOf(w / 2, h / 2, (x) => 90 + (x % 80)), planeOf(w / 2, h / 2, (x, y) => 100 + (y % 60)), 75);
+  const exif = Buffer.from('457869660000' + '4d4d002a00000008' + '0001' + '011200030000000100060000' + '00000000', 'hex');
+  const picture = Buffer.concat([camera.subarray(0, 2), Buffer.from([0xff, 0xe1, 0, exif.length + 2]), exif, camera.subarray(2)]);
+  await booth.act('vote-start', { title: 'Which way?', duration: 60, photo: `data:image/jpeg;base64,${picture.toString('base64')}`, options: ['Up', 'Down'] });
+
+  const { votePhoto, voteDuration } = await display();
+  assert.equal(voteDuration, 60, 'the vote starts at once; the copy is made while it runs');
+  const original = Buffer.from(await (await fetch(srv.base + votePhoto)).arrayBuffer());
+  assert.deepEqual([jpegSize(original), original.length], [[w, h], picture.length], 'the wall shows the original');
+  const phone = new Phone(srv.base);
+  let photo;
+  for (const end = Date.now() + 20000; Date.now() < end; await new Promise((r) => setTimeout(r, 100))) {
+    ({ photo } = (await phone.get('/api/guest/config')).data.poll);
+    if (photo !== votePhoto) break;
+  }
+  assert.equal(photo, votePhoto.replace(/\.jpg$/, '_phone.jpg'));
+  const copy = await fetch(srv.base + photo);
+  assert.equal(copy.headers.get('content-type'), 'image/jpeg');
+  const bytes = Buffer.from(await copy.arrayBuffer());
+  assert.deepEqual(jpegSize(bytes), [640, 960], 'at most 960 pixels on its long side, turned upright');
+  assert.ok(bytes.length < 200 * 1024, `the copy is small (${bytes.length} bytes from ${picture.length})`);
+  const [top, bottom] = [100, 860].map((y) => decodeJpeg(bytes).planes[0].data[y * 640 + 320]);
+  assert.ok(top < 60 && bottom > 170, `the dark half is at the top (${top}, ${bottom})`);
+  assert.equal((await phone.get(photo)).status, 200, 'phones may load the copy');
+  await booth.act('vote-stop');
+  await booth.act('vote-stop');
 });
 
 // A booth post with its photo is in the corpus, its place in the queue in the engine tests, and

@@ -59,7 +59,7 @@ const SCENARIOS = {
   empty: async () => {},
 
   // Every kind of guest post waiting for the DJ; a merged and marked request, a rejected post, a
-  // blocked phone, and the host asked to search for a request.
+  // post the word filter flagged, a blocked phone, and the host asked to search for a request.
   'guest-posts': async (w) => {
     await w.settings(BASE);
     const zoe = await w.phone('Zoë', '#22d3ee');
@@ -71,6 +71,7 @@ const SCENARIOS = {
     await w.photo(await w.phone('Pia'), 'Look at us');
     await w.send(await w.phone('Tom'), 'tip', { text: 'Great set!' });
     await w.act('reject', { id: await w.send(await w.phone('Rex'), 'shoutout', { text: 'rude words' }) });
+    await w.send(await w.phone('Mo'), 'shoutout', { text: 'this DJ is sh*t' });
     const spammer = await w.phone('Spam');
     const spam = await w.send(spammer, 'shoutout', { text: 'spam 1' });
     await w.send(spammer, 'shoutout', { text: 'spam 2' });

@@ -9,7 +9,8 @@ import { Store } from '../src/store.js';
 import { Wall } from '../src/wall.js';
 import { FEATURE_GAP_MS, IDLE_REPEAT_GAP_MS, QUEUE_GUEST_MAX } from '../src/featured.js';
 import { MAX_WAITING_PER_PHONE } from '../src/posts.js';
-import { displayView, stateView } from '../src/views.js';
+import { displayView, stateView, guestLive } from '../src/views.js';
+import { stateDocument } from '../src/documents.js';
 
 function makeWall(settings = {}, file = ':memory:') {
   const clock = { now: 1_700_000_000_000 };
@@ -190,6 +191,28 @@ describe('moderation', () => {
     assert.throws(() => wall.posts.show(r), { status: 404 });
   });
 
+  test('a post the word filter flags waits, flagged, even with auto approve; the phone is not told why', () => {
+    const { wall } = makeWall({ autoApprove: true, filterWords: 'boring' });
+    const clean = wall.posts.submit(PHONES[0], 'shoutout', { name: 'Jo', text: 'what a night' });
+    const rude = wall.posts.submit(PHONES[1], 'shoutout', { name: 'Rex', text: 'this DJ is sh*t, play something else' });
+    const own = wall.posts.submit(PHONES[2], 'shoutout', { name: 'Ed', text: 'so BORING tonight' });
+    const byName = wall.posts.submit(PHONES[3], 'shoutout', { name: 'l0ser', text: 'hi all' });
+    assert.equal(clean.status, 'live');
+    assert.deepEqual([rude, own, byName].map((r) => r.status), ['pending', 'pending', 'pending']);
+    assert.deepEqual(Object.keys(rude), Object.keys(clean), 'the reply says nothing more');
+    const pending = JSON.parse(stateDocument(stateView(wall))).pending;
+    assert.deepEqual(pending.map((p) => [p.text, p.flagged, p.flagWord]), [
+      ['this DJ is sh*t, play something else', true, 'sh*t'], ['so BORING tonight', true, 'BORING'], ['hi all', true, 'l0ser']]);
+    assert.deepEqual(Object.keys(pending[0]).slice(-3), ['featured', 'flagged', 'flagWord'], 'the new fields come last');
+    // The DJ's words apply at once to what already waits, and not to what the phones see.
+    wall.applySettings({ filterWords: '' });
+    wall.posts.submit(PHONES[4], 'request', { name: 'Mo', text: 'anything but this loser song' });
+    assert.deepEqual(stateView(wall).pending.map((p) => p.flag), ['sh*t', '', 'l0ser']);
+    assert.equal(stateView(wall).requests[0].flag, 'loser');
+    assert.equal(JSON.stringify(wall.posts.mine(PHONES[1])).includes('sh*t, play'), true);
+    assert.equal(/flag/i.test(JSON.stringify([wall.posts.mine(PHONES[1]), guestLive(wall, PHONES[1])])), false);
+  });
+
   test('a phone cannot flood the DJ with waiting posts', () => {
     const { wall } = makeWall();
     for (let i = 0; i < MAX_WAITING_PER_PHONE; i++) shout(wall, 0, `m${i}`);
@@ -218,6 +241,23 @@ test('the same song from several phones merges into one request with a count and
   const fresh = wall.posts.submit(PHONES[3], 'request', { text: 'Mr Brightside the Killers' });
   assert.notEqual(fresh.id, first.id, 'a dropped request starts a fresh one');
   assert.equal(fresh.count, 1);
+});
+
+test('block on a merged request blocks the phone its row names; the request stays for the others', () => {
+  const { wall, clock } = makeWall();
+  const { id } = wall.posts.submit(PHONES[0], 'request', { name: 'Ann', text: 'Toxic' });
+  clock.now += 1000;
+  wall.posts.submit(PHONES[1], 'request', { name: 'Bob', text: 'toxic' });
+  const bobsShout = shout(wall, 1, 'from Bob');
+  wall.posts.block(id);
+  assert.deepEqual([wall.isBlocked(PHONES[1]), wall.isBlocked(PHONES[0])], [true, false], 'Bob, whom the row named, is blocked');
+  assert.equal(wall.posts.byId.get(bobsShout).state, 'rejected');
+  const [request] = stateView(wall).requests;
+  assert.deepEqual([request.id, request.name, request.count], [id, 'Ann', 1], 'Ann\'s request stays, without Bob\'s ask');
+  wall.posts.unblock(bobsShout);
+  wall.posts.block(id);
+  assert.equal(wall.isBlocked(PHONES[0]), true, 'now the row names Ann');
+  assert.equal(wall.posts.byId.get(id).state, 'rejected', 'with no one else asking, the request goes');
 });
 
 describe('reactions and hot posts', () => {
@@ -276,13 +316,16 @@ describe('polls', () => {
     assert.throws(() => wall.polls.vote(PHONES[3], 'o9'), { status: 400 });
     wall.applySettings({ allowUnlimitedVoting: true });
     wall.polls.vote(PHONES[0], 'o1');
+    wall.polls.vote(PHONES[0], 'o2');
     assert.equal(displayView(wall, '').poll.counts.get('o1'), 3);
+    assert.deepEqual(['', PHONES[0], PHONES[2]].map((p) => wall.polls.guestView(p, wall.clock()).myOptions), [[], ['o1', 'o2'], ['o2']],
+      'each phone learns which answers it voted for');
     advance(30000);
     assert.equal(displayView(wall, '').poll.phase, 'closed');
     assert.throws(() => wall.polls.vote(PHONES[5], 'o1'), { code: 'closed' });
     assert.match(stateView(wall).voteSummary, /Winner: Yes/);
     assert.equal(wall.posts.live.at(-1).type, 'vote', 'the result goes on the wall');
-    assert.match(wall.posts.live.at(-1).text, /Yes wins \(4 votes\)/);
+    assert.match(wall.posts.live.at(-1).text, /Yes wins \(5 votes\)/);
     advance(14000);
     assert.equal(displayView(wall, '').poll.closedFor, 14);
     advance(1000);

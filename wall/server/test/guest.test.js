@@ -91,7 +91,7 @@ test('rate limit per phone answers 429 with Retry-After; other phones are not he
 });
 
 // The switches' refusals are proven by the engine tests.
-test('a phone sees what became of its posts', async () => {
+test('a phone sees what became of its posts, and every requester of a song sees it with its mark', async () => {
   const p = new Phone(srv.base);
   const waiting = (await p.post('/api/guest/request', { text: 'Waiting song' })).data.id;
   const shown = (await p.post('/api/guest/shoutout', { text: 'show me' })).data.id;
@@ -100,6 +100,16 @@ test('a phone sees what became of its posts', async () => {
   await booth.act('reject', { id: rejected });
   const mine = new Map((await p.get('/api/guest/mine')).data.posts.map((x) => [x.id, x.status]));
   assert.deepEqual(mine, new Map([[rejected, 'done'], [shown, 'live'], [waiting, 'pending']]));
+
+  const second = new Phone(srv.base);
+  await second.post('/api/guest/shoutout', { text: 'before asking' });
+  assert.equal((await second.post('/api/guest/request', { text: 'WAITING SONG!' })).data.id, waiting);
+  await booth.act('request-mark', { id: waiting, mark: 'played' });
+  for (const phone of [p, second]) {
+    const { posts } = (await phone.get('/api/guest/mine')).data;
+    assert.deepEqual(posts.filter((x) => x.id === waiting).map((x) => [x.text, x.status, x.mark]), [['Waiting song', 'pending', 'played']]);
+  }
+  assert.equal((await second.get('/api/guest/mine')).data.posts[0].id, waiting, 'newest first, by when this phone asked');
 });
 
 test('venue manager: PIN login, wrong PIN refused, announcements go live as venue posts', async () => {

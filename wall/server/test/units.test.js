@@ -14,6 +14,9 @@ import { RateLimiter, GUEST_RULES } from '../src/ratelimit.js';
 import { nodeTooOld } from '../src/lifecycle.js';
 import { parsePollStart, endAtToTime } from '../src/polls.js';
 import { newPin, PIN_ALPHABET } from '../src/ids.js';
+import { WordFilter } from '../src/wordfilter.js';
+import { decodePng, phoneSized } from '../src/picture.js';
+import zlib from 'node:zlib';
 
 describe('settings push', () => {
   // The plug-in's settings table, exported by its native tests: one row per setting, "json" the
@@ -80,11 +83,15 @@ describe('text rules', () => {
     assert.equal(songSearchText(`'\`\\"`), '');
     const long = songSearchText('é'.repeat(100));
     assert.ok(Buffer.byteLength(long) <= 80 && !long.includes('\ufffd'));
+    assert.equal(songSearchText('👨‍👩‍👧'.repeat(10)), '👨‍👩‍👧'.repeat(4), 'cut between emoji, never inside one');
   });
 
-  test('fields: trimmed, control characters removed, lengths in characters, required ones', () => {
+  test('fields: trimmed, control characters removed, lengths in characters as people count them, required ones', () => {
     assert.equal(cleanText(' a\u0000b\r\nc\u2028 ', { keepLines: true }), 'a b\nc');
     assert.equal(field('😀'.repeat(28), { label: 'name', max: 28 }).length, 56);
+    assert.equal(field(`${'x'.repeat(27)}👨‍👩‍👧`, { label: 'name', max: 28 }).length, 35, 'a family emoji is one character');
+    assert.equal(field('🇬🇧é'.repeat(14), { label: 'name', max: 28 }).length, 14 * 5);
+    assert.throws(() => field(`${'x'.repeat(28)}👨‍👩‍👧`, { label: 'name', max: 28 }), { code: 'too_long' });
     assert.throws(() => field('x'.repeat(29), { label: 'name', max: 28 }), { code: 'too_long' });
     assert.throws(() => field('   ', { label: 'message', max: 10, required: true }), { code: 'empty' });
     assert.throws(() => field(42, { label: 'message', max: 10 }), { status: 400 });
@@ -101,6 +108,24 @@ describe('text rules', () => {
   });
 });
 
+test('word filter: listed words and the DJ\'s own are found through common disguises, everyday words are not', () => {
+  const f = new WordFilter('lame, go home');
+  const found = {
+    'this DJ is sh*t, play something else': 'sh*t', 'the guy at the bar is a loser lol': 'loser',
+    'SH1T': 'SH1T', 'shiiiiit': 'shiiiiit', 's.h.i.t': 's.h.i.t', '$hit': '$hit', 'sh!t music': 'sh!t', 'Ｌöѕer': 'Ｌöѕer',
+    'L0S3R': 'L0S3R', 'such a l o s e r': 'l o s e r', 'f u c k this': 'f u c k', 'b!tch': 'b!tch', 'a$$hole': 'a$$hole',
+    'F*CK': 'F*CK', 'fück': 'fück', 'ƒuck': 'ƒuck', 'bullshit music': 'shit', 'losers!!!': 'losers', 'what a m0r0n': 'm0r0n',
+    'this is so LAAAME': 'LAAAME', 'go  home dj': 'go  home',
+  };
+  for (const [text, word] of Object.entries(found)) assert.equal(f.match(text), word, text);
+  for (const text of ['class act', 'assist me', 'Scunthorpe', 'passion', 'cocktail time', 'Dickens', 'a spicy tune',
+    "Let's hit the floor", 'as you like', '****', 'shoe', 'Arsenal fans', 'Pakistan', 'glass', 'the assassin',
+    'Mr Brightside - The Killers', 'go homeward', 'blame it on the boogie']) {
+    assert.equal(f.match(text), '', text);
+  }
+  assert.equal(new WordFilter('').match('this is so lame'), '', 'the DJ\'s words are the DJ\'s');
+});
+
 describe('images', () => {
   test('recognised by content only', () => {
     const webp = Buffer.concat([Buffer.from('RIFF'), Buffer.alloc(4), Buffer.from('WEBPVP8 '), Buffer.alloc(20)]);
@@ -112,6 +137,49 @@ describe('images', () => {
     assert.throws(() => decodeDataUrl('data:image/png,rawtext'), { status: 415 });
     assert.throws(() => decodeDataUrl(`data:image/png;base64,${'A'.repeat(8_000_000)}`), { status: 413 });
   });
+});
+
+test('picture copies: PNG rows of every filter type decode to their pixels; unreadable kinds give no copy', () => {
+  // 3 × 5 RGBA, one row per filter type (None, Sub, Up, Average, Paeth), one transparent pixel.
+  const px = (x, y) => [(x * 80 + y * 20) % 256, (y * 50 + 7) % 256, (x * y * 30 + 200) % 256, x === 2 && y === 4 ? 0 : 255];
+  const [w, h, bpp] = [3, 5, 4];
+  const rows = Array.from({ length: h }, (_, y) => Array.from({ length: w }, (_, x) => px(x, y)).flat());
+  const paeth = (a, b, c) => {
+    const p = a + b - c;
+    const [pa, pb, pc] = [Math.abs(p - a), Math.abs(p - b), Math.abs(p - c)];
+    return pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+  };
+  const raw = rows.flatMap((row, y) => {
+    const up = y ? rows[y - 1] : new Array(row.length).fill(0);
+    return [y, ...row.map((v, i) => {
+      const [a, b, c] = [i >= bpp ? row[i - bpp] : 0, up[i], i >= bpp ? up[i - bpp] : 0];
+      return (v - [0, a, b, (a + b) >> 1, paeth(a, b, c)][y] + 256) % 256;
+    })];
+  });
+  const chunk = (type, data) => {
+    const len = Buffer.alloc(4);
+    len.writeUInt32BE(data.length);
+    return Buffer.concat([len, Buffer.from(type, 'latin1'), data, Buffer.alloc(4)]);
+  };
+  const ihdr = Buffer.alloc(13);
+  ihdr.writeUInt32BE(w, 0);
+  ihdr.writeUInt32BE(h, 4);
+  ihdr.set([8, 6, 0, 0, 0], 8);
+  const png = Buffer.concat([Buffer.from('89504e470d0a1a0a', 'hex'), chunk('IHDR', ihdr), chunk('IDAT', zlib.deflateSync(Buffer.from(raw))), chunk('IEND', Buffer.alloc(0))]);
+  const { planes: [Y, Cb, Cr] } = decodePng(png);
+  for (let y = 0; y < h; y++) {
+    for (let x = 0; x < w; x++) {
+      const [r, g, b, a] = px(x, y);
+      const k = a / 255;
+      const want = [0.299 * r + 0.587 * g + 0.114 * b, 128 - 0.168736 * r - 0.331264 * g + 0.5 * b, 128 + 0.5 * r - 0.418688 * g - 0.081312 * b]
+        .map((v, i) => (i === 0 ? v * k : 128 + (v - 128) * k));
+      const got = [Y, Cb, Cr].map((p) => p.data[y * w + x]);
+      got.forEach((v, i) => assert.ok(Math.abs(v - want[i]) <= 1, `pixel ${x},${y} channel ${i}: ${v}, not ${want[i]}`));
+    }
+  }
+  assert.equal(phoneSized(Buffer.from('ffd8ffc2000b08000100010111000000ffd9', 'hex')), null, 'a progressive JPEG stays as it is');
+  assert.equal(phoneSized(Buffer.concat([Buffer.from('RIFF0000WEBPVP8 '), Buffer.alloc(40)])), null);
+  assert.equal(phoneSized(png.subarray(0, 40)), null, 'a damaged picture stays as it is');
 });
 
 describe('addresses and paths', () => {

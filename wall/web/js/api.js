@@ -49,9 +49,11 @@ export function errorFor(status, body, retryHeader) {
   return new ApiError(kind, message, { status, code, retryAfter });
 }
 
-// GET when no body is given; a plain object is sent as JSON, a Blob as it is.
-export async function api(path, { body, method, headers = {}, timeoutMs = 15000, keepalive = false } = {}) {
+// GET when no body is given; a plain object is sent as JSON, a Blob as it is. idempotencyKey goes
+// as the Idempotency-Key header: the wall answers a repeat of it with the first answer.
+export async function api(path, { body, method, headers = {}, timeoutMs = 15000, keepalive = false, idempotencyKey = '' } = {}) {
   const init = { method: method || (body === undefined ? 'GET' : 'POST'), headers: { ...headers }, keepalive };
+  if (idempotencyKey) init.headers['Idempotency-Key'] = idempotencyKey;
   if (body !== undefined) {
     if (body instanceof Blob) {
       init.body = body;

@@ -67,8 +67,20 @@ export function safeHttpUrl(value) {
   }
 }
 
-export function codePointLength(s) {
-  let n = 0;
-  for (const _ of s) n++;
-  return n;
+// Characters as a reader counts them (and as the wall counts them): an emoji, a flag or an
+// accented letter is one, however many code points or UTF-16 units it is made of.
+const segmenter = typeof Intl !== 'undefined' && Intl.Segmenter ? new Intl.Segmenter(undefined, { granularity: 'grapheme' }) : null;
+
+export function graphemes(s) {
+  return segmenter ? Array.from(segmenter.segment(s), (x) => x.segment) : Array.from(s);
+}
+
+export function graphemeLength(s) {
+  return graphemes(s).length;
+}
+
+// The first `max` characters of s, never half an emoji.
+export function cutGraphemes(s, max) {
+  const parts = graphemes(s);
+  return parts.length > max ? parts.slice(0, max).join('') : s;
 }

@@ -2,9 +2,9 @@
 // the Live view, and (for the venue manager) post announcements. Everything the guest types is
 // kept on the phone until the wall has accepted it.
 
-import { h, $, $$, fill, safeColor, safeLocalPath, safeHttpUrl, codePointLength } from './dom.js';
+import { h, $, $$, fill, safeColor, safeLocalPath, safeHttpUrl, graphemeLength, cutGraphemes } from './dom.js';
 import { api, ApiError } from './api.js';
-import { keepDraft, clearDraft, loadPref, savePref } from './drafts.js';
+import { keepDraft, clearDraft, loadPref, savePref, sendKey, sent } from './drafts.js';
 import { shrinkPhoto, PhotoError } from './photo.js';
 import { applyTheme } from './look.js';
 import { renderPoll } from './poll.js';
@@ -13,6 +13,7 @@ import { renderFeed } from './feed.js';
 const CONFIG_EVERY_MS = 4000;
 const LIVE_EVERY_MS = 4000;
 const MAX_BACKOFF_MS = 20000;
+const MINE_EVERY_MS = 8000;
 
 const TYPE_WORDS = { shout: 'Shout-outs', request: 'Song requests', photo: 'Photos', tip: 'Tips' };
 
@@ -26,6 +27,10 @@ const state = {
   lastTip: { text: null, at: 0 },
   cooldownUntil: 0,
   note: null,
+  mine: new Map(), // post id -> { type, status, mark } as last seen, for news of it
+  mineSeen: false,
+  mineAt: 0,
+  resend: new Set(), // sends that got no answer, to go again once the wall answers
 };
 
 // ---------------------------------------------------------------- small helpers
@@ -52,16 +57,39 @@ function showNotice(message, tone = '') {
 
 let connectionNotice = false;
 function connectionLost(lost) {
-  if (lost === connectionNotice) return;
+  if (lost === connectionNotice) {
+    if (lost) showNotice(offlineText(), 'error');
+    return;
+  }
   connectionNotice = lost;
-  if (lost) showNotice("You're offline or the wall can't be reached. We'll keep trying. Anything you type stays on this phone.", 'error');
-  else refreshNotice();
+  if (lost) showNotice(offlineText(), 'error');
+  else {
+    refreshNotice();
+    resendWaiting();
+  }
+}
+
+function offlineText() {
+  return state.resend.size > 0
+    ? "You're offline or the wall can't be reached. What you sent goes by itself as soon as the wall answers again, and anything you type stays on this phone."
+    : "You're offline or the wall can't be reached. Anything you type stays on this phone.";
+}
+
+// Sends that could not reach the wall go again, with the same idempotency key, once it answers.
+// `slot` names the form ("shout-form", ...) or "tip".
+function resendWaiting() {
+  const slots = [...state.resend];
+  state.resend.clear();
+  for (const slot of slots) {
+    if (slot === 'tip') sendTipMessage();
+    else if (slot !== 'photo-form' || state.photo) document.getElementById(slot)?.requestSubmit();
+  }
 }
 
 // A passing note (such as "shout-outs were just turned off") stays up for a while even as the
 // page refreshes its switches; being offline or blocked takes precedence over it.
-function note(message, ms = 20000) {
-  state.note = { message, until: Date.now() + ms };
+function note(message, ms = 20000, tone = 'error') {
+  state.note = { message, until: Date.now() + ms, tone };
   refreshNotice();
 }
 
@@ -71,7 +99,7 @@ function refreshNotice() {
   if (cfg && cfg.device && cfg.device.blocked) {
     showNotice("The DJ has paused sending from this phone for tonight. You can still watch the Live view.", 'blocked');
   } else if (state.note && Date.now() < state.note.until) {
-    showNotice(state.note.message, 'error');
+    showNotice(state.note.message, state.note.tone);
   } else {
     state.note = null;
     showNotice('');
@@ -93,8 +121,9 @@ function profile() {
   return body;
 }
 
-// Runs one send: disables the button while it runs, reports the outcome in plain words.
-async function send(button, statusId, work) {
+// Runs one send: disables the button while it runs, reports the outcome in plain words. `slot`
+// (the form's id) is what goes again by itself when the wall could not be reached.
+async function send(button, statusId, slot, work) {
   if (Date.now() < state.cooldownUntil) {
     const wait = Math.ceil((state.cooldownUntil - Date.now()) / 1000);
     setStatus(statusId, `Slow down a little: you can send again in ${wait} s. What you typed is kept.`, 'error');
@@ -104,20 +133,27 @@ async function send(button, statusId, work) {
   setStatus(statusId, 'Sending…', 'busy');
   try {
     const message = await work();
+    nameSaved(); // every post carries the name
+    state.resend.delete(slot);
     setStatus(statusId, message, 'ok');
     connectionLost(false);
   } catch (err) {
-    handleSendError(err, statusId);
+    handleSendError(err, statusId, slot);
   } finally {
     button.disabled = isBlocked();
   }
 }
 
-function handleSendError(err, statusId) {
+function handleSendError(err, statusId, slot) {
   const e = err instanceof ApiError || err instanceof PhotoError ? err : new ApiError('server', 'Something went wrong. Please try again.');
   let message = e.message;
   if (e.kind === 'too-fast' && e.retryAfter > 0) state.cooldownUntil = Date.now() + e.retryAfter * 1000;
-  if (e.kind === 'offline' && !/kept/.test(message)) message += ' What you typed is kept.';
+  if (e.kind === 'offline') {
+    // No answer: the wall may or may not have it. The same key goes again once the wall answers.
+    state.resend.add(slot);
+    message = "Can't reach the wall right now. It goes by itself as soon as the wall answers again (or tap Send again). What you typed is kept.";
+    connectionLost(true);
+  } else state.resend.delete(slot);
   if (e.kind === 'too-fast' && !/kept/.test(message)) message += ' What you typed is kept.';
   setStatus(statusId, message, 'error');
   if (e.kind === 'blocked' || e.kind === 'off') {
@@ -168,25 +204,15 @@ function applyConfig(cfg) {
   $('#venue-label').textContent = brandLabel(cfg.brandUrl) || 'Video Wall';
 
   const lim = limits();
-  $('#join-name').maxLength = lim.name;
-  $('#shout-text').maxLength = lim.text;
-  $('#request-song').maxLength = lim.request;
-  $('#photo-text').maxLength = lim.text;
-  $('#tip-text').maxLength = lim.text;
-  $('#venue-text').maxLength = lim.text;
-  $('#venue-name').maxLength = lim.name;
+  for (const [id, max] of [['join-name', lim.name], ['shout-text', lim.text], ['request-song', lim.request], ['photo-text', lim.text],
+    ['tip-text', lim.text], ['venue-text', lim.text], ['venue-name', lim.name]]) {
+    document.getElementById(id).dataset.max = String(max);
+  }
   updateCounter('shout-text', 'shout-count');
   updateCounter('venue-text', 'venue-count');
 
   const device = cfg.device || {};
-  if (!state.name && device.name) {
-    state.name = device.name;
-    savePref('name', state.name);
-  }
-  if (!state.color && device.color) {
-    state.color = safeColor(device.color);
-    savePref('color', state.color);
-  }
+  adoptProfile(device);
   renderColors();
   renderMe();
 
@@ -200,9 +226,15 @@ function applyConfig(cfg) {
     venue: !!device.venue,
   };
   for (const tab of $$('[role="tab"]')) tab.hidden = !available[tab.dataset.tab];
+  countTabs();
   if (!available[state.tab]) selectTab(firstAvailableTab(available), false);
   else if (first) selectTab(state.tab, false);
 
+  // With auto approve on, shout-outs go up at once (photos and tips still wait for the DJ).
+  $('#shout-note').textContent = cfg.autoApprove ? 'It goes straight up on the wall.' : 'The DJ checks it before it goes up.';
+  $('#foot-note').textContent = cfg.autoApprove
+    ? 'Be kind: shout-outs go straight up on the wall. The DJ checks photos first.'
+    : 'Be kind: the DJ approves every post before the room sees it.';
   $('#venue-login-open').hidden = !!device.venue;
   $('#tip-message-box').hidden = !allow.tipMessages || isBlocked();
   renderTipLinks(cfg.tipLinks || []);
@@ -212,7 +244,24 @@ function applyConfig(cfg) {
     if (button) button.disabled = isBlocked() && form !== 'venue-form';
   }
   renderPoll($('#poll'), cfg.poll, { onVote: vote, blocked: isBlocked() });
+  renderPollBar();
   refreshNotice();
+  // While something the guest sent waits for the DJ, look now and then (the Live tab looks anyway)
+  // at what became of it.
+  if (state.tab !== 'live' && Date.now() - state.mineAt >= MINE_EVERY_MS && [...state.mine.values()].some(waitingForNews)) refreshMine();
+}
+
+// On every tab but Live, a running poll says so, with the way to it.
+function renderPollBar() {
+  const poll = state.config && state.config.poll;
+  const bar = $('#poll-bar');
+  const show = !!(poll && !poll.closed && state.tab !== 'live');
+  bar.hidden = !show;
+  if (!show) return;
+  const canVote = !!poll.canVote && !isBlocked();
+  $('#poll-bar-text').textContent = `Live poll: ${poll.title || 'vote now'}${poll.myVotes > 0 && !canVote ? ' (you voted)' : ''}`;
+  $('#poll-bar-go').textContent = canVote ? 'Vote now' : 'See the results';
+  $('#poll-bar-go').classList.toggle('primary', canVote);
 }
 
 function firstAvailableTab(available) {
@@ -220,6 +269,39 @@ function firstAvailableTab(available) {
 }
 
 // ---------------------------------------------------------------- name and colour
+
+// The wall's name and colour for this phone are the truth: a rename in another tab (or another
+// page of the same phone) shows here at the next look at the configuration, and this tab's posts
+// carry it. Only a rename the wall has not yet heard of (sent while offline) stays until it has.
+function adoptProfile(device) {
+  if (loadPref('name-unsaved')) return;
+  let changed = false;
+  if (device.name && device.name !== state.name) {
+    state.name = device.name;
+    savePref('name', state.name);
+    changed = true;
+  }
+  const color = safeColor(device.color).toLowerCase();
+  if (color && color !== state.color) {
+    state.color = color;
+    savePref('color', state.color);
+    changed = true;
+  }
+  if (changed && !$('#join').hidden && state.name) $('#join-name').value = state.name;
+}
+
+// Another tab of this phone changed the name or colour: take it at once.
+function profileChangedElsewhere(event) {
+  if (event.key === 'lumvo.draft.pref.name' && event.newValue) state.name = event.newValue;
+  else if (event.key === 'lumvo.draft.pref.color') state.color = event.newValue || '';
+  else return;
+  renderColors();
+  renderMe();
+}
+
+function nameSaved() {
+  savePref('name-unsaved', '');
+}
 
 const COLOR_NAMES = {
   '#ff7a18': 'Orange', '#a855f7': 'Purple', '#22d3ee': 'Cyan', '#f472b6': 'Pink', '#34d399': 'Green',
@@ -248,7 +330,7 @@ function renderMe() {
     return;
   }
   me.hidden = false;
-  fill(me, h('span', { 'aria-hidden': 'true', style: { color: safeColor(state.color, 'inherit') } }, '● '), state.name);
+  fill(me, h('span', { 'aria-hidden': 'true', style: { color: safeColor(state.color, 'inherit') } }, '●\u00a0'), h('span', { class: 'me-name' }, state.name));
   me.setAttribute('aria-label', `You are ${state.name}. Change your name`);
 }
 
@@ -270,21 +352,29 @@ async function submitJoin(event) {
     $('#join-name').focus();
     return;
   }
-  if (codePointLength(name) > limits().name) {
+  if (graphemeLength(name) > limits().name) {
     setStatus('join-status', `That name is too long: ${limits().name} characters at most.`, 'error');
     return;
   }
   const picked = $('#join-colors input[name="color"]:checked');
+  const before = { name: state.name, color: state.color };
   state.name = name;
   state.color = picked ? picked.value : state.color;
   savePref('name', state.name);
   savePref('color', state.color || '');
+  savePref('name-unsaved', '1');
   setStatus('join-status', '');
   try {
     await api('/api/guest/profile', { body: profile() });
+    nameSaved();
   } catch (err) {
     // The name also travels with every post, so the guest can go on even if this failed.
     if (err.kind !== 'offline') {
+      state.name = before.name;
+      state.color = before.color;
+      savePref('name', state.name);
+      savePref('color', state.color || '');
+      nameSaved();
       setStatus('join-status', err.message, 'error');
       return;
     }
@@ -309,6 +399,12 @@ function selectTab(name, focus = true) {
   }
   if (focus) tab.focus();
   if (name === 'live') refreshLive();
+  renderPollBar();
+}
+
+// The layout of the tab row depends on how many tabs show.
+function countTabs() {
+  $('#tabs').dataset.count = String($$('[role="tab"]').filter((t) => !t.hidden).length);
 }
 
 function onTabKey(event) {
@@ -327,10 +423,32 @@ function onTabKey(event) {
 
 // ---------------------------------------------------------------- composing
 
+function fieldMax(field) {
+  return Number(field.dataset.max) || limits().text;
+}
+
 function updateCounter(fieldId, counterId) {
   const field = document.getElementById(fieldId);
   const counter = document.getElementById(counterId);
-  if (field && counter) counter.textContent = `${codePointLength(field.value)} / ${field.maxLength > 0 ? field.maxLength : limits().text}`;
+  if (field && counter) counter.textContent = `${graphemeLength(field.value)} / ${fieldMax(field)}`;
+}
+
+// Keeps a field within its limit in characters as the guest counts them (the browser's own
+// maxlength counts UTF-16 units: it stopped 120 🔥 at 90 and cut emoji in half). Not while an
+// input method is still composing.
+function limitField(field) {
+  const cut = (event) => {
+    if (event && event.isComposing) return;
+    const max = fieldMax(field);
+    if (graphemeLength(field.value) <= max) return;
+    field.value = cutGraphemes(field.value, max);
+  };
+  field.addEventListener('input', cut);
+  field.addEventListener('compositionend', () => {
+    cut();
+    field.dispatchEvent(new Event('input', { bubbles: true }));
+  });
+  cut();
 }
 
 function sentMessage(reply, what) {
@@ -347,8 +465,9 @@ async function submitShout(event) {
     field.focus();
     return;
   }
-  await send(event.submitter || $('#shout-form button[type="submit"]'), 'shout-status', async () => {
-    const reply = await api('/api/guest/shoutout', { body: { ...profile(), text } });
+  await send(event.submitter || $('#shout-form button[type="submit"]'), 'shout-status', 'shout-form', async () => {
+    const reply = await api('/api/guest/shoutout', { body: { ...profile(), text }, idempotencyKey: sendKey('shout', text) });
+    sent('shout');
     clearDraft(field, 'shout');
     refreshMine();
     return sentMessage(reply, 'Your shout-out');
@@ -365,12 +484,13 @@ async function submitRequest(event) {
     return;
   }
   let text = artist ? `${song} - ${artist}` : song;
-  if (codePointLength(text) > limits().request) {
+  if (graphemeLength(text) > limits().request) {
     setStatus('request-status', `That is a bit long: ${limits().request} characters at most for song and artist together.`, 'error');
     return;
   }
-  await send(event.submitter || $('#request-form button[type="submit"]'), 'request-status', async () => {
-    const reply = await api('/api/guest/request', { body: { name: state.name, text } });
+  await send(event.submitter || $('#request-form button[type="submit"]'), 'request-status', 'request-form', async () => {
+    const reply = await api('/api/guest/request', { body: { name: state.name, text }, idempotencyKey: sendKey('request', text) });
+    sent('request');
     clearDraft($('#request-song'), 'request-song');
     clearDraft($('#request-artist'), 'request-artist');
     refreshMine();
@@ -423,11 +543,16 @@ async function submitPhoto(event) {
     return;
   }
   const caption = $('#photo-text').value.trim();
-  await send(event.submitter || $('#photo-send'), 'photo-status', async () => {
+  await send(event.submitter || $('#photo-send'), 'photo-status', 'photo-form', async () => {
     const query = new URLSearchParams({ name: state.name, text: caption });
     const p = profile();
     if (p.color) query.set('color', p.color);
-    const reply = await api(`/api/guest/photo?${query}`, { body: state.photo.blob, headers: { 'Content-Type': 'image/jpeg' }, timeoutMs: 60000 });
+    const { blob } = state.photo;
+    const reply = await api(`/api/guest/photo?${query}`, {
+      body: blob, headers: { 'Content-Type': 'image/jpeg' }, timeoutMs: 60000,
+      idempotencyKey: sendKey('photo', `${caption}\n${state.photo.url}`),
+    });
+    sent('photo');
     clearPhoto();
     clearDraft($('#photo-text'), 'photo-text');
     refreshMine();
@@ -453,19 +578,26 @@ async function tipOpened(label) {
     setStatus('tip-status', `Opening ${label}… Thank you!`, 'ok');
     return;
   }
-  const field = $('#tip-text');
-  const text = field.value.trim();
+  const text = $('#tip-text').value.trim();
   // A second tap on another link right after the first does not queue the same message twice.
   if (state.lastTip.text === text && Date.now() - state.lastTip.at < 60000) return;
   setStatus('tip-status', `Opening ${label}…`, 'busy');
+  await sendTipMessage();
+}
+
+async function sendTipMessage() {
+  const field = $('#tip-text');
+  const text = field.value.trim();
   try {
-    await api('/api/guest/tip', { body: { name: state.name, text }, keepalive: true });
+    await api('/api/guest/tip', { body: { name: state.name, text }, keepalive: true, idempotencyKey: sendKey('tip', text) });
+    sent('tip');
+    state.resend.delete('tip');
     state.lastTip = { text, at: Date.now() };
     clearDraft(field, 'tip-text');
     refreshMine();
     setStatus('tip-status', 'Thank you! Once the DJ sees your tip arrive, it goes up on the wall.', 'ok');
   } catch (err) {
-    handleSendError(err, 'tip-status');
+    handleSendError(err, 'tip-status', 'tip');
   }
 }
 
@@ -479,8 +611,9 @@ async function submitVenue(event) {
     return;
   }
   const name = $('#venue-name').value.trim();
-  await send(event.submitter || $('#venue-form button[type="submit"]'), 'venue-status', async () => {
-    await api('/api/guest/venue-post', { body: name ? { name, text } : { text } });
+  await send(event.submitter || $('#venue-form button[type="submit"]'), 'venue-status', 'venue-form', async () => {
+    await api('/api/guest/venue-post', { body: name ? { name, text } : { text }, idempotencyKey: sendKey('venue', `${name}\n${text}`) });
+    sent('venue');
     clearDraft(field, 'venue-text');
     return 'Posted! It goes on the big screen next.';
   });
@@ -545,6 +678,7 @@ async function vote(optionId) {
     const reply = await api('/api/guest/vote', { body: { option: optionId } });
     if (state.config) state.config.poll = reply.poll;
     renderPoll($('#poll'), reply.poll, { onVote: vote, blocked: isBlocked(), justVoted: true });
+    renderPollBar();
   } catch (err) {
     renderPoll($('#poll'), state.config && state.config.poll, { onVote: vote, blocked: isBlocked(), error: err.message });
     if (err.kind !== 'offline') loadConfig();
@@ -585,22 +719,51 @@ async function refreshLive() {
 }
 
 const STATE_WORDS = { pending: 'Waiting for the DJ', live: 'On the wall', done: 'Finished' };
+const MARK_WORDS = { played: 'Played', refuse: 'Not playing tonight' };
+
+function mineState(p) {
+  return (p.type === 'request' && MARK_WORDS[p.mark]) || STATE_WORDS[p.status] || '';
+}
 const TYPE_NAMES = { shoutout: 'Shout-out', request: 'Request', photo: 'Photo', tip: 'Tip', venue: 'Announcement' };
+
+// A post still waiting, or a request not yet marked: the guest may hear news of it.
+function waitingForNews(p) {
+  return p.status === 'pending' || (p.type === 'request' && !p.mark && p.status !== 'done');
+}
+
+// Tells the guest when the DJ puts one of their posts up, or plays their request, whichever tab
+// is open.
+function news(before, p) {
+  const what = TYPE_NAMES[p.type] ? `Your ${TYPE_NAMES[p.type].toLowerCase()}` : 'Your post';
+  if (before.status === 'pending' && p.status === 'live') return `${what} is on the wall now!`;
+  if (p.type === 'request' && p.mark === 'played' && before.mark !== 'played') return `The DJ played your request: ${p.text}`;
+  return '';
+}
 
 async function refreshMine() {
   if (!state.config) return;
   let mine;
+  state.mineAt = Date.now();
   try {
     mine = await api('/api/guest/mine', { timeoutMs: 8000 });
   } catch {
     return;
   }
+  const told = [];
+  for (const p of mine.posts || []) {
+    const before = state.mine.get(p.id);
+    const message = before && state.mineSeen ? news(before, p) : '';
+    if (message) told.push(message);
+    state.mine.set(p.id, { type: p.type, status: p.status, mark: p.mark || '' });
+  }
+  state.mineSeen = true;
+  if (told.length) note(told.join(' '), 15000, 'ok');
   const posts = (mine.posts || []).slice(0, 8);
   $('#mine-box').hidden = posts.length === 0;
   fill($('#mine'), posts.map((p) =>
     h('li', null,
       h('span', null, `${TYPE_NAMES[p.type] || 'Post'}: ${p.text || (p.type === 'photo' ? 'photo' : '')}`),
-      h('span', { class: 'state' }, STATE_WORDS[p.status] || ''))));
+      h('span', { class: 'state' }, mineState(p)))));
 }
 
 // ---------------------------------------------------------------- polling
@@ -640,6 +803,8 @@ function bind() {
   });
   $('#tabs').addEventListener('keydown', onTabKey);
 
+  // The limit first: a draft is saved only as the field keeps it.
+  for (const field of $$('[data-max]')) limitField(field);
   keepDraft($('#shout-text'), 'shout');
   keepDraft($('#request-song'), 'request-song');
   keepDraft($('#request-artist'), 'request-artist');
@@ -647,6 +812,8 @@ function bind() {
   keepDraft($('#tip-text'), 'tip-text');
   keepDraft($('#venue-text'), 'venue-text');
   keepDraft($('#venue-name'), 'venue-name');
+  // A draft kept from before is held to the limit too.
+  for (const field of $$('[data-max]')) if (field.value) field.dispatchEvent(new Event('input', { bubbles: true }));
   $('#shout-text').addEventListener('input', () => updateCounter('shout-text', 'shout-count'));
   $('#venue-text').addEventListener('input', () => updateCounter('venue-text', 'venue-count'));
 
@@ -657,9 +824,11 @@ function bind() {
   $('#venue-form').addEventListener('submit', submitVenue);
   $('#venue-logout').addEventListener('click', venueLogout);
   $('#venue-login-open').addEventListener('click', openVenueLogin);
+  $('#poll-bar-go').addEventListener('click', () => selectTab('live'));
   $('#venue-login-form').addEventListener('submit', submitVenueLogin);
   $('#venue-login-cancel').addEventListener('click', closeVenueDialog);
 
+  window.addEventListener('storage', profileChangedElsewhere);
   window.addEventListener('offline', () => connectionLost(true));
   window.addEventListener('online', () => loadConfig());
   document.addEventListener('visibilitychange', () => {
@@ -678,10 +847,12 @@ async function start() {
   updateCounter('venue-text', 'venue-count');
   // Usable at once, before the wall has answered: the usual tabs, the guest's own name.
   for (const t of $$('[role="tab"]')) t.hidden = t.dataset.tab === 'venue';
+  countTabs();
   selectTab(state.tab === 'venue' ? 'shout' : state.tab, false);
   renderMe();
   showJoin(!state.name);
   await loadConfig();
+  if (state.name) refreshMine();
   if (!$('#join').hidden && state.name && !$('#join-name').value) $('#join-name').value = state.name;
   scheduleConfig();
   scheduleLive();

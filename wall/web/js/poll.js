@@ -52,20 +52,25 @@ export function renderPoll(box, poll, opts = {}) {
         poll.options.map((o) => h('button', {
           type: 'button', class: 'poll-option', dataset: { option: o.id },
           onclick: () => opts.onVote && opts.onVote(o.id),
-        }, h('span', { class: 'bar', 'aria-hidden': 'true' }), h('span', { class: 'label', text: o.label }), h('span', { class: 'count' })))),
+        }, h('span', { class: 'bar', 'aria-hidden': 'true' }), h('span', { class: 'label', text: o.label }),
+        h('span', { class: 'mine-mark', 'aria-hidden': 'true', hidden: true, text: '✓ Your vote' }), h('span', { class: 'count' })))),
       h('p', { class: 'status poll-note', role: 'status', 'aria-live': 'polite', tabindex: '-1' }));
   }
   const total = poll.total || poll.options.reduce((n, o) => n + (o.count || 0), 0);
   const canVote = !!poll.canVote && !opts.blocked;
+  const chosen = new Set(Array.isArray(poll.myOptions) ? poll.myOptions : []);
   for (const o of poll.options) {
     const button = box.querySelector(`.poll-option[data-option="${CSS.escape(o.id)}"]`);
     if (!button) continue;
     const { share, text } = votesText(o.count || 0, total);
+    const mine = chosen.has(o.id);
     button.style.setProperty('--share', `${share}%`);
     button.querySelector('.count').textContent = text;
+    button.querySelector('.mine-mark').hidden = !mine;
     button.disabled = !canVote;
     button.dataset.winner = poll.closed && poll.winner === o.id ? 'true' : 'false';
-    button.setAttribute('aria-label', `${o.label}, ${text}${canVote ? '. Tap to vote' : ''}`);
+    button.dataset.mine = mine ? 'true' : 'false';
+    button.setAttribute('aria-label', `${o.label}${mine ? ', your vote' : ''}, ${text}${canVote ? '. Tap to vote' : ''}`);
   }
   const note = box.querySelector('.poll-note');
   note.textContent = footerText(poll, opts);

@@ -8,7 +8,7 @@ import { api } from '/js/api.js';
 const POLL_MS = 1000;
 
 const LISTS = {
-  messages: { key: 'pending', label: 'Messages', empty: 'No messages waiting.', hint: 'Shout-outs and photos waiting for you.' },
+  messages: { key: 'pending', label: 'Messages', empty: 'No messages waiting.', hint: 'Shout-outs and photos waiting for you. ⚑ marks a word the word filter found; those always wait for you.' },
   requests: { key: 'requests', label: 'Requests', empty: 'No song requests.', hint: 'Most asked first. Played and Refuse toggle their mark.' },
   tips: { key: 'tips', label: 'Tips', empty: 'No tips waiting.', hint: 'Check the money in your app, then Approve & show. Coins and hearts play on the wall.' },
   rejected: { key: 'rejected', label: 'Rejected', empty: 'Nothing rejected.', hint: 'Restore sends a post back to its queue.' },
@@ -53,7 +53,7 @@ function timeOf(post) {
 async function action(path, body, done) {
   try {
     await api(path, { body });
-    if (done) setStatus(done);
+    if (done) setStatus(done, 'ok');
   } catch (err) {
     setStatus(err.message, 'error');
   }
@@ -64,8 +64,14 @@ function who(post) {
   return post.name || 'this guest';
 }
 
+// Blocks the phone the row names. For a song several guests asked for, that is the last of them;
+// the request stays for the others.
 function block(post) {
-  const text = `Block ${who(post)} from sending more messages, requests and photos on that phone?\n\nYou can unblock them later in Blocked.`;
+  const others = post.type === 'request' && post.count > 1 ? post.count - 1 : 0;
+  const merged = others
+    ? `\n\n${who(post)} asked for this song last. Only ${who(post)}'s phone is blocked; the request stays for the ${others === 1 ? 'other guest' : `${others} other guests`} who asked for it.`
+    : '';
+  const text = `Block ${who(post)} from sending more messages, requests and photos on that phone?${merged}\n\nYou can unblock them later in Blocked.`;
   if (window.confirm(text)) action('/api/block', { id: post.id }, `Blocked ${who(post)}.`);
 }
 
@@ -100,7 +106,8 @@ function actionsFor(list, post) {
       return [
         b('Show again', () => action('/api/highlight', { id: post.id }, 'Back on the big card next.'), 'primary'),
         b('Remove', () => action('/api/remove', { id: post.id }, 'Removed from the wall.')),
-        b('Block', () => block(post), 'danger'),
+        // A vote result comes from no phone: nothing to block.
+        post.type === 'vote' ? null : b('Block', () => block(post), 'danger'),
       ];
     case 'blocked':
       return [b('Unblock', () => action('/api/unblock', { id: post.id }, 'Unblocked.'), 'primary')];
@@ -120,6 +127,20 @@ function openPhoto(post) {
 
 // ------------------------------------------------------------------ rendering
 
+// Text with every occurrence of the word filter's find (as the guest wrote it) marked.
+function marked(text, word) {
+  if (!word) return [text];
+  const out = [];
+  let at = 0;
+  for (let i = text.indexOf(word); i >= 0; i = text.indexOf(word, at)) {
+    if (i > at) out.push(text.slice(at, i));
+    out.push(h('mark', { text: word }));
+    at = i + word.length;
+  }
+  out.push(text.slice(at));
+  return out;
+}
+
 function buildRow(list, post) {
   const [tag, colour] = tagOf(post, list);
   const meta = [];
@@ -131,16 +152,18 @@ function buildRow(list, post) {
   if (list === 'blocked') text = 'This phone cannot send until you unblock it.';
   const photo = list !== 'blocked' ? safeLocalPath(post.photo, ['uploads']) : '';
   const nameColour = safeColor(post.color);
-  const cls = ['row', post.mark === 'played' && list === 'requests' ? 'played' : '', post.mark === 'refuse' && list === 'requests' ? 'refused' : ''].filter(Boolean).join(' ');
+  const flag = post.flagged && typeof post.flagWord === 'string' ? post.flagWord : '';
+  const cls = ['row', post.mark === 'played' && list === 'requests' ? 'played' : '', post.mark === 'refuse' && list === 'requests' ? 'refused' : '', flag ? 'flagged' : ''].filter(Boolean).join(' ');
   return h('li', { class: cls, dataset: { id: post.id }, style: { '--tag': colour } },
     h('span', { class: 'accent', 'aria-hidden': 'true' }),
     h('div', { class: 'row-head' },
       h('span', { class: 'tag', text: tag }),
-      h('span', { class: 'name', text: post.name || 'Guest', style: nameColour ? { textDecoration: `underline ${nameColour} 2px` } : null }),
+      h('span', { class: 'name', style: nameColour ? { textDecoration: `underline ${nameColour} 2px` } : null }, marked(post.name || 'Guest', flag)),
+      flag ? h('span', { class: 'flag', title: 'The word filter found this word. Nothing goes up until you approve it.' }, `⚑ Word filter: ${flag}`) : null,
       meta.length ? h('span', { class: 'meta', text: meta.join(' · ') }) : null),
     photo ? h('button', { type: 'button', class: 'thumb', 'aria-label': `View photo from ${post.name || 'Guest'}`, onclick: () => openPhoto(post) },
       h('img', { src: photo, alt: '', loading: 'lazy' })) : null,
-    h('p', { class: 'text', text }),
+    h('p', { class: 'text' }, marked(text, flag)),
     h('div', { class: 'actions' }, actionsFor(list, post)));
 }
 

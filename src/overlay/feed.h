@@ -1,0 +1,64 @@
+#pragma once
+// The chat feed: the column of approved posts in the chat box, newest at the bottom, and the post
+// bubble that the featured card draws at card scale. A feed paint leaves behind where each post
+// went (the featured card's flight starts and ends there) and where the hot posts are (the flame
+// layer burns there).
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "overlay/canvas.h"
+#include "serverlink/display_state.h"
+
+namespace lumvo {
+
+// The encoded bytes of a photo by its id (the photo cache on Windows); nothing when not held.
+using PhotoLookup = std::function<std::optional<std::string>(std::string_view photoId)>;
+
+// Where one post went in the last feed paint, in feed-texture pixels.
+struct FeedRecord {
+    std::string id;
+    RectF rect;
+    bool drawn = true;  // false: the slot kept free for the featured post flying back
+};
+
+struct FeedPaint {
+    std::vector<FeedRecord> records;  // bottom first
+    std::vector<RectF> hotRects;      // each hot post's rectangle inset by 6
+};
+
+struct Reaction {
+    std::string emoji;  // UTF-8
+    int count = 0;      // >= 1
+};
+
+// "emoji:count" items separated by ","; items without ":" or without a whole count of at least 1
+// are left out. Highest count first (equal counts keep their order).
+std::vector<Reaction> parseReactions(std::string_view text);
+
+// The featured post's fields as a feed item.
+FeedItem featuredItem(const DisplayState& state);
+
+// The height of a post in a feed column of `width`.
+float feedItemHeight(const FeedItem& item, float width);
+
+// Whether the feed keeps a slot at the bottom for the featured post: it is flying back into the
+// feed (its last 0.34 of the duration, at most 0.95 s), it is not in the feed list, and layout edit
+// mode is off.
+bool reservesFeaturedSlot(const DisplayState& state);
+
+// Paints the feed into a w x h card and says where everything went. An item that does not fit
+// ends the column (older posts are not shown).
+FeedPaint paintFeed(Canvas& canvas, const DisplayState& state, int w, int h, const PhotoLookup& photos);
+
+// One post in `r`: at feed scale (isFeedItem) or as the featured card. `photoBytes` are the
+// encoded photo (empty: none); a photo that does not decode is left out.
+void drawPostBubble(Canvas& canvas, const FeedItem& post, std::string_view photoBytes, const RectF& r,
+                    const DisplayState& state, bool isFeedItem);
+
+// The row of reaction pills over the lower-left corner and edge of the bubble `r`.
+void drawReactionChips(Canvas& canvas, const std::vector<Reaction>& reactions, const RectF& r, bool isFeedItem);
+
+}  // namespace lumvo

@@ -1,0 +1,90 @@
+#include "overlay/frame_driver.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace lumvo {
+
+float highlightDuration(float durationSetting) { return 3.0f + 57.0f * durationSetting; }
+
+float beatPulse(double beatPosition, bool beatOn) {
+    if (!beatOn) return 1.0f;
+    return static_cast<float>(1.0 + 0.03 * std::sin(2.0 * std::numbers::pi * beatPosition));
+}
+
+void fillDrawTimeFields(DisplayState& f, const WallSettings& s, double beatPosition, std::wstring brandLogoPath) {
+    f.showQr = s.showQr != 0;
+    f.allowMessages = s.allowMessages != 0;
+    f.allowRequests = s.allowRequests != 0;
+    f.allowPhotos = s.allowPhotos != 0;
+    f.tipEnabled = f.tipEnabled || !s.tipLink.empty() || !s.tipLink2.empty() || !s.tipLink3.empty();
+    f.wordFx = s.allowWordFx != 0;
+    f.tipFx = s.allowTipFx != 0;
+    f.venueFx = s.allowVenueFx != 0;
+    f.editMode = s.edit != 0;
+    if (!s.allowHotFx) {
+        f.hot = false;
+        for (FeedItem& item : f.feed) item.hot = false;
+    }
+    f.theme = s.theme;
+    f.brandText = s.brandUrl.empty() ? std::string{} : brandLabel(normalizeUrl(s.brandUrl));
+    f.brandLogoPath = std::move(brandLogoPath);
+    f.opacity = s.opacity;
+    f.pulse = beatPulse(beatPosition, s.beat != 0);
+    f.chatBox = s.chat;
+    f.qrBox = s.qr;
+    f.heroBox = s.hero;
+    f.palette[0] = s.colorShoutout;
+    f.palette[1] = s.colorRequest;
+    f.palette[2] = s.colorPhoto;
+    f.palette[3] = s.colorVenue;
+}
+
+void FeaturedClock::step(DisplayState& f, double now, float durationSetting) {
+    const std::string serverId = f.featuredId;
+    if (!serverId.empty() && serverId != memory_.id) {
+        memory_ = {.id = f.featuredId, .type = f.type, .name = f.name, .text = f.text, .photo = f.photo,
+                   .reactions = f.reactions, .color = f.color, .hot = f.hot, .start = now,
+                   .duration = highlightDuration(durationSetting)};
+        if (memory_.reactions.empty()) {
+            const auto same =
+                std::find_if(f.feed.begin(), f.feed.end(), [&](const FeedItem& i) { return i.id == serverId; });
+            if (same != f.feed.end()) memory_.reactions = same->reactions;
+        }
+    }
+    if (memory_.id.empty()) {
+        f.featuredId.clear();
+    } else {
+        f.featuredId = memory_.id;
+        f.type = memory_.type;
+        f.name = memory_.name;
+        f.text = memory_.text;
+        f.photo = memory_.photo;
+        f.reactions = memory_.reactions;
+        f.color = memory_.color;
+        f.hot = memory_.hot;
+    }
+    f.heroElapsed = now - memory_.start;
+    f.duration = memory_.duration;
+    if (memory_.id.empty()) return;
+    if (serverId == memory_.id)
+        f.heroElapsed = std::min(f.heroElapsed, std::max(static_cast<double>(memory_.duration) - 0.05, 0.0));
+    else if (f.heroElapsed >= memory_.duration)
+        memory_.id.clear();
+}
+
+void prepareFrame(DisplayState& frame, const WallSettings& settings, FeaturedClock& clock, double now,
+                  double beatPosition, std::wstring brandLogoPath) {
+    clock.step(frame, now, settings.duration);
+    fillDrawTimeFields(frame, settings, beatPosition, std::move(brandLogoPath));
+}
+
+double FrameTimer::step(double now) {
+    const double dt = started_ ? now - previous_ : 1.0 / 60.0;
+    started_ = true;
+    previous_ = now;
+    return std::clamp(dt, 0.001, 0.05);
+}
+
+}  // namespace lumvo

@@ -1,0 +1,143 @@
+#pragma once
+// A canvas for tests that draws nothing and lists every call with its numbers, so a card's
+// geometry is checked against numbers, without pixels. Text has fixed metrics:
+//   one byte is 0.5 x size wide; one line is size x lineSpacing high (0.5 or less: 1.2);
+//   a wrapping text breaks anywhere, as many bytes to a line as the box width holds;
+//   an empty text is 0 wide and one line high.
+// decodeImage knows one made-up format, fakeImageBytes(w, h); loadImageFile knows the files a
+// test put in `files`.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "overlay/canvas.h"
+
+namespace lumvo::test {
+
+// Rectangles equal within `tolerance` (floats from the layout rules), and one as text for messages.
+inline bool sameRect(const RectF& a, const RectF& b, float tolerance = 0.01f) {
+    return std::fabs(a.x - b.x) <= tolerance && std::fabs(a.y - b.y) <= tolerance &&
+           std::fabs(a.w - b.w) <= tolerance && std::fabs(a.h - b.h) <= tolerance;
+}
+inline std::string rectText(const RectF& r) {
+    char text[96];
+    std::snprintf(text, sizeof text, "(%.3f, %.3f, %.3f, %.3f)", r.x, r.y, r.w, r.h);
+    return text;
+}
+
+inline std::string fakeImageBytes(int w, int h) { return "FAKEIMG " + std::to_string(w) + "x" + std::to_string(h); }
+
+class FakeImage final : public CanvasImage {
+public:
+    FakeImage(int w, int h) : w_(w), h_(h) {}
+    int width() const override { return w_; }
+    int height() const override { return h_; }
+
+private:
+    int w_, h_;
+};
+
+class RecordingCanvas final : public Canvas {
+public:
+    enum class Op { fillRect, fillRounded, strokeRounded, polygon, ellipse, line, pushClip, popClip, image, text };
+
+    struct Call {
+        Op op;
+        RectF rect;        // the shape, box, destination or clip
+        float radius = 0;  // rounded shapes and clips
+        float width = 0;   // pen width of strokes and lines
+        Argb colour = 0;
+        std::vector<PointF> points;  // polygon; a line's two ends
+        std::string text;
+        TextStyle style;
+        float opacity = 1;
+        int imageW = 0, imageH = 0;
+        int clipDepth = 0;  // clips open when the call was made
+    };
+
+    std::vector<Call> calls;
+    std::map<std::string, std::pair<int, int>, std::less<>> files;  // loadImageFile: path -> size
+
+    static SizeF textSize(std::string_view text, SizeF box, const TextStyle& style) {
+        const float charW = style.size * 0.5f;
+        const float lineH = style.size * (style.lineSpacing <= 0.5f ? 1.2f : style.lineSpacing);
+        const auto n = static_cast<float>(text.size());
+        if (!style.wrap || n == 0) return {n * charW, lineH};
+        const float perLine = std::max(1.0f, std::floor(box.w / charW));
+        return {std::min(n, perLine) * charW, std::ceil(n / perLine) * lineH};
+    }
+
+    std::vector<Call> of(Op op) const {
+        std::vector<Call> out;
+        std::copy_if(calls.begin(), calls.end(), std::back_inserter(out), [&](const Call& c) { return c.op == op; });
+        return out;
+    }
+    // The text call that drew exactly `text`; null when none did.
+    const Call* textCall(std::string_view text) const {
+        for (const Call& c : calls)
+            if (c.op == Op::text && c.text == text) return &c;
+        return nullptr;
+    }
+
+    void fillRect(const RectF& r, Argb colour) override { add({.op = Op::fillRect, .rect = r, .colour = colour}); }
+    void fillRoundedRect(const RoundedRect& r, Argb colour) override {
+        add({.op = Op::fillRounded, .rect = r.rect, .radius = r.radius, .colour = colour});
+    }
+    void strokeRoundedRect(const RoundedRect& r, float width, Argb colour) override {
+        add({.op = Op::strokeRounded, .rect = r.rect, .radius = r.radius, .width = width, .colour = colour});
+    }
+    void fillPolygon(std::span<const PointF> points, Argb colour) override {
+        add({.op = Op::polygon, .colour = colour, .points = {points.begin(), points.end()}});
+    }
+    void fillEllipse(const RectF& bounds, Argb colour) override {
+        add({.op = Op::ellipse, .rect = bounds, .colour = colour});
+    }
+    void line(PointF from, PointF to, float width, Argb colour) override {
+        add({.op = Op::line, .width = width, .colour = colour, .points = {from, to}});
+    }
+    void pushClip(const RoundedRect& shape) override {
+        add({.op = Op::pushClip, .rect = shape.rect, .radius = shape.radius});
+        ++depth_;
+    }
+    void popClip() override {
+        --depth_;
+        add({.op = Op::popClip});
+    }
+    std::unique_ptr<CanvasImage> decodeImage(std::string_view bytes) override {
+        int w = 0, h = 0;
+        if (std::sscanf(std::string(bytes).c_str(), "FAKEIMG %dx%d", &w, &h) != 2 || w < 1 || h < 1) return nullptr;
+        return std::make_unique<FakeImage>(w, h);
+    }
+    std::unique_ptr<CanvasImage> loadImageFile(std::string_view path) override {
+        const auto it = files.find(path);
+        if (it == files.end()) return nullptr;
+        return std::make_unique<FakeImage>(it->second.first, it->second.second);
+    }
+    void drawImage(const CanvasImage& image, const RectF& dest, float opacity) override {
+        add({.op = Op::image, .rect = dest, .opacity = opacity, .imageW = image.width(), .imageH = image.height()});
+    }
+    SizeF measureText(std::string_view text, SizeF box, const TextStyle& style) override {
+        return textSize(text, box, style);
+    }
+    void drawText(std::string_view text, const RectF& box, const TextStyle& style) override {
+        add({.op = Op::text, .rect = box, .text = std::string(text), .style = style});
+    }
+
+    int clipDepth() const { return depth_; }
+
+private:
+    void add(Call call) {
+        call.clipDepth = depth_;
+        calls.push_back(std::move(call));
+    }
+    int depth_ = 0;
+};
+
+}  // namespace lumvo::test
