@@ -40,9 +40,6 @@ public:
     virtual void drawLayer(LayerSlot slot, const RectF& rect, float alpha) = 0;
     // Ends the frame: the host's pipeline state is as it was before beginFrame.
     virtual void endFrame() = 0;
-    // Forgets the key the slot was painted from, so its next paintLayer paints (a photo it shows
-    // arrived or went).
-    virtual void forgetContent(LayerSlot slot) = 0;
 };
 
 }  // namespace lumvo

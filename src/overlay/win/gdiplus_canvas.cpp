@@ -14,6 +14,9 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
+// A picture file larger than this is not read (a logo or a photo is far smaller).
+constexpr LONGLONG kMaxImageFileBytes = 64LL << 20;
+
 Gdiplus::Color gdiColour(Argb c) { return Gdiplus::Color(static_cast<Gdiplus::ARGB>(c)); }
 
 // Encoded bytes in a movable global memory block, wrapped in a stream that owns the block.
@@ -81,12 +84,24 @@ int GdiplusImage::width() const { return static_cast<int>(bitmap_->GetWidth()); 
 int GdiplusImage::height() const { return static_cast<int>(bitmap_->GetHeight()); }
 
 std::unique_ptr<GdiplusImage> loadImageFile(std::string_view utf8Path) {
+    // Read whole and decoded from memory: a picture GDI+ opens by name stays locked while it is
+    // kept, and the DJ could not replace the venue's logo then.
     const std::wstring path = utf8ToWide(utf8Path);
-    const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return nullptr;
-    std::unique_ptr<Gdiplus::Bitmap> bitmap(Gdiplus::Bitmap::FromFile(path.c_str()));
-    if (!bitmap || bitmap->GetLastStatus() != Gdiplus::Ok || bitmap->GetWidth() == 0) return nullptr;
-    return std::make_unique<GdiplusImage>(std::move(bitmap));
+    if (path.empty()) return nullptr;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    std::string bytes;
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart <= kMaxImageFileBytes) {
+        bytes.resize(static_cast<size_t>(size.QuadPart));
+        DWORD read = 0;
+        if (!ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) || read != bytes.size()) {
+            bytes.clear();
+        }
+    }
+    CloseHandle(file);
+    return loadImageBytes(bytes);
 }
 
 std::unique_ptr<GdiplusImage> loadImageBytes(std::string_view bytes) {

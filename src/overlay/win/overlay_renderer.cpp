@@ -332,6 +332,4 @@ void OverlayRenderer::endFrame() {
     frameContext_.Reset();
 }
 
-void OverlayRenderer::forgetContent(LayerSlot slot) { textures_[index(slot)].cacheKey.clear(); }
-
 }  // namespace lumvo

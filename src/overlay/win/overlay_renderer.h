@@ -112,7 +112,6 @@ public:
                     const LayerPainter& paint) override;
     void drawLayer(LayerSlot slot, const RectF& rect, float alpha) override;
     void endFrame() override;
-    void forgetContent(LayerSlot slot) override;
 
     const OverlayTexture& texture(LayerSlot slot) const { return textures_[index(slot)]; }
     // Uploads into the slot's texture so far (each one a repaint of the layer); any thread.

@@ -1,13 +1,14 @@
 #include "overlay/win/text_engine.h"
 
 #include <d2d1.h>
-#include <dwrite.h>
+#include <dwrite_2.h>
 #include <wincodec.h>
 #include <wrl/client.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <utility>
@@ -21,6 +22,14 @@ namespace {
 using Microsoft::WRL::ComPtr;
 
 constexpr const wchar_t* kDefaultFamily = L"Segoe UI";
+constexpr const wchar_t* kEmojiFamily = L"Segoe UI Emoji";
+// Characters the card fonts lack are looked for in the emoji family first: the emoji blocks, the
+// symbols and dingbats, and what joins emoji into one (variation selectors, the zero-width
+// joiner, the keycap, tags). Then the system's own fallback.
+constexpr DWRITE_UNICODE_RANGE kEmojiRanges[] = {
+    {0x200D, 0x200D}, {0x20E3, 0x20E3}, {0x2300, 0x23FF}, {0x2600, 0x27BF}, {0x2B00, 0x2BFF},
+    {0xFE00, 0xFE0F}, {0x1F000, 0x1FAFF}, {0xE0020, 0xE007F},
+};
 constexpr const wchar_t* kFallbackFamilies[] = {L"Georgia", L"Segoe UI"};
 // The drawing target grows in steps of this many pixels, up to the largest box it serves.
 constexpr UINT kTargetStep = 256;
@@ -96,6 +105,7 @@ public:
         formats_.clear();
         families_.clear();
         systemFonts_.Reset();
+        fallback_.Reset();
         wic_.Reset();
         dwrite_.Reset();
         d2d_.Reset();
@@ -117,7 +127,21 @@ private:
             if (SUCCEEDED(com)) CoUninitialize();
             if (!wic_) return false;
         }
+        makeFallback();
         return true;
+    }
+
+    // Where DirectWrite looks for what a font lacks; without it (before Windows 8.1) the system's
+    // fallback alone.
+    void makeFallback() {
+        ComPtr<IDWriteFactory2> factory;
+        ComPtr<IDWriteFontFallbackBuilder> builder;
+        if (fallback_ || FAILED(dwrite_.As(&factory)) || FAILED(factory->CreateFontFallbackBuilder(&builder))) return;
+        const WCHAR* emoji[] = {kEmojiFamily};
+        builder->AddMapping(kEmojiRanges, static_cast<UINT32>(std::size(kEmojiRanges)), emoji, 1);
+        ComPtr<IDWriteFontFallback> system;
+        if (SUCCEEDED(factory->GetSystemFontFallback(&system))) builder->AddMappings(system.Get());
+        builder->CreateFontFallback(&fallback_);
     }
 
     bool familyInstalled(const std::wstring& family) {
@@ -180,6 +204,8 @@ private:
         }
         const DWRITE_TEXT_RANGE all{0, static_cast<UINT32>(text.size())};
         IDWriteTextLayout* layout = laid.layout.Get();
+        ComPtr<IDWriteTextLayout2> withFallback;
+        if (fallback_ && SUCCEEDED(laid.layout.As(&withFallback))) withFallback->SetFontFallback(fallback_.Get());
         layout->SetFontSize(size, all);
         layout->SetWordWrapping(wrap ? DWRITE_WORD_WRAPPING_EMERGENCY_BREAK : DWRITE_WORD_WRAPPING_NO_WRAP);
         layout->SetTextAlignment(style.centre ? DWRITE_TEXT_ALIGNMENT_CENTER : DWRITE_TEXT_ALIGNMENT_LEADING);
@@ -237,6 +263,7 @@ private:
     ComPtr<IDWriteFactory> dwrite_;
     ComPtr<IWICImagingFactory> wic_;
     ComPtr<IDWriteFontCollection> systemFonts_;
+    ComPtr<IDWriteFontFallback> fallback_;
     std::map<std::string, std::wstring> families_;
     std::map<std::pair<std::wstring, bool>, ComPtr<IDWriteTextFormat>> formats_;
     ComPtr<IWICBitmap> wicBitmap_;

@@ -7,6 +7,7 @@
 #include "plugin/version.h"
 #include "plugin/win/data_folders.h"
 #include "plugin/win/settings_store.h"
+#include "plugin/win/wide_text.h"
 #include "serverlink/json.h"
 #include "serverlink/song_search.h"
 
@@ -40,6 +41,18 @@ VideoWallPlugin::VideoWallPlugin() {
     // The draw slot's retry: while there is no device, every frame asks the host again.
     renderer_.setDeviceSource([this] { return hostDevice(); });
     overlay_.setLayerTarget(&renderer_);
+    overlay_.setClock(&clock_);
+    overlay_.setLogoFinder([] {
+        LogoFiles found;
+        const std::wstring venue = brandLogoPath();
+        const DWORD attributes = GetFileAttributesW(venue.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            found.brandLogo = venue;
+            found.brandLogoUtf8 = wideToUtf8(venue);
+        }
+        found.wordmark = wideToUtf8(findAsset(L"lumvo-logo-wordmark.png"));
+        return found;
+    });
 }
 
 ID3D11Device* VideoWallPlugin::hostDevice() {
@@ -141,7 +154,7 @@ vdj::HostResult VideoWallPlugin::stop() {
 vdj::HostResult VideoWallPlugin::draw() {
     return guarded(
         [this] {
-            overlay_.drawFrame(frameWidth, frameHeight, settings_, wallLink_);
+            overlay_.drawFrame(frameWidth, frameHeight, settings_, wallLink_, beatPosition);
             return vdj::kOk;
         },
         kHostFailed);
