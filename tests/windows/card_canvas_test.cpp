@@ -58,6 +58,9 @@ TEST(CardCanvas, ShapesClipsPhotosAndTextLandWhereTheCardPutsThemInStraightAlpha
             canvas.drawText("Hi there", {60, 30, 100, 30}, style);
             EXPECT_EQ(canvas.decodeImage("not a picture at all, just words"), nullptr);
             EXPECT_EQ(canvas.decodeImage(""), nullptr);
+            // A JPEG whose first segment claims more bytes than there are: Wine's decoder would
+            // read past the data and take the host down.
+            EXPECT_EQ(canvas.decodeImage(std::string("\xFF\xD8\xFF\xE0", 4) + std::string(4000, 'a')), nullptr);
         }));
         const std::vector<std::uint32_t> pixels = pixelsOf(surface);
         ASSERT_EQ(pixels.size(), 180u * 80u);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "overlay/image_check.h"
 #include "overlay/win/text_engine.h"
 #include "plugin/win/wide_text.h"
 
@@ -105,7 +106,7 @@ std::unique_ptr<GdiplusImage> loadImageFile(std::string_view utf8Path) {
 }
 
 std::unique_ptr<GdiplusImage> loadImageBytes(std::string_view bytes) {
-    if (bytes.empty()) return nullptr;
+    if (!plausiblePicture(bytes)) return nullptr;
     ComPtr<IStream> stream = streamOver(bytes);
     if (!stream) return nullptr;
     std::unique_ptr<Gdiplus::Bitmap> bitmap(Gdiplus::Bitmap::FromStream(stream.Get()));
