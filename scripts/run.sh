@@ -60,4 +60,26 @@ say "run: the plug-in mirrored: $(node22 -e '
 ' "$state")"
 count=$(find "$DEMO/frames" -name 'frame-*.png' | wc -l)
 say "run: $count PNG frames in $DEMO/frames"
+
+# The gallery: the wall the guests just filled, drawn again in each theme and at two other sizes.
+# The DJ's layout.ini names the theme; the plug-in pushes it to the server when it comes up.
+if [ "${LUMVO_GALLERY:-1}" != 0 ]; then
+  GALLERY="$DEMO/gallery"
+  mkdir -p "$GALLERY"
+  shot() {  # shot NAME THEME SIZE
+    local scratch="$DEMO/gallery-run"
+    rm -rf "$scratch" && mkdir -p "$scratch"
+    printf 'theme=%s\n' "$2" >"$WALL/layout.ini"
+    WINE_RUN_TIMEOUT=300 wine_run "$BIN/lumvo-standin-host.exe" --hidden --seconds 10 --fps 10 --png-frames 100 \
+      --size "$3" --out "$(wine_path "$scratch")" --print-state >"$scratch/standin-host.log" \
+      || { cat "$scratch/standin-host.log"; die "the stand-in host failed for the $1 frame"; }
+    mv "$scratch/frame-00100.png" "$GALLERY/$1.png"
+    rm -rf "$scratch"
+  }
+  for theme in club wedding event lounge garden; do shot "theme-$theme" "$theme" 1920x1080; done
+  shot size-1280x720 club 1280x720
+  shot size-1024x768 club 1024x768
+  rm -f "$WALL/layout.ini"
+  say "run: gallery in $GALLERY: $(cd "$GALLERY" && ls | tr '\n' ' ')"
+fi
 say "run: draw-time statistics in $DEMO/frames/draw-stats.json; the host's log in $DEMO/standin-host.log"

@@ -1,17 +1,90 @@
 #include "overlay/overlay.h"
 
-namespace lumvo {
+#include "overlay/feed.h"
 
-void Overlay::drawFrame(std::int32_t width, std::int32_t height, const SharedSettings& settings, const WallLink& link) {
+namespace lumvo {
+namespace {
+
+LayerSlot slotOf(Layer layer) {
+    switch (layer) {
+        case Layer::backdrop: return LayerSlot::wordBackdrop;
+        case Layer::qrCard: return LayerSlot::qrCard;
+        case Layer::feed: return LayerSlot::chatFeed;
+        case Layer::featured: return LayerSlot::featuredCard;
+        case Layer::poll: return LayerSlot::pollPanel;
+        case Layer::feedFlames:
+        case Layer::featuredFlames: break;
+    }
+    return LayerSlot::flames;
+}
+
+}  // namespace
+
+void Overlay::drawFrame(std::int32_t width, std::int32_t height, const SharedSettings& settings, const WallLink& link,
+                        double beatPosition) {
     settings.refresh(settings_, settingsSeen_);
     if (!settings_.enable) return;
     lastWidth_.store(width);
     lastHeight_.store(height);
     // Read before the copy: a state published meanwhile is copied again on the next frame.
     const std::uint64_t published = link.displayGeneration();
-    if (published == displaySeen_) return;
-    link.copyDisplay(frame_);
-    displaySeen_ = published;
+    if (published != displaySeen_) {
+        link.copyDisplay(frame_);
+        displaySeen_ = published;
+    }
+    if (target_) compose(width, height, beatPosition);
+}
+
+void Overlay::compose(std::int32_t width, std::int32_t height, double beatPosition) {
+    // The frame is ended on every path, so the host's pipeline state is always put back.
+    struct EndFrame {
+        LayerTarget& target;
+        ~EndFrame() { target.endFrame(); }
+    } end{*target_};
+    if (!target_->beginFrame(width, height)) return;
+
+    const double now = clock_->nowSeconds();
+    if (findLogos_ && now - logosCheckedAt_ >= 1.0) {
+        logosCheckedAt_ = now;
+        LogoFiles found = findLogos_();
+        if (!(found == logos_)) {
+            logos_ = std::move(found);
+            logoStale_ = true;
+        }
+    }
+    prepared_ = frame_;  // a fresh copy as the server sent it, every frame
+    prepareFrame(prepared_, settings_, featured_, now, beatPosition, logos_.brandLogo);
+    const DisplayState& state = prepared_;
+    const ComposeGeometry geometry = composeGeometry(width, height, state);
+
+    const SizeI chat = geometry.chatTexture;
+    target_->paintLayer(LayerSlot::chatFeed, chat.w, chat.h, feedKey(state, chat, photos_.generation()),
+                        [&](Canvas& canvas) {
+                            FeedPaint paint = paintFeed(canvas, state, chat.w, chat.h,
+                                                        [this](std::string_view id) { return photos_.lookup(id); });
+                            feedRecords_ = std::move(paint.records);
+                            hotRects_ = std::move(paint.hotRects);
+                        });
+
+    stepCaption(caption_, state, now);
+    if (state.showQr && !state.joinUrl.empty()) {
+        const SizeI qr = geometry.qrTexture;
+        target_->paintLayer(LayerSlot::qrCard, qr.w, qr.h, qrKey(state, caption_, qr), [&](Canvas& canvas) {
+            if (logoStale_) {
+                qrLogo_ = loadQrLogo(canvas, logos_.brandLogoUtf8, logos_.wordmark);
+                logoStale_ = false;
+            }
+            paintQrCard(canvas, state, caption_, qr.w, qr.h, qrLogo_.get());
+        });
+    }
+
+    // The featured card's texture, the poll panel, word backdrops and flames come with their own
+    // cards; until then their layers have no picture and draw nothing.
+    const HeroPlacement placement = heroPlacement(geometry.hero, pollShown(state), 0.0f);
+    const CardMotion motion = featuredMotion(state, geometry, placement, feedRecords_, 0.0f);
+    for (const LayerDraw& layer : layerOrder(state, geometry, placement, motion, LayerInputs{})) {
+        target_->drawLayer(slotOf(layer.layer), layer.rect, layer.alpha);
+    }
 }
 
 }  // namespace lumvo

@@ -1,16 +1,25 @@
 #pragma once
-// The TV overlay as the render thread sees it: the host's Direct3D 11 device while one is set up,
-// and per frame a private copy of the settings and of the display state to draw from, so that the
-// other threads may change both while a frame is drawn. Drawing itself joins here next.
+// The TV overlay as the render thread sees it: per frame a private copy of the settings and of the
+// display state to draw from, so that the other threads may change both while a frame is drawn,
+// and the frame composed from them through a LayerTarget (on Windows the Direct3D 11 renderer,
+// which the plug-in object owns): the frame driver's preparation, the cards repainted when their
+// content keys change, the layers drawn in order.
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
 
+#include "overlay/compose.h"
+#include "overlay/frame_driver.h"
+#include "overlay/layer_target.h"
 #include "overlay/photo_cache.h"
+#include "overlay/qr_card.h"
 #include "plugin/shared_settings.h"
+#include "serverlink/clock.h"
 #include "serverlink/display_state.h"
 #include "serverlink/wall_link.h"
-
-struct ID3D11Device;
 
 namespace lumvo {
 
@@ -19,31 +28,51 @@ struct FrameSize {
     std::int32_t height = 1080;
 };
 
+// The logo files the QR card shows, as found on disk: the venue's own logo and the product
+// wordmark (empty when missing). UTF-8, but the venue's logo also in UTF-16 for the frame's state.
+struct LogoFiles {
+    std::wstring brandLogo;
+    std::string brandLogoUtf8;
+    std::string wordmark;
+    bool operator==(const LogoFiles&) const = default;
+};
+
 class Overlay {
 public:
-    // The host's device, not owned; null when there is none.
-    void attachDevice(ID3D11Device* device) { device_ = device; }
-    void detachDevice() { device_ = nullptr; }
-    ID3D11Device* device() const { return device_; }
+    // Where the layers go; not owned. Without one, frames are only prepared.
+    void setLayerTarget(LayerTarget* target) { target_ = target; }
+    // The clock animations run on (not owned); a steady clock of its own until set.
+    void setClock(const Clock* clock) { clock_ = clock ? clock : &steady_; }
+    // Looks for the logo files; asked at most once a second while frames are drawn.
+    void setLogoFinder(std::function<LogoFiles()> finder) { findLogos_ = std::move(finder); }
 
-    // One video frame of `width` x `height`: nothing at all while the wall is switched off;
-    // otherwise the frame size is kept for the mouse and the display state copied for the frame
-    // (only when the worker published a new one since the last frame).
-    // Render thread only.
-    void drawFrame(std::int32_t width, std::int32_t height, const SharedSettings& settings, const WallLink& link);
+    // One video frame of `width` x `height` at the host's `beatPosition`: nothing at all while the
+    // wall is switched off; otherwise the frame size is kept for the mouse, the display state
+    // copied (only when the worker published a new one since the last frame), and the frame
+    // composed. Render thread only.
+    void drawFrame(std::int32_t width, std::int32_t height, const SharedSettings& settings, const WallLink& link,
+                   double beatPosition = 0.0);
 
-    // What the last frame was drawn from (render thread).
+    // What the last frame was drawn from (render thread): the state as the server sent it, and as
+    // prepared for drawing (featured clock and draw-time fields applied).
     const DisplayState& frameState() const { return frame_; }
+    const DisplayState& preparedState() const { return prepared_; }
     const WallSettings& frameSettings() const { return settings_; }
     // The last frame's size; any thread (the mouse callbacks map positions with it).
     FrameSize lastFrameSize() const { return {lastWidth_.load(), lastHeight_.load()}; }
 
     // The photos the cards paint: filled by the worker's display poll, read by the render thread
-    // (the cache has its own lock).
+    // (the cache has its own lock). A stored photo moves its generation, which is part of the
+    // feed's content key: the render thread repaints, the worker never touches the keys.
     PhotoCache& photos() { return photos_; }
 
 private:
-    ID3D11Device* device_ = nullptr;
+    void compose(std::int32_t width, std::int32_t height, double beatPosition);
+
+    LayerTarget* target_ = nullptr;
+    SteadyClock steady_;
+    const Clock* clock_ = &steady_;
+    std::function<LogoFiles()> findLogos_;
     WallSettings settings_;
     std::uint64_t settingsSeen_ = 0;
     DisplayState frame_;
@@ -51,6 +80,17 @@ private:
     std::atomic<std::int32_t> lastWidth_{1920};
     std::atomic<std::int32_t> lastHeight_{1080};
     PhotoCache photos_;
+
+    // Kept from frame to frame by the render thread.
+    DisplayState prepared_;  // this frame's copy, prepared (its buffers reused frame to frame)
+    FeaturedClock featured_;
+    CaptionState caption_;
+    std::vector<FeedRecord> feedRecords_;  // where the last feed paint put each post
+    std::vector<RectF> hotRects_;
+    LogoFiles logos_;
+    double logosCheckedAt_ = -1e9;
+    bool logoStale_ = true;
+    std::unique_ptr<CanvasImage> qrLogo_;
 };
 
 }  // namespace lumvo

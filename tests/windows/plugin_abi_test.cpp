@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "moving_video.h"
 #include "plugin/version.h"
 #include "test_support.h"
 
@@ -256,20 +257,25 @@ TEST_F(PluginAbi, OnlyParameterElevenOpensTheModerator) {
     EXPECT_EQ(host_.queries, std::vector<std::string>{"get hwnd"});
 }
 
-TEST_F(PluginAbi, DeviceInitAsksTheVideoCallbacksForTheDirect3D11Device) {
-    int fakeDevice = 0;
-    host_.device = &fakeDevice;
+TEST_F(PluginAbi, DeviceInitTakesTheHostsDirect3D11DeviceAndWithoutOneEveryDrawAsksAgain) {
+    standin::TestVideo video;  // a real device: the renderer builds its shaders and states on it
+    std::string error;
+    ASSERT_TRUE(video.create(64, 64, error)) << error;
+    host_.device = video.device();
     EXPECT_EQ(callSlot<std::int32_t>(object_, 10), kOk);
+    EXPECT_EQ(callSlot<std::int32_t>(object_, 9), kOk) << "draw, with a device: nothing asked";
     EXPECT_EQ(callSlot<std::int32_t>(object_, 11), kOk);
 
     host_.device = nullptr;
     EXPECT_EQ(callSlot<std::int32_t>(object_, 10), 1) << "no device";
-    host_.device = &fakeDevice;
+    host_.device = video.device();
     host_.deviceResult = -1;
     EXPECT_EQ(callSlot<std::int32_t>(object_, 10), 1) << "the host refused";
-    EXPECT_EQ(host_.deviceKinds, (std::vector<int>{3, 3, 3}));
-
-    EXPECT_EQ(callSlot<std::int32_t>(object_, 9), kOk) << "draw";
+    EXPECT_EQ(callSlot<std::int32_t>(object_, 9), kOk) << "draw asks again, and is refused";
+    host_.deviceResult = 0;
+    EXPECT_EQ(callSlot<std::int32_t>(object_, 9), kOk) << "draw asks again, and gets it";
+    EXPECT_EQ(callSlot<std::int32_t>(object_, 9), kOk) << "draw, with a device";
+    EXPECT_EQ(host_.deviceKinds, (std::vector<int>(5, 3)));
 }
 
 }  // namespace

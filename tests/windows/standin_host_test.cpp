@@ -15,47 +15,12 @@
 
 #include "serverlink/json.h"
 #include "test_support.h"
+#include "standin_support.h"
 #include "wall_support.h"
 
 namespace {
 
 using namespace lumvo::test;
-
-struct RunResult {
-    DWORD exitCode = 0xFFFFFFFF;
-    std::string output;
-};
-
-// Runs the stand-in host with `arguments`, its output going to a file in `scratch`; ends it after 120 s.
-RunResult runStandinHost(const std::string& arguments, const TempFolder& scratch) {
-    RunResult result;
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE log = CreateFileA((scratch / "host-output.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = log;
-    std::string command(1, '"');
-    command += programFolder() + "\\lumvo-standin-host.exe\" " + arguments;
-    PROCESS_INFORMATION process{};
-    const BOOL started = log != INVALID_HANDLE_VALUE && CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE,
-                                                                       0, nullptr, nullptr, &startup, &process);
-    CloseHandle(log);
-    if (!started) return result;
-    if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
-    GetExitCodeProcess(process.hProcess, &result.exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    result.output = readBytes(scratch / "host-output.txt");
-    return result;
-}
-
-// A number inside one object of draw-stats.json ("drawMs", "emptyDrawMs", "drawToEmpty"); -1 when missing.
-double statsNumber(const std::string& stats, const std::string& section, const std::string& key) {
-    const size_t at = stats.find("\"" + section + "\"");
-    return at == std::string::npos ? -1 : lumvo::jsonGetNumber(std::string_view(stats).substr(at), key, -1);
-}
 
 TEST(StandinHost, AShortRunWritesDecodableFramesOfMovingVideoAndCountsEveryDraw) {
     TempFolder data;
@@ -148,14 +113,6 @@ TEST(StandinHost, AnEffectThatDisturbsThePipelineStateFailsTheRunAndEveryChangeI
     // Its full-frame passes are GPU work done inside its draw slot, so they count against the empty draw.
     const std::string stats = readBytes(out / "draw-stats.json");
     EXPECT_GT(statsNumber(stats, "drawToEmpty", "p50"), 2.0) << stats;
-}
-
-// The line of the host's output that starts with `prefix`, without it; empty when none.
-std::string outputLine(const std::string& output, const std::string& prefix, size_t from = 0) {
-    const size_t at = output.find(prefix, from);
-    if (at == std::string::npos) return {};
-    const size_t end = output.find('\n', at);
-    return output.substr(at + prefix.size(), end == std::string::npos ? std::string::npos : end - at - prefix.size());
 }
 
 TEST(StandinHost, ThePlugInPollsTheServerItStartedMirrorsTheChangeFetchesEachPhotoOnceAndIdlesCheaply) {

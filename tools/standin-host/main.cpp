@@ -4,7 +4,9 @@
 // window with a message loop (mouse events go to the plug-in), calls the draw slot every frame at
 // a set rate, writes chosen frames as PNG and reports the draw slot's time per frame beside an
 // empty draw's. Around every call of the draw slot it checks that the effect left the host's
-// Direct3D pipeline state as it found it.
+// Direct3D pipeline state as it found it. It can also sample its own GDI objects, handles and
+// private bytes as it goes (soak runs), and sort the draw times by which layers the plug-in
+// repainted in the frame (benchmark runs).
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -16,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -25,12 +28,14 @@
 #include "pipeline_state.h"
 #include "plugin/host_interface.h"
 #include "png_file.h"
+#include "process_resources.h"
 #include "standin_host.h"
 
 namespace {
 
-constexpr int kWidth = 1920;
-constexpr int kHeight = 1080;
+// The output size (--size); the window's mouse mapping reads it.
+int kWidth = 1920;
+int kHeight = 1080;
 // Changed pieces of pipeline state printed one per line; the rest are only counted.
 constexpr int kMaxReportedChanges = 40;
 
@@ -47,6 +52,8 @@ struct Options {
     bool hidden = false;
     double idleSeconds = 0;
     bool printState = false;
+    int resourcesEvery = 0;
+    bool byRepaint = false;
 };
 
 void usage() {
@@ -66,6 +73,10 @@ void usage() {
         "                      the process's CPU time in each (the second with the plug-in's worker running)\n"
         "  --print-state       at the end, print what the plug-in mirrored from the wall server (through its\n"
         "                      test-only export LumvoMirroredState)\n"
+        "  --size WxH          output size (default 1920x1080)\n"
+        "  --resources-every N every Nth frame, sample this process's GDI objects, handles and private bytes\n"
+        "  --by-repaint        sort the draw times by the layers the plug-in repainted in each frame (read\n"
+        "                      through LumvoMirroredState after each draw, outside the timed call)\n"
         "exit code 0 when every slot succeeded and no draw changed the host's pipeline state, 1 if not,\n"
         "2 on bad options\n");
 }
@@ -96,6 +107,8 @@ bool parseOptions(int argc, wchar_t** argv, Options& o) {
             o.hidden = true;
         } else if (arg == L"--print-state") {
             o.printState = true;
+        } else if (arg == L"--by-repaint") {
+            o.byRepaint = true;
         } else if (arg == L"--help" || arg == L"-h") {
             return false;
         } else if (!(value = next())) {
@@ -117,6 +130,18 @@ bool parseOptions(int argc, wchar_t** argv, Options& o) {
             o.bpm = v;
         } else if (arg == L"--idle-seconds" && parseNumber(value, 0, v)) {
             o.idleSeconds = v;
+        } else if (arg == L"--resources-every" && parseNumber(value, 0, v)) {
+            o.resourcesEvery = static_cast<int>(v);
+        } else if (arg == L"--size") {
+            int w = 0, h = 0;
+            wchar_t x = 0, rest = 0;
+            if (std::swscanf(value, L"%d%lc%d%lc", &w, &x, &h, &rest) != 3 || (x != L'x' && x != L'X') || w < 64 ||
+                h < 64 || w > 7680 || h > 4320) {
+                std::printf("error: bad --size \"%s\" (WxH, 64x64 to 7680x4320)\n", narrow(value).c_str());
+                return false;
+            }
+            kWidth = w;
+            kHeight = h;
         } else if (arg == L"--png-every" && parseNumber(value, 0, v)) {
             o.pngEvery = static_cast<int>(v);
         } else if (arg == L"--png-frames") {
@@ -257,6 +282,32 @@ void idleStretch(double seconds, const char* what) {
                 100.0 * cpu / seconds);
 }
 
+// The plug-in's test-only query of what it mirrored (one JSON line); null when the DLL has none.
+using StateQuery = int(WINAPI*)(void*, char*, int);
+
+// The layers the plug-in repainted since `previous`, from the "repaints" object of its mirrored
+// state (uploads per layer): "none", the one layer's name, or "several". `previous` becomes the
+// current counts.
+std::string repaintKind(const std::string& state, std::map<std::string, unsigned long>& previous) {
+    static const char* const kLayers[] = {"qr", "chat", "featured", "poll", "backdrop", "flames"};
+    const size_t object = state.find("\"repaints\":{");
+    if (object == std::string::npos) return "unknown";
+    std::string changed;
+    int count = 0;
+    for (const char* layer : kLayers) {
+        const size_t at = state.find(std::string("\"") + layer + "\":", object);
+        if (at == std::string::npos) continue;
+        const unsigned long n = std::strtoul(state.c_str() + at + std::strlen(layer) + 3, nullptr, 10);
+        auto [entry, added] = previous.emplace(layer, n);
+        if (!added && entry->second != n) {
+            changed = layer;
+            ++count;
+        }
+        entry->second = n;
+    }
+    return count == 0 ? "none" : count == 1 ? changed : "several";
+}
+
 bool check(const char* slot, vdj::HostResult result, vdj::HostResult expected = vdj::kOk) {
     std::printf("plug-in: %s -> 0x%08lX\n", slot, static_cast<unsigned long>(result));
     return result == expected;
@@ -351,7 +402,14 @@ int run(const Options& options) {
     ok = check("start", plugin->start()) && ok;
     ok = check("deviceInit", plugin->deviceInit()) && ok;
 
+    auto stateQuery = reinterpret_cast<StateQuery>(reinterpret_cast<void*>(GetProcAddress(module, "LumvoMirroredState")));
     std::vector<double> drawMs, emptyMs, returnMs;
+    // --by-repaint: the draw times by what the frame repainted; the first frame sets the counts.
+    std::map<std::string, std::vector<double>> drawMsByRepaint;
+    std::map<std::string, unsigned long> repaintCounts;
+    std::vector<char> stateText(4096);
+    // --resources-every: frame, GDI objects, handles, private bytes.
+    std::vector<std::pair<int, standin::ProcessResources>> resources;
     drawMs.reserve(static_cast<size_t>(options.frames));
     emptyMs.reserve(static_cast<size_t>(options.frames));
     returnMs.reserve(static_cast<size_t>(options.frames));
@@ -431,6 +489,16 @@ int run(const Options& options) {
         }
 
         if (!emptyFirst) emptyMs.push_back(timedDraw(standin::emptyEffect(), emptyResult).ms);
+        if (options.byRepaint && stateQuery && stateQuery(object, stateText.data(), static_cast<int>(stateText.size())) > 0) {
+            const std::string kind = repaintKind(stateText.data(), repaintCounts);
+            if (frame > 1) drawMsByRepaint[kind].push_back(time.ms);
+        }
+        if (options.resourcesEvery > 0 && (frame == 1 || frame % options.resourcesEvery == 0)) {
+            const standin::ProcessResources sample = standin::sampleProcessResources();
+            resources.emplace_back(frame, sample);
+            std::printf("resources: frame %d: %ld GDI objects, %ld handles, %llu private bytes\n", frame,
+                        sample.gdiObjects, sample.handles, static_cast<unsigned long long>(sample.privateBytes));
+        }
         if ((options.pngEvery > 0 && frame % options.pngEvery == 0) || options.pngFrames.count(frame)) {
             wchar_t name[32];
             std::swprintf(name, 32, L"\\frame-%05d.png", frame);
@@ -450,8 +518,7 @@ int run(const Options& options) {
     ok = check("stop", plugin->stop()) && ok;
     ok = check("deviceClose", plugin->deviceClose()) && ok;
     if (options.printState) {
-        using StateQuery = int(WINAPI*)(void*, char*, int);
-        auto query = reinterpret_cast<StateQuery>(reinterpret_cast<void*>(GetProcAddress(module, "LumvoMirroredState")));
+        const StateQuery query = stateQuery;
         char state[1024] = {};
         if (!query) {
             std::printf("mirrored state: not offered by this DLL\n");
@@ -491,6 +558,14 @@ int run(const Options& options) {
         std::printf("state check: %d of %d frames changed the pipeline state (%d pieces)\n", changedFrames, drawn,
                     changeCount);
     }
+    std::map<std::string, standin::DrawSummary> byRepaint;
+    for (const auto& [kind, times] : drawMsByRepaint) {
+        const standin::DrawSummary k = byRepaint[kind] = standin::summarise(times);
+        std::printf("draw slot, frames that repainted %s: %zu; ms per draw: p50 %.4f, p95 %.4f; / empty draw: p50 %s, "
+                    "p95 %s\n",
+                    kind.c_str(), k.count, k.p50, k.p95, ratioText(ratio(k.p50, e.p50)).c_str(),
+                    ratioText(ratio(k.p95, e.p95)).c_str());
+    }
     std::printf("machine: %s, %lu logical processors%s%s\n", cpu.c_str(), system.dwNumberOfProcessors,
                 wine.empty() ? "" : ", Wine ", wine.c_str());
 
@@ -514,7 +589,31 @@ int run(const Options& options) {
         for (size_t i = 0; i < pngs.size(); ++i) {
             std::fprintf(f, "%s\"%s\"", i ? ", " : "", standin::jsonText(pngs[i]).c_str());
         }
-        std::fprintf(f, "]}\n");
+        std::fprintf(f, "]");
+        if (!byRepaint.empty()) {
+            std::fprintf(f, ",\n \"drawMsByRepaint\": {");
+            const char* separator = "";
+            for (const auto& [kind, k] : byRepaint) {
+                std::fprintf(f,
+                             "%s\"%s\": {\"count\": %zu, \"mean\": %.6f, \"p50\": %.6f, \"p95\": %.6f, \"max\": %.6f, "
+                             "\"toEmptyP50\": %s, \"toEmptyP95\": %s}",
+                             separator, kind.c_str(), k.count, k.mean, k.p50, k.p95, k.max,
+                             ratioText(ratio(k.p50, e.p50)).c_str(), ratioText(ratio(k.p95, e.p95)).c_str());
+                separator = ", ";
+            }
+            std::fprintf(f, "}");
+        }
+        if (!resources.empty()) {
+            std::fprintf(f, ",\n \"resources\": [");
+            for (size_t i = 0; i < resources.size(); ++i) {
+                const auto& [frame, sample] = resources[i];
+                std::fprintf(f, "%s{\"frame\": %d, \"gdiObjects\": %ld, \"handles\": %ld, \"privateBytes\": %llu}",
+                             i ? ", " : "", frame, sample.gdiObjects, sample.handles,
+                             static_cast<unsigned long long>(sample.privateBytes));
+            }
+            std::fprintf(f, "]");
+        }
+        std::fprintf(f, "}\n");
         std::fclose(f);
         std::printf("stats: %s\n", narrow(statsPath).c_str());
     } else {

@@ -7,6 +7,7 @@
 #include "plugin/version.h"
 #include "plugin/win/data_folders.h"
 #include "plugin/win/settings_store.h"
+#include "plugin/win/wide_text.h"
 #include "serverlink/json.h"
 #include "serverlink/song_search.h"
 
@@ -37,6 +38,27 @@ VideoWallPlugin::VideoWallPlugin() {
     };
     services.hooks.defaultMediaFolder = defaultMediaFolder();
     wallLink_.connect(std::move(services));
+    // The draw slot's retry: while there is no device, every frame asks the host again.
+    renderer_.setDeviceSource([this] { return hostDevice(); });
+    overlay_.setLayerTarget(&renderer_);
+    overlay_.setClock(&clock_);
+    overlay_.setLogoFinder([] {
+        LogoFiles found;
+        const std::wstring venue = brandLogoPath();
+        const DWORD attributes = GetFileAttributesW(venue.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            found.brandLogo = venue;
+            found.brandLogoUtf8 = wideToUtf8(venue);
+        }
+        found.wordmark = wideToUtf8(findAsset(L"lumvo-logo-wordmark.png"));
+        return found;
+    });
+}
+
+ID3D11Device* VideoWallPlugin::hostDevice() {
+    void* device = nullptr;
+    if (!videoCallbacks || videoCallbacks->getDevice(vdj::kDeviceDirect3D11, &device) < 0) return nullptr;
+    return static_cast<ID3D11Device*>(device);
 }
 
 vdj::HostResult VideoWallPlugin::load() {
@@ -132,7 +154,7 @@ vdj::HostResult VideoWallPlugin::stop() {
 vdj::HostResult VideoWallPlugin::draw() {
     return guarded(
         [this] {
-            overlay_.drawFrame(frameWidth, frameHeight, settings_, wallLink_);
+            overlay_.drawFrame(frameWidth, frameHeight, settings_, wallLink_, beatPosition);
             return vdj::kOk;
         },
         kHostFailed);
@@ -141,19 +163,21 @@ vdj::HostResult VideoWallPlugin::draw() {
 vdj::HostResult VideoWallPlugin::deviceInit() {
     return guarded(
         [this] {
-            void* hostDevice = nullptr;
-            if (!videoCallbacks || videoCallbacks->getDevice(vdj::kDeviceDirect3D11, &hostDevice) < 0 || !hostDevice) {
-                return kHostNoDevice;
-            }
-            overlay_.attachDevice(static_cast<ID3D11Device*>(hostDevice));
+            ID3D11Device* device = hostDevice();
+            if (!device) return kHostNoDevice;
+            renderer_.initialise(device);
             return vdj::kOk;
         },
         kHostFailed);
 }
 
 vdj::HostResult VideoWallPlugin::deviceClose() {
-    overlay_.detachDevice();
-    return vdj::kOk;
+    return guarded(
+        [this] {
+            renderer_.shutdown();
+            return vdj::kOk;
+        },
+        kHostFailed);
 }
 
 vdj::HostResult VideoWallPlugin::audioSamples(float*, int) { return vdj::kNotImplemented; }
@@ -178,10 +202,16 @@ std::string VideoWallPlugin::mirroredState() {
     DisplayState shown;
     wallLink_.copyDisplay(shown);
     const WallSettings settings = settings_.copy();
+    std::string repaints;
+    const char* const names[kLayerSlotCount] = {"qr", "chat", "featured", "poll", "backdrop", "flames"};
+    for (std::size_t i = 0; i < kLayerSlotCount; ++i) {
+        repaints += (i ? ",\"" : "\"") + std::string(names[i]) +
+                    "\":" + std::to_string(renderer_.uploads(static_cast<LayerSlot>(i)));
+    }
     return "{\"feed\":" + std::to_string(shown.feed.size()) + ",\"featuredId\":\"" + jsonEscape(shown.featuredId) +
            "\",\"photosCached\":" + std::to_string(overlay_.photos().size()) +
            ",\"photoBytes\":" + std::to_string(overlay_.photos().totalBytes()) + ",\"theme\":\"" +
-           jsonEscape(settings.theme) + "\"}";
+           jsonEscape(settings.theme) + "\",\"repaints\":{" + repaints + "}}";
 }
 
 void VideoWallPlugin::openModeratorWindow() {

@@ -15,6 +15,7 @@
 
 #include "moderator/win/moderator_window.h"
 #include "overlay/overlay.h"
+#include "overlay/win/overlay_renderer.h"
 #include "plugin/host_interface.h"
 #include "plugin/shared_settings.h"
 #include "plugin/win/brand_bitmap.h"
@@ -43,7 +44,7 @@ inline constexpr vdj::HostResult kHostNoDevice = 1;  // deviceInit: the host has
 class VideoWallPlugin final : public vdj::VideoFxPlugin, public vdj::VideoMouseCallbacks {
 public:
     // Connects the wall link to the HTTP client, the clock, the server process, the overlay's photo
-    // cache and the data folders.
+    // cache and the data folders, and the overlay to its renderer.
     VideoWallPlugin();
     ~VideoWallPlugin() = default;
     VideoWallPlugin(const VideoWallPlugin&) = delete;
@@ -76,7 +77,8 @@ public:
     bool searchSongs(std::string_view text) noexcept;
 
     // For tests only (the DLL's LumvoMirroredState): what the plug-in mirrored, as one JSON line:
-    // {"feed":N,"featuredId":"...","photosCached":N,"photoBytes":N,"theme":"..."}.
+    // {"feed":N,"featuredId":"...","photosCached":N,"photoBytes":N,"theme":"...","repaints":{"qr":N,
+    // "chat":N,"featured":N,"poll":N,"backdrop":N,"flames":N}}, the last the uploads of each layer.
     std::string mirroredState();
 
     // The records the object owns, for tests and for the pieces that join later. The host only
@@ -84,11 +86,14 @@ public:
     SharedSettings& settings() { return settings_; }
     WallLink& wallLink() { return wallLink_; }
     Overlay& overlay() { return overlay_; }
+    OverlayRenderer& renderer() { return renderer_; }
     ModeratorWindow& moderator() { return moderator_; }
     ServerProcess& server() { return server_; }
 
 private:
     void openModeratorWindow();
+    // The host's Direct3D 11 device (not owned), or null when it has none.
+    ID3D11Device* hostDevice();
 
     // Host parameter 11, the "Open moderator" button; the host writes it.
     std::int32_t openModeratorParam_ = 0;
@@ -97,9 +102,11 @@ private:
     SharedSettings settings_{displayMutex_};
     // Destroyed in the reverse order, which is release's: the worker joined and the server stopped
     // first, then the server's job closed (ending whatever still runs in it), then the moderator
-    // window, the overlay with its photo cache, the list bitmap and GDI+.
+    // window, the overlay with its photo cache, the renderer (its textures, GDI+ surfaces and the
+    // text engine), the list bitmap and GDI+.
     GdiplusSession gdiplus_;
     BrandBitmap bitmap_;
+    OverlayRenderer renderer_;
     Overlay overlay_;
     ModeratorWindow moderator_;
     // What the wall link's worker uses: declared before it, so they outlive it.

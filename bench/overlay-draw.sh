@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Benchmark of the overlay's draw slot: the real DLL in the stand-in host at 1920x1080 under Wine,
+# with a wall server (tests/windows/fixtures/feed-server.js) whose feed gets a new post every
+# second. The stand-in host times, in the same frames, an empty draw and the plug-in's draw, and
+# sorts the plug-in's frames by what they repainted: nothing (an idle wall), the chat feed, the QR
+# card (its caption fades in sixteen steps). Medians, p95 and their ratios to the empty draw.
+# Under Wine the GPU is Mesa's software rasteriser: the figures are this machine's, not a TV PC's.
+#   LUMVO_BENCH_SECONDS   how long to draw (default 30), at LUMVO_BENCH_FPS (default 20)
+# Writes test-output/bench/overlay-draw/draw-stats.json.
+set -euo pipefail
+source "$(dirname "$0")/../scripts/lib/common.sh"
+source "$ROOT/scripts/lib/wine-env.sh"
+
+seconds="${LUMVO_BENCH_SECONDS:-30}"
+fps="${LUMVO_BENCH_FPS:-20}"
+"$ROOT/scripts/build.sh" cross
+OUT="$OUTPUT/bench/overlay-draw"
+DATA="$BUILD/bench-overlay-data"
+rm -rf "$OUT" "$DATA"
+WALL="$DATA/LUMVO/video-wall"
+mkdir -p "$OUT" "$WALL/server" "$WALL/web" "$WALL/photos"
+cp "$ROOT/tests/windows/fixtures/feed-server.js" "$WALL/server/server.js"
+cp -r "$ROOT/wall/web/brand" "$WALL/web/"
+echo '<!doctype html><title>guest</title>' >"$WALL/web/index.html"
+cp "$ROOT/wall/web/brand/lumvo-mark.png" "$WALL/photos/guest.png"
+
+wine_env_start
+curl -fs -o /dev/null --max-time 2 http://127.0.0.1:8787/api/display \
+  && die "something already answers on 127.0.0.1:8787; stop it first"
+wine_stage_node
+WINE_RUN_TIMEOUT=900 wine_run "$BUILD/cross/bin/lumvo-standin-host.exe" --hidden --seconds "$seconds" --fps "$fps" \
+  --by-repaint --print-state --data "$(wine_path "$DATA")" --out "$(wine_path "$OUT")" >"$OUT/standin-host.log" \
+  || { cat "$OUT/standin-host.log"; die "the stand-in host failed"; }
+grep -E '^(empty draw:|draw slot|machine:|mirrored state:)' "$OUT/standin-host.log"
+say "bench: Wine's software rasteriser on this machine; statistics in $OUT/draw-stats.json"

@@ -1,0 +1,60 @@
+#include "overlay/image_check.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace lumvo {
+namespace {
+
+std::uint32_t bigEndian(std::string_view b, std::size_t at, int bytes) {
+    std::uint32_t v = 0;
+    for (int i = 0; i < bytes; ++i) v = v << 8 | static_cast<unsigned char>(b[at + i]);
+    return v;
+}
+
+bool sideOk(std::uint32_t side) { return side >= 1 && side <= static_cast<std::uint32_t>(kMaxPictureSide); }
+
+bool plausiblePng(std::string_view b) {
+    // Signature, then the IHDR chunk: length 13, width and height.
+    return b.size() >= 33 && b.substr(0, 8) == std::string_view("\x89PNG\r\n\x1a\n", 8) && bigEndian(b, 8, 4) == 13 &&
+           b.substr(12, 4) == "IHDR" && sideOk(bigEndian(b, 16, 4)) && sideOk(bigEndian(b, 20, 4));
+}
+
+bool plausibleJpeg(std::string_view b) {
+    if (b.size() < 4 || static_cast<unsigned char>(b[0]) != 0xFF || static_cast<unsigned char>(b[1]) != 0xD8) return false;
+    std::size_t at = 2;
+    while (at + 4 <= b.size()) {
+        if (static_cast<unsigned char>(b[at]) != 0xFF) return false;
+        const unsigned marker = static_cast<unsigned char>(b[at + 1]);
+        if (marker == 0xFF) {  // fill byte
+            ++at;
+            continue;
+        }
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {  // no length
+            at += 2;
+            continue;
+        }
+        if (marker == 0xD9 || marker == 0xDA) return false;  // image end or scan before a frame header
+        const std::uint32_t length = bigEndian(b, at + 2, 2);
+        if (length < 2 || at + 2 + length > b.size()) return false;
+        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame) return length >= 8 && sideOk(bigEndian(b, at + 5, 2)) && sideOk(bigEndian(b, at + 7, 2));
+        at += 2 + length;
+    }
+    return false;
+}
+
+bool plausibleWebp(std::string_view b) {
+    if (b.size() < 20 || b.substr(0, 4) != "RIFF" || b.substr(8, 4) != "WEBP") return false;
+    const std::uint32_t riff = static_cast<unsigned char>(b[4]) | static_cast<unsigned char>(b[5]) << 8 |
+                               static_cast<unsigned char>(b[6]) << 16 | static_cast<std::uint32_t>(static_cast<unsigned char>(b[7])) << 24;
+    return riff >= 12 && riff <= b.size() - 8;
+}
+
+}  // namespace
+
+bool plausiblePicture(std::string_view bytes) {
+    return plausiblePng(bytes) || plausibleJpeg(bytes) || plausibleWebp(bytes);
+}
+
+}  // namespace lumvo

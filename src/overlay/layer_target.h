@@ -1,0 +1,45 @@
+#pragma once
+// What the frame driver draws the overlay through: one texture per layer, repainted from a canvas
+// only when the layer's content key changes, and drawn every frame as a quad over the host's
+// video. On Windows it is the Direct3D 11 renderer (overlay/win/overlay_renderer.h); the frame
+// driver itself is portable.
+//
+// A frame is beginFrame, any paintLayer calls, the drawLayer calls in back-to-front order, then
+// endFrame (always, even when beginFrame said no or something threw in between).
+#include <cstddef>
+#include <functional>
+#include <string_view>
+
+#include "overlay/canvas.h"
+
+namespace lumvo {
+
+// The layer textures, in the renderer's slot order.
+enum class LayerSlot : int { qrCard, chatFeed, featuredCard, pollPanel, wordBackdrop, flames };
+inline constexpr std::size_t kLayerSlotCount = 6;
+
+// Paints a layer's whole picture on a canvas of the layer's size, cleared to transparent.
+using LayerPainter = std::function<void(Canvas&)>;
+
+class LayerTarget {
+public:
+    virtual ~LayerTarget() = default;
+
+    // Starts a frame on the host's current render target of width x height pixels. False when
+    // nothing can be drawn this frame (no device yet, a missing shader, a size below 1 x 1).
+    virtual bool beginFrame(int width, int height) = 0;
+    // Makes `slot` show the picture `paint` paints at width x height, unless it shows the one of
+    // `contentKey` at that size already (then `paint` is not called and nothing is uploaded).
+    // False when the picture could not be made; the key is then not kept, so the next frame tries
+    // again, and the old picture (if any) is still drawn.
+    virtual bool paintLayer(LayerSlot slot, int width, int height, std::string_view contentKey,
+                            const LayerPainter& paint) = 0;
+    // Draws the slot's picture stretched over `rect` (target pixels, not rounded), `alpha` 0..1
+    // multiplied into its own. Nothing for a slot without a picture, or a rectangle of width or
+    // height 1 pixel or less.
+    virtual void drawLayer(LayerSlot slot, const RectF& rect, float alpha) = 0;
+    // Ends the frame: the host's pipeline state is as it was before beginFrame.
+    virtual void endFrame() = 0;
+};
+
+}  // namespace lumvo

@@ -1,0 +1,103 @@
+#pragma once
+// The cards' canvas on Windows: GDI+ shapes and images, DirectWrite text (text_engine.h), and the
+// card surface a layer is painted on before it is uploaded. GDI+ must be running.
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <functional>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "overlay/canvas.h"
+
+namespace lumvo {
+
+// A decoded picture. Pictures from bytes keep the stream they were decoded from (GDI+ reads it
+// lazily).
+class GdiplusImage final : public CanvasImage {
+public:
+    GdiplusImage(std::unique_ptr<Gdiplus::Bitmap> bitmap, IStream* source = nullptr);
+    ~GdiplusImage() override;
+    int width() const override;
+    int height() const override;
+    Gdiplus::Bitmap& bitmap() const { return *bitmap_; }
+
+private:
+    std::unique_ptr<Gdiplus::Bitmap> bitmap_;
+    IStream* source_;  // owned reference, released after the bitmap
+};
+
+// A picture file (UTF-8 path); null when it is missing or does not decode.
+std::unique_ptr<GdiplusImage> loadImageFile(std::string_view utf8Path);
+// JPEG, PNG (GDI+) or, where Windows has the codec, WebP (WIC) bytes; null when they do not decode.
+std::unique_ptr<GdiplusImage> loadImageBytes(std::string_view bytes);
+
+// Paints on a GDI+ graphics. Its brush, pens, path and image attributes are made once and reused;
+// attach it to a graphics before painting and detach it after (open clips are closed then).
+class GdiplusCanvas final : public Canvas {
+public:
+    GdiplusCanvas();
+    ~GdiplusCanvas() override;
+    GdiplusCanvas(const GdiplusCanvas&) = delete;
+    GdiplusCanvas& operator=(const GdiplusCanvas&) = delete;
+
+    void attach(Gdiplus::Graphics* graphics);
+    void detach();
+
+    void fillRect(const RectF& r, Argb colour) override;
+    void fillRoundedRect(const RoundedRect& r, Argb colour) override;
+    void strokeRoundedRect(const RoundedRect& r, float width, Argb colour) override;
+    void fillPolygon(std::span<const PointF> points, Argb colour) override;
+    void fillEllipse(const RectF& bounds, Argb colour) override;
+    void line(PointF from, PointF to, float width, Argb colour) override;
+    void pushClip(const RoundedRect& shape) override;
+    void popClip() override;
+    std::unique_ptr<CanvasImage> decodeImage(std::string_view bytes) override;
+    std::unique_ptr<CanvasImage> loadImageFile(std::string_view path) override;
+    void drawImage(const CanvasImage& image, const RectF& dest, float opacity = 1.0f) override;
+    SizeF measureText(std::string_view text, SizeF box, const TextStyle& style) override;
+    void drawText(std::string_view text, const RectF& box, const TextStyle& style) override;
+
+    // An 80 x 80 picture of one emoji (UTF-8), for the flame layer's sprites; null on failure.
+    std::unique_ptr<CanvasImage> renderEmoji(std::string_view emoji);
+
+private:
+    // The rounded rectangle as the shared path (reset first).
+    Gdiplus::GraphicsPath& roundedPath(const RoundedRect& r);
+
+    Gdiplus::Graphics* graphics_ = nullptr;
+    std::unique_ptr<Gdiplus::SolidBrush> brush_;
+    std::unique_ptr<Gdiplus::Pen> pen_;      // flat caps: outlines
+    std::unique_ptr<Gdiplus::Pen> linePen_;  // round caps: lines
+    std::unique_ptr<Gdiplus::GraphicsPath> path_;
+    std::unique_ptr<Gdiplus::ImageAttributes> fade_;
+    std::vector<Gdiplus::GraphicsState> clips_;
+    std::vector<Gdiplus::PointF> points_;
+};
+
+// A layer's picture on the CPU: a 32bpp ARGB (straight alpha) GDI+ bitmap with a canvas, kept
+// while its size is unchanged.
+class CardSurface {
+public:
+    CardSurface() = default;
+    CardSurface(const CardSurface&) = delete;
+    CardSurface& operator=(const CardSurface&) = delete;
+
+    // Clears the bitmap (width x height, made anew only when the size differs) to transparent and
+    // paints on it with anti-aliasing and high-quality bicubic images. False when GDI+ failed.
+    bool paint(int width, int height, const std::function<void(Canvas&)>& painter);
+    // Locks the pixels for reading (B, G, R, A bytes, straight alpha) and hands them to `use`;
+    // false when the lock failed or `use` said so.
+    bool readPixels(const std::function<bool(const void* pixels, int rowPitch)>& use);
+    int width() const { return width_; }
+    int height() const { return height_; }
+
+private:
+    std::unique_ptr<Gdiplus::Bitmap> bitmap_;
+    int width_ = 0, height_ = 0;
+    GdiplusCanvas canvas_;
+};
+
+}  // namespace lumvo

@@ -1,0 +1,52 @@
+// The look at picture bytes before a system decoder gets them: whole headers of a plausible size
+// pass, broken structure and huge sizes do not.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "overlay/image_check.h"
+
+namespace lumvo {
+namespace {
+
+std::string be(unsigned value, int bytes) {
+    std::string out;
+    for (int i = bytes - 1; i >= 0; --i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    return out;
+}
+
+std::string png(unsigned w, unsigned h) {
+    return std::string("\x89PNG\r\n\x1a\n", 8) + be(13, 4) + "IHDR" + be(w, 4) + be(h, 4) + std::string(5, '\x08') +
+           be(0, 4) + std::string(40, '\0');
+}
+
+std::string segment(unsigned marker, const std::string& payload) {
+    return "\xFF" + std::string(1, static_cast<char>(marker)) + be(static_cast<unsigned>(payload.size() + 2), 2) + payload;
+}
+
+std::string jpeg(unsigned w, unsigned h, const std::string& before = segment(0xE0, "JFIF" + std::string(10, '\0'))) {
+    return "\xFF\xD8" + before + segment(0xC2, "\x08" + be(h, 2) + be(w, 2) + "\x03" + std::string(9, '\x11')) +
+           segment(0xDA, std::string(10, '\0')) + std::string(100, '\x55') + "\xFF\xD9";
+}
+
+TEST(PictureCheck, WholeHeadersOfAPlausibleSizePassAndBrokenOrHugeOnesDoNot) {
+    EXPECT_TRUE(plausiblePicture(png(640, 480)));
+    EXPECT_TRUE(plausiblePicture(jpeg(4032, 3024)));
+    EXPECT_TRUE(plausiblePicture(jpeg(640, 480, "\xFF\xFF" + segment(0xE1, std::string(300, 'x')))));
+    EXPECT_TRUE(plausiblePicture("RIFF" + std::string("\x24\x00\x00\x00", 4) + "WEBPVP8 " + std::string(28, '\0')));
+
+    EXPECT_FALSE(plausiblePicture(""));
+    EXPECT_FALSE(plausiblePicture("just some words, not a picture at all"));
+    EXPECT_FALSE(plausiblePicture(png(20000, 480))) << "too wide to decode";
+    EXPECT_FALSE(plausiblePicture(png(640, 0)));
+    EXPECT_FALSE(plausiblePicture(png(640, 480).substr(0, 24))) << "header cut off";
+    EXPECT_FALSE(plausiblePicture(jpeg(640, 0)));
+    EXPECT_FALSE(plausiblePicture(jpeg(64000, 480)));
+    // A segment that claims more bytes than there are (what made Wine's decoder read past the data).
+    EXPECT_FALSE(plausiblePicture(std::string("\xFF\xD8\xFF\xE0", 4) + std::string(4000, 'a')));
+    EXPECT_FALSE(plausiblePicture("\xFF\xD8" + segment(0xDA, std::string(10, '\0')) + "\xFF\xD9")) << "scan before frame";
+    EXPECT_FALSE(plausiblePicture("RIFF" + std::string("\xFF\x00\x00\x00", 4) + "WEBPVP8 " + std::string(28, '\0')));
+}
+
+}  // namespace
+}  // namespace lumvo
