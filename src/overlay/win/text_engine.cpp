@@ -35,19 +35,14 @@ constexpr const wchar_t* kFallbackFamilies[] = {L"Georgia", L"Segoe UI"};
 constexpr UINT kTargetStep = 256;
 constexpr UINT kTargetMax = 4096;
 
-struct Layout {
-    ComPtr<IDWriteTextLayout> layout;
-    float size = 0;
-};
-
 class TextEngine {
 public:
     SizeF measure(std::wstring_view text, SizeF box, const TextStyle& style) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (text.empty()) return {};
-        const Layout laid = layOut(text, std::max(box.w, 1.0f), 8000.0f, style, style.wrap);
+        const ComPtr<IDWriteTextLayout> layout = layOut(text, std::max(box.w, 1.0f), 8000.0f, style, style.wrap);
         DWRITE_TEXT_METRICS metrics{};
-        if (!laid.layout || FAILED(laid.layout->GetMetrics(&metrics))) return {};
+        if (!layout || FAILED(layout->GetMetrics(&metrics))) return {};
         return {metrics.widthIncludingTrailingWhitespace, metrics.height};
     }
 
@@ -61,8 +56,8 @@ public:
         const UINT width = std::min(static_cast<UINT>(std::ceil(box.w + dx)), kTargetMax);
         const UINT height = std::min(static_cast<UINT>(std::ceil(box.h + dy)), kTargetMax);
         if (!ensureTarget(width, height)) return;
-        const Layout laid = layOut(text, box.w, box.h, style, true);
-        if (!laid.layout) return;
+        const ComPtr<IDWriteTextLayout> layout = layOut(text, box.w, box.h, style, true);
+        if (!layout) return;
 
         target_->BeginDraw();
         target_->SetTransform(D2D1::Matrix3x2F::Identity());
@@ -72,7 +67,7 @@ public:
         const Argb c = style.colour;
         brush_->SetColor(D2D1::ColorF(((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f, (c & 0xFF) / 255.0f,
                                       (c >> 24) / 255.0f));
-        target_->DrawTextLayout(D2D1::Point2F(dx, dy), laid.layout.Get(), brush_.Get(),
+        target_->DrawTextLayout(D2D1::Point2F(dx, dy), layout.Get(), brush_.Get(),
                                 D2D1_DRAW_TEXT_OPTIONS_ENABLE_COLOR_FONT);
         target_->PopAxisAlignedClip();
         const HRESULT drawn = target_->EndDraw();
@@ -191,29 +186,26 @@ private:
         return formats_.emplace(std::move(key), std::move(made)).first->second.Get();
     }
 
-    Layout layOut(std::wstring_view text, float maxWidth, float maxHeight, const TextStyle& style, bool wrap) {
-        Layout laid;
-        if (!ensureFactories() || text.size() > 0x7FFFFFFF) return laid;
+    ComPtr<IDWriteTextLayout> layOut(std::wstring_view text, float maxWidth, float maxHeight, const TextStyle& style,
+                                     bool wrap) {
+        ComPtr<IDWriteTextLayout> layout;
+        if (!ensureFactories() || text.size() > 0x7FFFFFFF) return layout;
         IDWriteTextFormat* base = format(style);
         const float size = std::max(style.size, 1.0f);
         if (!base || FAILED(dwrite_->CreateTextLayout(text.data(), static_cast<UINT32>(text.size()), base,
-                                                      std::max(maxWidth, 1.0f), std::max(maxHeight, 1.0f),
-                                                      &laid.layout))) {
-            laid.layout.Reset();
-            return laid;
+                                                      std::max(maxWidth, 1.0f), std::max(maxHeight, 1.0f), &layout))) {
+            return nullptr;
         }
-        const DWRITE_TEXT_RANGE all{0, static_cast<UINT32>(text.size())};
-        IDWriteTextLayout* layout = laid.layout.Get();
         ComPtr<IDWriteTextLayout2> withFallback;
-        if (fallback_ && SUCCEEDED(laid.layout.As(&withFallback))) withFallback->SetFontFallback(fallback_.Get());
+        if (fallback_ && SUCCEEDED(layout.As(&withFallback))) withFallback->SetFontFallback(fallback_.Get());
+        const DWRITE_TEXT_RANGE all{0, static_cast<UINT32>(text.size())};
         layout->SetFontSize(size, all);
         layout->SetWordWrapping(wrap ? DWRITE_WORD_WRAPPING_EMERGENCY_BREAK : DWRITE_WORD_WRAPPING_NO_WRAP);
         layout->SetTextAlignment(style.centre ? DWRITE_TEXT_ALIGNMENT_CENTER : DWRITE_TEXT_ALIGNMENT_LEADING);
         layout->SetParagraphAlignment(style.middle ? DWRITE_PARAGRAPH_ALIGNMENT_CENTER : DWRITE_PARAGRAPH_ALIGNMENT_NEAR);
         const float spacing = style.lineSpacing <= 0.5f ? 1.2f : style.lineSpacing;
         layout->SetLineSpacing(DWRITE_LINE_SPACING_METHOD_UNIFORM, std::max(size * spacing, size * 0.9f), size * 0.82f);
-        laid.size = size;
-        return laid;
+        return layout;
     }
 
     // The WIC bitmap, its render target and brush, and the GDI+ bitmap over the copy buffer, all
