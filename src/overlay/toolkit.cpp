@@ -4,6 +4,7 @@
 #include <array>
 
 #include "plugin/settings.h"
+#include "serverlink/number_text.h"
 
 namespace lumvo {
 
@@ -27,13 +28,6 @@ const std::array<NamedTheme, 5>& themeTable() {
          {4, 0xD80C1410, 0xD61C2A1C, 0xFFF4F8EC, 0xFFECF4D6, 0xC8BAD6B0, 0x5AE6ECD2, 20, 14, 0, 1, "Candara"}},
     }};
     return table;
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 }  // namespace

@@ -32,13 +32,6 @@ std::size_t findValue(std::string_view json, std::string_view key) {
     }
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 }  // namespace
 
 std::string jsonGetString(std::string_view json, std::string_view key) {

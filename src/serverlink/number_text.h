@@ -18,6 +18,13 @@ bool scanFloat(std::string_view text, float& value, std::size_t& used);
 // scanf's %i: leading white space, one optional sign, then a 0x-hex, 0-octal or decimal number.
 // Numbers beyond the 32-bit range saturate at its ends.
 bool scanInt(std::string_view text, int& value, std::size_t& used);
+// The value of one hexadecimal digit (either case), or -1.
+inline int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
 // printf's "%.<decimals>f" (decimals 0..17) of a finite value.
 std::string formatFixed(double value, int decimals);
 
