@@ -38,6 +38,21 @@ FeedItem featuredItem(const DisplayState& s) {
     return item;
 }
 
+void showFeatured(DisplayState& s, const FeedItem& post) {
+    if (post.id.empty()) {
+        s.featuredId.clear();
+        return;
+    }
+    s.featuredId = post.id;
+    s.type = post.type;
+    s.name = post.name;
+    s.text = post.text;
+    s.photo = post.photo;
+    s.reactions = post.reactions;
+    s.color = post.color;
+    s.hot = post.hot;
+}
+
 float feedItemHeight(const FeedItem& item, float width) {
     const float base = std::min(0.45f * static_cast<float>(item.text.size()), 90.0f);
     if (!item.photo.empty()) return std::max(std::min(base + 70, width * 0.24f), 72.0f);

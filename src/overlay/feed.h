@@ -40,6 +40,8 @@ std::vector<Reaction> parseReactions(std::string_view text);
 
 // The featured post's fields as a feed item.
 FeedItem featuredItem(const DisplayState& state);
+// Puts `post` in the state's featured fields (an empty id empties featuredId and leaves the rest).
+void showFeatured(DisplayState& state, const FeedItem& post);
 
 // The height of a post in a feed column of `width`.
 float feedItemHeight(const FeedItem& item, float width);

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "overlay/feed.h"
+
 namespace lumvo {
 
 float highlightDuration(float durationSetting) { return 3.0f + 57.0f * durationSetting; }
@@ -43,35 +45,23 @@ void fillDrawTimeFields(DisplayState& f, const WallSettings& s, double beatPosit
 
 void FeaturedClock::step(DisplayState& f, double now, float durationSetting) {
     const std::string serverId = f.featuredId;
-    if (!serverId.empty() && serverId != memory_.id) {
-        memory_ = {.id = f.featuredId, .type = f.type, .name = f.name, .text = f.text, .photo = f.photo,
-                   .reactions = f.reactions, .color = f.color, .hot = f.hot, .start = now,
-                   .duration = highlightDuration(durationSetting)};
-        if (memory_.reactions.empty()) {
+    FeedItem& post = memory_.post;
+    if (!serverId.empty() && serverId != post.id) {
+        memory_ = {.post = featuredItem(f), .start = now, .duration = highlightDuration(durationSetting)};
+        if (post.reactions.empty()) {
             const auto same =
                 std::find_if(f.feed.begin(), f.feed.end(), [&](const FeedItem& i) { return i.id == serverId; });
-            if (same != f.feed.end()) memory_.reactions = same->reactions;
+            if (same != f.feed.end()) post.reactions = same->reactions;
         }
     }
-    if (memory_.id.empty()) {
-        f.featuredId.clear();
-    } else {
-        f.featuredId = memory_.id;
-        f.type = memory_.type;
-        f.name = memory_.name;
-        f.text = memory_.text;
-        f.photo = memory_.photo;
-        f.reactions = memory_.reactions;
-        f.color = memory_.color;
-        f.hot = memory_.hot;
-    }
+    showFeatured(f, post);  // with nothing remembered, the frame's featuredId is emptied
     f.heroElapsed = now - memory_.start;
     f.duration = memory_.duration;
-    if (memory_.id.empty()) return;
-    if (serverId == memory_.id)
+    if (post.id.empty()) return;
+    if (serverId == post.id)
         f.heroElapsed = std::min(f.heroElapsed, std::max(static_cast<double>(memory_.duration) - 0.05, 0.0));
     else if (f.heroElapsed >= memory_.duration)
-        memory_.id.clear();
+        post.id.clear();
 }
 
 void prepareFrame(DisplayState& frame, const WallSettings& settings, FeaturedClock& clock, double now,

@@ -25,8 +25,7 @@ void fillDrawTimeFields(DisplayState& frame, const WallSettings& settings, doubl
 
 // The featured post as the TV keeps it, from the frame it first appeared in.
 struct FeaturedMemory {
-    std::string id, type, name, text, photo, reactions, color;
-    bool hot = false;
+    FeedItem post;       // empty id: nothing remembered
     double start = 0;    // seconds
     float duration = 0;  // seconds
 };
