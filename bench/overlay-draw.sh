@@ -4,6 +4,10 @@
 # second. The stand-in host times, in the same frames, an empty draw and the plug-in's draw, and
 # sorts the plug-in's frames by what they repainted: nothing (an idle wall), the chat feed, the QR
 # card (its caption fades in sixteen steps). Medians, p95 and their ratios to the empty draw.
+# A second pass in the same run is the busiest hero box: a poll whose four bars get votes on every
+# display poll (confetti all the time) beside a featured card that opens and closes its half of the
+# box every five seconds (a 3 s highlight); its frames repaint the poll panel ("poll") or the poll
+# panel and the featured card ("several"), against the empty draw of the same frames.
 # Under Wine the GPU is Mesa's software rasteriser: the figures are this machine's, not a TV PC's.
 #   LUMVO_BENCH_SECONDS   how long to draw (default 30), at LUMVO_BENCH_FPS (default 20)
 # Writes test-output/bench/overlay-draw/draw-stats.json.
@@ -32,4 +36,16 @@ WINE_RUN_TIMEOUT=900 wine_run "$BUILD/cross/bin/lumvo-standin-host.exe" --hidden
   --by-repaint --print-state --data "$(wine_path "$DATA")" --out "$(wine_path "$OUT")" >"$OUT/standin-host.log" \
   || { cat "$OUT/standin-host.log"; die "the stand-in host failed"; }
 grep -E '^(empty draw:|draw slot|machine:|mirrored state:)' "$OUT/standin-host.log"
-say "bench: Wine's software rasteriser on this machine; statistics in $OUT/draw-stats.json"
+
+# The busiest hero box.
+BUSY="$OUT/busy-hero"
+mkdir -p "$BUSY"
+touch "$WALL/busy-hero"
+echo 'highlight_sec=3' >"$WALL/layout.ini"
+WINE_RUN_TIMEOUT=900 wine_run "$BUILD/cross/bin/lumvo-standin-host.exe" --hidden --seconds "$seconds" --fps "$fps" \
+  --by-repaint --print-state --data "$(wine_path "$DATA")" --out "$(wine_path "$BUSY")" >"$BUSY/standin-host.log" \
+  || { cat "$BUSY/standin-host.log"; die "the stand-in host failed (busy hero box)"; }
+rm -f "$WALL/busy-hero" "$WALL/layout.ini"
+say "bench: poll running with confetti + featured card moving:"
+grep -E '^(empty draw:|draw slot|mirrored state:)' "$BUSY/standin-host.log"
+say "bench: Wine's software rasteriser on this machine; statistics in $OUT/draw-stats.json and $BUSY/draw-stats.json"

@@ -21,6 +21,9 @@ set(LUMVO_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/overlay/qr_card.cpp
   ${CMAKE_CURRENT_LIST_DIR}/overlay/frame_driver.cpp
   ${CMAKE_CURRENT_LIST_DIR}/overlay/compose.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/overlay/featured.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/overlay/poll.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/overlay/backdrops/backdrop_random.cpp
   ${CMAKE_CURRENT_LIST_DIR}/overlay/image_check.cpp
   # Rules of the Windows shell that need no Windows: tested natively.
   ${CMAKE_CURRENT_LIST_DIR}/plugin/brand_geometry.cpp

@@ -143,6 +143,7 @@ std::string feedKey(const DisplayState& s, SizeI texture, std::uint64_t photoGen
     for (const FeedItem& item : s.feed) addPost(key, item);
     key += '|';
     if (reservesFeaturedSlot(s)) addPost(key, featuredItem(s));
+    if (holdsFeaturedLine(s)) add(key, s.featuredId);
     key += s.editMode ? 'e' : '-';
     addLook(key, s, texture);
     add(key, photoGeneration);

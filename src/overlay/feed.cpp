@@ -68,6 +68,10 @@ bool reservesFeaturedSlot(const DisplayState& s) {
     return !inFeed && s.heroElapsed > s.duration - outTime;
 }
 
+bool holdsFeaturedLine(const DisplayState& s) {
+    return !s.featuredId.empty() && !s.editMode && s.heroElapsed < s.duration;
+}
+
 FeedPaint paintFeed(Canvas& canvas, const DisplayState& state, int w, int h, const PhotoLookup& photos) {
     FeedPaint paint;
     const RectF panel{6, 6, static_cast<float>(w) - 12, static_cast<float>(h) - 12};
@@ -92,6 +96,10 @@ FeedPaint paintFeed(Canvas& canvas, const DisplayState& state, int w, int h, con
         const auto rect = place(feedItemHeight(*item, width));
         if (!rect) break;
         paint.records.push_back({item->id, *rect, true});
+        if (holdsFeaturedLine(state) && item->id == state.featuredId) {
+            y -= 8;
+            continue;
+        }
         std::optional<std::string> bytes;
         if (!item->photo.empty() && photos) bytes = photos(item->photo);
         drawPostBubble(canvas, *item, bytes ? std::string_view(*bytes) : std::string_view{}, *rect, state, true);

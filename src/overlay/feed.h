@@ -21,7 +21,9 @@ using PhotoLookup = std::function<std::optional<std::string>(std::string_view ph
 struct FeedRecord {
     std::string id;
     RectF rect;
-    bool drawn = true;  // false: the slot kept free for the featured post flying back
+    // true: the post's own line (left empty while the post is out as the featured card, see
+    // holdsFeaturedLine); false: the slot kept free for a featured post that is not in the feed.
+    bool drawn = true;
 };
 
 struct FeedPaint {
@@ -50,6 +52,10 @@ float feedItemHeight(const FeedItem& item, float width);
 // feed (its last 0.34 of the duration, at most 0.95 s), it is not in the feed list, and layout edit
 // mode is off.
 bool reservesFeaturedSlot(const DisplayState& state);
+
+// Whether the featured post is out in the hero box (featured, its time not up, edit mode off): its
+// own line in the feed is then kept empty, so the post is never on the TV twice.
+bool holdsFeaturedLine(const DisplayState& state);
 
 // Paints the feed into a w x h card and says where everything went. An item that does not fit
 // ends the column (older posts are not shown).

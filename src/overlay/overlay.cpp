@@ -1,5 +1,6 @@
 #include "overlay/overlay.h"
 
+#include "overlay/featured.h"
 #include "overlay/feed.h"
 
 namespace lumvo {
@@ -78,11 +79,33 @@ void Overlay::compose(std::int32_t width, std::int32_t height, double beatPositi
         });
     }
 
-    // The featured card's texture, the poll panel, word backdrops and flames come with their own
-    // cards; until then their layers have no picture and draw nothing.
-    const HeroPlacement placement = heroPlacement(geometry.hero, pollShown(state), 0.0f);
-    const CardMotion motion = featuredMotion(state, geometry, placement, feedRecords_, 0.0f);
-    for (const LayerDraw& layer : layerOrder(state, geometry, placement, motion, LayerInputs{})) {
+    // The featured card and the poll panel share the hero box.
+    const double dt = timer_.step(now);
+    const bool hero = heroActive(state), poll = pollShown(state);
+    const float split = stepPoll(poll_, dt, now, state, hero);
+    const HeroPlacement placement = heroPlacement(geometry.hero, poll, split);
+    auto lookup = [this](std::string_view id) { return photos_.lookup(id); };
+    if (hero || state.editMode) {
+        const SizeI card = featuredTextureSize(geometry, poll);
+        target_->paintLayer(LayerSlot::featuredCard, card.w, card.h,
+                            featuredKey(state, card, photos_.generation()),
+                            [&](Canvas& canvas) { paintFeatured(canvas, state, card.w, card.h, lookup); });
+    }
+    if (poll) {
+        const SizeI panel = placement.pollTexture;
+        const std::uint64_t generation = photos_.generation();
+        target_->paintLayer(LayerSlot::pollPanel, panel.w, panel.h,
+                            pollPanelKey(poll_, state, panel, ++frames_, generation), [&](Canvas& canvas) {
+                                paintPoll(canvas, poll_, state, panel.w, panel.h, lookup, generation);
+                            });
+    }
+
+    // Word backdrops and flames come with their own cards; until then their layers have no
+    // picture and draw nothing.
+    const CardMotion motion = featuredMotion(state, geometry, placement, feedRecords_, split);
+    LayerInputs inputs;
+    inputs.split = split;
+    for (const LayerDraw& layer : layerOrder(state, geometry, placement, motion, inputs)) {
         target_->drawLayer(slotOf(layer.layer), layer.rect, layer.alpha);
     }
 }

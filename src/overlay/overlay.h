@@ -15,6 +15,7 @@
 #include "overlay/frame_driver.h"
 #include "overlay/layer_target.h"
 #include "overlay/photo_cache.h"
+#include "overlay/poll.h"
 #include "overlay/qr_card.h"
 #include "plugin/shared_settings.h"
 #include "serverlink/clock.h"
@@ -65,6 +66,8 @@ public:
     // (the cache has its own lock). A stored photo moves its generation, which is part of the
     // feed's content key: the render thread repaints, the worker never touches the keys.
     PhotoCache& photos() { return photos_; }
+    // The poll panel's animation as the last frame left it (render thread).
+    const PollAnimation& pollAnimation() const { return poll_; }
 
 private:
     void compose(std::int32_t width, std::int32_t height, double beatPosition);
@@ -91,6 +94,9 @@ private:
     double logosCheckedAt_ = -1e9;
     bool logoStale_ = true;
     std::unique_ptr<CanvasImage> qrLogo_;
+    FrameTimer timer_;
+    PollAnimation poll_;
+    std::uint64_t frames_ = 0;
 };
 
 }  // namespace lumvo
