@@ -1,24 +1,26 @@
 // A phone and the booth for scripts/run.sh, against a running wall server: one phone (keeping the
 // server's cookie, as a browser does) sends three shout-outs and a photo through the guest
 // endpoints, and the booth approves each with /api/show. Then it waits until the display document
-// lists all four, and prints one line per step.
+// lists all four. Then the booth starts a poll, eight more phones vote one after another while the
+// booth highlights the second shout-out, and the booth closes the poll so the wall shows its
+// winner. Prints one line per step.
 //   node scripts/demo-guests.mjs <photo file> [base address, default http://127.0.0.1:8787]
 import fs from 'node:fs';
 import path from 'node:path';
 
 const [photoFile, base = 'http://127.0.0.1:8787'] = process.argv.slice(2);
-const cookies = new Map();
+const cookies = new Map();  // the first phone's; each voting phone has its own
 
-async function call(method, urlPath, { json, body, type } = {}) {
+async function call(method, urlPath, { json, body, type, jar = cookies } = {}) {
   const headers = {};
-  if (cookies.size) headers.Cookie = [...cookies].map(([k, v]) => `${k}=${v}`).join('; ');
+  if (jar.size) headers.Cookie = [...jar].map(([k, v]) => `${k}=${v}`).join('; ');
   if (json !== undefined) headers['Content-Type'] = 'application/json';
   if (type) headers['Content-Type'] = type;
   const res = await fetch(base + urlPath, { method, headers, body: json !== undefined ? JSON.stringify(json) : body });
   for (const c of res.headers.getSetCookie()) {
     const [pair] = c.split(';');
     const i = pair.indexOf('=');
-    cookies.set(pair.slice(0, i), pair.slice(i + 1));
+    jar.set(pair.slice(0, i), pair.slice(i + 1));
   }
   const text = await res.text();
   if (!res.ok) throw new Error(`${method} ${urlPath} answered ${res.status}: ${text}`);
@@ -59,3 +61,23 @@ for (const end = Date.now() + 10000; ; await new Promise((r) => setTimeout(r, 20
   }
   if (Date.now() > end) throw new Error(`only ${live.length} of ${ids.length} posts reached the display document`);
 }
+
+const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+const poll = await call('POST', '/api/vote-start',
+  { json: { title: 'Encore or next song?', duration: 60, options: ['Encore', 'Next song', 'Both'] } });
+console.log(`demo: the booth started poll ${poll.id}`);
+const choices = [1, 2, 1, 1, 3, 1, 2, 1];
+for (const [n, choice] of choices.entries()) {
+  await sleep(600);
+  const jar = new Map();
+  await call('GET', '/api/guest/config', { jar });
+  await call('POST', '/api/guest/vote', { json: { option: `${poll.id}_${choice}` }, jar });
+  console.log(`demo: phone ${n + 2} voted for option ${choice}`);
+  if (n === 3) {
+    await call('POST', '/api/highlight', { json: { id: ids[1] } });
+    console.log(`demo: the booth highlighted ${ids[1]}`);
+  }
+}
+await sleep(2500);
+await call('POST', '/api/vote-stop', { json: {} });
+console.log('demo: the booth closed the poll');

@@ -2,16 +2,17 @@
 # The main job on this machine: build the plug-in DLL and run it in the stand-in host under Wine,
 # with the real wall files and the Windows node.exe staged where the plug-in looks for them, so the
 # plug-in starts the wall server itself. While it runs, a phone (scripts/demo-guests.mjs, from
-# Linux) sends three shout-outs and a photo and the booth approves them. Prints the draw slot's time
+# Linux) sends three shout-outs and a photo and the booth approves them, then the booth runs a poll
+# that eight more phones vote in, highlights a post and closes the poll. Prints the draw slot's time
 # per frame beside an empty draw's, the pipeline-state check, and what the plug-in mirrored from
 # the server at the end (feed length, featured post, photos cached).
-#   LUMVO_DEMO_SECONDS   how long to draw (default 12)
+#   LUMVO_DEMO_SECONDS   how long to draw (default 24)
 #   LUMVO_DEMO_FPS       frame rate (default 30); one frame a second is kept as PNG
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
 source "$ROOT/scripts/lib/wine-env.sh"
 
-seconds="${LUMVO_DEMO_SECONDS:-12}"
+seconds="${LUMVO_DEMO_SECONDS:-24}"
 fps="${LUMVO_DEMO_FPS:-30}"
 
 "$ROOT/scripts/build.sh" cross

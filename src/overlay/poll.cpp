@@ -214,7 +214,9 @@ void paintBar(Canvas& canvas, PollAnimation& p, const DisplayState& s, std::size
     const float t = static_cast<float>(p.now);
     const float h = r.h;
     const float f = std::min(std::max(p.fill[i] * r.w, p.fill[i] > 0.01f ? 0.8f * h : 0.0f), r.w);
-    const Argb colour = brightened(bar.colour, e);
+    // The winner's fill lightens towards white by at most 0.45: all the way, it would hide the
+    // white label that names the winning answer.
+    const Argb colour = brightened(bar.colour, 0.45f * e);
 
     // New votes throw confetti from the end of the fill and shake the bar.
     const int count = std::max(bar.count, 0);

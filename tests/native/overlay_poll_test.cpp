@@ -272,6 +272,9 @@ TEST(PollResult, TheWinnerRuleAndWhatTheClosedPanelShows) {
         return c.op == Op::fillRounded && (c.colour & 0xFFFFFF) == 0xFACC15;
     });
     EXPECT_EQ(glow, 3) << "the winner's glow";
+    // Its fill lightened by 0.45 (0x102030 towards 250), not to white under its white label.
+    EXPECT_TRUE(std::any_of(won.calls.begin(), won.calls.end(),
+                            [](const RecordingCanvas::Call& c) { return c.colour == 0xFF79828A; }));
     for (const std::vector<int>& counts : {std::vector<int>{1, 1}, std::vector<int>{0, 0}}) {
         const RecordingCanvas none = closedPanel(counts);
         EXPECT_NE(none.textCall("NO WINNER"), nullptr);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -60,7 +61,7 @@ Frame readPng(const std::string& path) {
 }
 
 // Within `tolerance` of `rgb` in every channel.
-std::function<bool(std::uint32_t)> near(std::uint32_t rgb, int tolerance = 40) {
+std::function<bool(std::uint32_t)> closeTo(std::uint32_t rgb, int tolerance = 40) {
     return [=](std::uint32_t p) {
         for (int shift : {16, 8, 0}) {
             if (std::abs(static_cast<int>((p >> shift) & 0xFF) - static_cast<int>((rgb >> shift) & 0xFF)) > tolerance)
@@ -138,9 +139,9 @@ TEST(OverlayHero, AStandinHostFrameShowsTheRunningPollInTheHeroBoxAndItsResultWh
         const RectF r = shifted(fill->rect, hx, hy);
         const RectF middle{r.x + std::min(r.w * 0.5f, 220.0f), r.y + r.h * 0.3f, std::max(r.w * 0.5f - 220, 8.0f) + 8,
                            r.h * 0.4f};
-        const auto [hits, all] = running.count(middle, near(bar.colour & 0xFFFFFF));
+        const auto [hits, all] = running.count(middle, closeTo(bar.colour & 0xFFFFFF));
         EXPECT_GT(hits, all * 6 / 10) << bar.label << " at " << rectText(middle);
-        EXPECT_LT(empty.count(middle, near(bar.colour & 0xFFFFFF)).first, all / 10) << bar.label;
+        EXPECT_LT(empty.count(middle, closeTo(bar.colour & 0xFFFFFF)).first, all / 10) << bar.label;
     }
     // The panel is dark across the hero box, not just somewhere.
     const RectF hero{hx + 20, hy + 20, 920, 500};
@@ -151,10 +152,10 @@ TEST(OverlayHero, AStandinHostFrameShowsTheRunningPollInTheHeroBoxAndItsResultWh
     const Frame won = hostFrame(pollDocument(true, true, 7, 3), "poll-winner");
     const Frame tie = hostFrame(pollDocument(true, true, 4, 4), "poll-no-winner");
     const RectF status{hx + 30, title.bottom() + 8, 900, 80};
-    EXPECT_GT(won.count(status, near(0xFACC15)).first, 300) << "no WINNER at " << rectText(status);
-    EXPECT_LT(tie.count(status, near(0xFACC15)).first, 50);
-    EXPECT_GT(tie.count(status, near(0xEF4444)).first, 300) << "no NO WINNER at " << rectText(status);
-    EXPECT_GT(tie.count({hx, hy, 960, 540}, near(0xFFCC4D, 24)).first, 200) << "no thumbs-down";
+    EXPECT_GT(won.count(status, closeTo(0xFACC15)).first, 300) << "no WINNER at " << rectText(status);
+    EXPECT_LT(tie.count(status, closeTo(0xFACC15)).first, 50);
+    EXPECT_GT(tie.count(status, closeTo(0xEF4444)).first, 300) << "no NO WINNER at " << rectText(status);
+    EXPECT_GT(tie.count({hx, hy, 960, 540}, closeTo(0xFFCC4D, 24)).first, 200) << "no thumbs-down";
 }
 
 TEST(OverlayHero, AFeaturedPostIsShownInTheHeroBoxAndNotAlsoInTheFeed) {
