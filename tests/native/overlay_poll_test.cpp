@@ -337,6 +337,11 @@ TEST(Featured, KeyFollowsContentNotMotionPlaceholderAndNeverTwiceOnScreen) {
     photo.photo = "/uploads/a.jpg";
     EXPECT_NE(featuredKey(photo, tex, 3), featuredKey(photo, tex, 4)) << "its photo may just have arrived";
 
+    // Beside a poll the card is painted at its half of the hero box, not squeezed into it.
+    const ComposeGeometry g = composeGeometry(1920, 1080, s);
+    EXPECT_EQ(featuredTextureSize(g, false), (SizeI{960, 540}));
+    EXPECT_EQ(featuredTextureSize(g, true), (SizeI{480, 540}));
+
     // The card: the post at card scale; the feed keeps its line empty while the card is out.
     RecordingCanvas card;
     paintFeatured(card, s, 960, 540, {});
