@@ -78,13 +78,31 @@ void Overlay::compose(std::int32_t width, std::int32_t height, double beatPositi
         });
     }
 
-    // The featured card's texture, the poll panel, word backdrops and flames come with their own
-    // cards; until then their layers have no picture and draw nothing.
+    // The featured card's texture, the poll panel and word backdrops come with their own cards;
+    // until then their layers have no picture and draw nothing.
     const HeroPlacement placement = heroPlacement(geometry.hero, pollShown(state), 0.0f);
     const CardMotion motion = featuredMotion(state, geometry, placement, feedRecords_, 0.0f);
-    for (const LayerDraw& layer : layerOrder(state, geometry, placement, motion, LayerInputs{})) {
+    LayerInputs inputs;
+    inputs.feedFlames = !hotRects_.empty();
+    inputs.featuredFlames = state.hot;
+    for (const LayerDraw& layer : layerOrder(state, geometry, placement, motion, inputs)) {
+        if (!paintFlamesFor(layer.layer, geometry, now)) continue;
         target_->drawLayer(slotOf(layer.layer), layer.rect, layer.alpha);
     }
+}
+
+bool Overlay::paintFlamesFor(Layer layer, const ComposeGeometry& geometry, double now) {
+    // The feed's and the featured card's flames share one slot: each is painted just before it is
+    // drawn, so the feed's are on the screen before the featured card's replace them.
+    if (layer == Layer::feedFlames) {
+        return flames_.paintFlames(*target_, geometry.chatTexture.w, geometry.chatTexture.h, hotRects_, now);
+    }
+    if (layer == Layer::featuredFlames) {
+        const SizeI card = geometry.heroTexture;
+        const std::vector<RectF> rect{{14, 14, static_cast<float>(card.w - 28), static_cast<float>(card.h - 28)}};
+        return flames_.paintFlames(*target_, card.w, card.h, rect, now);
+    }
+    return true;
 }
 
 }  // namespace lumvo

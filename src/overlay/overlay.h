@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "overlay/compose.h"
+#include "overlay/flames.h"
 #include "overlay/frame_driver.h"
 #include "overlay/layer_target.h"
 #include "overlay/photo_cache.h"
@@ -68,6 +69,9 @@ public:
 
 private:
     void compose(std::int32_t width, std::int32_t height, double beatPosition);
+    // Paints the flame slot for a flame layer about to be drawn; false when it is not to be drawn.
+    // True for every other layer.
+    bool paintFlamesFor(Layer layer, const ComposeGeometry& geometry, double now);
 
     LayerTarget* target_ = nullptr;
     SteadyClock steady_;
@@ -91,6 +95,7 @@ private:
     double logosCheckedAt_ = -1e9;
     bool logoStale_ = true;
     std::unique_ptr<CanvasImage> qrLogo_;
+    FlameLayer flames_;
 };
 
 }  // namespace lumvo
