@@ -3,7 +3,9 @@
 # with a wall server (tests/windows/fixtures/feed-server.js) whose feed gets a new post every
 # second. The stand-in host times, in the same frames, an empty draw and the plug-in's draw, and
 # sorts the plug-in's frames by what they repainted: nothing (an idle wall), the chat feed, the QR
-# card (its caption fades in sixteen steps). Medians, p95 and their ratios to the empty draw.
+# card (its caption fades in sixteen steps), the flames (every eighth post is hot, so for 4.5 s of
+# every 7 s the flame layer of the feed's hot posts is painted and drawn each frame: "flames on the
+# feed"). Medians, p95 and their ratios to the empty draw.
 # Under Wine the GPU is Mesa's software rasteriser: the figures are this machine's, not a TV PC's.
 #   LUMVO_BENCH_SECONDS   how long to draw (default 30), at LUMVO_BENCH_FPS (default 20)
 # Writes test-output/bench/overlay-draw/draw-stats.json.
