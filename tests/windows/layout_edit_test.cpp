@@ -78,6 +78,7 @@ TEST(StandinHostEditing, AWindowMessageDragMovesTheChatBoxIntoLayoutIniAndHotPos
     EXPECT_GE(flames, 10) << "no flames (the fire sprite failed its check?): " << state;
     EXPECT_LE(flames, 100) << state;
 
+    removeTree(repoPath("test-output\\windows\\flames"));
     makeFolders(repoPath("test-output\\windows\\flames"));
     for (int frame = 10; frame <= 100; frame += 10) {
         char name[24];

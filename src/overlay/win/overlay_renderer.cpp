@@ -319,7 +319,6 @@ bool OverlayRenderer::paintLayer(LayerSlot slot, int width, int height, std::str
             textureH = std::max(textureH, static_cast<int>(t.height));
         }
         if (!ensureTexture(slot, textureW, textureH)) return false;
-        t.cacheKey.clear();
         t.usedWidth = static_cast<std::uint32_t>(width);
         t.usedHeight = static_cast<std::uint32_t>(height);
         std::unique_ptr<CardSurface>& surface = surfaces_[index(slot)];
