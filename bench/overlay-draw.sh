@@ -34,4 +34,6 @@ WINE_RUN_TIMEOUT=900 wine_run "$BUILD/cross/bin/lumvo-standin-host.exe" --hidden
   --by-repaint --print-state --data "$(wine_path "$DATA")" --out "$(wine_path "$OUT")" >"$OUT/standin-host.log" \
   || { cat "$OUT/standin-host.log"; die "the stand-in host failed"; }
 grep -E '^(empty draw:|draw slot|machine:|mirrored state:)' "$OUT/standin-host.log"
+# The "flames on the feed" scenario is the frames that repainted only the flame layer.
+sed -n 's/^draw slot, frames that repainted flames: /flames on the feed: /p' "$OUT/standin-host.log"
 say "bench: Wine's software rasteriser on this machine; statistics in $OUT/draw-stats.json"
