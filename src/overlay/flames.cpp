@@ -106,9 +106,4 @@ bool FlameLayer::paintFlames(LayerTarget& target, int w, int h, const std::vecto
     return painted && drawn;
 }
 
-void FlameLayer::release() {
-    sprite_.reset();
-    failed_ = false;
-}
-
 }  // namespace lumvo

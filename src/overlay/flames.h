@@ -60,7 +60,8 @@ int drawFlames(Canvas& canvas, const CanvasImage& sprite, const std::vector<Rect
 // row, at least 31 have an alpha of 25 or more.
 bool emojiSpriteDrawn(const CanvasImage& sprite);
 
-// The flame layer: the sprite, made on first use and kept, and the paint of the shared slot.
+// The flame layer: the sprite, made on first use and kept for the overlay's life, and the paint of
+// the shared slot.
 class FlameLayer {
 public:
     // Paints the flames of `rects` on a w x h canvas into the flame slot of `target` (every call
@@ -68,9 +69,6 @@ public:
     // cycle, no rectangles, a canvas below 8 x 8, no sprite (or one that failed its check, then not
     // tried again for kFlameSpriteRetrySeconds) or a paint that failed.
     bool paintFlames(LayerTarget& target, int w, int h, const std::vector<RectF>& rects, double now);
-    // Lets go of the sprite (made again on the next use).
-    void release();
-    bool hasSprite() const { return sprite_ != nullptr; }
     // Sprites made so far (each one a render of the emoji).
     int spriteRenders() const { return renders_; }
 
