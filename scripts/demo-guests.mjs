@@ -1,15 +1,16 @@
-// A phone and the booth for scripts/run.sh, against a running wall server: one phone (keeping the
+// Phones and the booth for scripts/run.sh, against a running wall server: one phone (keeping the
 // server's cookie, as a browser does) sends three shout-outs and a photo through the guest
-// endpoints, and the booth approves each with /api/show. Then it waits until the display document
-// lists all four. Then the booth starts a poll, eight more phones vote one after another while the
-// booth highlights the second shout-out, and the booth closes the poll so the wall shows its
-// winner. Prints one line per step.
+// endpoints, and the booth approves each with /api/show. Then eight more phones react with fire to
+// the first shout-out, which makes it hot (the wall's default is 8 reactions within 60 s), and it
+// waits until the display document lists all four with the hot one. Then the booth starts a poll,
+// eight more phones vote one after another while the booth highlights the second shout-out, and
+// the booth closes the poll so the wall shows its winner. One line per step.
 //   node scripts/demo-guests.mjs <photo file> [base address, default http://127.0.0.1:8787]
 import fs from 'node:fs';
 import path from 'node:path';
 
 const [photoFile, base = 'http://127.0.0.1:8787'] = process.argv.slice(2);
-const cookies = new Map();  // the first phone's; each voting phone has its own
+let cookies = new Map();  // the phone whose requests go out now; a voting phone passes its own jar
 
 async function call(method, urlPath, { json, body, type, jar = cookies } = {}) {
   const headers = {};
@@ -52,14 +53,27 @@ console.log(`demo: guest photo ${photo.id} (${path.basename(photoFile)})`);
 for (const id of ids) await call('POST', '/api/show', { json: { id } });
 console.log(`demo: the booth approved ${ids.length} posts`);
 
+const guestCookies = cookies;
+for (let phone = 0; phone < 8; phone += 1) {
+  cookies = new Map();
+  await call('GET', '/api/guest/config');  // a new phone gets its own cookie
+  await call('POST', '/api/guest/react', { json: { id: ids[0], emoji: '\u{1F525}' } });
+}
+cookies = guestCookies;
+console.log(`demo: 8 phones reacted to ${ids[0]} with fire`);
+
 for (const end = Date.now() + 10000; ; await new Promise((r) => setTimeout(r, 200))) {
   const display = await call('GET', '/api/display');
-  const live = ids.filter((id) => display.feedPacked.split('\n').some((line) => line.startsWith(`${id}\t`)));
-  if (live.length === ids.length) {
-    console.log(`demo: all ${ids.length} posts are in the display document, featured ${display.featuredId}`);
+  const lines = display.feedPacked.split('\n').map((line) => line.split('\t'));
+  const live = ids.filter((id) => lines.some((fields) => fields[0] === id));
+  const hot = lines.some((fields) => fields[0] === ids[0] && fields[7] === '1');
+  if (live.length === ids.length && hot) {
+    console.log(`demo: all ${ids.length} posts are in the display document, ${ids[0]} hot, featured ${display.featuredId}`);
     break;
   }
-  if (Date.now() > end) throw new Error(`only ${live.length} of ${ids.length} posts reached the display document`);
+  if (Date.now() > end) {
+    throw new Error(`${live.length} of ${ids.length} posts reached the display document, ${ids[0]} ${hot ? '' : 'not '}hot`);
+  }
 }
 
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));

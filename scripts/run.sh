@@ -62,21 +62,29 @@ say "run: the plug-in mirrored: $(node22 -e '
 count=$(find "$DEMO/frames" -name 'frame-*.png' | wc -l)
 say "run: $count PNG frames in $DEMO/frames"
 
-# The gallery: the wall the guests just filled, drawn again in each theme and at two other sizes.
+# The gallery: the wall the guests just filled, with its hot post burning, in layout edit mode (the
+# boxes' outlines and handles), drawn again in each theme and at two other sizes.
 # The DJ's layout.ini names the theme; the plug-in pushes it to the server when it comes up.
 if [ "${LUMVO_GALLERY:-1}" != 0 ]; then
   GALLERY="$DEMO/gallery"
   mkdir -p "$GALLERY"
-  shot() {  # shot NAME THEME SIZE
+  shot() {  # shot NAME THEME SIZE [more layout.ini lines]
     local scratch="$DEMO/gallery-run"
     rm -rf "$scratch" && mkdir -p "$scratch"
-    printf 'theme=%s\n' "$2" >"$WALL/layout.ini"
-    WINE_RUN_TIMEOUT=300 wine_run "$BIN/lumvo-standin-host.exe" --hidden --seconds 10 --fps 10 --png-frames 100 \
+    printf 'theme=%s\n%s' "$2" "${4:-}" >"$WALL/layout.ini"
+    # The hot post burns 4.5 s of every 7: of two frames 4 s apart, one shows its flames.
+    local seconds=10
+    [ "$1" != hot-post ] || seconds=14
+    WINE_RUN_TIMEOUT=300 wine_run "$BIN/lumvo-standin-host.exe" --hidden --seconds "$seconds" --fps 10 --png-frames 100,140 \
       --size "$3" --out "$(wine_path "$scratch")" --print-state >"$scratch/standin-host.log" \
       || { cat "$scratch/standin-host.log"; die "the stand-in host failed for the $1 frame"; }
     mv "$scratch/frame-00100.png" "$GALLERY/$1.png"
+    [ "$1" != hot-post ] || mv "$scratch/frame-00140.png" "$GALLERY/$1-later.png"
     rm -rf "$scratch"
   }
+  # First, while the reactions that made the first shout-out hot are recent.
+  shot hot-post club 1920x1080
+  shot edit-mode club 1920x1080 $'edit=1\n'
   for theme in club wedding event lounge garden; do shot "theme-$theme" "$theme" 1920x1080; done
   shot size-1280x720 club 1280x720
   shot size-1024x768 club 1024x768

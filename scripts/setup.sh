@@ -14,7 +14,7 @@ APT_PACKAGES=(
   g++-mingw-w64-x86-64-posix
   wine wine64 xvfb xauth
   googletest libgtest-dev libqrcodegencpp-dev nlohmann-json3-dev
-  fonts-dejavu-core fonts-noto-color-emoji
+  fonts-dejavu-core fonts-noto-color-emoji fonts-symbola
   zbar-tools chromium iproute2
   dpkg-dev ca-certificates librsvg2-bin
 )

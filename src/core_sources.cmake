@@ -25,6 +25,8 @@ set(LUMVO_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/overlay/poll.cpp
   ${CMAKE_CURRENT_LIST_DIR}/overlay/backdrops/backdrop_random.cpp
   ${CMAKE_CURRENT_LIST_DIR}/overlay/image_check.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/overlay/flames.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/overlay/layout_edit.cpp
   # Rules of the Windows shell that need no Windows: tested natively.
   ${CMAKE_CURRENT_LIST_DIR}/plugin/brand_geometry.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin/host_window.cpp

@@ -15,7 +15,8 @@
 #                      cleanup of its own calls it from its own trap)
 #
 # The prefix (build/wine-prefix) is project-local: 64-bit, Windows 10, and the fonts the plug-in asks
-# for by name mapped to DejaVu so DirectWrite draws them. It is made once; a marker file written last
+# for by name mapped to DejaVu so DirectWrite draws them; the emoji family to Symbola, whose emoji
+# are outlines Wine draws (in one colour; Noto Color Emoji has only colour bitmaps, which it does not). It is made once; a marker file written last
 # tells a finished prefix from a half-made one, which is thrown away and made again.
 # Runs that share the prefix are serialised with a lock, because each one ends by stopping the
 # prefix's wineserver.
@@ -23,7 +24,7 @@
 WINE_PREFIX_DIR="${LUMVO_WINEPREFIX:-$BUILD/wine-prefix}"
 WINE_READY_MARKER="$WINE_PREFIX_DIR/.lumvo-prefix-ready"
 # Bump when the prefix recipe below changes, so old prefixes are made again.
-WINE_PREFIX_RECIPE=2
+WINE_PREFIX_RECIPE=3
 
 export WINEPREFIX="$WINE_PREFIX_DIR"
 export WINEARCH=win64
@@ -38,7 +39,7 @@ _wine_lock_fd=""
 _wine_font_replacements=(
   "Segoe UI=DejaVu Sans"
   "Segoe UI Semibold=DejaVu Sans"
-  "Segoe UI Emoji=Noto Color Emoji"
+  "Segoe UI Emoji=Symbola"
   "Candara=DejaVu Sans"
   "Georgia=DejaVu Serif"
   "Palatino Linotype=DejaVu Serif"

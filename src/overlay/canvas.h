@@ -53,6 +53,8 @@ public:
     virtual ~CanvasImage() = default;
     virtual int width() const = 0;
     virtual int height() const = 0;
+    // The alpha (0..255) of the pixel at (x, y); 0 outside the picture or where it cannot be read.
+    virtual int alphaAt(int x, int y) const { return 0; }
 };
 
 class Canvas {
@@ -84,6 +86,10 @@ public:
     // Draws `text` in `box` (colour emoji in colour where the system can); nothing for an empty
     // text or a box below 2 x 2.
     virtual void drawText(std::string_view text, const RectF& box, const TextStyle& style) = 0;
+
+    // An 80 x 80 picture of one emoji (UTF-8), white where it has no colour of its own, centred;
+    // null when this canvas cannot make one.
+    virtual std::unique_ptr<CanvasImage> renderEmoji(std::string_view emoji) { return nullptr; }
 };
 
 }  // namespace lumvo

@@ -85,8 +85,8 @@ void Overlay::compose(std::int32_t width, std::int32_t height, double beatPositi
     const float split = stepPoll(poll_, dt, now, state, hero);
     const HeroPlacement placement = heroPlacement(geometry.hero, poll, split);
     auto lookup = [this](std::string_view id) { return photos_.lookup(id); };
+    const SizeI card = featuredTextureSize(geometry, poll);
     if (hero || state.editMode) {
-        const SizeI card = featuredTextureSize(geometry, poll);
         target_->paintLayer(LayerSlot::featuredCard, card.w, card.h,
                             featuredKey(state, card, photos_.generation()),
                             [&](Canvas& canvas) { paintFeatured(canvas, state, card.w, card.h, lookup); });
@@ -100,14 +100,30 @@ void Overlay::compose(std::int32_t width, std::int32_t height, double beatPositi
                             });
     }
 
-    // Word backdrops and flames come with their own cards; until then their layers have no
-    // picture and draw nothing.
+    // Word backdrops come with their own cards; until then their layers have no picture and draw
+    // nothing.
     const CardMotion motion = featuredMotion(state, geometry, placement, feedRecords_, split);
     LayerInputs inputs;
     inputs.split = split;
+    inputs.feedFlames = !hotRects_.empty();
+    inputs.featuredFlames = state.hot;
     for (const LayerDraw& layer : layerOrder(state, geometry, placement, motion, inputs)) {
+        if (!paintFlamesFor(layer.layer, geometry, card, now)) continue;
         target_->drawLayer(slotOf(layer.layer), layer.rect, layer.alpha);
     }
+}
+
+bool Overlay::paintFlamesFor(Layer layer, const ComposeGeometry& geometry, SizeI card, double now) {
+    // The feed's and the featured card's flames share one slot: each is painted just before it is
+    // drawn, so the feed's are on the screen before the featured card's replace them.
+    if (layer == Layer::feedFlames) {
+        return flames_.paintFlames(*target_, geometry.chatTexture.w, geometry.chatTexture.h, hotRects_, now);
+    }
+    if (layer == Layer::featuredFlames) {
+        const std::vector<RectF> rect{{14, 14, static_cast<float>(card.w - 28), static_cast<float>(card.h - 28)}};
+        return flames_.paintFlames(*target_, card.w, card.h, rect, now);
+    }
+    return true;
 }
 
 }  // namespace lumvo

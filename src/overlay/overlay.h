@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "overlay/compose.h"
+#include "overlay/flames.h"
 #include "overlay/frame_driver.h"
 #include "overlay/layer_target.h"
 #include "overlay/photo_cache.h"
@@ -71,6 +72,9 @@ public:
 
 private:
     void compose(std::int32_t width, std::int32_t height, double beatPosition);
+    // Paints the flame slot for a flame layer about to be drawn; false when it is not to be drawn.
+    // True for every other layer.
+    bool paintFlamesFor(Layer layer, const ComposeGeometry& geometry, SizeI card, double now);
 
     LayerTarget* target_ = nullptr;
     SteadyClock steady_;
@@ -97,6 +101,7 @@ private:
     FrameTimer timer_;
     PollAnimation poll_;
     std::uint64_t frames_ = 0;
+    FlameLayer flames_;
 };
 
 }  // namespace lumvo

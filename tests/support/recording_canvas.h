@@ -36,12 +36,14 @@ inline std::string fakeImageBytes(int w, int h) { return "FAKEIMG " + std::to_st
 
 class FakeImage final : public CanvasImage {
 public:
-    FakeImage(int w, int h) : w_(w), h_(h) {}
+    FakeImage(int w, int h, int alpha = 0) : w_(w), h_(h), alpha_(alpha) {}
     int width() const override { return w_; }
     int height() const override { return h_; }
+    // Every pixel has the same alpha.
+    int alphaAt(int x, int y) const override { return x >= 0 && y >= 0 && x < w_ && y < h_ ? alpha_ : 0; }
 
 private:
-    int w_, h_;
+    int w_, h_, alpha_;
 };
 
 class RecordingCanvas final : public Canvas {
@@ -56,10 +58,14 @@ public:
         std::string text{};
         TextStyle style{};
         int clipDepth = 0;  // clips open when the call was made
+        float opacity = 1;  // images
     };
 
     std::vector<Call> calls;
     std::map<std::string, std::pair<int, int>, std::less<>> files;  // loadImageFile: path -> size
+    // renderEmoji: an 80 x 80 picture whose every pixel has this alpha; none while negative.
+    int emojiAlpha = -1;
+    std::vector<std::string> emojiRendered;  // what renderEmoji was asked for
 
     std::vector<Call> of(Op op) const {
         std::vector<Call> out;
@@ -102,7 +108,13 @@ public:
         const auto it = files.find(path);
         return it == files.end() ? nullptr : std::make_unique<FakeImage>(it->second.first, it->second.second);
     }
-    void drawImage(const CanvasImage&, const RectF& dest, float) override { add({.op = Op::image, .rect = dest}); }
+    void drawImage(const CanvasImage&, const RectF& dest, float opacity) override {
+        add({.op = Op::image, .rect = dest, .opacity = opacity});
+    }
+    std::unique_ptr<CanvasImage> renderEmoji(std::string_view emoji) override {
+        emojiRendered.emplace_back(emoji);
+        return emojiAlpha < 0 ? nullptr : std::make_unique<FakeImage>(80, 80, emojiAlpha);
+    }
     SizeF measureText(std::string_view text, SizeF box, const TextStyle& style) override {
         const float charW = style.size * 0.5f;
         const float lineH = style.size * (style.lineSpacing <= 0.5f ? 1.2f : style.lineSpacing);

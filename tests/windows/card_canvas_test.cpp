@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "overlay/flames.h"
 #include "overlay/win/gdiplus_canvas.h"
 #include "overlay/win/text_engine.h"
 #include "test_support.h"
@@ -98,17 +99,18 @@ TEST(CardCanvas, AThemeFontMissingFromTheSystemStillDrawsTextInTheFallbackFamily
 
     // An emoji the card's font lacks comes from the emoji family, not as the font's empty box.
     const std::string fire = "\xF0\x9F\x94\xA5";
-    // (Under Wine the emoji family draws nothing: without the fallback the card font's box shows.)
     EXPECT_EQ(drawn(fire, "Segoe UI"), drawn(fire, "Segoe UI Emoji"));
 
-    // The flame layer's sprite: one emoji in 80 x 80 (Wine draws no glyph of Noto Color Emoji,
-    // which has only colour bitmaps, so its pixels are not checked here).
+    // The flame layer's sprite: one emoji in 80 x 80 that passes the flame layer's check (under
+    // Wine in one colour: the test prefix's emoji family is Symbola).
     lumvo::CardSurface surface;
     surface.paint(1, 1, [&](lumvo::Canvas& canvas) {
-        const auto emoji = static_cast<lumvo::GdiplusCanvas&>(canvas).renderEmoji(fire);
+        const auto emoji = canvas.renderEmoji(fire);
         ASSERT_NE(emoji, nullptr);
         EXPECT_EQ(emoji->width(), 80);
         EXPECT_EQ(emoji->height(), 80);
+        EXPECT_TRUE(lumvo::emojiSpriteDrawn(*emoji));
+        EXPECT_EQ(emoji->alphaAt(0, 0), 0);  // centred: the corner is clear
     });
     lumvo::releaseTextEngine();
 }

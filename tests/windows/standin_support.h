@@ -3,6 +3,7 @@
 // draw-stats.json, the lines it printed.
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -17,8 +18,9 @@ struct RunResult {
 };
 
 // Runs the stand-in host with `arguments`, its output going to a file in `scratch`; ends it after
-// `timeoutMs`.
-inline RunResult runStandinHost(const std::string& arguments, const TempFolder& scratch, DWORD timeoutMs = 120000) {
+// `timeoutMs`. `whileRunning`, when given, is called with the started process before the wait.
+inline RunResult runStandinHost(const std::string& arguments, const TempFolder& scratch, DWORD timeoutMs = 120000,
+                                const std::function<void(const PROCESS_INFORMATION&)>& whileRunning = {}) {
     RunResult result;
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE log = CreateFileA((scratch / "host-output.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
@@ -34,6 +36,7 @@ inline RunResult runStandinHost(const std::string& arguments, const TempFolder& 
                                                                        0, nullptr, nullptr, &startup, &process);
     CloseHandle(log);
     if (!started) return result;
+    if (whileRunning) whileRunning(process);
     if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
     GetExitCodeProcess(process.hProcess, &result.exitCode);
     CloseHandle(process.hThread);

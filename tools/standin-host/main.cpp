@@ -224,8 +224,17 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         const int keys = ((wParam & MK_SHIFT) ? 1 : 0) | ((wParam & MK_CONTROL) ? 2 : 0);
         switch (message) {
             case WM_MOUSEMOVE: state->mouse->mouseMove(x, y, buttons, keys); break;
-            case WM_LBUTTONDOWN: state->mouse->mouseDown(x, y, buttons | 1, keys); break;
+            case WM_LBUTTONDOWN:
+                // Keep the pointer's events while the button is held, also outside the window, so
+                // the button-up of a drag that leaves the preview still arrives.
+                SetCapture(window);
+                state->mouse->mouseDown(x, y, buttons | 1, keys);
+                break;
             case WM_RBUTTONDOWN: state->mouse->mouseDown(x, y, buttons | 2, keys); break;
+            case WM_LBUTTONUP:
+                if (GetCapture() == window) ReleaseCapture();
+                state->mouse->mouseUp(x, y, buttons, keys);
+                break;
             default: state->mouse->mouseUp(x, y, buttons, keys); break;
         }
         return 0;

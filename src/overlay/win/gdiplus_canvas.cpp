@@ -83,6 +83,11 @@ GdiplusImage::~GdiplusImage() {
 
 int GdiplusImage::width() const { return static_cast<int>(bitmap_->GetWidth()); }
 int GdiplusImage::height() const { return static_cast<int>(bitmap_->GetHeight()); }
+int GdiplusImage::alphaAt(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width() || y >= height()) return 0;
+    Gdiplus::Color colour;
+    return bitmap_->GetPixel(x, y, &colour) == Gdiplus::Ok ? colour.GetA() : 0;
+}
 
 std::unique_ptr<GdiplusImage> loadImageFile(std::string_view utf8Path) {
     // Read whole and decoded from memory: a picture GDI+ opens by name stays locked while it is

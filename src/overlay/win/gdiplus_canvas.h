@@ -22,6 +22,7 @@ public:
     ~GdiplusImage() override;
     int width() const override;
     int height() const override;
+    int alphaAt(int x, int y) const override;
     Gdiplus::Bitmap& bitmap() const { return *bitmap_; }
 
 private:
@@ -61,7 +62,7 @@ public:
     void drawText(std::string_view text, const RectF& box, const TextStyle& style) override;
 
     // An 80 x 80 picture of one emoji (UTF-8), for the flame layer's sprites; null on failure.
-    std::unique_ptr<CanvasImage> renderEmoji(std::string_view emoji);
+    std::unique_ptr<CanvasImage> renderEmoji(std::string_view emoji) override;
 
 private:
     // The rounded rectangle as the shared path (reset first).

@@ -2,6 +2,7 @@
 
 #include <d3dcompiler.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "overlay/win/gdiplus_canvas.h"
@@ -14,7 +15,7 @@ namespace {
 // which every runtime's compiler knows, Wine's among them. Four vertices of a triangle strip,
 // from the vertex id alone: (0,0), (1,0), (0,1), (1,1); no vertex buffer, no input layout.
 constexpr char kVertexShader[] = R"(
-cbuffer CB : register(b0) { float4 rect; float alpha; float3 pad; };
+cbuffer CB : register(b0) { float4 rect; float alpha; float2 uvScale; float pad; };
 struct VSOut { float4 pos : SV_POSITION; float2 uv : TEXCOORD0; };
 VSOut main(uint id : SV_VertexID) {
     VSOut o;
@@ -23,13 +24,14 @@ VSOut main(uint id : SV_VertexID) {
     if (id == 3) o.uv.x = 1.0;
     if (id >= 2) o.uv.y = 1.0;
     o.pos = float4(rect.x + (rect.z - rect.x) * o.uv.x, rect.y + (rect.w - rect.y) * o.uv.y, 0.0, 1.0);
+    o.uv = o.uv * uvScale;
     return o;
 }
 )";
 
 // Straight alpha: only the texel's alpha is multiplied by the layer's.
 constexpr char kPixelShader[] = R"(
-cbuffer CB : register(b0) { float4 rect; float alpha; float3 pad; };
+cbuffer CB : register(b0) { float4 rect; float alpha; float2 uvScale; float pad; };
 Texture2D tex : register(t0);
 SamplerState smp : register(s0);
 float4 main(float4 pos : SV_POSITION, float2 uv : TEXCOORD0) : SV_TARGET {
@@ -42,7 +44,8 @@ float4 main(float4 pos : SV_POSITION, float2 uv : TEXCOORD0) : SV_TARGET {
 struct QuadConstants {
     float rect[4];  // x0, y0, x1, y1 in normalised device coordinates
     float alpha;
-    float pad[3];
+    float uvScale[2];  // the used part of the texture (1, 1: all of it)
+    float pad;
 };
 static_assert(sizeof(QuadConstants) == 32);
 
@@ -201,6 +204,7 @@ void OverlayRenderer::releaseTexture(OverlayTexture& t) {
     t.view.Reset();
     t.texture.Reset();
     t.width = t.height = 0;
+    t.usedWidth = t.usedHeight = 0;
     t.cacheKey.clear();
 }
 
@@ -226,8 +230,8 @@ bool OverlayRenderer::ensureTexture(LayerSlot slot, int width, int height) {
         releaseTexture(t);
         return false;
     }
-    t.width = desc.Width;
-    t.height = desc.Height;
+    t.width = t.usedWidth = desc.Width;
+    t.height = t.usedHeight = desc.Height;
     return true;
 }
 
@@ -237,7 +241,9 @@ bool OverlayRenderer::upload(LayerSlot slot, const void* pixels, UINT rowPitch) 
     ComPtr<ID3D11DeviceContext> context;
     device_->GetImmediateContext(&context);
     if (!context) return false;
-    context->UpdateSubresource(t.texture.Get(), 0, nullptr, pixels, rowPitch, 0);
+    // Only the used part: the rest of a shared flame texture is never sampled.
+    const D3D11_BOX used{0, 0, 0, t.usedWidth, t.usedHeight, 1};
+    context->UpdateSubresource(t.texture.Get(), 0, &used, pixels, rowPitch, 0);
     ++uploads_[index(slot)];
     return true;
 }
@@ -252,7 +258,9 @@ void OverlayRenderer::drawQuad(ID3D11DeviceContext* context, LayerSlot slot, flo
         const QuadConstants q{{2.0f * x / targetWidth - 1.0f, 1.0f - 2.0f * y / targetHeight,
                                2.0f * (x + w) / targetWidth - 1.0f, 1.0f - 2.0f * (y + h) / targetHeight},
                               alpha,
-                              {0.0f, 0.0f, 0.0f}};
+                              {static_cast<float>(t.usedWidth) / static_cast<float>(t.width),
+                               static_cast<float>(t.usedHeight) / static_cast<float>(t.height)},
+                              0.0f};
         std::memcpy(mapped.pData, &q, sizeof q);
         context->Unmap(constants_.Get(), 0);
     }
@@ -298,14 +306,24 @@ bool OverlayRenderer::paintLayer(LayerSlot slot, int width, int height, std::str
                                  const LayerPainter& paint) {
     try {
         OverlayTexture& t = textures_[index(slot)];
-        if (t.texture && t.width == static_cast<std::uint32_t>(width) && t.height == static_cast<std::uint32_t>(height) &&
-            t.cacheKey == contentKey) {
+        if (t.texture && t.usedWidth == static_cast<std::uint32_t>(width) &&
+            t.usedHeight == static_cast<std::uint32_t>(height) && t.cacheKey == contentKey) {
             return true;
         }
-        if (!ensureTexture(slot, width, height)) return false;
+        if (width < 1 || height < 1) return false;
+        // The flame slot keeps a texture that holds both of its sizes; every other layer's is
+        // exactly its picture's size.
+        int textureW = width, textureH = height;
+        if (slot == LayerSlot::flames && t.texture) {
+            textureW = std::max(textureW, static_cast<int>(t.width));
+            textureH = std::max(textureH, static_cast<int>(t.height));
+        }
+        if (!ensureTexture(slot, textureW, textureH)) return false;
+        t.usedWidth = static_cast<std::uint32_t>(width);
+        t.usedHeight = static_cast<std::uint32_t>(height);
         std::unique_ptr<CardSurface>& surface = surfaces_[index(slot)];
         if (!surface) surface = std::make_unique<CardSurface>();
-        if (!surface->paint(width, height, paint)) return false;
+        if (!surface->paint(textureW, textureH, paint)) return false;
         const bool uploaded = surface->readPixels([&](const void* pixels, int rowPitch) {
             return rowPitch > 0 && upload(slot, pixels, static_cast<UINT>(rowPitch));
         });

@@ -26,7 +26,8 @@ auto guarded(Body&& body, decltype(body()) onFailure) noexcept -> decltype(body(
 
 }  // namespace
 
-VideoWallPlugin::VideoWallPlugin() {
+VideoWallPlugin::VideoWallPlugin()
+    : layoutEditor_(settings_, [](const WallSettings& settings) { saveSettings(settings); }) {
     WallLinkServices services;
     services.http = &http_;
     services.clock = &clock_;
@@ -182,9 +183,28 @@ vdj::HostResult VideoWallPlugin::deviceClose() {
 
 vdj::HostResult VideoWallPlugin::audioSamples(float*, int) { return vdj::kNotImplemented; }
 
-bool VideoWallPlugin::mouseMove(int, int, int, int) { return false; }
-bool VideoWallPlugin::mouseDown(int, int, int, int) { return false; }
-bool VideoWallPlugin::mouseUp(int, int, int, int) { return false; }
+bool VideoWallPlugin::mouseMove(int x, int y, int buttons, int) {
+    return guarded(
+        [&] {
+            const FrameSize frame = overlay_.lastFrameSize();
+            return layoutEditor_.mouseMove(x, y, buttons, frame.width, frame.height);
+        },
+        false);
+}
+
+bool VideoWallPlugin::mouseDown(int x, int y, int buttons, int) {
+    return guarded(
+        [&] {
+            const FrameSize frame = overlay_.lastFrameSize();
+            return layoutEditor_.mouseDown(x, y, buttons, frame.width, frame.height);
+        },
+        false);
+}
+
+bool VideoWallPlugin::mouseUp(int, int, int, int) {
+    return guarded([&] { return layoutEditor_.mouseUp(); }, false);
+}
+
 void VideoWallPlugin::keyEvent(const char*, int, int, int, int) {}
 
 bool VideoWallPlugin::searchSongs(std::string_view text) noexcept {

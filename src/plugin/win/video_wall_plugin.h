@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "moderator/win/moderator_window.h"
+#include "overlay/layout_edit.h"
 #include "overlay/overlay.h"
 #include "overlay/win/overlay_renderer.h"
 #include "plugin/host_interface.h"
@@ -65,8 +66,8 @@ public:
     vdj::HostResult deviceClose() override;
     vdj::HostResult audioSamples(float* buffer, int count) override;
 
-    // Mouse events on the video output. Layout editing by mouse is not built yet: every event is
-    // left to the host.
+    // Mouse events on the video output (frame pixels): layout editing by mouse while the setting
+    // `edit` is on (overlay/layout_edit.h). True when the event started, moved or ended a drag.
     bool mouseMove(int x, int y, int buttons, int keyModifiers) override;
     bool mouseDown(int x, int y, int buttons, int keyModifiers) override;
     bool mouseUp(int x, int y, int buttons, int keyModifiers) override;
@@ -100,6 +101,8 @@ private:
     // Guards the shared display state and the settings (see SharedSettings).
     std::mutex displayMutex_;
     SharedSettings settings_{displayMutex_};
+    // The drag of layout editing; layout.ini is written when a drag ends.
+    LayoutEditor layoutEditor_;
     // Destroyed in the reverse order, which is release's: the worker joined and the server stopped
     // first, then the server's job closed (ending whatever still runs in it), then the moderator
     // window, the overlay with its photo cache, the renderer (its textures, GDI+ surfaces and the
