@@ -1,6 +1,7 @@
 # The Windows shell of the plug-in (cross build only): a static library with everything but the
 # export, so the Windows tests can reach the internals, and the DLL the host loads.
 set(LUMVO_WIN_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/moderator/win/photo_preview.cpp
   ${CMAKE_CURRENT_LIST_DIR}/overlay/win/gdiplus_canvas.cpp
   ${CMAKE_CURRENT_LIST_DIR}/overlay/win/overlay_renderer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/overlay/win/text_engine.cpp
