@@ -3,6 +3,7 @@
 set(LUMVO_WIN_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/moderator/win/moderator_look.cpp
   ${CMAKE_CURRENT_LIST_DIR}/moderator/win/moderator_window.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/moderator/win/photo_preview.cpp
   ${CMAKE_CURRENT_LIST_DIR}/overlay/win/gdiplus_canvas.cpp
   ${CMAKE_CURRENT_LIST_DIR}/overlay/win/overlay_renderer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/overlay/win/text_engine.cpp
