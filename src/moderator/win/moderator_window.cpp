@@ -332,8 +332,10 @@ void ModeratorWindow::buildListPage(PostList list, HWND page) {
     }
     const auto& actions = pageActions(list);
     for (std::size_t place = 0; place < actions.size(); ++place) {
-        actionButtons_[i].push_back(makeButton(page, utf8ToWide(actionCaption(actions[place])).c_str(),
-                                               ids::actionId(list, static_cast<int>(place)), false));
+        // "Approve & show": a button takes "&" for a mnemonic, "&&" for the character.
+        std::wstring caption;
+        for (wchar_t c : utf8ToWide(actionCaption(actions[place]))) caption += c == L'&' ? std::wstring(L"&&") : std::wstring(1, c);
+        actionButtons_[i].push_back(makeButton(page, caption.c_str(), ids::actionId(list, static_cast<int>(place)), false));
     }
     refreshActionButtons(list);
 }
@@ -436,7 +438,16 @@ void ModeratorWindow::layoutListPage(PostList list, HWND page, bool withDetail) 
         listBottom = detailTop - 8;
     }
     place(listViews_[i], 0, top, w, std::max(listBottom - top, 48));
-    ListView_SetColumnWidth(listViews_[i], 0, std::max(w - 8, 10));
+    fitColumn(listViews_[i], w);
+}
+
+void ModeratorWindow::fitColumn(HWND view, int width) {
+    // The list's width less 8, and never wider than what its vertical scroll bar leaves, so no
+    // horizontal scroll bar ever shows.
+    RECT client{};
+    GetClientRect(view, &client);
+    const int wanted = std::max(std::min(width - 8, static_cast<int>(client.right)), 10);
+    if (ListView_GetColumnWidth(view, 0) != wanted) ListView_SetColumnWidth(view, 0, wanted);
 }
 
 void ModeratorWindow::layoutSettingsTab() {
@@ -457,19 +468,19 @@ void ModeratorWindow::layoutSettingsTab() {
     if (settingsBottom_.size() == 5) {
         const int width = (w - 24) / 4;
         for (int b = 0; b < 4; ++b) place(settingsBottom_[b], b * (width + 8), h - 40, width, 36);
-        place(settingsBottom_[4], 0, h - 68, w, 20);
+        place(settingsBottom_[4], 0, h - 70, w, 24);
     }
     // The Display page: its four group buttons (the groups' controls join later).
     for (int i = 0; i < kDisplayGroupCount; ++i) place(displayButtons_[i], 8 + i * 122, 0, 118, 32);
     // The Blocked page: heading, hint, list and its two buttons in the 480-pixel column.
     HWND blocked = settingsPages_[5];
     place(GetDlgItem(blocked, 1700), 8, 0, 480, 18);
-    place(GetDlgItem(blocked, 1701), 8, 24, 480, 20);
     RECT b{};
     GetClientRect(blocked, &b);
+    place(GetDlgItem(blocked, 1701), 8, 24, std::max(static_cast<int>(b.right) - 16, 480), 24);
     const int bh = std::max(static_cast<int>(b.bottom), 160);
     place(listViews_[listIndex(PostList::blocked)], 8, 52, 480, std::max(bh - 52 - 52, 48));
-    ListView_SetColumnWidth(listViews_[listIndex(PostList::blocked)], 0, 472);
+    fitColumn(listViews_[listIndex(PostList::blocked)], 480);
     const auto& unblock = actionButtons_[listIndex(PostList::blocked)];
     for (std::size_t i = 0; i < unblock.size(); ++i) place(unblock[i], 8 + static_cast<int>(i) * 244, bh - 44, 236, 36);
     // The setup page.
@@ -625,6 +636,9 @@ void ModeratorWindow::refillList(PostList list) {
         ListView_SetItemState(view, selected, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
         ListView_EnsureVisible(view, selected, FALSE);
     }
+    RECT bounds{};
+    GetWindowRect(view, &bounds);
+    fitColumn(view, list == PostList::blocked ? 480 : bounds.right - bounds.left);  // a scroll bar may have come or gone
     SendMessageW(view, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(view, nullptr, FALSE);
     ++refills_[i];
@@ -772,7 +786,26 @@ void ModeratorWindow::onDrawItem(const DRAWITEMSTRUCT& item) {
     }
     fill(item.hDC, item.rcItem, background);
     SetBkMode(item.hDC, TRANSPARENT);
-    drawLine(item.hDC, windowText(item.hwndItem), item.rcItem, text, look_.bold, DT_CENTER);
+    // The bold font, or a lighter and then a smaller one when a caption ("Messages (12)") would
+    // not fit otherwise: the count matters more than the weight. The main tabs share one font.
+    const std::wstring caption = windowText(item.hwndItem);
+    const bool mainTab = id >= ids::kTab && id < ids::kTab + kMainTabCount;
+    const int room = item.rcItem.right - item.rcItem.left - 8;
+    HFONT font = look_.bold;
+    for (HFONT candidate : {look_.bold, look_.normal, look_.rowText}) {
+        font = candidate;
+        const HGDIOBJ old = SelectObject(item.hDC, candidate);
+        bool fits = true;
+        for (int t = 0; t < (mainTab ? kMainTabCount : 1) && fits; ++t) {
+            const std::wstring measured = mainTab ? windowText(tabButtons_[t]) : caption;
+            SIZE size{};
+            GetTextExtentPoint32W(item.hDC, measured.c_str(), static_cast<int>(measured.size()), &size);
+            fits = size.cx <= room;
+        }
+        SelectObject(item.hDC, old);
+        if (fits) break;
+    }
+    drawLine(item.hDC, caption, item.rcItem, text, font, DT_CENTER);
 }
 
 LRESULT ModeratorWindow::onControlColour(HDC dc, HWND control, bool edit) {

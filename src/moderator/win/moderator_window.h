@@ -139,6 +139,7 @@ private:
     void buildInfoTab();
     void layoutListPage(PostList list, HWND page, bool withDetail);
     void layoutSettingsTab();
+    void fitColumn(HWND view, int width);
 
     void onTimer();
     void onCommand(int id, int code, HWND from);
