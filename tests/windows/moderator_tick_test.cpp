@@ -146,7 +146,7 @@ std::vector<double> timeTicks(const ModeratorWindow& window, int ticks) {
 
 TEST(ModeratorTick, AnUnchangedReplyCostsNoRefillAChangedOneRefillsOnceAndASilentServerOnlyItsTimeOut) {
     const char* requested = std::getenv("LUMVO_BENCH_TICKS");
-    const int ticks = std::max(requested ? std::atoi(requested) : 0, 7);
+    const int ticks = std::max(requested ? std::atoi(requested) : 0, 21);
     ASSERT_TRUE(lumvo::test::wallGet("/api/display").empty()) << "something else answers on 127.0.0.1:8787";
     StateServer server;
     ASSERT_TRUE(server.listening());

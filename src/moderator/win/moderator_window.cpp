@@ -373,7 +373,7 @@ void ModeratorWindow::buildSettingsTab() {
 void ModeratorWindow::buildInfoTab() {
     HWND tab = pages_[static_cast<int>(MainTab::info)];
     for (int i = 0; i < kInfoPageCount; ++i) infoButtons_[i] = makeButton(tab, kInfoPageNames[i], ids::kInfoPage + i, true);
-    infoView_ = CreateWindowExW(0, kInfoViewClass, L"", WS_CHILD | WS_VSCROLL | WS_CLIPSIBLINGS | WS_TABSTOP, 0, 0, 10,
+    infoView_ = CreateWindowExW(0, kInfoViewClass, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP, 0, 0, 10,
                                 10, tab, nullptr, module_, this);
     updatePage_ = makePage(tab);
 }
