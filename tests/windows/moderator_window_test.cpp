@@ -217,6 +217,23 @@ TEST_F(ModeratorAgainstTheWall, GuestPostsArriveAndTheDjsClicksReachTheWallServe
     EXPECT_EQ(selectedRow(messages), eve);
     EXPECT_EQ(textOf(window.control(ids::kDetail)), "Hello from table 4");
 
+    // Song searches reach the host: "Search" on a request, and one the server asks for (the
+    // browser moderator page's), which the window then clears on the server.
+    click(window.control(ids::kTab + 1));
+    const HWND requests = listOf(window, PostList::requests);
+    selectListRow(requests, findRow(requests, "Ben"));
+    host_.scripts.clear();
+    click(button(window, PostList::requests, 0));
+    ASSERT_EQ(host_.scripts.size(), 1u);
+    EXPECT_NE(host_.scripts[0].find("Mr Brightside"), std::string::npos) << host_.scripts[0];
+    EXPECT_EQ(textOf(window.control(ids::kStatusLine)), "Searching VirtualDJ\xE2\x80\xA6");
+    wallPost("/api/vdj-search", "{\"text\":\"Dancing Queen ABBA\"}");
+    tick(window);
+    ASSERT_EQ(host_.scripts.size(), 2u);
+    EXPECT_NE(host_.scripts[1].find("Dancing Queen ABBA"), std::string::npos) << host_.scripts[1];
+    EXPECT_EQ(lumvo::jsonGetString(wallGet("/api/state"), "vdjSearch"), "");
+    click(window.control(ids::kTab));
+
     // Polls and paints make no GDI objects: changed replies (the list grows past its height, so the
     // scroll bar comes in the warm-up), each followed by a repaint of everything, then a toast.
     long gdiBefore = 0;
