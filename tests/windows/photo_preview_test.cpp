@@ -12,7 +12,7 @@
 namespace lumvo {
 namespace {
 
-// The window's own painting (WM_PRINTCLIENT) into a 32-bit top-down DIB.
+// The window's own painting of its client area and children (WM_PRINT) into a 32-bit top-down DIB.
 struct ClientPixels {
     int width = 0, height = 0;
     std::vector<std::uint32_t> pixels;  // 0x00RRGGBB
@@ -34,7 +34,7 @@ ClientPixels capture(HWND window) {
     HDC dc = CreateCompatibleDC(screen);
     HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(dc, dib);
-    SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    SendMessageW(window, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_CHILDREN);
     GdiFlush();
     const auto* p = static_cast<const std::uint32_t*>(bits);
     out.pixels.assign(p, p + static_cast<std::size_t>(out.width) * out.height);
@@ -42,6 +42,33 @@ ClientPixels capture(HWND window) {
     DeleteObject(dib);
     DeleteDC(dc);
     ReleaseDC(nullptr, screen);
+    return out;
+}
+
+// What the screen shows of the window's client area, children included (Wine on Xvfb keeps it).
+ClientPixels captureScreen(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    ClientPixels out{client.right, client.bottom, {}};
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = out.width;
+    info.bmiHeader.biHeight = -out.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC source = GetDC(window);
+    HDC dc = CreateCompatibleDC(source);
+    HBITMAP dib = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, dib);
+    BitBlt(dc, 0, 0, out.width, out.height, source, 0, 0, SRCCOPY);
+    GdiFlush();
+    const auto* p = static_cast<const std::uint32_t*>(bits);
+    out.pixels.assign(p, p + static_cast<std::size_t>(out.width) * out.height);
+    SelectObject(dc, old);
+    DeleteObject(dib);
+    DeleteDC(dc);
+    ReleaseDC(window, source);
     return out;
 }
 
@@ -86,10 +113,12 @@ TEST(PhotoPreview, OpensAServedPhotoFittedAndCloses) {
     EXPECT_EQ(client.bottom, 282);
     ASSERT_TRUE(http.requests().size() == 1 && http.requests()[0].request.method == "GET");
 
+    SetWindowPos(window, HWND_TOPMOST, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     pumpMessages();
     const ClientPixels shot = capture(window);
     test::makeFolders(test::repoPath("test-output\\windows"));
-    EXPECT_TRUE(savePng(shot, test::repoPath("test-output\\windows\\photo-preview.png")));
+    EXPECT_TRUE(savePng(captureScreen(window), test::repoPath("test-output\\windows\\photo-preview.png")));
     const FitRect picture = previewPictureRect(444, 282, 840, 420);
     EXPECT_EQ(shot.at(picture.x + picture.width / 4, picture.y + picture.height / 2), 0xE02020u) << "the red half";
     EXPECT_EQ(shot.at(picture.x + 3 * picture.width / 4, picture.y + picture.height / 2), 0x101016u)
@@ -123,7 +152,8 @@ TEST(PhotoPreview, OpensAServedPhotoFittedAndCloses) {
     ASSERT_TRUE(showPhotoPreviewBytes(instance, nullptr, bytes));
     closePhotoPreview(instance);
     EXPECT_EQ(photoPreviewWindow(), nullptr);
-    WNDCLASSEXW info{sizeof info};
+    WNDCLASSEXW info{};
+    info.cbSize = sizeof info;
     EXPECT_FALSE(GetClassInfoExW(instance, kPhotoPreviewClass, &info)) << "the class is unregistered";
 }
 
