@@ -12,38 +12,11 @@
 namespace lumvo {
 namespace {
 
-// The window's own painting of its client area and children (WM_PRINT) into a 32-bit top-down DIB.
 struct ClientPixels {
     int width = 0, height = 0;
-    std::vector<std::uint32_t> pixels;  // 0x00RRGGBB
+    std::vector<std::uint32_t> pixels;  // 0x00RRGGBB, top row first
     std::uint32_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x] & 0xFFFFFF; }
 };
-
-ClientPixels capture(HWND window) {
-    RECT client{};
-    GetClientRect(window, &client);
-    ClientPixels out{client.right, client.bottom, {}};
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = out.width;
-    info.bmiHeader.biHeight = -out.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(dc, dib);
-    SendMessageW(window, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_CHILDREN);
-    GdiFlush();
-    const auto* p = static_cast<const std::uint32_t*>(bits);
-    out.pixels.assign(p, p + static_cast<std::size_t>(out.width) * out.height);
-    SelectObject(dc, old);
-    DeleteObject(dib);
-    DeleteDC(dc);
-    ReleaseDC(nullptr, screen);
-    return out;
-}
 
 // What the screen shows of the window's client area, children included (Wine on Xvfb keeps it).
 ClientPixels captureScreen(HWND window) {
@@ -116,9 +89,9 @@ TEST(PhotoPreview, OpensAServedPhotoFittedAndCloses) {
     SetWindowPos(window, HWND_TOPMOST, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     pumpMessages();
-    const ClientPixels shot = capture(window);
+    const ClientPixels shot = captureScreen(window);
     test::makeFolders(test::repoPath("test-output\\windows"));
-    EXPECT_TRUE(savePng(captureScreen(window), test::repoPath("test-output\\windows\\photo-preview.png")));
+    EXPECT_TRUE(savePng(shot, test::repoPath("test-output\\windows\\photo-preview.png")));
     const FitRect picture = previewPictureRect(444, 282, 840, 420);
     EXPECT_EQ(shot.at(picture.x + picture.width / 4, picture.y + picture.height / 2), 0xE02020u) << "the red half";
     EXPECT_EQ(shot.at(picture.x + 3 * picture.width / 4, picture.y + picture.height / 2), 0x101016u)
