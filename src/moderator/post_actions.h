@@ -4,6 +4,7 @@
 // so a confirmation box (during which the one-second poll goes on) or a slow request can never
 // make it act on another post. The Win32 code then asks the box if any, sends the request with
 // sendWallRequest(), polls if told, and shows the status text.
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
