@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "moderator/post_record.h"
 
@@ -37,6 +38,10 @@ enum class PostAction {
 
 // The button's caption.
 const char* actionCaption(PostAction action);
+// The buttons under a list, left to right (the Blocked list's are on its Settings page).
+std::vector<PostAction> listButtons(PostList list);
+// The row of buttons at the bottom of the Settings tab.
+std::vector<PostAction> settingsButtons();
 
 // A POST to the wall server.
 struct WallRequest {

@@ -58,6 +58,12 @@ TEST(PostActions, EveryPostButtonSendsItsBodyToItsEndpointAndPolls) {
         EXPECT_EQ(plan.request->body, "{}");
         EXPECT_FALSE(plan.pollAfter) << "the next tick shows the effect";
     }
+    // Every button under every list acts on a whole post (one with a photo and a text).
+    PostRecord full = record("p9");
+    full.photo = "/uploads/p9.jpg";
+    for (int list = 0; list < kPostListCount; ++list)
+        for (PostAction action : listButtons(static_cast<PostList>(list)))
+            EXPECT_TRUE(planAction(action, full, 1).enabled) << list << " " << actionCaption(action);
     EXPECT_EQ(planAction(PostAction::browserMod, std::nullopt).openUrl, "http://127.0.0.1:8787/mod");
     EXPECT_EQ(vdjSearchClearRequest(), (WallRequest{"POST", "/api/vdj-search", "{\"clear\":true}"}));
 }
