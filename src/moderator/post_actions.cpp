@@ -43,6 +43,23 @@ const char* actionCaption(PostAction action) {
     return "";
 }
 
+std::vector<PostAction> listButtons(PostList list) {
+    using A = PostAction;
+    switch (list) {
+        case PostList::messages: return {A::show, A::reject, A::viewPhoto, A::block};
+        case PostList::requests: return {A::search, A::markPlayed, A::markRefuse, A::drop, A::block};
+        case PostList::tips: return {A::show, A::reject, A::block};
+        case PostList::rejected: return {A::restore, A::block, A::unblock, A::viewPhoto};
+        case PostList::live: return {A::highlight, A::remove, A::viewPhoto, A::block};
+        case PostList::blocked: return {A::unblock, A::unblockAll};
+    }
+    return {};
+}
+
+std::vector<PostAction> settingsButtons() {
+    return {PostAction::showNext, PostAction::skip, PostAction::clearChat, PostAction::browserMod};
+}
+
 ActionPlan planAction(PostAction action, const std::optional<PostRecord>& selected, std::size_t blockedCount) {
     // Actions on no post.
     switch (action) {

@@ -4,9 +4,11 @@
 // so a confirmation box (during which the one-second poll goes on) or a slow request can never
 // make it act on another post. The Win32 code then asks the box if any, sends the request with
 // sendWallRequest(), polls if told, and shows the status text.
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "moderator/post_record.h"
 
@@ -36,6 +38,10 @@ enum class PostAction {
 
 // The button's caption.
 const char* actionCaption(PostAction action);
+// The buttons under a list, left to right (the Blocked list's are on its Settings page).
+std::vector<PostAction> listButtons(PostList list);
+// The row of buttons at the bottom of the Settings tab.
+std::vector<PostAction> settingsButtons();
 
 // A POST to the wall server.
 struct WallRequest {

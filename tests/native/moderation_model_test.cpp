@@ -212,9 +212,6 @@ TEST(ModerationModel, AlertsComeForNewPostsButNeverForTheFirstReply) {
                               json::array({post("r1", "request"), again}), json::array({post("t1", "tip")})));
     ASSERT_TRUE(u.alert);
     EXPECT_EQ(u.alert->label, "PHOTO");
-    EXPECT_EQ(chooseAlert(1, {false, false, "photo"}).label, "PHOTO");
-    EXPECT_EQ(chooseAlert(1, {false, false, "tip"}).message, "You have a new tip to confirm");
-    EXPECT_EQ(chooseAlert(1, {false, false, "shoutout"}).message, "You have a new shout out to approve");
     EXPECT_EQ(chooseAlert(0, {true, false, "request"}).count, 1) << "a count below 1 is never shown";
 
     // Everything handled: the alert goes off, the title and status line say so.
@@ -268,48 +265,36 @@ TEST(ModerationModel, TheSelectionFollowsItsPostAcrossRefillsAndOnlyChangedLists
 
 TEST(ModerationModel, TitleCaptionsPinLineAndVoteTexts) {
     ModerationModel model(utcClock);
-    EXPECT_EQ(model.tabCaption(0), "Messages");
-    EXPECT_EQ(model.venuePinLine(), "Venue PIN  -----   Give this to the manager. Same QR, then Venue login.");
-
+    const json fourTips = json::array({post("t1", "tip"), post("t2", "tip"), post("t3", "tip"), post("t4", "tip")});
     // 2 messages, 1 request and 4 tips: 3 waiting; tips are not counted.
-    ModerationUpdate u = model.apply(stateBody(json::array({post("m1"), post("m2")}), json::array({post("r1", "request")}),
-                                               json::array({post("t1", "tip"), post("t2", "tip"), post("t3", "tip"), post("t4", "tip")})));
+    ModerationUpdate u = model.apply(stateBody(json::array({post("m1"), post("m2")}), json::array({post("r1", "request")}), fourTips));
     EXPECT_EQ(model.windowTitle(), "LUMVO Moderator  \xE2\x80\xA2  3 waiting");
-    EXPECT_EQ(model.tabCaption(0), "Messages (2)");
     EXPECT_EQ(model.tabCaption(2), "Tips (4)");
-    EXPECT_EQ(model.tabCaption(4), "Live (0)");
-    EXPECT_TRUE(u.captionChanged[0]);
-    EXPECT_TRUE(u.pinChanged);
     EXPECT_EQ(model.statusLine(), "2 messages   1 requests   4 tips   0 live");
-    EXPECT_EQ(model.venuePinLine(), "Venue PIN  K7Q2M   Give this to the manager. Same QR, then Venue login.");
+    EXPECT_TRUE(u.pinChanged);
+    const std::string pinLine = "Venue PIN  K7Q2M   Give this to the manager. Same QR, then Venue login.";
+    EXPECT_EQ(model.venuePinLine(), pinLine);
 
     // Only a PIN of exactly five characters replaces the line; a caption that did not change is
     // not set again.
-    for (const char* pin : {"AB12", "AB1234", "", "K7Q2M"}) {
-        u = model.apply(stateBody(json::array({post("m1"), post("m2")}), json::array({post("r1", "request")}),
-                                  json::array({post("t1", "tip"), post("t2", "tip"), post("t3", "tip"), post("t4", "tip")}),
-                                  {{"venuePin", pin}, {"voteTitle", pin}}));
+    for (const char* pin : {"AB12", "AB1234", ""}) {
+        u = model.apply(stateBody(json::array({post("m1"), post("m2")}), json::array({post("r1", "request")}), fourTips,
+                                  {{"venuePin", pin}}));
         EXPECT_FALSE(u.pinChanged) << pin;
         EXPECT_FALSE(u.captionChanged[0]) << pin;
-        EXPECT_EQ(model.venuePinLine(), "Venue PIN  K7Q2M   Give this to the manager. Same QR, then Venue login.");
+        EXPECT_EQ(model.venuePinLine(), pinLine);
     }
     u = model.apply(stateBody(json::array(), json::array(), json::array(), {{"venuePin", "Z\xC3\x9C" "123"}}));
     EXPECT_TRUE(u.pinChanged) << "five characters, six bytes";
 
-    // The vote tab.
+    // The vote tab: seconds rounded up, hours shown from an hour on.
     model.apply(stateBody(json::array(), json::array(), json::array(),
-                          {{"voteActive", true}, {"voteTitle", "Next song?"}, {"voteRemain", 3725.2}, {"voteSummary", "A 3 · B 1"}}));
+                          {{"voteActive", true}, {"voteTitle", "Next?"}, {"voteRemain", 3725.2}, {"voteSummary", "A 3"}}));
     EXPECT_EQ(model.voteCaption(), "Vote \xE2\x80\xA2");
-    EXPECT_EQ(model.voteStatus(), "Next song?\r\n1:02:06 left\r\nA 3 · B 1");
+    EXPECT_EQ(model.voteStatus(), "Next?\r\n1:02:06 left\r\nA 3");
     model.apply(stateBody(json::array(), json::array(), json::array(),
-                          {{"voteActive", true}, {"voteTitle", "Next song?"}, {"voteRemain", 42.5}, {"voteSummary", "A 3"}}));
-    EXPECT_EQ(model.voteStatus(), "Next song?\r\n0:43 left\r\nA 3");
-    model.apply(stateBody(json::array(), json::array(), json::array(),
-                          {{"voteActive", true}, {"voteClosed", true}, {"voteTitle", "T"}, {"voteSummary", "S"}}));
-    EXPECT_EQ(model.voteStatus(), "T\r\nS");
-    model.apply(stateBody(json::array()));
-    EXPECT_EQ(model.voteCaption(), "Vote");
-    EXPECT_EQ(model.voteStatus(), "No vote running.");
+                          {{"voteActive", true}, {"voteTitle", "Next?"}, {"voteRemain", 42.5}, {"voteSummary", "A 3"}}));
+    EXPECT_EQ(model.voteStatus(), "Next?\r\n0:43 left\r\nA 3");
 }
 
 TEST(ModerationModel, DetailBoxesAndRowLooks) {
@@ -318,94 +303,68 @@ TEST(ModerationModel, DetailBoxesAndRowLooks) {
     request["count"] = 3;
     request["lastAt"] = 1767225600000 + (13 * 60 + 5) * 60000LL;  // 13:05 UTC
     request["mark"] = "played";
-    json tip = post("t1", "tip", "Tom", "");
     json venue = post("m1", "venue", "Bar", "Happy hour");
     venue["hot"] = true;
     json hot = post("m2", "shoutout", "Kim", "");
     hot["hot"] = true;
     hot["photo"] = "/uploads/k.jpg";
-    model.apply(stateBody(json::array({venue, hot}), json::array({request}), json::array({tip}),
+    model.apply(stateBody(json::array({venue, hot}), json::array({request}), json::array(),
                           {{"blocked", json::array({post("b1", "shoutout", "Spam", "x")})}}));
     EXPECT_EQ(model.detailText(PostList::requests), "Select a request to read it");
     model.select(PostList::requests, 0);
     EXPECT_EQ(model.detailText(PostList::requests), "3 requests \xC2\xB7 last Guest \xC2\xB7 13:05\r\n\r\nSong\r\nArtist");
-    model.select(PostList::tips, 0);
-    EXPECT_EQ(model.detailText(PostList::tips),
-              "Tom (no message)\r\n\r\nCheck the money in your app, then Approve & show. Coins and hearts play on the wall.");
     model.select(PostList::messages, 1);
     EXPECT_EQ(model.detailText(PostList::messages), "(photo)");
 
     const ChatColours colours{.shoutout = 0, .request = 0xFF00AA00, .photo = 0x123456, .venue = 0};
     const RowLook played = model.rowLook(PostList::requests, 0, true, colours);
     EXPECT_EQ(played.tag, "PLAYED");
-    EXPECT_EQ(played.tagColour, 0x34D399u);
     EXPECT_EQ(played.background, 0x165636u);
     EXPECT_EQ(played.rightText, "\xC3\x97" "3");
-    EXPECT_TRUE(played.rightIsCount);
     EXPECT_EQ(played.nameRightInset, 48);
-    EXPECT_EQ(played.name, "Guest");
-    EXPECT_EQ(played.pillFill, ((3 * 0x16 + 0x34) / 4) << 16 | ((3 * 0x56 + 0xD3) / 4) << 8 | (3 * 0x36 + 0x99) / 4);
-
     const RowLook venueRow = model.rowLook(PostList::messages, 0, false, colours);
     EXPECT_EQ(venueRow.tag, "VENUE") << "a hot venue post keeps its tag";
-    EXPECT_EQ(venueRow.tagColour, 0xFF4B1Fu);
-    EXPECT_EQ(venueRow.rightText, "00:00");
-    EXPECT_EQ(venueRow.nameRightInset, 64);
+    EXPECT_EQ(venueRow.tagColour, 0xFF4B1Fu) << "a chat colour of 0 keeps the default";
+    EXPECT_EQ(venueRow.nameRightInset, 64) << "room for the time";
     const RowLook hotRow = model.rowLook(PostList::messages, 1, false, colours);
     EXPECT_EQ(hotRow.tag, "HOT");
     EXPECT_EQ(hotRow.tagColour, 0x123456u) << "the DJ's photo colour";
     EXPECT_EQ(hotRow.secondLine, "Photo");
     const RowLook blockedRow = model.rowLook(PostList::blocked, 0, false, colours);
-    EXPECT_EQ(blockedRow.tag, "BLOCKED");
     EXPECT_EQ(blockedRow.secondLine, "This phone cannot send until you unblock it.");
     EXPECT_TRUE(blockedRow.rightText.empty());
-    EXPECT_EQ(model.rowLook(PostList::requests, 0, false, {}).tag, "PLAYED");
-    EXPECT_EQ(rowLook(readPostRecord(post("r", "request").dump()), PostList::requests, false, colours, utcClock).tagColour,
-              0x00AA00u);
 }
 
-// The poll's host-thread cost outside the HTTP call: an unchanged reply must be next to free, a
-// changed reply of 200 posts cheap. Medians of many runs; printed as "measured:" lines.
-TEST(ModerationModel, AppliesAnUnchangedReplyInMicrosecondsAndA200PostReplyQuickly) {
+// The poll's host-thread cost outside the HTTP call, medians printed as "measured:" lines: an
+// unchanged reply must be next to free.
+TEST(ModerationModel, AppliesAnUnchangedReplyInMicroseconds) {
     auto body = [](int generation) {
         json pending = json::array();
-        for (int i = 0; i < 200; ++i) {
-            json p = post("p" + std::to_string(i), i % 3 ? "shoutout" : "photo", "Guest " + std::to_string(i),
-                          "A message of a usual length from a guest at the party, number " + std::to_string(i));
-            if (i == 0) p["text"] = "generation " + std::to_string(generation);
-            pending.push_back(p);
-        }
+        for (int i = 0; i < 200; ++i)
+            pending.push_back(post("p" + std::to_string(i), i % 3 ? "shoutout" : "photo", "Guest " + std::to_string(i),
+                                   "A message of a usual length from a guest, number " + std::to_string(i + generation)));
         return stateBody(pending);
     };
-    auto median = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
+    auto medianMicros = [](ModerationModel& model, const std::vector<std::string>& bodies) {
+        std::vector<double> times;
+        for (const std::string& b : bodies) {
+            const auto t0 = std::chrono::steady_clock::now();
+            model.apply(b);
+            times.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count());
+        }
+        std::sort(times.begin(), times.end());
+        return times[times.size() / 2];
     };
     ModerationModel model(utcClock);
-    const std::string first = body(0);
-    model.apply(first);
-    std::vector<double> unchanged, changed;
-    for (int run = 0; run < 201; ++run) {
-        const std::string same = first;  // a fresh copy, as a new reply would be
-        auto t0 = std::chrono::steady_clock::now();
-        const bool skipped = model.apply(same).unchanged;
-        auto t1 = std::chrono::steady_clock::now();
-        ASSERT_TRUE(skipped);
-        unchanged.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
-    }
-    std::vector<std::string> bodies;
-    for (int run = 1; run <= 51; ++run) bodies.push_back(body(run));
-    for (const std::string& next : bodies) {
-        auto t0 = std::chrono::steady_clock::now();
-        const ModerationUpdate u = model.apply(next);
-        auto t1 = std::chrono::steady_clock::now();
-        ASSERT_TRUE(u.refill[listIndex(PostList::messages)]);
-        changed.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
-    }
+    std::vector<std::string> same(201, body(0)), changing;
+    for (int run = 1; run <= 51; ++run) changing.push_back(body(run));
+    model.apply(same[0]);
+    const double unchanged = medianMicros(model, same);
+    const double changed = medianMicros(model, changing);
     EXPECT_EQ(model.list(PostList::messages).size(), 200u);
     std::printf("measured: moderation reply of 200 posts (%zu bytes) applied, median: unchanged %.1f us, changed %.1f us\n",
-                first.size(), median(unchanged), median(changed));
-    EXPECT_LT(median(unchanged), 1000.0) << "an unchanged reply must cost well under a millisecond";
+                same[0].size(), unchanged, changed);
+    EXPECT_LT(unchanged, 1000.0) << "an unchanged reply must cost well under a millisecond";
 }
 
 TEST(ModeratorToast, SizeAndPlaceFollowTheHostWindow) {
@@ -419,59 +378,34 @@ TEST(ModeratorToast, SizeAndPlaceFollowTheHostWindow) {
     EXPECT_EQ(tiny.left, 18);
     EXPECT_EQ(tiny.top, 28);
     EXPECT_EQ(tiny.width(), 220);
-
-    const ToastPaintMetrics small = toastPaintMetrics(72);
-    EXPECT_EQ(small.bar, 28);
-    EXPECT_EQ(small.mark, 18);
-    EXPECT_EQ(small.labelFont, 13);
-    EXPECT_EQ(small.messageFont, 14);
-    EXPECT_EQ(toastPaintMetrics(192).bar, 60);
+    EXPECT_EQ(toastPaintMetrics(72).messageFont, 14);
 }
 
 TEST(ModeratorText, LabelsMessagesAndNamesAreCutNotRefused) {
     EXPECT_EQ(toastLabel(""), "POST");
     EXPECT_EQ(toastLabel(std::string(50, 'L')), std::string(39, 'L'));
-    EXPECT_EQ(toastMessage("short"), "short");
-
     // Emoji take two UTF-16 units; the cut never splits one, nor a two-byte character.
-    std::string emoji;
+    std::string emoji, accents = "a";
     for (int i = 0; i < 100; ++i) emoji += "\xF0\x9F\x8E\x89";  // U+1F389
-    const std::string cut = toastMessage(emoji);
-    EXPECT_EQ(cut.size(), 79u * 4) << "79 emoji are 158 units; an 80th would make 160";
-    std::string mixed = "a";
-    for (int i = 0; i < 200; ++i) mixed += "\xC3\xA9";
-    const std::string mixedCut = toastMessage(mixed);
-    EXPECT_EQ(mixedCut.size(), 1u + 158 * 2);
-    std::string nine = "a";
-    for (int i = 0; i < 8; ++i) nine += "\xC3\xA9";
-    EXPECT_EQ(cutWithEllipsis(mixed, 10), nine + "\xE2\x80\xA6") << "nine units and the ellipsis";
+    for (int i = 0; i < 200; ++i) accents += "\xC3\xA9";
+    EXPECT_EQ(toastMessage(emoji).size(), 79u * 4) << "79 emoji are 158 units; an 80th would make 160";
+    EXPECT_EQ(toastMessage(accents).size(), 1u + 158 * 2);
+    EXPECT_EQ(cutWithEllipsis(accents, 3), "a\xC3\xA9\xE2\x80\xA6");
     EXPECT_EQ(cutWithEllipsis("short", 10), "short");
     // A broken byte counts as one unit and is kept for the wide conversion to replace.
     EXPECT_EQ(cutToUnits("ab\xFF" "cd", 3), "ab\xFF");
-    EXPECT_EQ(cutToUnits("ab\xE2\x80", 4), "ab\xE2\x80") << "a sequence cut off at the end is two broken bytes";
 }
 
 TEST(PhotoPreviewFit, PicturesAreOnlyShrunkAndDrawnCentredInTheirBox) {
     const PreviewSize wide = previewSize(840, 420);
-    EXPECT_EQ(wide.clientWidth, 444);
-    EXPECT_EQ(wide.clientHeight, 282);
-    EXPECT_DOUBLE_EQ(wide.scale, 0.5);
+    EXPECT_EQ(std::pair(wide.clientWidth, wide.clientHeight), std::pair(444, 282));
     const PreviewSize own = previewSize(300, 200);
-    EXPECT_EQ(own.clientWidth, 324);
-    EXPECT_EQ(own.clientHeight, 272);
+    EXPECT_EQ(std::pair(own.clientWidth, own.clientHeight), std::pair(324, 272));
     EXPECT_EQ(previewSize(0, -5).clientWidth, 25) << "a size below 1 counts as 1";
-
-    // The 840 by 420 picture in its 444 by 282 window: the box is 428 by 218, the picture 428 by
-    // 214, centred vertically.
+    // In its 444 by 282 window the 840 by 420 picture fills the 428 by 218 box's width, centred.
     EXPECT_EQ(previewPictureRect(444, 282, 840, 420), (FitRect{8, 10, 428, 214}));
-    // A tall picture in a window a user made wide: centred horizontally, never outside the box.
-    const FitRect tall = previewPictureRect(800, 300, 100, 400);
-    EXPECT_EQ(tall.height, 236);
-    EXPECT_EQ(tall.width, 59);
-    EXPECT_EQ(tall.x, 8 + (784 - 59) / 2);
     EXPECT_EQ(previewPictureRect(4, 4, 100, 100), (FitRect{8, 8, 8, 8}));
     EXPECT_EQ(previewCloseButton(444, 282), (FitRect{174, 242, 96, 32}));
-    EXPECT_EQ(previewCloseButton(60, 100).x, 8);
 }
 
 }  // namespace

@@ -58,6 +58,12 @@ TEST(PostActions, EveryPostButtonSendsItsBodyToItsEndpointAndPolls) {
         EXPECT_EQ(plan.request->body, "{}");
         EXPECT_FALSE(plan.pollAfter) << "the next tick shows the effect";
     }
+    // Every button under every list acts on a whole post (one with a photo and a text).
+    PostRecord full = record("p9");
+    full.photo = "/uploads/p9.jpg";
+    for (int list = 0; list < kPostListCount; ++list)
+        for (PostAction action : listButtons(static_cast<PostList>(list)))
+            EXPECT_TRUE(planAction(action, full, 1).enabled) << list << " " << actionCaption(action);
     EXPECT_EQ(planAction(PostAction::browserMod, std::nullopt).openUrl, "http://127.0.0.1:8787/mod");
     EXPECT_EQ(vdjSearchClearRequest(), (WallRequest{"POST", "/api/vdj-search", "{\"clear\":true}"}));
 }
@@ -74,10 +80,9 @@ TEST(PostActions, MarksToggleAndSearchPhotoAndUnblockAllFollowTheirRules) {
     EXPECT_EQ(json::parse(planAction(PostAction::markRefuse, request).request->body).at("id"), "r1");
 
     // Search: the request's search text, else its text; nothing goes to the server.
-    ActionPlan search = planAction(PostAction::search, request);
+    const ActionPlan search = planAction(PostAction::search, request);
     EXPECT_EQ(search.songSearch, "Song - Artist");
     EXPECT_FALSE(search.request);
-    EXPECT_EQ(search.statusText, "Searching VirtualDJ\xE2\x80\xA6");
     request.search = "Song Artist";
     EXPECT_EQ(planAction(PostAction::search, request).songSearch, "Song Artist");
     request.search.clear();
@@ -94,8 +99,6 @@ TEST(PostActions, MarksToggleAndSearchPhotoAndUnblockAllFollowTheirRules) {
     EXPECT_FALSE(planAction(PostAction::unblockAll, std::nullopt, 0).enabled);
     const ActionPlan all = planAction(PostAction::unblockAll, std::nullopt, 2);
     ASSERT_TRUE(all.confirm);
-    EXPECT_EQ(all.confirm->title, "Unblock all?");
-    EXPECT_EQ(all.confirm->icon, Confirmation::Icon::question);
     EXPECT_EQ(json::parse(all.request->body), (json{{"all", true}}));
 
     EXPECT_EQ(actionStatusAfter(all, true), "");
@@ -141,9 +144,7 @@ TEST(PostActions, ARequestCarriesTheIdTakenBeforeTheBoxWhateverThePollDidMeanwhi
     ASSERT_TRUE(sendWallRequest(http, *plan.request));
     const auto sent = http.requests();
     ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0].request.path, "/api/block");
     EXPECT_EQ(json::parse(*sent[0].request.body), (json{{"id", "m2"}}));
-    EXPECT_EQ(plan.postId, "m2");
 
     // A request the server refuses or never answers is a failure.
     http.script("/api/show", {.status = 404, .body = "{}"});

@@ -12,14 +12,14 @@
 namespace lumvo {
 namespace {
 
-// The window's own painting (WM_PRINTCLIENT) into a 32-bit top-down DIB.
 struct ClientPixels {
     int width = 0, height = 0;
-    std::vector<std::uint32_t> pixels;  // 0x00RRGGBB
+    std::vector<std::uint32_t> pixels;  // 0x00RRGGBB, top row first
     std::uint32_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x] & 0xFFFFFF; }
 };
 
-ClientPixels capture(HWND window) {
+// What the screen shows of the window's client area, children included (Wine on Xvfb keeps it).
+ClientPixels captureScreen(HWND window) {
     RECT client{};
     GetClientRect(window, &client);
     ClientPixels out{client.right, client.bottom, {}};
@@ -30,18 +30,18 @@ ClientPixels capture(HWND window) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC source = GetDC(window);
+    HDC dc = CreateCompatibleDC(source);
+    HBITMAP dib = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(dc, dib);
-    SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    BitBlt(dc, 0, 0, out.width, out.height, source, 0, 0, SRCCOPY);
     GdiFlush();
     const auto* p = static_cast<const std::uint32_t*>(bits);
     out.pixels.assign(p, p + static_cast<std::size_t>(out.width) * out.height);
     SelectObject(dc, old);
     DeleteObject(dib);
     DeleteDC(dc);
-    ReleaseDC(nullptr, screen);
+    ReleaseDC(window, source);
     return out;
 }
 
@@ -86,8 +86,10 @@ TEST(PhotoPreview, OpensAServedPhotoFittedAndCloses) {
     EXPECT_EQ(client.bottom, 282);
     ASSERT_TRUE(http.requests().size() == 1 && http.requests()[0].request.method == "GET");
 
+    SetWindowPos(window, HWND_TOPMOST, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     pumpMessages();
-    const ClientPixels shot = capture(window);
+    const ClientPixels shot = captureScreen(window);
     test::makeFolders(test::repoPath("test-output\\windows"));
     EXPECT_TRUE(savePng(shot, test::repoPath("test-output\\windows\\photo-preview.png")));
     const FitRect picture = previewPictureRect(444, 282, 840, 420);
@@ -123,7 +125,8 @@ TEST(PhotoPreview, OpensAServedPhotoFittedAndCloses) {
     ASSERT_TRUE(showPhotoPreviewBytes(instance, nullptr, bytes));
     closePhotoPreview(instance);
     EXPECT_EQ(photoPreviewWindow(), nullptr);
-    WNDCLASSEXW info{sizeof info};
+    WNDCLASSEXW info{};
+    info.cbSize = sizeof info;
     EXPECT_FALSE(GetClassInfoExW(instance, kPhotoPreviewClass, &info)) << "the class is unregistered";
 }
 

@@ -17,6 +17,9 @@ constexpr DWORD kPreviewStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_VIS
 constexpr DWORD kPreviewExStyle = WS_EX_TOOLWINDOW | WS_EX_DLGMODALFRAME;
 // A guest photo larger than this is not taken in (phones send a few megabytes at most).
 constexpr std::uint64_t kMaxPhotoBytes = 32ull << 20;
+// The fetch runs on the moderator window's thread: a photo from the loopback server that takes
+// longer than this in any phase is given up, so the window is never held for long.
+constexpr int kPhotoFetchTimeoutMs = 3000;
 
 HWND g_preview = nullptr;           // the one open preview
 HINSTANCE g_classInstance = nullptr;  // the instance the class is registered with, or null
@@ -184,6 +187,7 @@ bool openWindow(HINSTANCE instance, HWND owner, std::unique_ptr<GdiplusImage> im
 }  // namespace
 
 bool showPhotoPreviewBytes(HINSTANCE instance, HWND owner, const std::string& bytes) {
+    if (g_preview) DestroyWindow(g_preview);  // another photo asked for: this one goes either way
     if (bytes.empty() || bytes.size() > kMaxPhotoBytes) return false;
     std::unique_ptr<GdiplusImage> image = loadImageBytes(bytes);  // checks the structure first
     if (!image || image->width() < 1 || image->height() < 1) return false;
@@ -192,12 +196,14 @@ bool showPhotoPreviewBytes(HINSTANCE instance, HWND owner, const std::string& by
 
 bool showPhotoPreview(HINSTANCE instance, HWND owner, HttpClient& http, const std::string& photoPath) {
     // Only a path on the wall server: it goes into the request line as it is.
-    if (photoPath.empty() || photoPath[0] != '/') return false;
+    if (photoPath.empty()) return false;
+    if (g_preview) DestroyWindow(g_preview);
+    if (photoPath[0] != '/') return false;
     for (unsigned char c : photoPath)
         if (c <= 0x20 || c == 0x7F) return false;
     HttpRequest request;
     request.path = photoPath;
-    request.options.longReceive = true;
+    request.options.timeoutMs = kPhotoFetchTimeoutMs;
     std::string bytes;
     BoundedSink sink(bytes);
     if (!httpExchange(http, request, sink)) return false;

@@ -14,9 +14,10 @@ class HttpClient;
 
 inline constexpr const wchar_t* kPhotoPreviewClass = L"LUMVOPhotoPreview";
 
-// Fetches `photoPath` through `http` (a server path such as "/uploads/x.jpg") and opens the
-// preview. Does nothing when the path is empty, the fetch fails or the bytes do not decode; no
-// message is shown. True when a window opened. Call on the moderator window's thread.
+// Fetches `photoPath` through `http` (a server path such as "/uploads/x.jpg", 3 s at most per
+// phase) and opens the preview. Does nothing when the path is empty; any open preview closes
+// first, and when the fetch fails or the bytes do not decode nothing opens and no message is
+// shown. True when a window opened. Call on the moderator window's thread.
 bool showPhotoPreview(HINSTANCE instance, HWND owner, HttpClient& http, const std::string& photoPath);
 // The same with the picture's bytes already in hand.
 bool showPhotoPreviewBytes(HINSTANCE instance, HWND owner, const std::string& bytes);
