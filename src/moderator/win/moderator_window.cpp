@@ -44,16 +44,11 @@ constexpr const wchar_t* kSetupHint =
     L"First install: open Info, Update and tap Update to download the wall files from Lumvo. Then tap "
     L"Install Node if it is not already on this PC.";
 
-// The buttons under each post list, in their order on the page.
+// The buttons under each post list, in their order on the page (made once; the model says which).
 const std::vector<PostAction>& pageActions(PostList list) {
-    static const std::array<std::vector<PostAction>, kPostListCount> actions{{
-        {PostAction::show, PostAction::reject, PostAction::viewPhoto, PostAction::block},
-        {PostAction::search, PostAction::markPlayed, PostAction::markRefuse, PostAction::drop, PostAction::block},
-        {PostAction::show, PostAction::reject, PostAction::block},
-        {PostAction::restore, PostAction::block, PostAction::unblock, PostAction::viewPhoto},
-        {PostAction::highlight, PostAction::remove, PostAction::viewPhoto, PostAction::block},
-        {PostAction::unblock, PostAction::unblockAll},
-    }};
+    static const std::array<std::vector<PostAction>, kPostListCount> actions{
+        listButtons(PostList::messages), listButtons(PostList::requests), listButtons(PostList::tips),
+        listButtons(PostList::rejected), listButtons(PostList::live),     listButtons(PostList::blocked)};
     return actions[listIndex(list)];
 }
 
@@ -362,10 +357,11 @@ void ModeratorWindow::buildSettingsTab() {
     makeLabel(setup, L"Needed for guest phones and the booth page. LUMVO keeps its own copy.", 1711);
     setupOnly_.push_back(makeLabel(setup, kSetupHint, 1712));
 
-    settingsBottom_.push_back(makeButton(tab, L"Show next", ids::kShowNext, false));
-    settingsBottom_.push_back(makeButton(tab, L"Skip", ids::kSkip, false));
-    settingsBottom_.push_back(makeButton(tab, L"Clear chat", ids::kClearChat, false));
-    settingsBottom_.push_back(makeButton(tab, L"Browser mod", ids::kBrowserMod, false));
+    const std::vector<PostAction> bottom = settingsButtons();  // "Show next", "Skip", "Clear chat", "Browser mod"
+    for (std::size_t i = 0; i < bottom.size() && i < 4; ++i) {
+        settingsBottom_.push_back(
+            makeButton(tab, utf8ToWide(actionCaption(bottom[i])).c_str(), ids::kShowNext + static_cast<int>(i), false));
+    }
     settingsBottom_.push_back(
         makeLabel(tab, L"Close this window with X. Reopen it from Open moderator in the VirtualDJ plugin.", 1720));
 }
@@ -465,10 +461,11 @@ void ModeratorWindow::layoutSettingsTab() {
     // The four buttons and the note sit at the bottom; the sub-pages fill the rest.
     const int bottom = setupMode_ ? h : h - 76;
     for (HWND page : settingsPages_) place(page, 0, 40, w, bottom - 40);
-    if (settingsBottom_.size() == 5) {
-        const int width = (w - 24) / 4;
-        for (int b = 0; b < 4; ++b) place(settingsBottom_[b], b * (width + 8), h - 40, width, 36);
-        place(settingsBottom_[4], 0, h - 70, w, 24);
+    if (!settingsBottom_.empty()) {
+        const int n = static_cast<int>(settingsBottom_.size()) - 1;  // the buttons, then the hint
+        const int width = n > 0 ? (w - 8 * (n - 1)) / n : w;
+        for (int b = 0; b < n; ++b) place(settingsBottom_[b], b * (width + 8), h - 40, width, 36);
+        place(settingsBottom_.back(), 0, h - 70, w, 24);
     }
     // The Display page: its four group buttons (the groups' controls join later).
     for (int i = 0; i < kDisplayGroupCount; ++i) place(displayButtons_[i], 8 + i * 122, 0, 118, 32);
@@ -716,12 +713,11 @@ void ModeratorWindow::onCommand(int id, int code, HWND from) {
     }
     if (id >= ids::kInfoPage && id < ids::kInfoPage + kInfoPageCount) return showInfoPage(id - ids::kInfoPage);
     if (code != BN_CLICKED) return;
-    switch (id) {
-        case ids::kShowNext: return runAction(PostAction::showNext, std::nullopt);
-        case ids::kSkip: return runAction(PostAction::skip, std::nullopt);
-        case ids::kClearChat: return runAction(PostAction::clearChat, std::nullopt);
-        case ids::kBrowserMod: return runAction(PostAction::browserMod, std::nullopt);
-        default: break;
+    if (id >= ids::kShowNext && id <= ids::kBrowserMod) {
+        static const std::vector<PostAction> bottom = settingsButtons();
+        const auto place = static_cast<std::size_t>(id - ids::kShowNext);
+        if (place < bottom.size()) runAction(bottom[place], std::nullopt);
+        return;
     }
     if (id >= ids::kAction && id < ids::kAction + kPostListCount * 16) {
         const auto list = static_cast<PostList>((id - ids::kAction) / 16);
