@@ -211,6 +211,10 @@ TEST_F(ModeratorAgainstTheWall, GuestPostsArriveAndTheDjsClicksReachTheWallServe
     SendMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(IsWindow(main));
     EXPECT_FALSE(IsWindowVisible(main));
+    SendMessageW(main, lumvo::kTrayMessage, 1, WM_LBUTTONUP);  // a click on the tray icon opens it too
+    EXPECT_TRUE(IsWindowVisible(main));
+    SendMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindowVisible(main));
     ASSERT_EQ(plugin_->parameterChanged(lumvo::kOpenModeratorParameterId), 0);
     EXPECT_EQ(window.handle(), main);
     EXPECT_TRUE(IsWindowVisible(main));
