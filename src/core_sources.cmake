@@ -27,9 +27,16 @@ set(LUMVO_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/overlay/image_check.cpp
   ${CMAKE_CURRENT_LIST_DIR}/overlay/flames.cpp
   ${CMAKE_CURRENT_LIST_DIR}/overlay/layout_edit.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/moderator/post_record.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/moderator/moderation_model.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/moderator/moderation_text.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/moderator/post_actions.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/moderator/row_look.cpp
   # Rules of the Windows shell that need no Windows: tested natively.
   ${CMAKE_CURRENT_LIST_DIR}/plugin/brand_geometry.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin/host_window.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin/worker_thread.cpp
   ${CMAKE_CURRENT_LIST_DIR}/serverlink/http_timeouts.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/moderator/toast_geometry.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/moderator/photo_fit.cpp
 )

@@ -1,6 +1,9 @@
 # The Windows shell of the plug-in (cross build only): a static library with everything but the
 # export, so the Windows tests can reach the internals, and the DLL the host loads.
 set(LUMVO_WIN_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/moderator/win/moderator_look.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/moderator/win/moderator_window.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/moderator/win/photo_preview.cpp
   ${CMAKE_CURRENT_LIST_DIR}/overlay/win/gdiplus_canvas.cpp
   ${CMAKE_CURRENT_LIST_DIR}/overlay/win/overlay_renderer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/overlay/win/text_engine.cpp
@@ -14,7 +17,7 @@ set(LUMVO_WIN_SOURCES
 )
 add_library(lumvo_win STATIC ${LUMVO_WIN_SOURCES})
 target_link_libraries(lumvo_win PUBLIC lumvo_core d3d11 d3dcompiler_47 d2d1 dwrite windowscodecs gdiplus winhttp iphlpapi
-  shell32 ole32 uuid)
+  shell32 ole32 uuid comctl32 uxtheme)
 target_compile_definitions(lumvo_win PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE _WIN32_WINNT=0x0A00)
 
 # The plug-in itself. The host's export is DllGetClassObject (the .def file), beside it the

@@ -14,9 +14,10 @@
 #   wine_env_stop      stop it all now (wine_env_start sets it as the EXIT trap; a caller with a
 #                      cleanup of its own calls it from its own trap)
 #
-# The prefix (build/wine-prefix) is project-local: 64-bit, Windows 10, and the fonts the plug-in asks
-# for by name mapped to DejaVu so DirectWrite draws them; the emoji family to Symbola, whose emoji
-# are outlines Wine draws (in one colour; Noto Color Emoji has only colour bitmaps, which it does not). It is made once; a marker file written last
+# The prefix (build/wine-prefix) is project-local: 64-bit, Windows 10, the fonts the plug-in asks
+# for by name mapped to DejaVu so DirectWrite draws them, the emoji family to Symbola, whose emoji
+# are outlines Wine draws (in one colour; Noto Color Emoji has only colour bitmaps, which it does
+# not), and windows not left to a window manager (Xvfb has none). It is made once; a marker file written last
 # tells a finished prefix from a half-made one, which is thrown away and made again.
 # Runs that share the prefix are serialised with a lock, because each one ends by stopping the
 # prefix's wineserver.
@@ -24,7 +25,7 @@
 WINE_PREFIX_DIR="${LUMVO_WINEPREFIX:-$BUILD/wine-prefix}"
 WINE_READY_MARKER="$WINE_PREFIX_DIR/.lumvo-prefix-ready"
 # Bump when the prefix recipe below changes, so old prefixes are made again.
-WINE_PREFIX_RECIPE=3
+WINE_PREFIX_RECIPE=4
 
 export WINEPREFIX="$WINE_PREFIX_DIR"
 export WINEARCH=win64
@@ -60,6 +61,11 @@ _wine_make_prefix() {
     _wine_quiet wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "${entry%%=*}" /t REG_SZ \
       /d "${entry#*=}" /f || die "could not set the font replacement ${entry%%=*}"
   done
+  # Xvfb runs no window manager: Wine would wait 2 s for one to let go of every top-level
+  # window hidden or destroyed (the moderator window, the tray icon's window). Unmanaged windows
+  # are drawn with Wine's own frame and go at once.
+  _wine_quiet wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+    || die "could not set the X11 driver's Managed switch"
   _wine_quiet wineserver -w
   echo "$WINE_PREFIX_RECIPE" >"$WINE_READY_MARKER"
 }

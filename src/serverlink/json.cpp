@@ -32,6 +32,8 @@ std::size_t findValue(std::string_view json, std::string_view key) {
     }
 }
 
+std::vector<std::string> objectsOfArray(std::string_view json, std::size_t open);
+
 }  // namespace
 
 std::string jsonGetString(std::string_view json, std::string_view key) {
@@ -79,7 +81,20 @@ std::vector<std::string> jsonGetObjects(std::string_view json, std::string_view 
     if (keyAt == std::string_view::npos) return objects;
     const std::size_t open = json.find('[', keyAt);
     if (open == std::string_view::npos) return objects;
+    return objectsOfArray(json, open);
+}
 
+std::vector<std::string> jsonGetArrayObjects(std::string_view json, std::string_view key) {
+    const std::size_t open = findValue(json, key);
+    if (open == std::string_view::npos || open >= json.size() || json[open] != '[') return {};
+    return objectsOfArray(json, open);
+}
+
+namespace {
+
+// Each whole object of the array whose "[" is at `open`, each as its own text.
+std::vector<std::string> objectsOfArray(std::string_view json, std::size_t open) {
+    std::vector<std::string> objects;
     bool inString = false;
     bool escaped = false;
     int depth = 0;
@@ -103,6 +118,8 @@ std::vector<std::string> jsonGetObjects(std::string_view json, std::string_view 
     }
     return objects;
 }
+
+}  // namespace
 
 std::string jsonUnescape(std::string_view raw) {
     std::string out;

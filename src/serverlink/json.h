@@ -20,6 +20,10 @@ bool jsonGetBool(std::string_view json, std::string_view key, bool dflt);
 double jsonGetNumber(std::string_view json, std::string_view key, double dflt);
 // Every object of the array that follows the first "key", each as its own text.
 std::vector<std::string> jsonGetObjects(std::string_view json, std::string_view key);
+// Every object of the array that is the value of the first "key": (a key, not a quoted value
+// equal to it); empty when that value is not an array (null, a string, a number, an object), so a
+// missing or wrong value never borrows a later array of the document.
+std::vector<std::string> jsonGetArrayObjects(std::string_view json, std::string_view key);
 // Decodes the content of a JSON string (without its quotes).
 std::string jsonUnescape(std::string_view raw);
 // Appends code point cp as 1 to 4 UTF-8 bytes.

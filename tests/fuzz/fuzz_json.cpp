@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "moderator/post_record.h"
 #include "serverlink/json.h"
 
 using namespace lumvo;
@@ -29,6 +30,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(object.size() >= 2 && object.front() == '{' && object.back() == '}');
         check(json.find(object) != std::string_view::npos);
     }
+    for (const std::string& object : jsonGetArrayObjects(json, key)) {
+        check(object.size() >= 2 && object.front() == '{' && object.back() == '}');
+        check(json.find(object) != std::string_view::npos);
+    }
+    // The moderator reads whole documents into its post lists from the same bytes.
+    const ModerationDocument moderation = readModerationDocument(json);
+    for (const auto& list : moderation.lists)
+        for (const PostRecord& post : list) check(post.count >= 1);
     (void)jsonUnescape(json);
 
     std::string withoutControls, textForm;

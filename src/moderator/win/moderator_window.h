@@ -1,10 +1,75 @@
 #pragma once
-// The DJ's moderator window. Only its shell is here so far: the plug-in asks it to open with the
-// module and the owner window it resolved, and to close at release. The window itself (tabs,
-// lists, actions) is built on this.
+// The DJ's moderator window: eight tabs of pages over the wall server's moderation document. It
+// lives on the host thread that first opens it and has no message loop of its own; its one-second
+// timer polls GET /api/state, and every action on a post is one synchronous POST followed by a
+// poll. What the lists hold, which alert fires, what the captions, title and status line say and
+// which request an action sends are decided by the portable model in src/moderator/; this class
+// only shows those decisions and turns clicks into them.
 #include <windows.h>
+#include <commctrl.h>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "moderator/moderation_model.h"
+#include "moderator/post_actions.h"
+#include "moderator/post_record.h"
+#include "moderator/win/moderator_look.h"
 
 namespace lumvo {
+
+class HttpClient;
+class SharedSettings;
+
+// What the window reaches outside itself. Every member may be empty (a test can leave out what it
+// does not need): an empty hook answers "no" or does nothing.
+struct ModeratorServices {
+    HttpClient* http = nullptr;          // the wall server's client (every request)
+    SharedSettings* settings = nullptr;  // `notify`, the chat colours, `repeat`
+    std::function<bool()> wallFilesPresent;
+    std::function<bool()> nodePresent;
+    std::function<void()> ensureServer;                       // start the wall server unless it runs
+    std::function<bool(std::string_view)> searchSongs;        // the host's song search
+    std::function<HWND()> askHostWindow;                      // the host's "get hwnd", null when none
+};
+
+// Control identifiers (the tests click the window through them).
+namespace moderator_ids {
+inline constexpr int kTab = 1000;           // + main tab 0..7
+inline constexpr int kSettingsPage = 1100;  // + Settings sub-page 0..6
+inline constexpr int kDisplayGroup = 1120;  // + Display group 0..3
+inline constexpr int kInfoPage = 1140;      // + Info sub-page 0..7
+inline constexpr int kList = 1200;          // + PostList
+inline constexpr int kDetail = 1210;        // + PostList (not Blocked)
+inline constexpr int kAction = 1300;        // + PostList * 16 + the button's place on its page
+inline constexpr int kShowNext = 1400;
+inline constexpr int kSkip = 1401;
+inline constexpr int kClearChat = 1402;
+inline constexpr int kBrowserMod = 1403;
+inline constexpr int kInstallNode = 1500;
+inline constexpr int kPinLine = 1600;
+inline constexpr int kStatusLine = 1601;
+inline constexpr int kVoteStatus = 1602;
+inline constexpr int actionId(PostList list, int place) { return kAction + listIndex(list) * 16 + place; }
+}  // namespace moderator_ids
+
+// The main tabs, their pages in the same order.
+enum class MainTab { messages = 0, requests, tips, rejected, live, vote, settings, info };
+inline constexpr int kMainTabCount = 8;
+inline constexpr int kSettingsPageCount = 7;
+inline constexpr int kSetupSettingsPage = 6;
+inline constexpr int kDisplayGroupCount = 4;
+inline constexpr int kInfoPageCount = 8;
+inline constexpr int kUpdateInfoPage = 7;
+
+// Window messages posted to the main window.
+inline constexpr UINT kTrayMessage = WM_APP + 7;
+inline constexpr UINT_PTR kPollTimer = 1;
 
 class ModeratorWindow {
 public:
@@ -13,20 +78,142 @@ public:
     ModeratorWindow(const ModeratorWindow&) = delete;
     ModeratorWindow& operator=(const ModeratorWindow&) = delete;
 
-    // Creates the window once with `module` and `owner` (null: no owner) and shows it.
-    void open(HMODULE module, HWND owner) {
-        module_ = module;
-        owner_ = owner;
-    }
-    void close() { owner_ = nullptr; }
+    // Set once by the plug-in before the first open.
+    void connect(ModeratorServices services) { services_ = std::move(services); }
 
-    // What the last open was given.
+    // Creates the window on the first call (a failed creation is tried again next time), then
+    // refreshes the setup state, shows it in front and polls once. `hostWindow` is the host's main
+    // window (null: unknown), where toasts go.
+    void open(HMODULE module, HWND hostWindow);
+    // Registers the classes and builds the window with all its pages; false when that failed
+    // (nothing is left behind then).
+    bool create(HMODULE module, HWND hostWindow);
+    // Removes the tray icon, destroys the toast and the window, unregisters the classes and
+    // deletes the fonts and brushes. Safe to call again.
+    void close();
+
+    void showTab(int index);
+    void showSettingsPage(int index);
+    void showDisplayGroup(int index);
+    void showInfoPage(int index);
+    void refreshSetupState(bool navigate);
+    // The alert: toast, tray balloon, blinking tabs. `force` shows it even over our own window.
+    void ping(std::string_view label, std::string_view message, bool force);
+    void layout();
+
+    // The poll of GET /api/state (does nothing without the wall files).
+    void pollState();
+    // A copy of the post behind the list's selected row; none when no row is selected.
+    std::optional<PostRecord> selectedRecord(PostList list) const { return model_.selectedRecord(list); }
+    void showDetail(PostList list);
+
+    // What the last open was given; the window and its state, for tests and the benchmark.
     HMODULE module() const { return module_; }
-    HWND owner() const { return owner_; }
+    HWND owner() const { return hostWindow_; }
+    HWND handle() const { return main_; }
+    HWND control(int id) const;
+    HWND toastWindow() const { return toast_; }
+    bool setupMode() const { return setupMode_; }
+    bool alertOn() const { return model_.alertOn(); }
+    int selectedTab() const { return tab_; }
+    const ModerationModel& model() const { return model_; }
+    // How many times each list view was refilled since creation (no refill: no flicker).
+    int refills(PostList list) const { return refills_[listIndex(list)]; }
+    bool trayIconAdded() const { return trayAdded_; }
 
 private:
+    static LRESULT CALLBACK mainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK pageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK toastProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handleMain(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handleToast(UINT message, WPARAM wParam, LPARAM lParam);
+
+    bool registerClasses();
+    void unregisterClasses();
+    void buildControls();
+    HWND makePage(HWND parent);
+    HWND makeButton(HWND parent, const wchar_t* text, int id, bool ownerDrawn);
+    HWND makeLabel(HWND parent, const wchar_t* text, int id = 0);
+    void buildListPage(PostList list, HWND page);
+    void buildSettingsTab();
+    void buildInfoTab();
+    void layoutListPage(PostList list, HWND page, bool withDetail);
+    void layoutSettingsTab();
+    void fitColumn(HWND view, int width);
+
+    void onTimer();
+    void onCommand(int id, int code, HWND from);
+    LRESULT onNotify(NMHDR* header);
+    void onDrawItem(const DRAWITEMSTRUCT& item);
+    LRESULT onControlColour(HDC dc, HWND control, bool edit);
+    LRESULT drawRow(PostList list, NMLVCUSTOMDRAW& draw);
+
+    void refillList(PostList list);
+    void setTextIfChanged(HWND window, const std::wstring& text);
+    void repaintAlertButtons();
+    void setStatus(const std::wstring& text);
+    void runAction(PostAction action, std::optional<PostList> list);
+    void applyUpdate(const ModerationUpdate& update);
+    void refreshActionButtons(PostList list);
+    void openInBrowser(const std::string& url);
+
+    void addTrayIcon();
+    void removeTrayIcon();
+    void showToast();
+    void placeToast();
+    void destroyToast();
+    void paintToast(HDC dc, const RECT& client);
+    void loadMark();
+    HWND hostTopWindow();
+
+    ModeratorServices services_;
     HMODULE module_ = nullptr;
-    HWND owner_ = nullptr;
+    HWND hostWindow_ = nullptr;
+    bool classesRegistered_ = false;
+    bool toastClassRegistered_ = false;
+    moderator_look::Look look_;
+    HIMAGELIST rowHeight_ = nullptr;
+    HBITMAP mark_ = nullptr;  // the brand mark for the toast, 64 by 64 on the bar colour
+
+    HWND main_ = nullptr;
+    HWND toast_ = nullptr;
+    std::array<HWND, kMainTabCount> tabButtons_{};
+    std::array<HWND, kMainTabCount> pages_{};
+    HWND pinLine_ = nullptr;
+    HWND status_ = nullptr;
+    std::array<HWND, kSettingsPageCount> settingsButtons_{};
+    std::array<HWND, kSettingsPageCount> settingsPages_{};
+    std::array<HWND, kDisplayGroupCount> displayButtons_{};
+    std::array<HWND, kInfoPageCount> infoButtons_{};
+    HWND infoView_ = nullptr;
+    HWND updatePage_ = nullptr;
+    HWND voteStatus_ = nullptr;
+    std::vector<HWND> settingsBottom_;  // the four buttons and the note under the sub-pages
+    std::vector<HWND> setupOnly_;       // shown only in setup mode
+    std::array<HWND, kPostListCount> listViews_{};
+    std::array<HWND, kPostListCount> details_{};
+    std::array<std::vector<HWND>, kPostListCount> actionButtons_{};
+
+    int tab_ = 0;
+    int settingsPage_ = 0;
+    int displayGroup_ = 0;
+    int infoPage_ = 0;
+    bool setupMode_ = false;
+    bool blinkOn_ = false;
+    bool trayAdded_ = false;
+    bool inAction_ = false;   // an action is running (its box or request)
+    bool refilling_ = false;  // a list view is being refilled: its selection notices are ours
+    ChatColours colours_;     // the DJ's chat colours, read once per list paint
+
+    ModerationModel model_;
+    std::array<int, kPostListCount> refills_{};
+
+    std::wstring toastLabel_;
+    std::wstring toastMessage_;
+    std::uint64_t toastDeadline_ = 0;
+    HFONT toastLabelFont_ = nullptr;  // remade only when the toast's height changes
+    HFONT toastMessageFont_ = nullptr;
+    int toastFontsFor_ = 0;
 };
 
 }  // namespace lumvo

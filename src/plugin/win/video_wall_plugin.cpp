@@ -39,6 +39,15 @@ VideoWallPlugin::VideoWallPlugin()
     };
     services.hooks.defaultMediaFolder = defaultMediaFolder();
     wallLink_.connect(std::move(services));
+    ModeratorServices moderator;
+    moderator.http = &http_;
+    moderator.settings = &settings_;
+    moderator.wallFilesPresent = [] { return wallFilesPresent(); };
+    moderator.nodePresent = [] { return !findNode().empty(); };
+    moderator.ensureServer = [this] { server_.ensureServer(); };
+    moderator.searchSongs = [this](std::string_view text) { return searchSongs(text); };
+    moderator.askHostWindow = [this] { return hostMainWindow(); };
+    moderator_.connect(std::move(moderator));
     // The draw slot's retry: while there is no device, every frame asks the host again.
     renderer_.setDeviceSource([this] { return hostDevice(); });
     overlay_.setLayerTarget(&renderer_);
@@ -234,12 +243,15 @@ std::string VideoWallPlugin::mirroredState() {
            jsonEscape(settings.theme) + "\",\"repaints\":{" + repaints + "}}";
 }
 
-void VideoWallPlugin::openModeratorWindow() {
+HWND VideoWallPlugin::hostMainWindow() {
     double hostWindow = 0.0;
     std::int32_t answer = -1;
     if (hostCallbacks) answer = hostCallbacks->queryNumber("get hwnd", &hostWindow);
-    const auto owner = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(ownerWindowFromQuery(answer, hostWindow)));
-    moderator_.open(hostInstance ? static_cast<HMODULE>(hostInstance) : ownModuleHandle(), owner);
+    return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(ownerWindowFromQuery(answer, hostWindow)));
+}
+
+void VideoWallPlugin::openModeratorWindow() {
+    moderator_.open(hostInstance ? static_cast<HMODULE>(hostInstance) : ownModuleHandle(), hostMainWindow());
 }
 
 vdj::HostResult createVideoWallPlugin(const vdj::HostGuid* classId, const vdj::HostGuid* interfaceId, void** out,

@@ -93,6 +93,8 @@ public:
 
 private:
     void openModeratorWindow();
+    // The host's main window from "get hwnd"; null when the host has none or the query failed.
+    HWND hostMainWindow();
     // The host's Direct3D 11 device (not owned), or null when it has none.
     ID3D11Device* hostDevice();
 

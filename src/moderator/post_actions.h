@@ -1,0 +1,93 @@
+#pragma once
+// The buttons under the post lists and what each does, decided without a window. A handler asks
+// planAction() for a plan: the plan holds copies of the post's id and name taken at that moment,
+// so a confirmation box (during which the one-second poll goes on) or a slow request can never
+// make it act on another post. The Win32 code then asks the box if any, sends the request with
+// sendWallRequest(), polls if told, and shows the status text.
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "moderator/post_record.h"
+
+namespace lumvo {
+
+class HttpClient;
+
+enum class PostAction {
+    show,        // "Approve & show" (Messages, Tips)
+    reject,      // "Reject" (Messages, Tips)
+    viewPhoto,   // "View photo" (Messages, Rejected, Live)
+    block,       // "Block" (Messages, Requests, Tips, Rejected, Live)
+    search,      // "Search" (Requests): the host's song search
+    markPlayed,  // "Played" (Requests), toggles
+    markRefuse,  // "Refuse" (Requests), toggles
+    drop,        // "Clear" (Requests)
+    restore,     // "Restore" (Rejected)
+    unblock,     // "Unblock" (Rejected, Blocked)
+    highlight,   // "Show again" (Live)
+    remove,      // "Remove" (Live)
+    unblockAll,  // "Unblock all" (Blocked page)
+    showNext,    // "Show next" (Settings)
+    skip,        // "Skip" (Settings)
+    clearChat,   // "Clear chat" (Settings)
+    browserMod,  // "Browser mod" (Settings): the wall server's /mod page in the default browser
+};
+
+// The button's caption.
+const char* actionCaption(PostAction action);
+// The buttons under a list, left to right (the Blocked list's are on its Settings page).
+std::vector<PostAction> listButtons(PostList list);
+// The row of buttons at the bottom of the Settings tab.
+std::vector<PostAction> settingsButtons();
+
+// A POST to the wall server.
+struct WallRequest {
+    std::string method = "POST";
+    std::string path;
+    std::string body;
+    bool operator==(const WallRequest&) const = default;
+};
+
+// A yes/no box with "No" as the default button.
+struct Confirmation {
+    enum class Icon { warning, question };
+    std::string title;
+    std::string text;
+    Icon icon = Icon::warning;
+};
+
+struct ActionPlan {
+    bool enabled = false;                 // false: do nothing at all (no request, no poll)
+    std::optional<Confirmation> confirm;  // ask first; "No" ends here
+    std::optional<WallRequest> request;   // send it (the outcome decides the status text)
+    bool pollAfter = false;               // poll the state after the request, whatever its outcome
+    std::string songSearch;               // hand to the host's song search
+    std::string photoPath;                // open the photo preview for it
+    std::string openUrl;                  // open in the default browser
+    std::string statusText;               // set on the status line at once ("Searching VirtualDJ…")
+    // Copies of the post, taken when the plan was made.
+    std::string postId;
+    std::string postName;
+};
+
+// The plan for `action` on `selected` (a copy of the list's selected post, or none). `blockedCount`
+// is the Blocked list's size (Unblock all asks nothing and does nothing when it is 0).
+ActionPlan planAction(PostAction action, const std::optional<PostRecord>& selected, std::size_t blockedCount = 0);
+// Whether the button is enabled for that selection: the same rule as planAction's `enabled`.
+inline bool actionEnabled(PostAction action, const std::optional<PostRecord>& selected, std::size_t blockedCount = 0) {
+    return planAction(action, selected, blockedCount).enabled;
+}
+
+// The status line after the request: empty (leave it) on success, a short note on failure.
+std::string actionStatusAfter(const ActionPlan& plan, bool succeeded);
+
+// Sends a request to the wall server with the client's default time-outs; true for a 2xx reply.
+bool sendWallRequest(HttpClient& http, const WallRequest& request);
+
+// After a song search taken from the moderation document: the server drops its request.
+WallRequest vdjSearchClearRequest();
+
+}  // namespace lumvo

@@ -1,0 +1,222 @@
+#include "moderator/win/photo_preview.h"
+
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <memory>
+
+#include "moderator/photo_fit.h"
+#include "overlay/win/gdiplus_canvas.h"
+#include "serverlink/http_client.h"
+
+namespace lumvo {
+namespace {
+
+constexpr COLORREF kPreviewBackground = RGB(0x10, 0x10, 0x16);
+constexpr DWORD kPreviewStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_VISIBLE;
+constexpr DWORD kPreviewExStyle = WS_EX_TOOLWINDOW | WS_EX_DLGMODALFRAME;
+// A guest photo larger than this is not taken in (phones send a few megabytes at most).
+constexpr std::uint64_t kMaxPhotoBytes = 32ull << 20;
+// The fetch runs on the moderator window's thread: a photo from the loopback server that takes
+// longer than this in any phase is given up, so the window is never held for long.
+constexpr int kPhotoFetchTimeoutMs = 3000;
+
+HWND g_preview = nullptr;           // the one open preview
+HINSTANCE g_classInstance = nullptr;  // the instance the class is registered with, or null
+HBRUSH g_background = nullptr;      // the class's brush, deleted when the class goes
+
+struct PreviewWindow {
+    std::unique_ptr<GdiplusImage> image;
+    HWND button = nullptr;
+    WNDPROC buttonProc = nullptr;
+};
+
+PreviewWindow* stateOf(HWND window) { return reinterpret_cast<PreviewWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA)); }
+
+// A body into memory, refused past kMaxPhotoBytes.
+class BoundedSink final : public HttpSink {
+public:
+    explicit BoundedSink(std::string& out) : out_(out) { out_.clear(); }
+    bool begin(int, std::optional<std::uint64_t> total) override { return !total || *total <= kMaxPhotoBytes; }
+    bool write(const char* data, std::size_t size) override {
+        if (out_.size() + size > kMaxPhotoBytes) return false;
+        out_.append(data, size);
+        return true;
+    }
+    bool finish() override { return true; }
+
+private:
+    std::string& out_;
+};
+
+void paint(HWND window, HDC dc) {
+    RECT client{};
+    GetClientRect(window, &client);
+    HBRUSH fill = CreateSolidBrush(kPreviewBackground);
+    FillRect(dc, &client, fill);
+    DeleteObject(fill);
+    const PreviewWindow* state = stateOf(window);
+    if (!state || !state->image) return;
+    const FitRect at = previewPictureRect(client.right, client.bottom, state->image->width(), state->image->height());
+    Gdiplus::Graphics graphics(dc);
+    graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+    graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHighQuality);
+    graphics.DrawImage(&state->image->bitmap(), Gdiplus::Rect(at.x, at.y, at.width, at.height));
+}
+
+// The "Close" button has the focus, so Escape and Enter reach it first: both close the preview.
+LRESULT CALLBACK buttonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND window = GetParent(button);
+    const PreviewWindow* state = stateOf(window);
+    if (message == WM_KEYDOWN && (wParam == VK_ESCAPE || wParam == VK_RETURN)) {
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        return 0;
+    }
+    if (!state || !state->buttonProc) return DefWindowProcW(button, message, wParam, lParam);
+    return CallWindowProcW(state->buttonProc, button, message, wParam, lParam);
+}
+
+LRESULT CALLBACK previewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_NCCREATE: {
+            const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+            SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+            break;
+        }
+        case WM_ERASEBKGND: return 1;  // painted whole in WM_PAINT
+        case WM_PAINT: {
+            PAINTSTRUCT ps{};
+            HDC dc = BeginPaint(window, &ps);
+            paint(window, dc);
+            EndPaint(window, &ps);
+            return 0;
+        }
+        case WM_PRINTCLIENT: paint(window, reinterpret_cast<HDC>(wParam)); return 0;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+                DestroyWindow(window);
+                return 0;
+            }
+            break;
+        case WM_KEYDOWN:
+            if (wParam == VK_ESCAPE || wParam == VK_RETURN) {
+                DestroyWindow(window);
+                return 0;
+            }
+            break;
+        case WM_CLOSE: DestroyWindow(window); return 0;
+        case WM_NCDESTROY: {
+            PreviewWindow* state = stateOf(window);
+            SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+            if (state && state->button) SetWindowLongPtrW(state->button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(state->buttonProc));
+            delete state;  // frees the decoded picture
+            if (g_preview == window) g_preview = nullptr;
+            break;
+        }
+        default: break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void unregisterClass() {
+    if (g_classInstance) UnregisterClassW(kPhotoPreviewClass, g_classInstance);
+    g_classInstance = nullptr;
+    if (g_background) DeleteObject(g_background);
+    g_background = nullptr;
+}
+
+// The class is registered anew for every preview, after the earlier registration is gone.
+bool registerClass(HINSTANCE instance) {
+    unregisterClass();
+    g_background = CreateSolidBrush(kPreviewBackground);
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = previewProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = g_background;
+    wc.lpszClassName = kPhotoPreviewClass;
+    if (!RegisterClassExW(&wc)) {
+        // Registered by someone else with this instance (a previous copy of the DLL that was not
+        // cleaned up): take it over.
+        if (GetLastError() != ERROR_CLASS_ALREADY_EXISTS || !UnregisterClassW(kPhotoPreviewClass, instance) ||
+            !RegisterClassExW(&wc)) {
+            DeleteObject(g_background);
+            g_background = nullptr;
+            return false;
+        }
+    }
+    g_classInstance = instance;
+    return true;
+}
+
+bool openWindow(HINSTANCE instance, HWND owner, std::unique_ptr<GdiplusImage> image) {
+    if (!instance) instance = owner ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE)) : nullptr;
+    if (!instance) instance = GetModuleHandleW(nullptr);
+    if (g_preview) DestroyWindow(g_preview);
+    if (!registerClass(instance)) return false;
+
+    const PreviewSize size = previewSize(image->width(), image->height());
+    RECT frame{0, 0, size.clientWidth, size.clientHeight};
+    AdjustWindowRectEx(&frame, kPreviewStyle, FALSE, kPreviewExStyle);
+    auto state = std::make_unique<PreviewWindow>();
+    state->image = std::move(image);
+    PreviewWindow* raw = state.get();
+    HWND window = CreateWindowExW(kPreviewExStyle, kPhotoPreviewClass, L"Guest photo", kPreviewStyle, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, owner, nullptr,
+                                  instance, raw);
+    if (!window) return false;  // WM_NCDESTROY did not run without a window: the state is ours
+    state.release();            // the window owns it now
+    g_preview = window;
+
+    const FitRect at = previewCloseButton(size.clientWidth, size.clientHeight);
+    raw->button = CreateWindowExW(0, L"BUTTON", L"Close", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, at.x, at.y,
+                                  at.width, at.height, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)),
+                                  instance, nullptr);
+    if (raw->button) {
+        SendMessageW(raw->button, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+        raw->buttonProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(raw->button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(buttonProc)));
+        SetFocus(raw->button);
+    } else {
+        SetFocus(window);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool showPhotoPreviewBytes(HINSTANCE instance, HWND owner, const std::string& bytes) {
+    if (g_preview) DestroyWindow(g_preview);  // another photo asked for: this one goes either way
+    if (bytes.empty() || bytes.size() > kMaxPhotoBytes) return false;
+    std::unique_ptr<GdiplusImage> image = loadImageBytes(bytes);  // checks the structure first
+    if (!image || image->width() < 1 || image->height() < 1) return false;
+    return openWindow(instance, owner, std::move(image));
+}
+
+bool showPhotoPreview(HINSTANCE instance, HWND owner, HttpClient& http, const std::string& photoPath) {
+    // Only a path on the wall server: it goes into the request line as it is.
+    if (photoPath.empty()) return false;
+    if (g_preview) DestroyWindow(g_preview);
+    if (photoPath[0] != '/') return false;
+    for (unsigned char c : photoPath)
+        if (c <= 0x20 || c == 0x7F) return false;
+    HttpRequest request;
+    request.path = photoPath;
+    request.options.timeoutMs = kPhotoFetchTimeoutMs;
+    std::string bytes;
+    BoundedSink sink(bytes);
+    if (!httpExchange(http, request, sink)) return false;
+    return showPhotoPreviewBytes(instance, owner, bytes);
+}
+
+HWND photoPreviewWindow() { return g_preview; }
+
+void closePhotoPreview(HINSTANCE instance) {
+    if (g_preview) DestroyWindow(g_preview);
+    g_preview = nullptr;
+    if (!g_classInstance && instance) UnregisterClassW(kPhotoPreviewClass, instance);  // harmless when absent
+    unregisterClass();
+}
+
+}  // namespace lumvo

@@ -1,0 +1,119 @@
+#pragma once
+// Driving the moderator window the way the DJ does, through its controls and window messages:
+// clicks on buttons, rows selected in the list views, timer ticks, the close box; and pictures of
+// it for test-output/moderator/.
+#include <windows.h>
+#include <commctrl.h>
+#include <winhttp.h>
+
+#include <string>
+
+#include "moderator/win/moderator_window.h"
+#include "png_file.h"
+#include "wall_support.h"
+
+namespace lumvo::test {
+
+// POST as a guest's phone on its first visit: without cookies, so every call is a new phone to the
+// server (the process's WinHTTP session would otherwise keep the device cookie the server sets and
+// make every caller in the process the same phone). The reply's body, empty on failure.
+inline std::string newPhonePost(const std::string& path, const std::string& json) {
+    std::string body;
+    HINTERNET session = WinHttpOpen(L"lumvo-test-phone", WINHTTP_ACCESS_TYPE_NO_PROXY, nullptr, nullptr, 0);
+    HINTERNET connection = session ? WinHttpConnect(session, L"127.0.0.1", 8787, 0) : nullptr;
+    HINTERNET request = connection ? WinHttpOpenRequest(connection, L"POST", utf8ToWide(path).c_str(), nullptr,
+                                                        nullptr, nullptr, 0)
+                                   : nullptr;
+    DWORD noCookies = WINHTTP_DISABLE_COOKIES;
+    if (request && WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &noCookies, sizeof noCookies) &&
+        WinHttpSendRequest(request, L"Content-Type: application/json\r\n", static_cast<DWORD>(-1),
+                           const_cast<char*>(json.data()), static_cast<DWORD>(json.size()),
+                           static_cast<DWORD>(json.size()), 0) &&
+        WinHttpReceiveResponse(request, nullptr)) {
+        char buffer[4096];
+        DWORD read = 0;
+        while (WinHttpReadData(request, buffer, sizeof buffer, &read) && read > 0) body.append(buffer, read);
+    }
+    for (HINTERNET handle : {request, connection, session}) {
+        if (handle) WinHttpCloseHandle(handle);
+    }
+    return body;
+}
+
+// One tick of the window's one-second timer, delivered as the system delivers it.
+inline void tick(const ModeratorWindow& window) { SendMessageW(window.handle(), WM_TIMER, kPollTimer, 0); }
+
+inline void click(HWND button) { SendMessageW(button, BM_CLICK, 0, 0); }
+
+inline int rowCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
+inline int selectedRow(HWND list) {
+    return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+inline std::string rowText(HWND list, int row) {
+    wchar_t text[256] = {};
+    LVITEMW item{};
+    item.iSubItem = 0;
+    item.pszText = text;
+    item.cchTextMax = 256;
+    SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    return wideToUtf8(text);
+}
+// The row showing `name`, or -1.
+inline int findRow(HWND list, const std::string& name) {
+    for (int row = 0; row < rowCount(list); ++row) {
+        if (rowText(list, row) == name) return row;
+    }
+    return -1;
+}
+// Selects a row as a click on it does (the list view tells its parent of the change).
+inline void selectListRow(HWND list, int row) {
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+inline std::string textOf(HWND window) {
+    wchar_t text[2048] = {};
+    GetWindowTextW(window, text, 2048);
+    return wideToUtf8(text);
+}
+
+// The window as it is on the (virtual) screen, brought to the front first, as a PNG.
+inline bool saveWindowPicture(HWND window, const std::string& path) {
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+    MSG msg;
+    for (int i = 0; i < 20; ++i) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        Sleep(10);
+    }
+    RECT r{};
+    GetWindowRect(window, &r);
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC memory = CreateCompatibleDC(screen);
+    const HGDIOBJ old = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const bool saved = dib && bits &&
+                       standin::writePng(utf8ToWide(path), static_cast<const std::uint8_t*>(bits), width, height, width * 4);
+    if (SUCCEEDED(com)) CoUninitialize();
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    DeleteObject(dib);
+    ReleaseDC(nullptr, screen);
+    SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    return saved;
+}
+
+}  // namespace lumvo::test

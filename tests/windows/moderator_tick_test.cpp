@@ -1,0 +1,207 @@
+// What one tick of the moderator window's timer costs the host's thread, against an in-process
+// HTTP server on 127.0.0.1:8787 that answers GET /api/state with the same body every time, with
+// one of two bodies of 200 posts in turn (every tick a changed reply), or not at all (it accepts
+// and stays silent). Also the benchmark bench/moderator-tick.sh (LUMVO_BENCH_TICKS ticks a case).
+#include <winsock2.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "moderator_support.h"
+#include "serverlink/win/win_http_client.h"
+
+namespace {
+
+using lumvo::ModeratorWindow;
+using lumvo::PostList;
+
+// A moderation document with `posts` pending shout-outs; `variant` changes every text.
+std::string stateBody(int posts, char variant) {
+    std::string body =
+        "{\"voteActive\":false,\"venuePin\":\"K7Q2M\",\"guestBgStatus\":\"\",\"guestLookActive\":\"lumvo\","
+        "\"vdjSearch\":\"\",\"repeatMessages\":true,\"voteTitle\":\"\",\"voteRemain\":0,\"voteClosed\":false,"
+        "\"voteSummary\":\"\",\"autoApprove\":false,\"guestLooks\":[],\"pending\":[";
+    for (int i = 0; i < posts; ++i) {
+        body += std::string(i ? "," : "") + "{\"id\":\"p_" + std::to_string(i) +
+                "\",\"type\":\"shoutout\",\"name\":\"Guest " + std::to_string(i) + "\",\"text\":\"Message " +
+                std::to_string(i) + " " + variant +
+                "\",\"photo\":\"\",\"search\":\"\",\"mark\":\"\",\"color\":\"#22d3ee\",\"hot\":false,"
+                "\"createdAt\":1767225600000,\"lastAt\":1767225600000,\"count\":1}";
+    }
+    return body + "],\"requests\":[],\"tips\":[],\"rejected\":[],\"feed\":[],\"blocked\":[]}";
+}
+
+// The wall server's port, served from a thread of this process.
+class StateServer {
+public:
+    enum class Mode { same, changing, silent };
+
+    StateServer() : a_(stateBody(200, 'a')), b_(stateBody(200, 'b')) {
+        WSADATA wsa;
+        WSAStartup(MAKEWORD(2, 2), &wsa);
+        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(8787);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        listening_ = bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                     listen(listener_, 16) == 0;
+        if (listening_) thread_ = std::thread([this] { run(); });
+    }
+    ~StateServer() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        for (SOCKET held : held_) closesocket(held);
+        closesocket(listener_);
+        WSACleanup();
+    }
+    bool listening() const { return listening_; }
+    void setMode(Mode mode) { mode_ = mode; }
+
+private:
+    void run() {
+        while (!stop_) {
+            if (!readable(listener_)) continue;
+            SOCKET client = accept(listener_, nullptr, nullptr);
+            if (client == INVALID_SOCKET) continue;
+            if (mode_ == Mode::silent) {
+                held_.push_back(client);  // accepted, never answered, closed at the end
+            } else {
+                connections_.emplace_back([this, client] { serve(client); });
+            }
+        }
+        for (std::thread& connection : connections_) connection.join();
+    }
+
+    bool readable(SOCKET socket) const {
+        fd_set ready;
+        FD_ZERO(&ready);
+        FD_SET(socket, &ready);
+        timeval wait{0, 20000};
+        return select(0, &ready, nullptr, nullptr, &wait) > 0;
+    }
+
+    // One connection, kept alive as the wall server's Node.js keeps it: a reply per request until
+    // the client closes it.
+    void serve(SOCKET client) {
+        std::string pending;
+        char buffer[4096];
+        while (!stop_) {
+            if (pending.find("\r\n\r\n") == std::string::npos) {
+                if (!readable(client)) continue;
+                const int n = recv(client, buffer, sizeof buffer, 0);
+                if (n <= 0) break;
+                pending.append(buffer, static_cast<size_t>(n));
+                continue;
+            }
+            if (mode_ == Mode::silent) {  // taken, never answered
+                pending.clear();
+                continue;
+            }
+            pending.erase(0, pending.find("\r\n\r\n") + 4);
+            const std::string& body = mode_ == Mode::changing && (++served_ % 2) ? b_ : a_;
+            const std::string reply = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
+                                      std::to_string(body.size()) + "\r\nConnection: keep-alive\r\n\r\n" + body;
+            send(client, reply.data(), static_cast<int>(reply.size()), 0);
+        }
+        closesocket(client);
+    }
+
+    const std::string a_, b_;
+    SOCKET listener_ = INVALID_SOCKET;
+    bool listening_ = false;
+    std::atomic<bool> stop_{false};
+    std::atomic<Mode> mode_{Mode::same};
+    std::atomic<unsigned> served_{0};
+    std::vector<SOCKET> held_;
+    std::vector<std::thread> connections_;
+    std::thread thread_;
+};
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// Milliseconds the window's thread spends in each of `ticks` timer ticks.
+std::vector<double> timeTicks(const ModeratorWindow& window, int ticks) {
+    LARGE_INTEGER frequency, before, after;
+    QueryPerformanceFrequency(&frequency);
+    std::vector<double> ms;
+    for (int i = 0; i < ticks; ++i) {
+        QueryPerformanceCounter(&before);
+        lumvo::test::tick(window);
+        QueryPerformanceCounter(&after);
+        ms.push_back(1000.0 * static_cast<double>(after.QuadPart - before.QuadPart) / static_cast<double>(frequency.QuadPart));
+    }
+    return ms;
+}
+
+TEST(ModeratorTick, AnUnchangedReplyCostsNoRefillAChangedOneRefillsOnceAndASilentServerOnlyItsTimeOut) {
+    const char* requested = std::getenv("LUMVO_BENCH_TICKS");
+    const int ticks = std::max(requested ? std::atoi(requested) : 0, 21);
+    ASSERT_TRUE(lumvo::test::wallGet("/api/display").empty()) << "something else answers on 127.0.0.1:8787";
+    StateServer server;
+    ASSERT_TRUE(server.listening());
+
+    lumvo::WinHttpClient http;
+    lumvo::ModeratorServices services;
+    services.http = &http;
+    services.wallFilesPresent = [] { return true; };
+    services.nodePresent = [] { return true; };
+    ModeratorWindow window;
+    window.connect(services);
+    ASSERT_TRUE(window.create(GetModuleHandleW(nullptr), nullptr));
+    ShowWindow(window.handle(), SW_SHOWNOACTIVATE);
+    lumvo::test::tick(window);  // the first reply fills the list
+    ASSERT_EQ(window.model().list(PostList::messages).size(), 200u);
+    const int filled = window.refills(PostList::messages);
+
+    // Unchanged: the body comparison ends the tick; no list view is touched. Beside it, the bare
+    // GET of the same reply, which is most of such a tick.
+    const double same = median(timeTicks(window, ticks));
+    std::vector<double> exchanges;
+    for (int i = 0; i < ticks; ++i) {
+        LARGE_INTEGER frequency, before, after;
+        QueryPerformanceFrequency(&frequency);
+        std::string body;
+        lumvo::HttpOptions options;
+        options.timeoutMs = 400;
+        QueryPerformanceCounter(&before);
+        lumvo::httpGet(http, "/api/state", body, options);
+        QueryPerformanceCounter(&after);
+        exchanges.push_back(1000.0 * static_cast<double>(after.QuadPart - before.QuadPart) /
+                            static_cast<double>(frequency.QuadPart));
+    }
+    const double exchange = median(exchanges);
+    EXPECT_EQ(window.refills(PostList::messages), filled) << "an unchanged reply refilled the list";
+
+    // Changed every tick: the Messages list view is refilled once per tick, the others never.
+    server.setMode(StateServer::Mode::changing);
+    const double changed = median(timeTicks(window, ticks));
+    EXPECT_EQ(window.refills(PostList::messages), filled + ticks);
+    EXPECT_EQ(window.refills(PostList::requests), window.refills(PostList::tips));
+    EXPECT_LE(window.refills(PostList::requests), 1);
+
+    // Silent: the tick waits out the poll's 400 ms and changes nothing.
+    server.setMode(StateServer::Mode::silent);
+    const auto before = window.model().list(PostList::messages).size();
+    const std::vector<double> silentTicks = timeTicks(window, 3);
+    const double silent = median(silentTicks);
+    EXPECT_EQ(window.model().list(PostList::messages).size(), before);
+    EXPECT_LT(silent, 1500) << "a silent server held the window longer than the poll's time-outs";
+
+    std::printf("measured: moderator tick under Wine (median of %d): unchanged reply %.3f ms (of which the GET "
+                "alone %.3f ms), changed reply of 200 posts %.2f ms, silent server %.0f ms (median of 3)\n",
+                ticks, same, exchange, changed, silent);
+    window.close();
+}
+
+}  // namespace

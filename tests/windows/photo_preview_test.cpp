@@ -1,0 +1,134 @@
+// The photo preview for real: a PNG served through the HTTP seam opens a window of the fitted
+// size that paints the picture, Escape closes it, a photo that does not decode opens nothing, and
+// closing the moderator's previews leaves no window class behind.
+#include <gtest/gtest.h>
+
+#include "moderator/photo_fit.h"
+#include "moderator/win/photo_preview.h"
+#include "support/scripted_http_client.h"
+#include "test_support.h"
+#include "wall_support.h"
+
+namespace lumvo {
+namespace {
+
+struct ClientPixels {
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> pixels;  // 0x00RRGGBB, top row first
+    std::uint32_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x] & 0xFFFFFF; }
+};
+
+// What the screen shows of the window's client area, children included (Wine on Xvfb keeps it).
+ClientPixels captureScreen(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    ClientPixels out{client.right, client.bottom, {}};
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = out.width;
+    info.bmiHeader.biHeight = -out.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC source = GetDC(window);
+    HDC dc = CreateCompatibleDC(source);
+    HBITMAP dib = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, dib);
+    BitBlt(dc, 0, 0, out.width, out.height, source, 0, 0, SRCCOPY);
+    GdiFlush();
+    const auto* p = static_cast<const std::uint32_t*>(bits);
+    out.pixels.assign(p, p + static_cast<std::size_t>(out.width) * out.height);
+    SelectObject(dc, old);
+    DeleteObject(dib);
+    DeleteDC(dc);
+    ReleaseDC(window, source);
+    return out;
+}
+
+bool savePng(const ClientPixels& image, const std::string& path) {
+    constexpr CLSID kPngEncoder = {0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
+    std::vector<std::uint32_t> opaque(image.pixels);
+    for (auto& p : opaque) p |= 0xFF000000;
+    Gdiplus::Bitmap bitmap(image.width, image.height, image.width * 4, PixelFormat32bppARGB,
+                           reinterpret_cast<BYTE*>(opaque.data()));
+    return bitmap.Save(utf8ToWide(path).c_str(), &kPngEncoder, nullptr) == Gdiplus::Ok;
+}
+
+void pumpMessages() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+TEST(PhotoPreview, OpensAServedPhotoFittedAndCloses) {
+    test::TempFolder folder;
+    // An 840 by 420 picture: left half red, right half transparent (shows the background).
+    const std::string png = folder / "guest.png";
+    ASSERT_TRUE(test::writeTestPng(png, 840, 420, Gdiplus::Rect(0, 0, 420, 420), 0xFFE02020));
+    test::GdiplusSession gdiplus;
+    test::ScriptedHttpClient http;
+    http.script("/uploads/guest.png", {.status = 200, .body = test::readBytes(png)});
+    http.script("/uploads/broken.jpg", {.status = 200, .body = std::string("\xFF\xD8\xFF\xE0 not a jpeg", 15)});
+
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    ASSERT_TRUE(showPhotoPreview(instance, nullptr, http, "/uploads/guest.png"));
+    HWND window = photoPreviewWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(IsWindowVisible(window));
+    wchar_t title[64] = {};
+    GetWindowTextW(window, title, 64);
+    EXPECT_STREQ(title, L"Guest photo");
+    RECT client{};
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, 444);
+    EXPECT_EQ(client.bottom, 282);
+    ASSERT_TRUE(http.requests().size() == 1 && http.requests()[0].request.method == "GET");
+
+    SetWindowPos(window, HWND_TOPMOST, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    pumpMessages();
+    const ClientPixels shot = captureScreen(window);
+    test::makeFolders(test::repoPath("test-output\\windows"));
+    EXPECT_TRUE(savePng(shot, test::repoPath("test-output\\windows\\photo-preview.png")));
+    const FitRect picture = previewPictureRect(444, 282, 840, 420);
+    EXPECT_EQ(shot.at(picture.x + picture.width / 4, picture.y + picture.height / 2), 0xE02020u) << "the red half";
+    EXPECT_EQ(shot.at(picture.x + 3 * picture.width / 4, picture.y + picture.height / 2), 0x101016u)
+        << "the transparent half over the background";
+    EXPECT_EQ(shot.at(2, 2), 0x101016u);
+
+    // The focus is on "Close"; Escape there closes the window.
+    HWND close = GetDlgItem(window, IDOK);
+    ASSERT_NE(close, nullptr);
+    SendMessageW(close, WM_KEYDOWN, VK_ESCAPE, 0);
+    pumpMessages();
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(photoPreviewWindow(), nullptr);
+
+    // A photo that does not decode, a failed fetch and a path that is not the server's open nothing.
+    EXPECT_FALSE(showPhotoPreview(instance, nullptr, http, "/uploads/broken.jpg"));
+    EXPECT_FALSE(showPhotoPreview(instance, nullptr, http, "/uploads/gone.jpg"));
+    EXPECT_FALSE(showPhotoPreview(instance, nullptr, http, "http://elsewhere/x.png"));
+    EXPECT_EQ(photoPreviewWindow(), nullptr);
+
+    // A second preview replaces the first; the "Close" button closes it; the class goes with the
+    // moderator.
+    const std::string bytes = test::readBytes(png);
+    ASSERT_TRUE(showPhotoPreviewBytes(instance, nullptr, bytes));
+    HWND first = photoPreviewWindow();
+    ASSERT_TRUE(showPhotoPreviewBytes(instance, nullptr, bytes));
+    EXPECT_FALSE(IsWindow(first));
+    HWND second = photoPreviewWindow();
+    SendMessageW(second, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(second, IDOK)));
+    EXPECT_FALSE(IsWindow(second));
+    ASSERT_TRUE(showPhotoPreviewBytes(instance, nullptr, bytes));
+    closePhotoPreview(instance);
+    EXPECT_EQ(photoPreviewWindow(), nullptr);
+    WNDCLASSEXW info{};
+    info.cbSize = sizeof info;
+    EXPECT_FALSE(GetClassInfoExW(instance, kPhotoPreviewClass, &info)) << "the class is unregistered";
+}
+
+}  // namespace
+}  // namespace lumvo
