@@ -1,11 +1,10 @@
-// The photo preview for real: a PNG served through the HTTP seam opens a window of the fitted
+// The photo preview for real: a PNG read from the media folders opens a window of the fitted
 // size that paints the picture, Escape closes it, a photo that does not decode opens nothing, and
 // closing the moderator's previews leaves no window class behind.
 #include <gtest/gtest.h>
 
 #include "moderator/photo_fit.h"
 #include "moderator/win/photo_preview.h"
-#include "support/scripted_http_client.h"
 #include "test_support.h"
 #include "wall_support.h"
 
@@ -68,12 +67,16 @@ TEST(PhotoPreview, OpensAServedPhotoFittedAndCloses) {
     const std::string png = folder / "guest.png";
     ASSERT_TRUE(test::writeTestPng(png, 840, 420, Gdiplus::Rect(0, 0, 420, 420), 0xFFE02020));
     test::GdiplusSession gdiplus;
-    test::ScriptedHttpClient http;
-    http.script("/uploads/guest.png", {.status = 200, .body = test::readBytes(png)});
-    http.script("/uploads/broken.jpg", {.status = 200, .body = std::string("\xFF\xD8\xFF\xE0 not a jpeg", 15)});
+    std::vector<std::string> asked;
+    const PhotoReader disk = [&](std::string_view path) -> std::optional<std::string> {
+        asked.emplace_back(path);
+        if (path == "/uploads/guest.png") return test::readBytes(png);
+        if (path == "/uploads/broken.jpg") return std::string("\xFF\xD8\xFF\xE0 not a jpeg", 15);
+        return std::nullopt;
+    };
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    ASSERT_TRUE(showPhotoPreview(instance, nullptr, http, "/uploads/guest.png"));
+    ASSERT_TRUE(showPhotoPreview(instance, nullptr, disk, "/uploads/guest.png"));
     HWND window = photoPreviewWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(IsWindowVisible(window));
@@ -84,7 +87,7 @@ TEST(PhotoPreview, OpensAServedPhotoFittedAndCloses) {
     GetClientRect(window, &client);
     EXPECT_EQ(client.right, 444);
     EXPECT_EQ(client.bottom, 282);
-    ASSERT_TRUE(http.requests().size() == 1 && http.requests()[0].request.method == "GET");
+    EXPECT_EQ(asked, std::vector<std::string>{"/uploads/guest.png"});
 
     SetWindowPos(window, HWND_TOPMOST, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
@@ -106,10 +109,9 @@ TEST(PhotoPreview, OpensAServedPhotoFittedAndCloses) {
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(photoPreviewWindow(), nullptr);
 
-    // A photo that does not decode, a failed fetch and a path that is not the server's open nothing.
-    EXPECT_FALSE(showPhotoPreview(instance, nullptr, http, "/uploads/broken.jpg"));
-    EXPECT_FALSE(showPhotoPreview(instance, nullptr, http, "/uploads/gone.jpg"));
-    EXPECT_FALSE(showPhotoPreview(instance, nullptr, http, "http://elsewhere/x.png"));
+    // A photo that does not decode and one missing from disk open nothing.
+    EXPECT_FALSE(showPhotoPreview(instance, nullptr, disk, "/uploads/broken.jpg"));
+    EXPECT_FALSE(showPhotoPreview(instance, nullptr, disk, "/uploads/gone.jpg"));
     EXPECT_EQ(photoPreviewWindow(), nullptr);
 
     // A second preview replaces the first; the "Close" button closes it; the class goes with the

@@ -691,7 +691,7 @@ void ModeratorWindow::runAction(PostAction action, std::optional<PostList> list)
         if (answer != IDYES || !main_) return;
     }
     if (!plan.songSearch.empty() && services_.searchSongs) services_.searchSongs(plan.songSearch);
-    if (!plan.photoPath.empty() && services_.http) showPhotoPreview(module_, main_, *services_.http, plan.photoPath);
+    if (!plan.photoPath.empty()) showPhotoPreview(module_, main_, services_.readPhoto, plan.photoPath);
     if (!plan.openUrl.empty()) openInBrowser(plan.openUrl);
     std::string after;
     if (plan.request && services_.http) after = actionStatusAfter(plan, sendWallRequest(*services_.http, *plan.request));

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "moderator/moderation_model.h"
+#include "moderator/win/photo_preview.h"
 #include "moderator/post_actions.h"
 #include "moderator/post_record.h"
 #include "moderator/win/moderator_look.h"
@@ -36,6 +37,7 @@ struct ModeratorServices {
     std::function<void()> ensureServer;                       // start the wall server unless it runs
     std::function<bool(std::string_view)> searchSongs;        // the host's song search
     std::function<HWND()> askHostWindow;                      // the host's "get hwnd", null when none
+    PhotoReader readPhoto;                                    // a guest photo's bytes from disk
 };
 
 // Control identifiers (the tests click the window through them).

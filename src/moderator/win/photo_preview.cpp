@@ -7,7 +7,6 @@
 
 #include "moderator/photo_fit.h"
 #include "overlay/win/gdiplus_canvas.h"
-#include "serverlink/http_client.h"
 
 namespace lumvo {
 namespace {
@@ -17,9 +16,6 @@ constexpr DWORD kPreviewStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_VIS
 constexpr DWORD kPreviewExStyle = WS_EX_TOOLWINDOW | WS_EX_DLGMODALFRAME;
 // A guest photo larger than this is not taken in (phones send a few megabytes at most).
 constexpr std::uint64_t kMaxPhotoBytes = 32ull << 20;
-// The fetch runs on the moderator window's thread: a photo from the loopback server that takes
-// longer than this in any phase is given up, so the window is never held for long.
-constexpr int kPhotoFetchTimeoutMs = 3000;
 
 HWND g_preview = nullptr;           // the one open preview
 HINSTANCE g_classInstance = nullptr;  // the instance the class is registered with, or null
@@ -32,22 +28,6 @@ struct PreviewWindow {
 };
 
 PreviewWindow* stateOf(HWND window) { return reinterpret_cast<PreviewWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA)); }
-
-// A body into memory, refused past kMaxPhotoBytes.
-class BoundedSink final : public HttpSink {
-public:
-    explicit BoundedSink(std::string& out) : out_(out) { out_.clear(); }
-    bool begin(int, std::optional<std::uint64_t> total) override { return !total || *total <= kMaxPhotoBytes; }
-    bool write(const char* data, std::size_t size) override {
-        if (out_.size() + size > kMaxPhotoBytes) return false;
-        out_.append(data, size);
-        return true;
-    }
-    bool finish() override { return true; }
-
-private:
-    std::string& out_;
-};
 
 void paint(HWND window, HDC dc) {
     RECT client{};
@@ -194,20 +174,12 @@ bool showPhotoPreviewBytes(HINSTANCE instance, HWND owner, const std::string& by
     return openWindow(instance, owner, std::move(image));
 }
 
-bool showPhotoPreview(HINSTANCE instance, HWND owner, HttpClient& http, const std::string& photoPath) {
-    // Only a path on the wall server: it goes into the request line as it is.
-    if (photoPath.empty()) return false;
+bool showPhotoPreview(HINSTANCE instance, HWND owner, const PhotoReader& readPhoto, const std::string& photoPath) {
+    if (photoPath.empty() || !readPhoto) return false;
     if (g_preview) DestroyWindow(g_preview);
-    if (photoPath[0] != '/') return false;
-    for (unsigned char c : photoPath)
-        if (c <= 0x20 || c == 0x7F) return false;
-    HttpRequest request;
-    request.path = photoPath;
-    request.options.timeoutMs = kPhotoFetchTimeoutMs;
-    std::string bytes;
-    BoundedSink sink(bytes);
-    if (!httpExchange(http, request, sink)) return false;
-    return showPhotoPreviewBytes(instance, owner, bytes);
+    const std::optional<std::string> bytes = readPhoto(photoPath);
+    if (!bytes) return false;
+    return showPhotoPreviewBytes(instance, owner, *bytes);
 }
 
 HWND photoPreviewWindow() { return g_preview; }

@@ -47,6 +47,9 @@ VideoWallPlugin::VideoWallPlugin()
     moderator.ensureServer = [this] { server_.ensureServer(); };
     moderator.searchSongs = [this](std::string_view text) { return searchSongs(text); };
     moderator.askHostWindow = [this] { return hostMainWindow(); };
+    moderator.readPhoto = [this](std::string_view photoPath) {
+        return readPhotoFromDisk(photoPath, settings_.copy().mediaDir);
+    };
     moderator_.connect(std::move(moderator));
     // The draw slot's retry: while there is no device, every frame asks the host again.
     renderer_.setDeviceSource([this] { return hostDevice(); });
