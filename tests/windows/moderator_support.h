@@ -7,6 +7,7 @@
 #include <winhttp.h>
 
 #include <string>
+#include <vector>
 
 #include "moderator/win/moderator_window.h"
 #include "png_file.h"
@@ -79,6 +80,38 @@ inline std::string textOf(HWND window) {
     return wideToUtf8(text);
 }
 
+// What the (virtual) screen shows in `r` (screen coordinates): 0xAARRGGBB, top row first.
+struct ScreenPixels {
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> pixels;
+    std::uint32_t rgb(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x] & 0xFFFFFF; }
+};
+inline ScreenPixels captureScreen(const RECT& r) {
+    ScreenPixels out{r.right - r.left, r.bottom - r.top, {}};
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = out.width;
+    info.bmiHeader.biHeight = -out.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC memory = CreateCompatibleDC(screen);
+    const HGDIOBJ old = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, out.width, out.height, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    if (dib && bits) {
+        const auto* p = static_cast<const std::uint32_t*>(bits);
+        out.pixels.assign(p, p + static_cast<std::size_t>(out.width) * out.height);
+    }
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    DeleteObject(dib);
+    ReleaseDC(nullptr, screen);
+    return out;
+}
+
 // The window as it is on the (virtual) screen, brought to the front first, as a PNG.
 inline bool saveWindowPicture(HWND window, const std::string& path) {
     SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
@@ -90,28 +123,12 @@ inline bool saveWindowPicture(HWND window, const std::string& path) {
     }
     RECT r{};
     GetWindowRect(window, &r);
-    const int width = r.right - r.left, height = r.bottom - r.top;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HDC memory = CreateCompatibleDC(screen);
-    const HGDIOBJ old = SelectObject(memory, dib);
-    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-    GdiFlush();
+    const ScreenPixels shot = captureScreen(r);
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    const bool saved = dib && bits &&
-                       standin::writePng(utf8ToWide(path), static_cast<const std::uint8_t*>(bits), width, height, width * 4);
+    const bool saved = !shot.pixels.empty() &&
+                       standin::writePng(utf8ToWide(path), reinterpret_cast<const std::uint8_t*>(shot.pixels.data()),
+                                         shot.width, shot.height, shot.width * 4);
     if (SUCCEEDED(com)) CoUninitialize();
-    SelectObject(memory, old);
-    DeleteDC(memory);
-    DeleteObject(dib);
-    ReleaseDC(nullptr, screen);
     SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     return saved;
 }

@@ -11,48 +11,6 @@
 namespace lumvo {
 namespace {
 
-struct ClientPixels {
-    int width = 0, height = 0;
-    std::vector<std::uint32_t> pixels;  // 0x00RRGGBB, top row first
-    std::uint32_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x] & 0xFFFFFF; }
-};
-
-// What the screen shows of the window's client area, children included (Wine on Xvfb keeps it).
-ClientPixels captureScreen(HWND window) {
-    RECT client{};
-    GetClientRect(window, &client);
-    ClientPixels out{client.right, client.bottom, {}};
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = out.width;
-    info.bmiHeader.biHeight = -out.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC source = GetDC(window);
-    HDC dc = CreateCompatibleDC(source);
-    HBITMAP dib = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(dc, dib);
-    BitBlt(dc, 0, 0, out.width, out.height, source, 0, 0, SRCCOPY);
-    GdiFlush();
-    const auto* p = static_cast<const std::uint32_t*>(bits);
-    out.pixels.assign(p, p + static_cast<std::size_t>(out.width) * out.height);
-    SelectObject(dc, old);
-    DeleteObject(dib);
-    DeleteDC(dc);
-    ReleaseDC(window, source);
-    return out;
-}
-
-bool savePng(const ClientPixels& image, const std::string& path) {
-    constexpr CLSID kPngEncoder = {0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
-    std::vector<std::uint32_t> opaque(image.pixels);
-    for (auto& p : opaque) p |= 0xFF000000;
-    Gdiplus::Bitmap bitmap(image.width, image.height, image.width * 4, PixelFormat32bppARGB,
-                           reinterpret_cast<BYTE*>(opaque.data()));
-    return bitmap.Save(utf8ToWide(path).c_str(), &kPngEncoder, nullptr) == Gdiplus::Ok;
-}
-
 void pumpMessages() {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -92,14 +50,18 @@ TEST(PhotoPreview, OpensAServedPhotoFittedAndCloses) {
     SetWindowPos(window, HWND_TOPMOST, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     pumpMessages();
-    const ClientPixels shot = captureScreen(window);
+    // What the screen shows of the client area, children included (Wine on Xvfb keeps it).
+    RECT area{};
+    GetClientRect(window, &area);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&area), 2);
+    const test::ScreenPixels shot = test::captureScreen(area);
     test::makeFolders(test::repoPath("test-output\\windows"));
     EXPECT_TRUE(savePng(shot, test::repoPath("test-output\\windows\\photo-preview.png")));
     const FitRect picture = previewPictureRect(444, 282, 840, 420);
-    EXPECT_EQ(shot.at(picture.x + picture.width / 4, picture.y + picture.height / 2), 0xE02020u) << "the red half";
-    EXPECT_EQ(shot.at(picture.x + 3 * picture.width / 4, picture.y + picture.height / 2), 0x101016u)
+    EXPECT_EQ(shot.rgb(picture.x + picture.width / 4, picture.y + picture.height / 2), 0xE02020u) << "the red half";
+    EXPECT_EQ(shot.rgb(picture.x + 3 * picture.width / 4, picture.y + picture.height / 2), 0x101016u)
         << "the transparent half over the background";
-    EXPECT_EQ(shot.at(2, 2), 0x101016u);
+    EXPECT_EQ(shot.rgb(2, 2), 0x101016u);
 
     // The focus is on "Close"; Escape there closes the window.
     HWND close = GetDlgItem(window, IDOK);
