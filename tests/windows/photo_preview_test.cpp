@@ -5,8 +5,8 @@
 
 #include "moderator/photo_fit.h"
 #include "moderator/win/photo_preview.h"
+#include "moderator_support.h"
 #include "test_support.h"
-#include "wall_support.h"
 
 namespace lumvo {
 namespace {
@@ -56,7 +56,7 @@ TEST(PhotoPreview, OpensAServedPhotoFittedAndCloses) {
     MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&area), 2);
     const test::ScreenPixels shot = test::captureScreen(area);
     test::makeFolders(test::repoPath("test-output\\windows"));
-    EXPECT_TRUE(savePng(shot, test::repoPath("test-output\\windows\\photo-preview.png")));
+    EXPECT_TRUE(test::saveWindowPicture(window, test::repoPath("test-output\\windows\\photo-preview.png")));
     const FitRect picture = previewPictureRect(444, 282, 840, 420);
     EXPECT_EQ(shot.rgb(picture.x + picture.width / 4, picture.y + picture.height / 2), 0xE02020u) << "the red half";
     EXPECT_EQ(shot.rgb(picture.x + 3 * picture.width / 4, picture.y + picture.height / 2), 0x101016u)
