@@ -6,8 +6,6 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -15,18 +13,14 @@
 #include "serverlink/display_document.h"
 #include "serverlink/json.h"
 
+#include "support/file_text.h"
+
 namespace lumvo {
 namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // Checks one value read flatly from `text` against what the parser saw; `where` names it on failure.
 void expectRead(const std::string& text, const std::string& key, const json& want, const std::string& where) {
@@ -60,9 +54,9 @@ TEST(ContractCorpus, TheFlatReadersReadEveryDocumentAsTheServerMeantIt) {
             const std::string name = entry.path().filename().string();
             if (!name.ends_with(".expect.json")) continue;
             const fs::path document = folder / (name.substr(0, name.size() - 12) + ".json");
-            const std::string text = readFile(document);
+            const std::string text = test::fileText(document);
             ASSERT_FALSE(text.empty()) << document;
-            const json expect = json::parse(readFile(entry.path()));
+            const json expect = json::parse(test::fileText(entry.path()));
             for (const auto& read : expect.at("reads")) {
                 const std::string key = read.at("key");
                 expectRead(text, key, read.at("value"), std::string(kind) + "/" + name + ": " + key);

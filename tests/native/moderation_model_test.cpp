@@ -18,6 +18,7 @@
 #include "moderator/moderation_text.h"
 #include "moderator/photo_fit.h"
 #include "moderator/toast_geometry.h"
+#include "support/file_text.h"
 #include "support/scripted_http_client.h"
 
 namespace lumvo {
@@ -26,12 +27,6 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // "HH:MM" of the UTC time, so the tests do not depend on the machine's zone.
 std::string utcClock(std::int64_t ms) {
@@ -69,7 +64,7 @@ TEST(ModerationDocument, EveryContractReplyFillsTheSixListsAsAParserReadsIt) {
     for (const auto& entry : fs::directory_iterator(folder)) {
         const std::string name = entry.path().filename().string();
         if (!name.ends_with(".json") || name.ends_with(".expect.json")) continue;
-        const std::string body = readFile(entry.path());
+        const std::string body = test::fileText(entry.path());
         const json want = json::parse(body);
         const ModerationDocument doc = readModerationDocument(body);
         const std::pair<PostList, const char*> arrays[] = {{PostList::messages, "pending"}, {PostList::requests, "requests"},

@@ -75,18 +75,7 @@ struct Frame {
 
 Frame readFrame(const std::string& path) {
     Frame frame;
-    Gdiplus::Bitmap bitmap(lumvo::utf8ToWide(path).c_str());
-    if (bitmap.GetLastStatus() != Gdiplus::Ok) return frame;
-    frame.width = static_cast<int>(bitmap.GetWidth());
-    frame.height = static_cast<int>(bitmap.GetHeight());
-    Gdiplus::Rect all(0, 0, frame.width, frame.height);
-    Gdiplus::BitmapData data{};
-    if (bitmap.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) != Gdiplus::Ok) return frame;
-    for (int y = 0; y < frame.height; ++y) {
-        const auto* row = reinterpret_cast<const std::uint32_t*>(static_cast<const char*>(data.Scan0) + y * data.Stride);
-        frame.pixels.insert(frame.pixels.end(), row, row + frame.width);
-    }
-    bitmap.UnlockBits(&data);
+    if (!lumvo::test::readPicturePixels(path, frame.width, frame.height, frame.pixels)) return Frame{};
     return frame;
 }
 

@@ -19,7 +19,7 @@ void pumpMessages() {
     }
 }
 
-TEST(PhotoPreview, OpensAServedPhotoFittedAndCloses) {
+TEST(PhotoPreview, OpensAPhotoFromDiskFittedAndCloses) {
     test::TempFolder folder;
     // An 840 by 420 picture: left half red, right half transparent (shows the background).
     const std::string png = folder / "guest.png";

@@ -96,6 +96,23 @@ inline std::string readBytes(const std::string& path) {
 inline void writeBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
+// A picture file's pixels as 0xAARRGGBB, top row first; false when GDI+ cannot read it.
+inline bool readPicturePixels(const std::string& path, int& width, int& height, std::vector<std::uint32_t>& pixels) {
+    Gdiplus::Bitmap bitmap(utf8ToWide(path).c_str());
+    if (bitmap.GetLastStatus() != Gdiplus::Ok) return false;
+    width = static_cast<int>(bitmap.GetWidth());
+    height = static_cast<int>(bitmap.GetHeight());
+    Gdiplus::Rect all(0, 0, width, height);
+    Gdiplus::BitmapData data{};
+    if (bitmap.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) != Gdiplus::Ok) return false;
+    pixels.clear();
+    for (int y = 0; y < height; ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(static_cast<const char*>(data.Scan0) + y * data.Stride);
+        pixels.insert(pixels.end(), row, row + width);
+    }
+    bitmap.UnlockBits(&data);
+    return true;
+}
 // With every missing parent.
 inline void makeFolders(const std::string& path) { SHCreateDirectoryExA(nullptr, path.c_str(), nullptr); }
 
