@@ -8,10 +8,10 @@ set(LUMVO_WIN_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/overlay/win/overlay_renderer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/overlay/win/text_engine.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin/win/brand_bitmap.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/plugin/win/data_folders.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/plugin/win/settings_store.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/base/win/data_folders.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/settings/win/settings_store.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin/win/video_wall_plugin.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/plugin/win/wide_text.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/base/win/wide_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/serverlink/win/server_process.cpp
   ${CMAKE_CURRENT_LIST_DIR}/serverlink/win/win_http_client.cpp
 )

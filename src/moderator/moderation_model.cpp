@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "serverlink/http_client.h"
+#include "base/http_client.h"
 
 namespace lumvo {
 namespace {

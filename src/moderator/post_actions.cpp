@@ -1,8 +1,8 @@
 #include "moderator/post_actions.h"
 
 #include "moderator/moderation_text.h"
-#include "serverlink/http_client.h"
-#include "serverlink/json.h"
+#include "base/http_client.h"
+#include "base/json.h"
 
 namespace lumvo {
 namespace {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "serverlink/json.h"
+#include "base/json.h"
 
 namespace lumvo {
 namespace {

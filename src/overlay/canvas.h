@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "plugin/argb.h"
+#include "base/argb.h"
 
 namespace lumvo {
 

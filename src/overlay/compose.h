@@ -11,7 +11,7 @@
 #include "overlay/canvas.h"
 #include "overlay/feed.h"
 #include "overlay/qr_card.h"
-#include "serverlink/display_state.h"
+#include "documents/display_state.h"
 
 namespace lumvo {
 

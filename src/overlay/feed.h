@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "overlay/canvas.h"
-#include "serverlink/display_state.h"
+#include "documents/display_state.h"
 
 namespace lumvo {
 

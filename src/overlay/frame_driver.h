@@ -5,8 +5,8 @@
 // and plays out after the server let it go. Time is always passed in (seconds), never read here.
 #include <string>
 
-#include "plugin/settings.h"
-#include "serverlink/display_state.h"
+#include "settings/settings.h"
+#include "documents/display_state.h"
 
 namespace lumvo {
 

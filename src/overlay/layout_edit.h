@@ -10,8 +10,8 @@
 // ever sees clamped boxes. layout.ini is written when the drag ends, outside the lock.
 #include <functional>
 
-#include "plugin/settings.h"
-#include "plugin/shared_settings.h"
+#include "settings/settings.h"
+#include "settings/shared_settings.h"
 
 namespace lumvo {
 

@@ -15,12 +15,12 @@
 #include "overlay/flames.h"
 #include "overlay/frame_driver.h"
 #include "overlay/layer_target.h"
-#include "overlay/photo_cache.h"
+#include "media/photo_cache.h"
 #include "overlay/poll.h"
 #include "overlay/qr_card.h"
-#include "plugin/shared_settings.h"
-#include "serverlink/clock.h"
-#include "serverlink/display_state.h"
+#include "settings/shared_settings.h"
+#include "base/clock.h"
+#include "documents/display_state.h"
 #include "serverlink/wall_link.h"
 
 namespace lumvo {

@@ -15,7 +15,7 @@
 #include "overlay/canvas.h"
 #include "overlay/compose.h"
 #include "overlay/feed.h"
-#include "serverlink/display_state.h"
+#include "documents/display_state.h"
 
 namespace lumvo {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "overlay/canvas.h"
-#include "serverlink/display_state.h"
+#include "documents/display_state.h"
 
 namespace lumvo {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
-#include "plugin/settings.h"
-#include "serverlink/number_text.h"
+#include "settings/settings.h"
+#include "base/number_text.h"
 
 namespace lumvo {
 

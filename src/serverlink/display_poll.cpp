@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "serverlink/display_document.h"
+#include "documents/display_document.h"
 #include "serverlink/settings_push.h"
 #include "serverlink/wall_link.h"
 

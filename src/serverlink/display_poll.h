@@ -11,10 +11,10 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "overlay/photo_cache.h"
-#include "plugin/shared_settings.h"
-#include "serverlink/clock.h"
-#include "serverlink/http_client.h"
+#include "media/photo_cache.h"
+#include "settings/shared_settings.h"
+#include "base/clock.h"
+#include "base/http_client.h"
 
 namespace lumvo {
 

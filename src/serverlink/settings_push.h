@@ -3,8 +3,8 @@
 // moderator window.
 #include <string_view>
 
-#include "plugin/settings.h"
-#include "serverlink/http_client.h"
+#include "settings/settings.h"
+#include "base/http_client.h"
 
 namespace lumvo {
 

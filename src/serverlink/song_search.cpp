@@ -1,6 +1,6 @@
 #include "serverlink/song_search.h"
 
-#include "plugin/utf8_text.h"
+#include "base/utf8_text.h"
 
 namespace lumvo {
 

@@ -7,13 +7,13 @@
 #include <cstdint>
 #include <mutex>
 
-#include "overlay/photo_cache.h"
-#include "plugin/shared_settings.h"
-#include "plugin/worker_thread.h"
-#include "serverlink/clock.h"
+#include "media/photo_cache.h"
+#include "settings/shared_settings.h"
+#include "base/worker_thread.h"
+#include "base/clock.h"
 #include "serverlink/display_poll.h"
-#include "serverlink/display_state.h"
-#include "serverlink/http_client.h"
+#include "documents/display_state.h"
+#include "base/http_client.h"
 
 namespace lumvo {
 

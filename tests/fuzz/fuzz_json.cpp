@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "moderator/post_record.h"
-#include "serverlink/json.h"
+#include "base/json.h"
 
 using namespace lumvo;
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "plugin/settings.h"
+#include "settings/settings.h"
 
 using namespace lumvo;
 

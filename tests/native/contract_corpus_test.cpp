@@ -10,8 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "serverlink/display_document.h"
-#include "serverlink/json.h"
+#include "documents/display_document.h"
+#include "base/json.h"
 
 #include "support/file_text.h"
 

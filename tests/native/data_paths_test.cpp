@@ -1,4 +1,4 @@
-#include "plugin/data_paths.h"
+#include "base/data_paths.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Reading the display document: the packed feed and poll bars, the state's defaults, the settings
 // the server decides, and which downloads count as pictures.
-#include "serverlink/display_document.h"
+#include "documents/display_document.h"
 
 #include <gtest/gtest.h>
 

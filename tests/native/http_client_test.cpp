@@ -15,9 +15,9 @@
 #include <utility>
 #include <vector>
 
-#include "plugin/worker_thread.h"
-#include "serverlink/clock.h"
-#include "serverlink/http_client.h"
+#include "base/worker_thread.h"
+#include "base/clock.h"
+#include "base/http_client.h"
 #include "support/manual_clock.h"
 #include "support/scripted_http_client.h"
 

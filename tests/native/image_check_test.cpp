@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "overlay/image_check.h"
+#include "media/image_check.h"
 
 namespace lumvo {
 namespace {

@@ -1,6 +1,6 @@
 // The readers on what the real server's documents do not hold (those are contract_corpus_test's):
 // blanks and look-alike keys, broken or cut-off text, escapes it never writes, odd values.
-#include "serverlink/json.h"
+#include "base/json.h"
 
 #include <gtest/gtest.h>
 

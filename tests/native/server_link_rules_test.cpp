@@ -6,7 +6,7 @@
 #include <tuple>
 #include <vector>
 
-#include "overlay/photo_cache.h"
+#include "media/photo_cache.h"
 #include "serverlink/song_search.h"
 #include "serverlink/stale_server.h"
 

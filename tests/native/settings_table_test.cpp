@@ -1,7 +1,7 @@
 // The settings table against its exported copy in tests/contract/settings.json, which the wall
 // server's tests read: a setting added, renamed or re-ranged on one side only fails one of them.
 // After an intended change, write the file anew with LUMVO_WRITE_CONTRACT=1.
-#include "plugin/settings_table.h"
+#include "settings/settings_table.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "plugin/settings.h"
+#include "settings/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "plugin/maker_site.h"
+#include "settings/maker_site.h"
 
 namespace lumvo {
 namespace {

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "overlay/overlay.h"
-#include "plugin/shared_settings.h"
+#include "settings/shared_settings.h"
 #include "serverlink/wall_link.h"
 
 namespace lumvo {

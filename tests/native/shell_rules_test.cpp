@@ -9,7 +9,7 @@
 
 #include "plugin/brand_geometry.h"
 #include "plugin/host_window.h"
-#include "serverlink/http_timeouts.h"
+#include "base/http_timeouts.h"
 
 namespace {
 

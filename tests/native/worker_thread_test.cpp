@@ -1,6 +1,6 @@
 // The worker thread's contract with the plug-in: one worker per start, prompt stops, failures as
 // results, and no path that leaves a joinable thread behind.
-#include "plugin/worker_thread.h"
+#include "base/worker_thread.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "serverlink/clock.h"
+#include "base/clock.h"
 
 namespace lumvo::test {
 

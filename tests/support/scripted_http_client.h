@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "serverlink/http_client.h"
+#include "base/http_client.h"
 #include "support/manual_clock.h"
 
 namespace lumvo::test {

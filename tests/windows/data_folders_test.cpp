@@ -7,9 +7,9 @@
 
 #include <string>
 
-#include "plugin/win/data_folders.h"
-#include "plugin/win/settings_store.h"
-#include "plugin/win/wide_text.h"
+#include "base/win/data_folders.h"
+#include "settings/win/settings_store.h"
+#include "base/win/wide_text.h"
 #include "test_support.h"
 
 namespace {

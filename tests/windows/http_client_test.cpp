@@ -23,8 +23,8 @@
 #include <thread>
 #include <vector>
 
-#include "plugin/win/data_folders.h"
-#include "plugin/win/wide_text.h"
+#include "base/win/data_folders.h"
+#include "base/win/wide_text.h"
 #include "serverlink/win/win_http_client.h"
 #include "test_support.h"
 

@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "plugin/settings.h"
-#include "serverlink/json.h"
+#include "settings/settings.h"
+#include "base/json.h"
 #include "standin_support.h"
 #include "wall_support.h"
 

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "moving_video.h"
-#include "plugin/version.h"
+#include "base/version.h"
 #include "test_support.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "serverlink/json.h"
+#include "base/json.h"
 #include "test_support.h"
 #include "standin_support.h"
 #include "wall_support.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "serverlink/json.h"
+#include "base/json.h"
 #include "test_support.h"
 
 namespace lumvo::test {

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "plugin/host_interface.h"
-#include "plugin/win/wide_text.h"
+#include "base/win/wide_text.h"
 
 namespace lumvo::test {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <thread>
 
-#include "serverlink/http_client.h"
-#include "serverlink/json.h"
+#include "base/http_client.h"
+#include "base/json.h"
 #include "serverlink/win/win_http_client.h"
 #include "test_support.h"
 

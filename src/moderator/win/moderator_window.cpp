@@ -11,10 +11,10 @@
 
 #include "moderator/toast_geometry.h"
 #include "moderator/win/photo_preview.h"
-#include "plugin/win/data_folders.h"
-#include "plugin/shared_settings.h"
-#include "plugin/win/wide_text.h"
-#include "serverlink/http_client.h"
+#include "base/win/data_folders.h"
+#include "settings/shared_settings.h"
+#include "base/win/wide_text.h"
+#include "base/http_client.h"
 
 namespace lumvo {
 namespace {

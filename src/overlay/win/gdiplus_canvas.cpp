@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "overlay/image_check.h"
+#include "media/image_check.h"
 #include "overlay/win/text_engine.h"
-#include "plugin/win/wide_text.h"
+#include "base/win/wide_text.h"
 
 namespace lumvo {
 namespace {

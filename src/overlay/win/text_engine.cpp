@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "plugin/win/wide_text.h"
+#include "base/win/wide_text.h"
 
 namespace lumvo {
 namespace {

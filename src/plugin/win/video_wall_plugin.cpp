@@ -4,11 +4,11 @@
 #include <new>
 
 #include "plugin/host_window.h"
-#include "plugin/version.h"
-#include "plugin/win/data_folders.h"
-#include "plugin/win/settings_store.h"
-#include "plugin/win/wide_text.h"
-#include "serverlink/json.h"
+#include "base/version.h"
+#include "base/win/data_folders.h"
+#include "settings/win/settings_store.h"
+#include "base/win/wide_text.h"
+#include "base/json.h"
 #include "serverlink/song_search.h"
 
 namespace lumvo {

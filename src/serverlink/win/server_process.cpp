@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "plugin/win/data_folders.h"
+#include "base/win/data_folders.h"
 
 namespace lumvo {
 namespace {

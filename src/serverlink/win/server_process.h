@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "serverlink/http_client.h"
+#include "base/http_client.h"
 #include "serverlink/stale_server.h"
 #include "serverlink/wall_link.h"
 

@@ -6,8 +6,8 @@
 #include <cwchar>
 #include <limits>
 
-#include "plugin/win/wide_text.h"
-#include "serverlink/http_timeouts.h"
+#include "base/win/wide_text.h"
+#include "base/http_timeouts.h"
 
 namespace lumvo {
 namespace {

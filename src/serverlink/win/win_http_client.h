@@ -2,7 +2,7 @@
 // HttpClient on WinHTTP, for the wall server on 127.0.0.1:8787 and the maker's site. Stateless:
 // the WinHTTP session is one for the process, opened on first use; every exchange has its own
 // connection and request, closed when its reply is gone. Safe to use from several threads.
-#include "serverlink/http_client.h"
+#include "base/http_client.h"
 
 namespace lumvo {
 

@@ -1,10 +1,10 @@
-#include "serverlink/http_client.h"
+#include "base/http_client.h"
 
 #include <array>
 #include <system_error>
 #include <utility>
 
-#include "serverlink/http_timeouts.h"
+#include "base/http_timeouts.h"
 
 namespace lumvo {
 

@@ -1,13 +1,13 @@
-#include "plugin/settings.h"
+#include "settings/settings.h"
 
 #include <cstring>
 #include <vector>
 
-#include "plugin/maker_site.h"
-#include "plugin/settings_table.h"
-#include "plugin/utf8_text.h"
-#include "serverlink/json.h"
-#include "serverlink/number_text.h"
+#include "settings/maker_site.h"
+#include "settings/settings_table.h"
+#include "base/utf8_text.h"
+#include "base/json.h"
+#include "base/number_text.h"
 
 namespace lumvo {
 namespace {

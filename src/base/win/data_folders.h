@@ -13,7 +13,7 @@
 
 #include <windows.h>
 
-#include "plugin/settings.h"
+#include "settings/settings.h"
 
 namespace lumvo {
 

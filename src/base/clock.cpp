@@ -1,4 +1,4 @@
-#include "serverlink/clock.h"
+#include "base/clock.h"
 
 #include <algorithm>
 

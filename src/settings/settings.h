@@ -1,13 +1,13 @@
 #pragma once
 // The DJ's settings: the in-memory model, the layout.ini text format, the normalisers and the
 // JSON object pushed to the wall server. Pure logic: file locations and folder creation are the
-// Windows side's business (plugin/win/settings_store.cpp).
+// Windows side's business (settings/win/settings_store.cpp).
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
 
-#include "plugin/argb.h"
+#include "base/argb.h"
 
 namespace lumvo {
 

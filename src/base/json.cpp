@@ -1,8 +1,8 @@
-#include "serverlink/json.h"
+#include "base/json.h"
 
 #include <cmath>
 
-#include "serverlink/number_text.h"
+#include "base/number_text.h"
 
 namespace lumvo {
 namespace {

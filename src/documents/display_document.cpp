@@ -1,10 +1,10 @@
-#include "serverlink/display_document.h"
+#include "documents/display_document.h"
 
 #include <cmath>
 #include <limits>
 
-#include "plugin/settings_table.h"
-#include "serverlink/json.h"
+#include "settings/settings_table.h"
+#include "base/json.h"
 
 namespace lumvo {
 namespace {

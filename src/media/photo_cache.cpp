@@ -1,4 +1,4 @@
-#include "overlay/photo_cache.h"
+#include "media/photo_cache.h"
 
 namespace lumvo {
 

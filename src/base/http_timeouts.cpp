@@ -1,4 +1,4 @@
-#include "serverlink/http_timeouts.h"
+#include "base/http_timeouts.h"
 
 namespace lumvo {
 

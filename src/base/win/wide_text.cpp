@@ -1,4 +1,4 @@
-#include "plugin/win/wide_text.h"
+#include "base/win/wide_text.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "overlay/image_check.h"
+#include "media/image_check.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "serverlink/number_text.h"
+#include "base/number_text.h"
 
 #include <charconv>
 #include <cstdint>

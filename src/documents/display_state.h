@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/settings.h"
+#include "settings/settings.h"
 
 namespace lumvo {
 

@@ -1,10 +1,10 @@
-#include "plugin/win/settings_store.h"
+#include "settings/win/settings_store.h"
 
 #include <windows.h>
 
 #include <cstdio>
 
-#include "plugin/win/data_folders.h"
+#include "base/win/data_folders.h"
 
 namespace lumvo {
 

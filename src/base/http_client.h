@@ -12,7 +12,7 @@
 //    Content-Length) is a failure, never a success with half a document or half a photo;
 //  - the body of an error reply is read like any other, so a caller can show why;
 //  - a body, even an empty one, goes with "Content-Type: application/json";
-//  - time-outs follow requestTimeouts() / secureRequestTimeout() (serverlink/http_timeouts.h);
+//  - time-outs follow requestTimeouts() / secureRequestTimeout() (base/http_timeouts.h);
 //  - nothing throws out of a client, a reply or the functions below.
 #include <cstddef>
 #include <cstdint>

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "plugin/settings.h"
+#include "settings/settings.h"
 
 namespace lumvo {
 

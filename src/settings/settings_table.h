@@ -10,7 +10,7 @@
 #include <string_view>
 #include <variant>
 
-#include "plugin/settings.h"
+#include "settings/settings.h"
 
 namespace lumvo {
 

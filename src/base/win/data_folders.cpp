@@ -1,12 +1,12 @@
-#include "plugin/win/data_folders.h"
+#include "base/win/data_folders.h"
 
 #include <shlobj.h>
 
 #include <cstdio>
 #include <vector>
 
-#include "plugin/data_paths.h"
-#include "plugin/win/wide_text.h"
+#include "base/data_paths.h"
+#include "base/win/wide_text.h"
 
 namespace lumvo {
 namespace {

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "plugin/settings.h"
-#include "serverlink/display_state.h"
+#include "settings/settings.h"
+#include "documents/display_state.h"
 
 namespace lumvo {
 

@@ -2,7 +2,7 @@
 // layout.ini on disk (the push to the wall server is serverlink/settings_push.h).
 #include <string>
 
-#include "plugin/settings.h"
+#include "settings/settings.h"
 
 namespace lumvo {
 

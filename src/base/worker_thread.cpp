@@ -1,4 +1,4 @@
-#include "plugin/worker_thread.h"
+#include "base/worker_thread.h"
 
 #include <system_error>
 #include <utility>

@@ -1,9 +1,9 @@
-#include "plugin/settings_table.h"
+#include "settings/settings_table.h"
 
 #include <array>
 #include <cstring>
 
-#include "serverlink/number_text.h"
+#include "base/number_text.h"
 
 namespace lumvo {
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 // Rules for the plug-in's data paths that need no Windows call. The folders themselves are
-// resolved and created in plugin/win/data_folders.cpp.
+// resolved and created in base/win/data_folders.cpp.
 #include <optional>
 #include <string>
 #include <string_view>
