@@ -7,13 +7,18 @@
 #   windows  the DLL, its Windows tests and the stand-in host, under Wine
 #   server   the wall server, node:test
 #   browser  the guest pages in Chromium through Playwright
+# `quick` stands for native and server: the inner loop's lane, a few minutes on a 2-core machine.
 # Each layer is scripts/layers/<name>.sh; a layer's output goes to test-output/<name>.log and is
 # shown when it fails.
 set -uo pipefail
 source "$(dirname "$0")/lib/common.sh"
 
 ALL_LAYERS=(native asan tsan fuzz windows server browser)
-layers=("$@")
+QUICK_LAYERS=(native server)
+layers=()
+for name in "$@"; do
+  if [ "$name" = quick ]; then layers+=("${QUICK_LAYERS[@]}"); else layers+=("$name"); fi
+done
 [ ${#layers[@]} -eq 0 ] && layers=("${ALL_LAYERS[@]}")
 
 mkdir -p "$OUTPUT"
