@@ -13,7 +13,7 @@ configure_and_build() {
   local name="$1"; shift
   local dir="$BUILD/$name"
   if [ ! -f "$dir/build.ninja" ]; then
-    cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >"$dir.configure.log" 2>&1 \
+    cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMVO_WERROR=ON "$@" >"$dir.configure.log" 2>&1 \
       || { cat "$dir.configure.log"; die "configuring $name failed"; }
   fi
   local log="$BUILD/$name.build.log"

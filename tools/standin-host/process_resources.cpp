@@ -25,7 +25,11 @@ static_assert(sizeof(GdiCell) == 24);
 constexpr size_t kGdiCells = 0x10000;
 
 long gdiTableCount() {
+    // GCC 12 takes the gs-relative read inside NtCurrentTeb for an out-of-bounds array access.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
     const auto* peb = reinterpret_cast<const unsigned char*>(NtCurrentTeb()->ProcessEnvironmentBlock);
+#pragma GCC diagnostic pop
     const auto* table = *reinterpret_cast<const GdiCell* const*>(peb + 0xF8);
     if (!table) return -1;
     const auto pid = static_cast<std::uint16_t>(GetCurrentProcessId());
