@@ -91,11 +91,16 @@ ensure_node() {
   rm -rf "$work"
 }
 
-# The JavaScript dev tools (test browser driver, load generator), exactly as locked.
+# The JavaScript dev tools (test browser driver, load generator, linter), exactly as locked. They
+# are in place when npm's record of what it installed (node_modules/.package-lock.json) lists the
+# same packages as the lock; that record has no entry for the project itself.
 ensure_node_modules() {
   [ -f "$ROOT/package-lock.json" ] || return 0
-  if [ -f "$ROOT/node_modules/.package-lock.json" ] && cmp -s <(sed -n '/"packages"/,$p' "$ROOT/package-lock.json" | tail -n +3) \
-       <(sed -n '/"packages"/,$p' "$ROOT/node_modules/.package-lock.json" | tail -n +3); then
+  if [ -f "$ROOT/node_modules/.package-lock.json" ] && "$NODE_LINUX" -e '
+      const fs = require("node:fs");
+      const packages = (file) => { const { "": _, ...rest } = JSON.parse(fs.readFileSync(file, "utf8")).packages; return JSON.stringify(rest); };
+      process.exit(packages(process.argv[1]) === packages(process.argv[2]) ? 0 : 1);' \
+      "$ROOT/package-lock.json" "$ROOT/node_modules/.package-lock.json" 2>/dev/null; then
     return 0
   fi
   say "setup: installing the JavaScript dev tools"

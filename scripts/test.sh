@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Runs every test layer (or the ones named on the command line) and ends with one summary line.
+#   lint     static checks: ESLint over the JavaScript
 #   native   portable core, GoogleTest
 #   asan     the same under AddressSanitizer + UndefinedBehaviorSanitizer
 #   tsan     the same under ThreadSanitizer (the threaded parts are what it is for)
@@ -13,7 +14,7 @@
 set -uo pipefail
 source "$(dirname "$0")/lib/common.sh"
 
-ALL_LAYERS=(native asan tsan fuzz windows server browser)
+ALL_LAYERS=(lint native asan tsan fuzz windows server browser)
 QUICK_LAYERS=(native server)
 layers=()
 for name in "$@"; do

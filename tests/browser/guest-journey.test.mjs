@@ -136,7 +136,7 @@ test('a guest sends, reacts, votes and tips from the phone', async () => {
   // "Your posts" on Live tells the guest what happened to each post.
   await page.getByRole('tab', { name: /Live/ }).click();
   await until(async () => (await page.locator('#mine li').count()) >= 4, 'the guest sees their own posts');
-  let mine = await page.locator('#mine').textContent();
+  const mine = await page.locator('#mine').textContent();
   assert.match(mine, /Request: Mr Brightside - The Killers\s*Waiting for the DJ/);
   assert.match(mine, /Shout-out: Happy birthday Jo!.*On the wall/s);
 

@@ -86,7 +86,9 @@ export function songKey(text) {
 
 export const SHORT_EMOJIS = Object.freeze(['🔥', '❤️', '😂', '👏', '🎉', '😍', '🙌', '💯']);
 
-const EMOJI_ONLY = /^[\p{Extended_Pictographic}\p{Emoji_Component}\u200d\ufe0f\u20e3]+$/u;
+// Emoji_Component takes in the joiner (U+200D), the emoji variation selector (U+FE0F) and the keycap
+// (U+20E3) that emoji sequences are built with.
+const EMOJI_ONLY = /^[\p{Extended_Pictographic}\p{Emoji_Component}]+$/u;
 const EMOJI_CORE = /[\p{Extended_Pictographic}\p{Regional_Indicator}]/u;
 
 // One emoji as a guest may send it: a short string made only of emoji code points, with no

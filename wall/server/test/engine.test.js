@@ -362,7 +362,7 @@ describe('polls', () => {
     assert.throws(() => wall.polls.vote(PHONES[0], 'any'), { status: 404, code: 'no_poll' });
     start(wall, ['A', 'B'], 5);
     advance(5000);
-    assert.match(stateView(wall).voteSummary, /\(0 votes\)  No winner/);
+    assert.match(stateView(wall).voteSummary, /\(0 votes\) {2}No winner/);
   });
 
   test('a new poll replaces a running one, with bar keys of its own even for the same question', () => {

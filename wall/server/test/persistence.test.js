@@ -34,6 +34,7 @@ test('confirmed data survives kill -9 and restart', async () => {
   const phones = Array.from({ length: 40 }, () => new Phone(srv.base));
   let stop = false;
   const worker = async (p, i) => {
+    // eslint-disable-next-line no-unmodified-loop-condition -- set once the kill has landed
     for (let n = 0; !stop; n++) {
       try {
         const r = await p.post('/api/guest/shoutout', { name: `G${i}`, text: `msg ${i}-${n}` });

@@ -74,12 +74,7 @@ export async function api(path, { body, method, headers = {}, timeoutMs = 15000,
   } finally {
     clearTimeout(timer);
   }
-  let data = null;
-  try {
-    data = await res.json();
-  } catch {
-    data = null;
-  }
+  const data = await res.json().catch(() => null);
   if (!res.ok) throw errorFor(res.status, data, res.headers.get('Retry-After'));
   return data || {};
 }

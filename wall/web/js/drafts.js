@@ -57,7 +57,7 @@ export function newSendKey() {
 }
 
 export function sendKey(slot, content) {
-  let saved = null;
+  let saved;
   try {
     saved = JSON.parse(loadDraft(`send.${slot}`) || 'null');
   } catch {

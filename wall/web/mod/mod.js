@@ -2,7 +2,7 @@
 // PC. It reads the same moderation document as the window, once a second, and sends the same
 // action requests.
 
-import { h, $, $$, fill, safeColor, safeLocalPath } from '/js/dom.js';
+import { h, $, $$, safeColor, safeLocalPath } from '/js/dom.js';
 import { api } from '/js/api.js';
 
 const POLL_MS = 1000;
