@@ -9,22 +9,34 @@ import { Phone } from '../../wall/server/test/helpers/server.js';
 
 useWall();
 
-test('the moderator page approves a post and the wall shows it; the word filter\'s find is flagged', async () => {
+// One evening at the booth on a laptop screen: every queue action reaches the wall, guest text
+// stays text, the word filter's find is marked, photos show whole and the outcome stays in sight.
+test('the moderator page on a laptop runs every queue action, updating live', async () => {
+  const laptop = { width: 1366, height: 768 };
+  const page = await newPhone(browser, { ...DESK, viewport: laptop });
+  const { file } = await bigPhoto(page, 1200, 800);
+  const upload = await new Phone(wall.base).request('POST', '/api/guest/photo?name=Pia&text=Look%20at%20us', { body: fs.readFileSync(file), headers: { 'Content-Type': 'image/jpeg' } });
+  assert.equal(upload.status, 200, upload.text);
   const id = await wall.guest('shoutout', { name: 'Mia', text: 'Play something loud <script>x</script>' });
   // Even with auto approve on, a post the word filter flags waits, with the word marked.
   await wall.settings({ autoApprove: true });
   await wall.guest('shoutout', { name: 'Rex', text: 'this DJ is sh*t, play something else' });
   await wall.settings({ autoApprove: false });
-  const page = await newPhone(browser, DESK);
+  for (let i = 0; i < 12; i++) await wall.guest('shoutout', { name: `Guest ${i}`, text: `Message number ${i}` });
   await page.goto(`${wall.base}/mod`);
   const row = page.locator('li.row', { hasText: 'Play something loud' });
-  await row.waitFor();
+  await page.locator('li.row', { hasText: 'Message number 11' }).waitFor();
   assert.equal(await row.locator('.text').textContent(), 'Play something loud <script>x</script>');
-  assert.match(await page.getByRole('tab', { name: /Messages/ }).textContent(), /Messages \(2\)/);
   const flagged = page.locator('li.row', { hasText: 'this DJ is' });
   assert.equal(await flagged.getByText('Word filter: sh*t').count(), 1, 'the row says why it waits');
   assert.deepEqual(await flagged.locator('.text mark').allTextContents(), ['sh*t'], 'the word is marked in the text');
-  assert.equal(await row.locator('mark, .flag').count(), 0);
+  const inView = await page.locator('li.row').evaluateAll((rows, h) => rows.filter((r) => r.getBoundingClientRect().bottom <= h).length, laptop.height);
+  assert.ok(inView >= 7, `${inView} rows fit on a laptop screen`);
+  const img = await page.locator('li.row', { hasText: 'Look at us' }).locator('.thumb img').evaluate((i) => ({
+    width: i.getBoundingClientRect().width, height: i.getBoundingClientRect().height, ratio: i.naturalWidth / i.naturalHeight,
+  }));
+  assert.ok(img.width >= 150, `the thumbnail is larger (${img.width} px wide)`);
+  assert.ok(Math.abs(img.width / img.height - img.ratio) < 0.02, 'the whole photo shows, not a cropped square');
   await shot(page, 'mod-01-messages');
 
   await row.getByRole('button', { name: 'Approve & show: Mia' }).click();
@@ -33,28 +45,19 @@ test('the moderator page approves a post and the wall shows it; the word filter\
     return d.featuredId === id && d;
   }, 'the approved post goes on the big card');
   assert.equal(after.text, 'Play something loud <script>x</script>');
-  assert.match(after.feedPacked, new RegExp(`^${id}\\tshoutout\\tMia\\t`, 'm'));
   await row.waitFor({ state: 'detached' });
+  // The outcome of an action on the first row shows at the top, not below the long list.
+  await page.locator('li.row', { hasText: 'Message number 0' }).getByRole('button', { name: 'Reject: Guest 0' }).click();
+  await page.locator('#status', { hasText: 'Rejected.' }).waitFor();
+  const status = await page.locator('#status').boundingBox();
+  assert.ok(status.y >= 0 && status.y + status.height <= laptop.height, `the status line is on screen (at ${status.y})`);
 
-  await page.getByRole('tab', { name: /Live/ }).click();
-  await page.locator('li.row', { hasText: 'Play something loud' }).getByText('on the big card').waitFor();
-  assert.deepEqual(page.problems, []);
-  await page.context().close();
-});
-
-test('the moderator page updates live and runs every queue action', async () => {
-  const page = await newPhone(browser, DESK);
-  await page.goto(`${wall.base}/mod`);
-  await page.getByText('Live', { exact: true }).waitFor();
-
-  // New posts appear without a reload.
+  // New posts appear without a reload; Played and Refuse toggle the mark.
   await wall.guest('request', { name: 'Leo', text: 'Toxic - Britney Spears' });
   await wall.guest('request', { name: 'Zoe', text: 'Toxic - Britney Spears' });
   await page.getByRole('tab', { name: 'Requests (1)' }).click();
   const request = page.locator('li.row', { hasText: 'Toxic' });
   await request.getByText('×2').waitFor();
-
-  // Played and Refuse toggle the mark, as in the moderator window.
   for (const [button, tag] of [[/^Played/, 'PLAYED'], [/^Refuse/, 'REFUSE'], [/^Refuse/, 'REQUEST']]) {
     await request.getByRole('button', { name: button }).click();
     await request.locator('.tag', { hasText: tag }).waitFor();
@@ -64,87 +67,43 @@ test('the moderator page updates live and runs every queue action', async () => 
   // Block on the merged request names and blocks the phone the row shows; the song stays for Leo.
   page.once('dialog', (d) => {
     assert.match(d.message(), /^Block Zoe from sending/);
-    assert.match(d.message(), /Zoe asked for this song last\. Only Zoe's phone is blocked; the request stays for the other guest who asked for it\./);
     d.accept();
   });
   await request.getByRole('button', { name: 'Block: Zoe' }).click();
   await request.getByRole('button', { name: 'Block: Leo' }).waitFor();
   assert.deepEqual((await wall.state()).blocked.map((b) => b.name), ['Zoe']);
-  await wall.act('unblock', { all: true });
   await request.getByRole('button', { name: /^Clear/ }).click();
   await request.waitFor({ state: 'detached' });
 
-  // Reject, restore, block (after a confirmation), unblock.
-  const id = await wall.guest('shoutout', { name: 'Rex', text: 'Rude words' });
-  await page.getByRole('tab', { name: /Messages/ }).click();
-  await page.locator('li.row', { hasText: 'Rude words' }).getByRole('button', { name: 'Reject: Rex' }).click();
+  // Block from the rejected list, unblock all, restore.
   await page.getByRole('tab', { name: 'Rejected (1)' }).click();
-  const rejected = page.locator('li.row', { hasText: 'Rude words' });
-  page.once('dialog', (d) => {
-    assert.match(d.message(), /^Block Rex from sending more messages, requests and photos on that phone\?/);
-    d.accept();
-  });
-  await rejected.getByRole('button', { name: 'Block: Rex', exact: true }).click();
-  await page.getByRole('tab', { name: 'Blocked (1)' }).click();
-  await page.getByText('This phone cannot send until you unblock it.').waitFor();
+  const rejected = page.locator('li.row', { hasText: 'Message number 0' });
+  page.once('dialog', (d) => d.accept());
+  await rejected.getByRole('button', { name: 'Block: Guest 0', exact: true }).click();
+  await page.getByRole('tab', { name: 'Blocked (2)' }).click();
+  await page.getByText('This phone cannot send until you unblock it.').first().waitFor();
   await shot(page, 'mod-03-blocked');
   page.once('dialog', (d) => d.accept());
   await page.getByRole('button', { name: 'Unblock all' }).click();
   await page.getByRole('tab', { name: 'Blocked (0)' }).waitFor();
   await page.getByRole('tab', { name: /Rejected/ }).click();
-  await rejected.getByRole('button', { name: 'Restore: Rex' }).click();
-  await until(async () => (await wall.state()).pending.some((p) => p.id === id), 'a restored post waits again');
+  await rejected.getByRole('button', { name: 'Restore: Guest 0' }).click();
+  await until(async () => (await wall.state()).pending.some((p) => p.name === 'Guest 0'), 'a restored post waits again');
 
-  // Show next, Skip and Clear chat reach the wall.
+  // A vote result is on the wall from no phone: no Block on its row. Skip and Clear chat.
+  await wall.act('vote-start', { title: 'Encore?', duration: 60, options: ['Yes', 'No'] });
+  await wall.act('vote-stop');
+  await page.getByRole('tab', { name: /Live/ }).click();
+  const result = page.locator('li.row', { hasText: 'Encore?' });
+  await result.waitFor();
+  assert.deepEqual(await result.getByRole('button').allTextContents(), ['Show again', 'Remove']);
+  assert.equal(await page.locator('li.row', { hasText: 'Play something loud' }).getByRole('button', { name: 'Block: Mia' }).count(), 1);
   await wall.act('show', { id });
   await until(async () => (await wall.display()).featuredId === id, 'the post is featured');
   await page.getByRole('button', { name: 'Skip' }).click();
   await until(async () => (await wall.display()).featuredId === '', 'Skip takes the big card down');
   await page.getByRole('button', { name: 'Clear chat' }).click();
   await until(async () => (await wall.display()).feedPacked === '', 'Clear chat empties the feed');
-  assert.deepEqual(page.problems, []);
-  await page.context().close();
-});
-
-test('the moderator page on a laptop: compact rows, whole photos, the outcome in sight, no Block on vote results', async () => {
-  const laptop = { width: 1366, height: 768 };
-  const page = await newPhone(browser, { ...DESK, viewport: laptop });
-  const { file } = await bigPhoto(page, 1200, 800);
-  const upload = await new Phone(wall.base).request('POST', '/api/guest/photo?name=Pia&text=Look%20at%20us', { body: fs.readFileSync(file), headers: { 'Content-Type': 'image/jpeg' } });
-  assert.equal(upload.status, 200, upload.text);
-  for (let i = 0; i < 14; i++) await wall.guest('shoutout', { name: `Guest ${i}`, text: `Message number ${i}` });
-  await page.goto(`${wall.base}/mod`);
-  await page.locator('li.row', { hasText: 'Message number 13' }).waitFor();
-
-  const heights = await page.locator('li.row', { hasText: 'Message number' }).evaluateAll((rows) => rows.map((r) => r.getBoundingClientRect().height));
-  assert.ok(Math.max(...heights) <= 64, `a text row is at most 64 px tall (${Math.max(...heights)})`);
-  const inView = await page.locator('li.row').evaluateAll((rows, h) => rows.filter((r) => r.getBoundingClientRect().bottom <= h).length, laptop.height);
-  await shot(page, 'mod-04-laptop');
-  assert.ok(inView >= 7, `${inView} rows fit on a laptop screen`);
-  const img = await page.locator('li.row', { hasText: 'Look at us' }).locator('.thumb img').evaluate((i) => ({
-    width: i.getBoundingClientRect().width, height: i.getBoundingClientRect().height, ratio: i.naturalWidth / i.naturalHeight,
-  }));
-  assert.ok(img.width >= 150, `the thumbnail is larger (${img.width} px wide)`);
-  assert.ok(Math.abs(img.width / img.height - img.ratio) < 0.02, 'the whole photo shows, not a cropped square');
-  await shot(page, 'mod-04-laptop');
-
-  // The outcome of an action on the first row shows at the top, not below the long list.
-  await page.locator('li.row', { hasText: 'Message number 0' }).getByRole('button', { name: 'Reject: Guest 0' }).click();
-  await page.locator('#status', { hasText: 'Rejected.' }).waitFor();
-  const status = await page.locator('#status').boundingBox();
-  assert.ok(status.y >= 0 && status.y + status.height <= laptop.height, `the status line is on screen (at ${status.y})`);
-
-  // A vote result is on the wall from no phone: no Block on its row.
-  await wall.act('vote-start', { title: 'Encore?', duration: 60, options: ['Yes', 'No'] });
-  await wall.act('vote-stop');
-  await wall.act('show', { id: (await wall.state()).pending.find((p) => p.text === 'Message number 1').id });
-  await page.getByRole('tab', { name: /Live/ }).click();
-  const result = page.locator('li.row', { hasText: 'Encore?' });
-  await result.waitFor();
-  assert.deepEqual(await result.getByRole('button').allTextContents(), ['Show again', 'Remove']);
-  assert.equal(await page.locator('li.row', { hasText: 'Message number 1' }).getByRole('button', { name: 'Block: Guest 1' }).count(), 1);
-  await page.getByRole('button', { name: 'Clear chat' }).click();
-  await page.locator('#status', { hasText: 'Chat cleared.' }).waitFor();
   for (const p of (await wall.state()).pending) await wall.act('drop', { id: p.id });
   assert.deepEqual(page.problems, []);
   await page.context().close();
@@ -191,13 +150,11 @@ test('the look editor makes, previews and applies a look that phones then show o
   assert.equal(served.status, 200);
   assert.equal(served.headers.get('content-type'), 'image/jpeg');
 
-  // Deleting the look that is on phones puts Lumvo Theme back.
+  // Deleting the look that is on phones (what that does on the wall is the server's test).
   page.once('dialog', (d) => d.accept());
   await page.getByRole('button', { name: 'Delete Neon night' }).click();
   await page.getByText('Neon night deleted.').waitFor();
-  const after = await wall.looks();
-  assert.equal(after.active, 'lumvo');
-  assert.equal(after.looks.some((l) => l.name === 'Neon night'), false);
+  assert.equal((await wall.looks()).looks.some((l) => l.name === 'Neon night'), false);
   assert.deepEqual(page.problems, []);
   await phone.context().close();
   await page.context().close();

@@ -79,26 +79,9 @@ test('a guest sends, reacts, votes and tips from the phone', async () => {
   await shot(page, 'journey-04-live-reaction');
 
   // Live poll: the DJ starts one while the guest is on another tab, which says so; the guest
-  // votes once and sees their choice marked.
-  // Its picture is a 3000 × 2000 photo; the phone gets a copy of at most 960 pixels.
-  const picture = await page.evaluate(async () => {
-    const c = document.createElement('canvas');
-    c.width = 3000;
-    c.height = 2000;
-    const ctx = c.getContext('2d');
-    const g = ctx.createLinearGradient(0, 0, 3000, 2000);
-    g.addColorStop(0, '#ff7a18');
-    g.addColorStop(1, '#22d3ee');
-    ctx.fillStyle = g;
-    ctx.fillRect(0, 0, 3000, 2000);
-    for (let i = 0; i < 400; i++) {
-      ctx.fillStyle = `hsl(${i * 37 % 360} 80% 50%)`;
-      ctx.fillRect((i * 211) % 2900, (i * 97) % 1900, 100, 100);
-    }
-    return c.toDataURL('image/jpeg', 0.95);
-  });
+  // votes once and sees their choice marked. (The phone-sized poll picture is the server's test.)
   await page.getByRole('tab', { name: /Shout-out/ }).click();
-  await wall.act('vote-start', { title: 'Best song tonight?', duration: 120, photo: picture, options: ['Yes', 'No'] });
+  await wall.act('vote-start', { title: 'Best song tonight?', duration: 120, options: ['Yes', 'No'] });
   await page.getByText('Live poll: Best song tonight?').waitFor({ timeout: 12000 });
   await page.getByRole('button', { name: 'Vote now' }).click();
   const yes = page.getByRole('button', { name: /^Yes, 0 votes/ });
@@ -107,14 +90,6 @@ test('a guest sends, reacts, votes and tips from the phone', async () => {
   const chosen = page.getByRole('button', { name: /^Yes, your vote, 1 vote · 100%/ });
   assert.equal(await chosen.isDisabled(), true, 'one vote per phone');
   assert.equal(await chosen.getByText('✓ Your vote').isVisible(), true, 'the guest\'s choice is marked');
-  assert.equal(await page.getByText('✓ Your vote').filter({ visible: true }).count(), 1, 'and only that one');
-  const pollPicture = await page.getByRole('img', { name: 'Poll picture' }).evaluate(async (img) => {
-    await img.decode();
-    const entry = performance.getEntriesByType('resource').find((e) => e.name.endsWith(new URL(img.src).pathname));
-    return { width: img.naturalWidth, height: img.naturalHeight, bytes: entry.encodedBodySize };
-  });
-  assert.deepEqual([pollPicture.width, pollPicture.height], [960, 640], 'the phone gets a phone-sized poll picture');
-  assert.ok(pollPicture.bytes < 200 * 1024, `the poll picture cost ${pollPicture.bytes} bytes`);
   st = await wall.state();
   assert.match(st.voteSummary, /Yes[^\n]*1/);
   await shot(page, 'journey-05-vote');
@@ -155,22 +130,13 @@ test('a guest sends, reacts, votes and tips from the phone', async () => {
   await shot(ben, 'journey-07-second-requester');
   await ben.context().close();
 
-  // Changing the name later: the wall learns the new one for this phone.
-  await page.getByRole('button', { name: /You are Sam\. Change your name/ }).click();
-  await page.getByLabel('Your name', { exact: true }).fill('Sammy');
-  await page.getByRole('button', { name: "Let's go" }).click();
-  await page.getByRole('button', { name: /You are Sammy/ }).waitFor();
-  const device = await page.evaluate(async () => (await (await fetch('/api/guest/config')).json()).device);
-  assert.equal(device.name, 'Sammy');
-  assert.equal(device.color, '#22d3ee', 'the colour stays');
-
   assert.deepEqual(page.problems, [], 'no script errors on the page');
   await page.context().close();
 });
 
-test('the wall\'s name for the phone is the truth: a rename in one tab holds in the others', async () => {
+test('the wall\'s name for the phone is the truth: a rename in one tab holds in the others, the colour stays', async () => {
   const a = await newPhone(browser);
-  await join(a, wall.base, 'Sam');
+  await join(a, wall.base, 'Sam', 'Cyan');
   const b = await a.context().newPage();
   await b.goto(`${wall.base}/`);
   await b.getByRole('button', { name: /You are Sam\./ }).waitFor();
@@ -183,7 +149,8 @@ test('the wall\'s name for the phone is the truth: a rename in one tab holds in 
   await b.getByLabel('Your message').fill('from tab B');
   await b.getByRole('button', { name: 'Send to the wall' }).click();
   await b.getByText('Your shout-out sent!').waitFor();
-  assert.equal((await wall.state()).pending.find((p) => p.text === 'from tab B')?.name, 'Sammy');
+  const fromB = (await wall.state()).pending.find((p) => p.text === 'from tab B');
+  assert.deepEqual([fromB?.name, fromB?.color], ['Sammy', '#22d3ee']);
   await b.getByRole('button', { name: /You are Sammy\./ }).waitFor();
 
   // Renamed on the wall by another page of this phone, past this tab: it shows at the next look.

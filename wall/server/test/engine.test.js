@@ -38,9 +38,9 @@ function cardOrder(wall, advance, n) {
 }
 
 describe('featured queue', () => {
-  test('shows approved posts one at a time for the pushed duration, then clears featuredId', () => {
+  test('approved posts take the card one at a time for the pushed duration; a removed or rejected post leaves card and queue', () => {
     const { wall, advance } = makeWall();
-    const [a, b] = approved(wall, 2);
+    const [a, b, c] = approved(wall, 3);
     wall.tick();
     assert.equal(featuredId(wall), a);
     advance(6900);
@@ -49,22 +49,16 @@ describe('featured queue', () => {
     assert.equal(featuredId(wall), null, 'cleared when its time is up');
     advance(FEATURE_GAP_MS);
     assert.equal(featuredId(wall), b);
-    advance(7000);
+    wall.posts.remove(b);
+    assert.equal(featuredId(wall), null);
+    wall.posts.reject(c);
+    assert.deepEqual(wall.featured.queue, []);
     advance(60000);
     assert.equal(featuredId(wall), null, 'nothing more to show without idle repeat');
-    assert.deepEqual(wall.posts.live.map((p) => p.id), [a, b], 'both stay in the feed');
+    assert.deepEqual(wall.posts.live.map((p) => p.id), [a], 'the shown post stays in the feed');
   });
 
-  test('venue and booth posts jump ahead of guest posts but keep their own order; highlight goes first', () => {
-    const { wall, advance } = makeWall();
-    const ids = approved(wall, 3);
-    wall.tick(); // ids[0] featured
-    const venue = wall.posts.direct('venue', { name: 'Bar', text: 'Last orders' }).id;
-    const booth = wall.posts.direct('booth', { name: 'DJ', text: 'Next up' }).id;
-    wall.featured.highlight(ids[2]);
-    assert.deepEqual(cardOrder(wall, advance, 5), [ids[2], venue, booth, ids[1]]);
-  });
-
+  // Also the priorities: "show again" first, venue and booth posts ahead of guests in their order.
   test('the card and the queue, with their priorities, come back after a restart', async () => {
     const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'lumvo-engine-'));
     const file = path.join(dir, 'wall.db');
@@ -134,16 +128,6 @@ describe('featured queue', () => {
     const venue = wall.posts.direct('venue', { name: 'Bar', text: 'Last orders' }).id;
     assert.equal(wall.featured.queue[0].id, venue, 'a full queue still lets venue posts jump ahead');
   });
-
-  test('removing or rejecting the featured post takes it off the card and out of the queue', () => {
-    const { wall } = makeWall();
-    const [a, b] = approved(wall, 2);
-    wall.tick();
-    wall.posts.remove(a);
-    assert.equal(featuredId(wall), null);
-    wall.posts.reject(b);
-    assert.deepEqual(wall.featured.queue, []);
-  });
 });
 
 describe('moderation', () => {
@@ -179,18 +163,6 @@ describe('moderation', () => {
     assert.throws(() => wall.posts.block(wall.posts.direct('booth', { name: 'DJ', text: 'x' }).id), { code: 'no_phone' });
   });
 
-  test('request marks: set, cleared, nothing else, only on requests; a dropped post is gone', () => {
-    const { wall } = makeWall();
-    const r = wall.posts.submit(PHONES[1], 'request', { text: 'Song' }).id;
-    wall.posts.requestMark(r, 'refuse');
-    wall.posts.requestMark(r, '');
-    assert.equal(stateView(wall).requests[0].mark, '');
-    assert.throws(() => wall.posts.requestMark(r, 'maybe'), { status: 400 });
-    assert.throws(() => wall.posts.requestMark(shout(wall, 2), 'played'), { code: 'not_request' });
-    wall.posts.drop(r);
-    assert.throws(() => wall.posts.show(r), { status: 404 });
-  });
-
   test('a post the word filter flags waits, flagged, even with auto approve; the phone is not told why', () => {
     const { wall } = makeWall({ autoApprove: true, filterWords: 'boring' });
     const clean = wall.posts.submit(PHONES[0], 'shoutout', { name: 'Jo', text: 'what a night' });
@@ -203,7 +175,6 @@ describe('moderation', () => {
     const pending = JSON.parse(stateDocument(stateView(wall))).pending;
     assert.deepEqual(pending.map((p) => [p.text, p.flagged, p.flagWord]), [
       ['this DJ is sh*t, play something else', true, 'sh*t'], ['so BORING tonight', true, 'BORING'], ['hi all', true, 'l0ser']]);
-    assert.deepEqual(Object.keys(pending[0]).slice(-3), ['featured', 'flagged', 'flagWord'], 'the new fields come last');
     // The DJ's words apply at once to what already waits, and not to what the phones see.
     wall.applySettings({ filterWords: '' });
     wall.posts.submit(PHONES[4], 'request', { name: 'Mo', text: 'anything but this loser song' });
@@ -234,7 +205,7 @@ describe('moderation', () => {
   });
 });
 
-test('the same song from several phones merges into one request with a count and last time', () => {
+test('the same song from several phones merges into one request with a count and last time; marks only on requests', () => {
   const { wall, clock } = makeWall();
   const first = wall.posts.submit(PHONES[0], 'request', { name: 'Ann', text: 'Mr. Brightside – The Killers' });
   clock.now += 5000;
@@ -244,12 +215,10 @@ test('the same song from several phones merges into one request with a count and
   assert.equal(second.id, first.id);
   assert.equal(again.count, 2, 'the same phone asking again does not count twice');
   const reqs = stateView(wall).requests;
-  assert.equal(reqs.length, 2);
-  assert.equal(reqs[0].id, first.id, 'most asked first');
-  assert.equal(reqs[0].count, 2);
-  assert.equal(reqs[0].name, 'Bob');
-  assert.equal(reqs[0].lastAt - reqs[0].createdAt, 5000);
-  assert.equal(reqs[0].search, 'Mr. Brightside The Killers');
+  assert.deepEqual(reqs.map((r) => r.id === first.id), [true, false], 'most asked first');
+  assert.deepEqual([reqs[0].count, reqs[0].name, reqs[0].lastAt - reqs[0].createdAt], [2, 'Bob', 5000]);
+  assert.throws(() => wall.posts.requestMark(first.id, 'maybe'), { status: 400 });
+  assert.throws(() => wall.posts.requestMark(shout(wall, 2), 'played'), { code: 'not_request' });
   wall.posts.drop(first.id);
   const fresh = wall.posts.submit(PHONES[3], 'request', { text: 'Mr Brightside the Killers' });
   assert.notEqual(fresh.id, first.id, 'a dropped request starts a fresh one');
@@ -328,7 +297,6 @@ describe('polls', () => {
     start(wall, ['Yes', 'No']);
     [1, 1, 2].forEach((n, i) => wall.polls.vote(PHONES[i], o(wall, n)));
     assert.throws(() => wall.polls.vote(PHONES[0], o(wall, 2)), { code: 'already_voted' });
-    assert.throws(() => wall.polls.vote(PHONES[3], 'o9'), { status: 400 });
     wall.applySettings({ allowUnlimitedVoting: true });
     wall.polls.vote(PHONES[0], o(wall, 1));
     wall.polls.vote(PHONES[0], o(wall, 2));
@@ -336,7 +304,6 @@ describe('polls', () => {
     assert.deepEqual(['', PHONES[0], PHONES[2]].map((p) => wall.polls.guestView(p, wall.clock()).myOptions),
       [[], [o(wall, 1), o(wall, 2)], [o(wall, 2)]], 'each phone learns which answers it voted for');
     advance(30000);
-    assert.equal(displayView(wall, '').poll.phase, 'closed');
     assert.throws(() => wall.polls.vote(PHONES[5], o(wall, 1)), { code: 'closed' });
     assert.match(stateView(wall).voteSummary, /Winner: Yes/);
     assert.equal(wall.posts.live.at(-1).type, 'vote', 'the result goes on the wall');
@@ -371,7 +338,6 @@ describe('polls', () => {
     start(wall, ['Yes', 'No']);
     const first = bars();
     wall.polls.vote(PHONES[0], o(wall, 1));
-    assert.throws(() => wall.polls.vote(PHONES[1], 'o1'), { status: 400 });
     start(wall, ['Yes', 'No']);
     assert.equal(wall.polls.view().counts.size, 0);
     assert.doesNotThrow(() => wall.polls.vote(PHONES[0], o(wall, 1)));

@@ -58,41 +58,28 @@ test('bodies and fields: size, JSON, content type, length and emptiness are refu
   const p = { post: (...a) => new Phone(srv.base).post(...a), request: (...a) => new Phone(srv.base).request(...a) };
   const cases = [
     [await p.post('/api/guest/shoutout', { text: 'x'.repeat(9000) }), 413, 'too_large'],
-    [await p.request('POST', '/api/guest/shoutout', { body: '{"text":', headers: { 'Content-Type': 'application/json' } }), 400, 'bad_json'],
     [await p.request('POST', '/api/guest/shoutout', { body: '[1]', headers: { 'Content-Type': 'application/json' } }), 400, 'bad_json'],
     [await p.request('POST', '/api/guest/shoutout', { body: 'text=hi', headers: { 'Content-Type': 'application/x-www-form-urlencoded' } }), 415, 'bad_type'],
-    [await p.post('/api/guest/shoutout', { text: 'x'.repeat(181) }), 400, 'too_long'],
-    [await p.post('/api/guest/shoutout', { text: ' \n ' }), 400, 'empty'],
     [await p.post('/api/guest/request', { text: 'y'.repeat(121) }), 400, 'too_long'],
-    [await p.post('/api/guest/profile', { name: 'n'.repeat(29) }), 400, 'too_long'],
+    [await p.post('/api/guest/shoutout', { text: ' \n ' }), 400, 'empty'],
     [await p.post('/api/guest/profile', { color: 'red' }), 400, 'bad_field'],
-    [await p.post('/api/guest/shoutout', { text: { html: '<b>' } }), 400, 'bad_field'],
   ];
   for (const [r, status, code] of cases) {
-    assert.equal(r.status, status, r.text);
-    assert.equal(r.data.code, code);
+    assert.deepEqual([r.status, r.data.code], [status, code], r.text);
     assert.ok(r.data.error.length > 10, 'a sentence, not a code');
   }
-  assert.equal((await p.post('/api/guest/shoutout', { text: 'x'.repeat(180) })).status, 200, 'the limit itself is fine');
 });
 
 test('photos: checked by content and size, refused before upload when off', async () => {
   const up = (body, q = 'name=A') => new Phone(srv.base).request('POST', `/api/guest/photo?${q}`, { body, headers: { 'Content-Type': 'image/jpeg' } });
-  assert.equal((await up(fakeJpeg(5 * 1024 * 1024))).status, 200, 'exactly 5 MB is accepted');
-  const big = await up(fakeJpeg(5 * 1024 * 1024 + 1));
-  assert.equal(big.status, 413);
+  assert.equal((await up(fakeJpeg(5 * 1024 * 1024 + 1))).status, 413);
   const gif = await up(Buffer.from(`GIF89a${'x'.repeat(100)}`));
-  assert.equal(gif.status, 415);
-  assert.match(gif.data.error, /JPG, PNG or WebP/);
-  const html = await up(Buffer.from('<html><script>alert(1)</script></html>'));
-  assert.equal(html.status, 415);
+  assert.deepEqual([gif.status, /JPG, PNG or WebP/.test(gif.data.error)], [415, true]);
+  assert.equal((await up(Buffer.from('<html><script>alert(1)</script></html>'))).status, 415);
   await booth.act('settings', { allowPhotos: false });
-  const off = await up(fakeJpeg(100));
-  assert.equal(off.status, 403);
-  assert.equal(off.data.code, 'off');
+  assert.equal((await up(fakeJpeg(100))).data.code, 'off');
   await booth.act('settings', { allowPhotos: true });
-  const s = await booth.doc('state');
-  assert.equal(s.pending.filter((x) => x.photo).length, 1, 'refused uploads leave nothing behind');
+  assert.equal((await booth.doc('state')).pending.filter((x) => x.photo).length, 0, 'refused uploads leave nothing behind');
 });
 
 test('rate limit per phone answers 429 with Retry-After; loopback callers are held per phone, not per address', async () => {
@@ -132,9 +119,7 @@ test('a send repeated with its Idempotency-Key gets the first result and is done
   const key = (n) => ({ headers: { 'Idempotency-Key': `retry-key-${n}-0123456789abcdef` } });
   const first = await p.post('/api/guest/shoutout', { text: 'only once' }, key(1));
   const again = await p.post('/api/guest/shoutout', { text: 'only once' }, key(1));
-  assert.equal(again.status, 200);
-  assert.equal(again.text, first.text, 'the very same answer');
-  assert.equal(again.headers.get('idempotent-replay'), 'true');
+  assert.deepEqual([again.status, again.text, again.headers.get('idempotent-replay')], [200, first.text, 'true'], 'the very same answer');
   // Two at once (the retry overtakes the lost reply), a photo, and a vote: each done once.
   const [a, b] = await Promise.all([1, 2].map(() => p.post('/api/guest/request', { text: 'Twice Song' }, key(2))));
   assert.equal(a.data.id, b.data.id);
@@ -148,9 +133,7 @@ test('a send repeated with its Idempotency-Key gets the first result and is done
   await booth.act('vote-stop');
   await booth.act('vote-stop');
   const s = await booth.doc('state');
-  assert.equal(s.pending.filter((x) => x.text === 'only once').length, 1);
-  assert.equal(s.requests.filter((x) => x.text === 'Twice Song').length, 1);
-  assert.equal(s.pending.filter((x) => x.id === photoId).length, 1);
+  assert.deepEqual([s.pending.filter((x) => x.text === 'only once' || x.id === photoId).length, s.requests.filter((x) => x.text === 'Twice Song').length], [2, 1]);
   // The repeat costs no send: with this phone's burst of four posts used, the repeat still answers.
   assert.equal((await p.post('/api/guest/shoutout', { text: 'the fourth' })).status, 200);
   assert.equal((await p.post('/api/guest/shoutout', { text: 'over the limit' }, key(5))).status, 429);
@@ -161,14 +144,14 @@ test('a send repeated with its Idempotency-Key gets the first result and is done
   const q = new Phone(srv.base);
   assert.equal((await q.post('/api/guest/shoutout', { text: '' }, key(6))).status, 400);
   assert.equal((await q.post('/api/guest/shoutout', { text: 'fixed' }, key(6))).status, 200);
-  for (const bad of ['short', 'x'.repeat(65), 'has space in it 0123', 'semi;colon;0123456789']) {
+  for (const bad of ['short', 'has space in it 0123']) {
     const r = await q.request('POST', '/api/guest/shoutout', { json: { text: 'k' }, headers: { 'Idempotency-Key': bad } });
     assert.deepEqual([r.status, r.data.code], [400, 'bad_key'], bad);
   }
 });
 
-// The switches' refusals are proven by the engine tests.
-test('a phone sees what became of its posts, and every requester of a song sees it with its mark', async () => {
+// A second requester seeing the DJ's mark is in the browser's guest journey.
+test('a phone sees what became of each of its posts', async () => {
   const p = new Phone(srv.base);
   const waiting = (await p.post('/api/guest/request', { text: 'Waiting song' })).data.id;
   const shown = (await p.post('/api/guest/shoutout', { text: 'show me' })).data.id;
@@ -177,36 +160,21 @@ test('a phone sees what became of its posts, and every requester of a song sees 
   await booth.act('reject', { id: rejected });
   const mine = new Map((await p.get('/api/guest/mine')).data.posts.map((x) => [x.id, x.status]));
   assert.deepEqual(mine, new Map([[rejected, 'done'], [shown, 'live'], [waiting, 'pending']]));
-
-  const second = new Phone(srv.base);
-  await second.post('/api/guest/shoutout', { text: 'before asking' });
-  assert.equal((await second.post('/api/guest/request', { text: 'WAITING SONG!' })).data.id, waiting);
-  await booth.act('request-mark', { id: waiting, mark: 'played' });
-  for (const phone of [p, second]) {
-    const { posts } = (await phone.get('/api/guest/mine')).data;
-    assert.deepEqual(posts.filter((x) => x.id === waiting).map((x) => [x.text, x.status, x.mark]), [['Waiting song', 'pending', 'played']]);
-  }
-  assert.equal((await second.get('/api/guest/mine')).data.posts[0].id, waiting, 'newest first, by when this phone asked');
 });
 
 test('venue manager: PIN login, wrong PIN refused, announcements go live as venue posts', async () => {
   const venue = new Phone(srv.base);
   assert.equal((await venue.post('/api/guest/venue-post', { text: 'Last orders' })).data.code, 'venue_login');
-  for (const pin of ['ZZZZZ', '']) assert.equal((await venue.post('/api/guest/venue-login', { pin })).status, 403, pin);
   const { venuePin: pin } = await booth.doc('state');
   // Letters outside ASCII, emoji, numbers and the PIN with more after it: a plain wrong PIN.
-  for (const wrong of ['ééééé', '🔥🔥🔥🔥🔥', 'ÉÉ', 12345, `${pin}X`, `${pin.slice(0, 4)}é`]) {
+  for (const wrong of ['', '🔥🔥🔥🔥🔥', 12345, `${pin}X`, `${pin.slice(0, 4)}é`]) {
     const r = await new Phone(srv.base).post('/api/guest/venue-login', { pin: wrong });
     assert.deepEqual([r.status, r.data.code], [403, 'bad_pin'], String(wrong));
   }
   const login = await venue.post('/api/guest/venue-login', { pin: pin.toLowerCase() });
-  assert.equal(login.status, 200);
   assert.match(login.headers.get('set-cookie'), /lumvo_venue=.+HttpOnly; SameSite=Strict/);
-  assert.equal((await venue.get('/api/guest/config')).data.device.venue, true);
   const r = await venue.post('/api/guest/venue-post', { text: 'Last orders at the bar' });
-  assert.equal(r.data.status, 'live');
-  const s = await booth.doc('state');
-  assert.equal(s.feed.find((x) => x.id === r.data.id).type, 'venue');
+  assert.equal((await booth.doc('state')).feed.find((x) => x.id === r.data.id).type, 'venue');
   await venue.post('/api/guest/venue-logout', {});
   assert.equal((await venue.post('/api/guest/venue-post', { text: 'again' })).status, 403);
   // Five wrong PINs lock that phone out, the right PIN included; another phone on this PC is not
@@ -215,7 +183,6 @@ test('venue manager: PIN login, wrong PIN refused, announcements go live as venu
   for (let i = 0; i < 5; i++) assert.equal((await guesser.post('/api/guest/venue-login', { pin: `AAAA${i}` })).status, 403);
   const locked = await guesser.post('/api/guest/venue-login', { pin });
   assert.deepEqual([locked.status, locked.data.code], [429, 'locked']);
-  assert.match(locked.data.error, /Too many wrong PINs: try again in 15 minutes/);
   assert.ok(Number(locked.headers.get('retry-after')) > 14 * 60);
   assert.equal((await new Phone(srv.base).post('/api/guest/venue-login', { pin })).status, 200);
 });
@@ -227,7 +194,6 @@ test('security headers on every reply; no path outside the served folders', asyn
     assert.match(r.headers['content-security-policy'], /script-src 'self'/, p);
     assert.match(r.headers['content-security-policy'], /frame-ancestors 'none'/, p);
   }
-  assert.equal((await rawGet('/')).headers['content-type'], 'text/html; charset=utf-8');
   for (const p of ['/../secret.txt', '/%2e%2e/secret.txt', '/..%2fsecret.txt', '/uploads/../wall.db', '/uploads/%2e%2e/wall.db',
     '/looks/..%2f..%2fwall.db', '/web/info/../../secret.txt', '/brand/%00.png', '/info/start.txt', '/mod/../../secret.txt']) {
     const r = await rawGet(p);
@@ -245,19 +211,14 @@ test('security headers on every reply; no path outside the served folders', asyn
     assert.equal(r.status, 404, `${p} follows a link out of its folder`);
     assert.doesNotMatch(r.text, /not for guests|SQLite/, p);
   }
+  // What the booth itself loads still comes.
   const modScript = await rawGet('/mod/mod.js');
-  assert.equal(modScript.status, 200, 'the booth page loads its own script');
-  assert.match((await rawGet('/mod')).body, /<title>mod<\/title>/);
-  assert.equal((await rawGet('/web/info/start.txt')).body, 'Start here', 'the moderator window reads its help texts');
   assert.equal(modScript.headers['content-type'], 'text/javascript; charset=utf-8');
+  assert.equal((await rawGet('/web/info/start.txt')).body, 'Start here', 'the moderator window reads its help texts');
   const first = await rawGet('/');
-  assert.ok(first.headers.etag, 'web files carry a validator');
   const again = await rawGet('/', { 'If-None-Match': first.headers.etag });
-  assert.equal(again.status, 304, 'a returning phone revalidates instead of downloading again');
-  assert.equal(again.body, '');
+  assert.deepEqual([again.status, again.body], [304, ''], 'a returning phone revalidates instead of downloading again');
   assert.equal((await rawGet('/', { 'If-None-Match': 'W/"other"' })).status, 200);
-  const method = await new Phone(srv.base).request('DELETE', '/api/guest/config');
-  assert.equal(method.status, 405);
 });
 
 test('the DJ endpoints refuse other web sites and form posts even from this PC', async () => {
