@@ -38,6 +38,8 @@ function huffmanTable(counts, symbols) {
       code++;
       k++;
     }
+    // More codes of this length than there are: no prefix code has them.
+    if (code > 1 << len) throw new PictureError('bad Huffman table');
     maxcode[len] = counts[len - 1] ? code - 1 : -1;
     code <<= 1;
   }
@@ -52,6 +54,7 @@ class BitReader {
     this.bits = 0;
     this.count = 0;
     this.marker = false;
+    this.padding = 0; // zero bytes given after the data ran out
   }
 
   fill() {
@@ -65,9 +68,10 @@ class BitReader {
           else {
             this.marker = true; // a marker ends the data: zeros from here
             byte = 0;
+            this.padding++;
           }
         } else this.pos++;
-      }
+      } else this.padding++;
       this.bits = (this.bits << 8) | byte;
       this.count += 8;
     }
@@ -79,6 +83,10 @@ class BitReader {
   }
 
   skip(n) { this.count -= n; }
+
+  // Whether a code was taken from the zeros after the data: the data is cut short. (Only what is
+  // still unread of the last bytes given may be padding.)
+  overrun() { return this.padding * 8 > this.count; }
 
   get(n) {
     if (n === 0) return 0;
@@ -111,6 +119,7 @@ class BitReader {
     while (this.pos + 1 < this.buf.length && !(this.buf[this.pos] === 0xff && this.buf[this.pos + 1] >= 0xd0 && this.buf[this.pos + 1] <= 0xd7)) this.pos++;
     this.pos += 2;
     this.marker = false;
+    this.padding = 0;
   }
 }
 
@@ -146,7 +155,10 @@ function exifOrientation(buf, start, end) {
   for (let i = 0; i < n; i++) {
     const e = ifd + 2 + i * 12;
     if (e + 12 > end) break;
-    if (u16(e) === 0x0112) return u16(e + 8);
+    if (u16(e) === 0x0112) {
+      const o = u16(e + 8);
+      return o >= 1 && o <= 8 ? o : 1;
+    }
   }
   return 1;
 }
@@ -169,12 +181,14 @@ export function decodeJpeg(buf) {
     const len = buf.readUInt16BE(pos + 2);
     const start = pos + 4;
     const end = pos + 2 + len;
+    if (len < 2) throw new PictureError('bad segment length');
     if (end > buf.length) throw new PictureError('cut short');
     if (marker === 0xdb) {
       for (let p = start; p < end;) {
         const sixteen = buf[p] >> 4;
         const id = buf[p] & 15;
         p++;
+        if (p + (sixteen ? 128 : 64) > end) throw new PictureError('bad quantisation table');
         const table = new Int32Array(64);
         for (let i = 0; i < 64; i++) {
           table[ZIGZAG[i]] = sixteen ? buf.readUInt16BE(p + i * 2) : buf[p + i];
@@ -188,11 +202,13 @@ export function decodeJpeg(buf) {
         const id = buf[p] & 15;
         const counts = buf.subarray(p + 1, p + 17);
         const total = counts.reduce((a, b) => a + b, 0);
+        if (p + 17 + total > end) throw new PictureError('bad Huffman table');
         const table = huffmanTable(counts, buf.subarray(p + 17, p + 17 + total));
         (cls === 0 ? dc : ac)[id] = table;
         p += 17 + total;
       }
     } else if (marker === 0xc0 || marker === 0xc1) {
+      if (end - start < 6 || end - start < 6 + buf[start + 5] * 3) throw new PictureError('bad frame header');
       if (buf[start] !== 8) throw new PictureError('not 8-bit');
       const height = buf.readUInt16BE(start + 1);
       const width = buf.readUInt16BE(start + 3);
@@ -204,20 +220,25 @@ export function decodeJpeg(buf) {
         const o = start + 6 + i * 3;
         comps.push({ id: buf[o], h: buf[o + 1] >> 4, v: buf[o + 1] & 15, tq: buf[o + 2] });
       }
+      if (comps.some((c, i) => c.h < 1 || c.h > 4 || c.v < 1 || c.v > 4 || comps.findIndex((x) => x.id === c.id) !== i)) {
+        throw new PictureError('bad components');
+      }
       frame = { width, height, comps };
     } else if (marker >= 0xc2 && marker <= 0xcf && marker !== 0xc4 && marker !== 0xc8 && marker !== 0xcc) {
       throw new PictureError('progressive or other coding');
     } else if (marker === 0xdd) {
+      if (end - start < 2) throw new PictureError('bad restart interval');
       restartInterval = buf.readUInt16BE(start);
     } else if (marker === 0xe1 && orientation === 1) {
       orientation = exifOrientation(buf, start, end);
     } else if (marker === 0xda) {
       if (!frame) throw new PictureError('no frame');
       const ns = buf[start];
+      if (end - start < 1 + ns * 2) throw new PictureError('bad scan header');
       const scan = [];
       for (let i = 0; i < ns; i++) {
         const c = frame.comps.find((x) => x.id === buf[start + 1 + i * 2]);
-        if (!c) throw new PictureError('scan component');
+        if (!c || scan.includes(c)) throw new PictureError('scan component');
         c.dc = dc[buf[start + 2 + i * 2] >> 4];
         c.ac = ac[buf[start + 2 + i * 2] & 15];
         scan.push(c);
@@ -265,6 +286,7 @@ function decodeScan(buf, pos, frame, comps, qt, restartInterval) {
           for (let bx = 0; bx < c.h; bx++) {
             coef.fill(0);
             const t = reader.decode(c.dc);
+            if (t > 11) throw new PictureError('bad DC difference'); // 8-bit samples need at most 11 bits
             c.pred += extend(reader.get(t), t);
             coef[0] = c.pred * c.q[0];
             for (let k = 1; k < 64;) {
@@ -282,6 +304,8 @@ function decodeScan(buf, pos, frame, comps, qt, restartInterval) {
               coef[z] = extend(reader.get(s), s) * c.q[z];
               k++;
             }
+            // Without this, a few bytes that claim a large picture would decode it whole from zeros.
+            if (reader.overrun()) throw new PictureError('cut short');
             const x = (mx * c.h + bx) * 8;
             const y = (my * c.v + by) * 8;
             idctBlock(coef, c.full, y * c.stride + x, c.stride);

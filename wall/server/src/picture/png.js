@@ -25,6 +25,7 @@ export function decodePng(buf) {
     const type = buf.toString('latin1', pos + 4, pos + 8);
     const data = buf.subarray(pos + 8, pos + 8 + len);
     if (type === 'IHDR') {
+      if (data.length !== 13) throw new PictureError('bad header');
       ihdr = { width: data.readUInt32BE(0), height: data.readUInt32BE(4), depth: data[8], color: data[9], interlace: data[12] };
     } else if (type === 'PLTE') palette = data;
     else if (type === 'tRNS') alphas = data;
@@ -43,7 +44,12 @@ export function decodePng(buf) {
   const bitsPerPixel = channels * depth;
   const bpp = Math.max(1, bitsPerPixel >> 3);
   const rowBytes = Math.ceil((width * bitsPerPixel) / 8);
-  const raw = zlib.inflateSync(Buffer.concat(idat), { maxOutputLength: (rowBytes + 1) * height + 1 });
+  let raw;
+  try {
+    raw = zlib.inflateSync(Buffer.concat(idat), { maxOutputLength: (rowBytes + 1) * height + 1 });
+  } catch (e) {
+    throw new PictureError(`PNG data: ${e.code ?? e.message}`);
+  }
   if (raw.length < (rowBytes + 1) * height) throw new PictureError('PNG data cut short');
   const Y = plane(width, height);
   const Cb = plane(width, height);
