@@ -42,8 +42,11 @@ for script in "$ROOT"/tests/fuzz/js/*.fuzz.mjs; do
   rm -rf "$work" && mkdir -p "$work"
   "$NODE_LINUX" "$ROOT/tests/fuzz/js/seeds.mjs" "$name" "$work/corpus"
   log="$work/run.log"
+  # Not --sync, although the targets are synchronous: Node frees what a failed zlib call holds only
+  # when its event loop turns, which it never does between synchronous runs (a PNG target then
+  # grows past 2 GB within a million runs).
   if (cd "$ROOT" && env ${preload:+LD_PRELOAD="$preload"} "$NODE_LINUX" "$jazzer" "$script" "$work/corpus" \
-      --sync --timeout=2000 --includes=wall/server/src/ --disable_bug_detectors='.*' \
+      --timeout=2000 --includes=wall/server/src/ --disable_bug_detectors='.*' \
       -- -max_total_time="$seconds" -max_len=4096 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$work/") \
       >"$log" 2>&1; then
     result=ok

@@ -13,14 +13,25 @@ const planeOf = (w, h, f) => ({ w, h, data: Uint8Array.from({ length: w * h }, (
 // Baseline 4:2:0 JPEGs from the encoder, one with an EXIF orientation (turned a quarter: the
 // copy is then made even of a small picture), one with a restart interval in its header.
 function jpegs() {
-  const make = (w, h) => encodeJpeg(planeOf(w, h, (x, y) => (x * 37 + y * 11) % 256),
+  const make = (w, h, dx = 0) => encodeJpeg(planeOf(w, h, (x, y) => ((x + dx) * 37 + y * 11) % 256),
     planeOf(Math.ceil(w / 2), Math.ceil(h / 2), (x) => 100 + x * 9), planeOf(Math.ceil(w / 2), Math.ceil(h / 2), (x, y) => 140 - y * 7), 75);
   const small = make(8, 8);
   const odd = make(17, 9);
   const exif = Buffer.from('457869660000' + '4d4d002a00000008' + '0001' + '011200030000000100060000' + '00000000', 'hex');
   const segment = (marker, body) => Buffer.concat([Buffer.from([0xff, marker, 0, body.length + 2]), body]);
   const turned = Buffer.concat([odd.subarray(0, 2), segment(0xe1, exif), odd.subarray(2)]);
-  const restarts = Buffer.concat([small.subarray(0, 2), segment(0xdd, Buffer.from([0, 1])), small.subarray(2)]);
+  // 32 × 16 in two MCUs with a restart marker between them: each half encoded on its own is one
+  // MCU whose data starts from a zero DC prediction and ends on a byte, as a restart interval does.
+  const data = (jpeg) => {
+    let i = 2;
+    while (jpeg[i + 1] !== 0xda) i += 2 + jpeg.readUInt16BE(i + 2);
+    return [jpeg.subarray(0, i), jpeg.subarray(i, i + 2 + jpeg.readUInt16BE(i + 2)), jpeg.subarray(i + 2 + jpeg.readUInt16BE(i + 2), -2)];
+  };
+  const [head, sos, left] = data(make(16, 16));
+  const right = data(make(16, 16, 16))[2];
+  const wide = Buffer.from(head);
+  for (let i = 2; i < wide.length; i += 2 + wide.readUInt16BE(i + 2)) if (wide[i + 1] === 0xc0) wide.writeUInt16BE(32, i + 7);
+  const restarts = Buffer.concat([wide, segment(0xdd, Buffer.from([0, 1])), sos, left, Buffer.from([0xff, 0xd0]), right, Buffer.from([0xff, 0xd9])]);
   const progressive = Buffer.from('ffd8ffc2000b08000100010111000000ffd9', 'hex');
   return { small, odd, turned, restarts, progressive };
 }
