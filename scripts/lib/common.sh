@@ -9,6 +9,9 @@ NODE_VERSION="22.23.3"
 NODE_LINUX="$DEPS/node-linux/bin/node"
 NODE_WIN="$DEPS/node-win/bin/node.exe"
 
+# Preloaded by the JavaScript fuzz targets where the fuzzer's engine needs it (scripts/setup.sh).
+JAZZER_COMPAT="$DEPS/jazzer-compat/libjazzer-compat.so"
+
 # The node binary every script uses for the wall server and the JavaScript tests.
 node22() { "$NODE_LINUX" "$@"; }
 

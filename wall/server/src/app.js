@@ -1,65 +1,46 @@
-// Wires the wall together: storage, engine, rate limits, routes, static folders, the album.
+// Wires the wall together: storage, engine, rate limits, photo files, device cookies, and the
+// route table with the one place where an error becomes a reply.
 
 import http from 'node:http';
 import fs from 'node:fs';
 import path from 'node:path';
-import { Worker } from 'node:worker_threads';
 import { Store } from './store.js';
 import { BACKUP_EVERY_MS, backupFiles, prepareDatabase, writeBackup } from './backup.js';
 import { Wall } from './wall.js';
 import { GuestLimits, Turns, addressKey } from './ratelimit.js';
 import { Replies } from './replies.js';
 import { securityHeaders, sendError, parseCookies, checkLoopback } from './http.js';
-import { InputError } from './text.js';
+import { InputError, wallFull } from './text.js';
 import { guestRoutes } from './guest-api.js';
 import { contractRoutes } from './contract-api.js';
-import { cleanPath, safeJoin, sendFile } from './static.js';
+import { cleanPath, staticFiles } from './static.js';
 import { isLoopback, joinAddress } from './netaddr.js';
-import { DEVICE_ID, deviceOfCookie, signDevice, newSecret, newId } from './ids.js';
-import { ALBUM_FILE, imageContentType } from './images.js';
-import { worthCopying } from './picture.js';
+import { deviceCookies } from './device-cookie.js';
+import { addPhotoFiles, sweepTemporary } from './uploads.js';
+
+export { wallFull };
+export { UPLOADS_MAX_BYTES } from './uploads.js';
 
 const notFound = () => new InputError('There is nothing here.', 'not_found', 404);
-const PICTURE_WORKER = new URL('./picture-worker.js', import.meta.url);
-
-// Guest photos stop when the uploads folder holds this much (LUMVO_UPLOADS_MAX_MB).
-export const UPLOADS_MAX_BYTES = 2 * 1024 ** 3;
-
-export function wallFull() {
-  const e = new InputError('The wall is full, try later.', 'full', 503);
-  e.retryAfter = 60;
-  return e;
-}
 
 // A full disk, as SQLite (SQLITE_FULL, also in its extended codes) or the file system says it.
 export function storageFull(e) {
   return (typeof e?.errcode === 'number' && (e.errcode & 0xff) === 13) || e?.code === 'ENOSPC' || e?.code === 'EDQUOT';
 }
 
-// Deletes the temporary files (`<name>.<pid>.tmp`) that writes leave until they rename them.
-function sweepTemporary(dirs) {
-  let n = 0;
-  for (const dir of dirs) {
-    let entries = [];
-    try {
-      entries = fs.readdirSync(dir, { withFileTypes: true });
-    } catch { /* no such folder yet */ }
-    for (const e of entries) {
-      if (e.isFile() && /\.\d+\.tmp$/.test(e.name)) {
-        fs.rmSync(path.join(dir, e.name), { force: true });
-        n++;
-      }
-    }
-  }
-  return n;
-}
-
-function folderBytes(dir) {
-  let n = 0;
-  for (const e of fs.readdirSync(dir, { withFileTypes: true })) {
-    if (e.isFile()) n += fs.statSync(path.join(dir, e.name)).size;
-  }
-  return n;
+// The route table: a request goes to the first surface whose prefix its path starts with.
+//   routes    'METHOD /path' -> handler(ctx); a path it lacks is 404, a method it lacks 405
+//   files     instead of routes: one handler for every GET and HEAD (others are 405)
+//   loopback  only callers on this PC (the DJ's endpoints), checked before anything else
+//   turns     the handler waits for its turn (ratelimit.js Turns), after the route is found
+// Built for an app (each handler closes over it); routeTable({}) gives the same table, whose
+// handlers are not to be called, to read its surfaces and keys.
+export function routeTable(app) {
+  return [
+    { prefix: '/api/guest/', routes: guestRoutes(app), turns: true },
+    { prefix: '/api/', routes: contractRoutes(app), loopback: true },
+    { prefix: '/', files: staticFiles(app) },
+  ];
 }
 
 // options: { wallDir, webDir, port, host, clock, rateLimits, joinHost, synchronous, log, onShutdown,
@@ -90,166 +71,10 @@ export function createApp(options) {
     joinUrl: joinAddress({ port: () => app.port, joinHost: options.joinHost, log }),
   };
 
-  async function writeAtomic(file, buf) {
-    const tmp = `${file}.${process.pid}.tmp`;
-    try {
-      await fs.promises.writeFile(tmp, buf);
-      await fs.promises.rename(tmp, file);
-    } catch (e) {
-      await fs.promises.unlink(tmp).catch(() => {});
-      throw e;
-    }
-  }
+  addPhotoFiles(app, { uploadsMaxBytes: options.uploadsMaxBytes, log });
 
-  // The uploads folder's size, counted once at start and kept up to date; guest photos stop at
-  // uploadsMaxBytes (the booth's own pictures do not).
-  app.uploadsMaxBytes = options.uploadsMaxBytes ?? UPLOADS_MAX_BYTES;
-  app.uploadsBytes = folderBytes(uploadsDir);
-  app.savePhoto = async (buf, ext, id) => {
-    const name = `LUMVO_${id}.${ext}`;
-    await writeAtomic(path.join(uploadsDir, name), buf);
-    app.uploadsBytes += buf.length;
-    return `/uploads/${name}`;
-  };
-  // The poll picture's phone-sized copy sits beside it: LUMVO_poll_x.png -> LUMVO_poll_x_phone.jpg.
-  const phoneCopyName = (ref) => {
-    const m = /^\/uploads\/(LUMVO_[A-Za-z0-9_-]{1,60})\.(jpg|png|webp)$/.exec(ref);
-    return m && !m[1].endsWith('_phone') ? `${m[1]}_phone.jpg` : '';
-  };
-  wall.phonePhotoOf = (ref) => {
-    const name = phoneCopyName(ref);
-    return name && fs.existsSync(path.join(uploadsDir, name)) ? `/uploads/${name}` : ref;
-  };
-  // Makes the copy on a worker thread (decoding a camera photo takes up to a second); a picture
-  // already small, or of a kind picture.js does not read, has none and goes to phones as it is.
-  app.makePhoneCopy = async (ref) => {
-    const name = phoneCopyName(ref);
-    if (!name || fs.existsSync(path.join(uploadsDir, name))) return;
-    try {
-      const picture = await fs.promises.readFile(path.join(uploadsDir, ref.slice('/uploads/'.length)));
-      if (!worthCopying(picture)) return;
-      const copy = await new Promise((resolve, reject) => {
-        const worker = new Worker(PICTURE_WORKER, { workerData: { picture } });
-        const timer = setTimeout(() => { worker.terminate(); reject(new Error('took too long')); }, 20000);
-        worker.once('message', (m) => { clearTimeout(timer); resolve(m); });
-        worker.once('error', (e) => { clearTimeout(timer); reject(e); });
-        worker.once('exit', () => { clearTimeout(timer); resolve(null); });
-      });
-      if (copy) {
-        await writeAtomic(path.join(uploadsDir, name), Buffer.from(copy));
-        app.uploadsBytes += copy.byteLength;
-      }
-    } catch (e) {
-      log(`no phone copy of ${ref}: ${e.message}`);
-    }
-  };
-  app.saveGuestPhoto = (buf, ext, id) => {
-    if (app.uploadsBytes + buf.length > app.uploadsMaxBytes) throw wallFull();
-    return app.savePhoto(buf, ext, id);
-  };
-  app.deletePhoto = (ref) => {
-    const name = ref.slice('/uploads/'.length);
-    if (!ALBUM_FILE.test(name)) return;
-    const file = path.join(uploadsDir, name);
-    fs.promises.stat(file).then((st) => fs.promises.unlink(file).then(() => { app.uploadsBytes -= st.size; })).catch(() => {});
-  };
-  app.saveLookPicture = async (buf, ext) => {
-    const name = `${newId('look')}.${ext}`;
-    await writeAtomic(path.join(looksDir, name), buf);
-    return `/looks/${name}`;
-  };
-
-  // The album folder is the DJ's choice (an absolute path); without one, no copy is made.
-  const albumDir = () => {
-    const d = wall.settings.mediaDir;
-    return d && path.isAbsolute(d) ? d : '';
-  };
-  app.copyToAlbum = (post) => {
-    const dir = albumDir();
-    const name = post.photo.startsWith('/uploads/') ? post.photo.slice(9) : '';
-    if (!dir || !ALBUM_FILE.test(name)) return;
-    fs.promises.mkdir(dir, { recursive: true })
-      .then(() => fs.promises.copyFile(path.join(uploadsDir, name), path.join(dir, name)))
-      .catch((e) => log(`album copy failed: ${e.message}`));
-  };
-  // Deletes only the photos this server put into the album, never anything else the DJ keeps there.
-  app.clearAlbum = async () => {
-    const dir = albumDir();
-    if (!dir) return 0;
-    let entries;
-    try {
-      entries = await fs.promises.readdir(dir, { withFileTypes: true });
-    } catch {
-      return 0;
-    }
-    let n = 0;
-    for (const e of entries) {
-      if (e.isFile() && ALBUM_FILE.test(e.name)) {
-        await fs.promises.unlink(path.join(dir, e.name)).then(() => n++, () => {});
-      }
-    }
-    return n;
-  };
-
-  const guest = guestRoutes(app);
-  const contract = contractRoutes(app);
-
-  async function serveStatic(ctx) {
-    const { req } = ctx;
-    const p = ctx.path;
-    // Decided on the lower-case path too: Windows finds web/mod/ under "/MOD/" as well.
-    const lower = p.toLowerCase();
-    const loopbackOnly = /^\/(mod|bg)(\/|$)/.test(lower) || lower.startsWith('/web/info/');
-    if (loopbackOnly) checkLoopback(req, app.port);
-    let root = webDir;
-    let rel = p;
-    let cache = 'no-cache';
-    if (p === '/') rel = '/index.html';
-    else if (lower === '/mod' || lower === '/bg') rel = `${p}/index.html`;
-    else if (lower.startsWith('/web/info/')) rel = p.slice(4);
-    else if (p.startsWith('/uploads/')) {
-      root = uploadsDir;
-      rel = p.slice(8);
-      cache = 'private, max-age=3600';
-      if (!ctx.loopback && !wall.publicPhoto(p)) throw notFound();
-    } else if (p.startsWith('/looks/')) {
-      root = looksDir;
-      rel = p.slice(6);
-      cache = 'public, max-age=3600';
-    } else if (lower.startsWith('/info/') || lower === '/info') throw notFound();
-    const file = safeJoin(root, rel);
-    if (!file) throw notFound();
-    const type = root === webDir ? undefined : imageContentType(file);
-    if (!(await sendFile(req, ctx.res, root, file, { cache, type }))) throw notFound();
-  }
-
-  // The phone's device id from its signed cookie, or a new one with its cookie. An address that
-  // has been given many new ones lately gets none for a while (deviceWait: the seconds): its
-  // requests then have no device, which reads allow and sends refuse with 429.
-  const setDeviceCookie = (res, id) => res.setHeader('Set-Cookie',
-    `lumvo_device=${signDevice(wall.cookieKey, id)}; Path=/; Max-Age=31536000; HttpOnly; SameSite=Lax`);
-  // Cookies already checked, so that a phone's every request does not cost an HMAC (bounded).
-  const knownCookies = new Map();
-  function device(value, address, res) {
-    let id = knownCookies.get(value);
-    if (id) return { deviceId: id, deviceWait: 0 };
-    id = deviceOfCookie(wall.cookieKey, value);
-    if (id) {
-      if (knownCookies.size >= 20000) knownCookies.clear();
-      knownCookies.set(value, id);
-      return { deviceId: id, deviceWait: 0 };
-    }
-    // A phone from before cookies were signed keeps its id once, now signed.
-    if (DEVICE_ID.test(value ?? '') && wall.devices.has(value)) {
-      setDeviceCookie(res, value);
-      return { deviceId: value, deviceWait: 0 };
-    }
-    const wait = app.limits.newDevice(address);
-    if (wait) return { deviceId: '', deviceWait: wait };
-    id = newSecret(16);
-    setDeviceCookie(res, id);
-    return { deviceId: id, deviceWait: 0 };
-  }
+  app.routes = routeTable(app);
+  const device = deviceCookies(app);
 
   async function handle(req, res) {
     securityHeaders(res);
@@ -280,22 +105,22 @@ export function createApp(options) {
       // (a failure there answers the writers and sends memory back), so a read never waits.
       if (req.method === 'GET' || req.method === 'HEAD') store.flush();
       if (clean === null) throw notFound();
-      if (clean.startsWith('/api/guest/')) {
-        const h = guest[key];
-        if (!h) throw routeError(guest, clean);
-        const turn = app.turns.take();
-        if (turn) await turn;
-        await h(ctx);
-      } else if (clean.startsWith('/api/')) {
-        checkLoopback(req, app.port);
-        const h = contract[key];
-        if (!h) throw routeError(contract, clean);
-        await h(ctx);
+      const surface = app.routes.find((r) => clean.startsWith(r.prefix));
+      if (surface.loopback) checkLoopback(req, app.port);
+      let h;
+      if (surface.routes) {
+        h = surface.routes[key];
+        if (!h) throw routeError(surface.routes, clean);
       } else if (req.method === 'GET' || req.method === 'HEAD') {
-        await serveStatic(ctx);
+        h = surface.files;
       } else {
         throw new InputError('That method is not allowed here.', 'method', 405);
       }
+      if (surface.turns) {
+        const turn = app.turns.take();
+        if (turn) await turn;
+      }
+      await h(ctx);
     } catch (err) {
       const e = err instanceof InputError ? err : res.failure(err);
       if (res.headersSent) res.destroy();

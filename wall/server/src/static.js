@@ -1,10 +1,13 @@
-// Static files from the web folder, the uploads folder and the looks folder. A path can never
-// leave its folder: ".." segments, NUL bytes and symbolic links that point outside are all
-// refused, and the path is decoded exactly once before anything is decided.
+// Static files from the web folder, the uploads folder and the looks folder, and which caller may
+// have which (staticFiles). A path can never leave its folder: ".." segments, NUL bytes and
+// symbolic links that point outside are all refused, and the path is decoded exactly once before
+// anything is decided.
 
 import fs from 'node:fs';
 import path from 'node:path';
-import { IMAGE_TYPES } from './images.js';
+import { IMAGE_TYPES, imageContentType } from './images.js';
+import { InputError } from './text.js';
+import { checkLoopback } from './http.js';
 
 const TYPES = {
   '.html': 'text/html; charset=utf-8', '.htm': 'text/html; charset=utf-8', '.js': 'text/javascript; charset=utf-8',
@@ -87,4 +90,41 @@ export async function sendFile(req, res, root, file, { cache = 'no-cache', type 
     stream.pipe(res);
   });
   return true;
+}
+
+const notFound = () => new InputError('There is nothing here.', 'not_found', 404);
+
+// The handler of every GET and HEAD outside /api/ (app.js's route table): the guest pages, the
+// booth's pages /mod and /bg and the help texts under /web/info/ (loopback only), a photo under
+// /uploads/ (to others only while the wall shows it), a look picture under /looks/.
+export function staticFiles(app) {
+  return async function serveStatic(ctx) {
+    const { req } = ctx;
+    const { webDir, uploadsDir, looksDir, wall } = app;
+    const p = ctx.path;
+    // Decided on the lower-case path too: Windows finds web/mod/ under "/MOD/" as well.
+    const lower = p.toLowerCase();
+    const loopbackOnly = /^\/(mod|bg)(\/|$)/.test(lower) || lower.startsWith('/web/info/');
+    if (loopbackOnly) checkLoopback(req, app.port);
+    let root = webDir;
+    let rel = p;
+    let cache = 'no-cache';
+    if (p === '/') rel = '/index.html';
+    else if (lower === '/mod' || lower === '/bg') rel = `${p}/index.html`;
+    else if (lower.startsWith('/web/info/')) rel = p.slice(4);
+    else if (p.startsWith('/uploads/')) {
+      root = uploadsDir;
+      rel = p.slice(8);
+      cache = 'private, max-age=3600';
+      if (!ctx.loopback && !wall.publicPhoto(p)) throw notFound();
+    } else if (p.startsWith('/looks/')) {
+      root = looksDir;
+      rel = p.slice(6);
+      cache = 'public, max-age=3600';
+    } else if (lower.startsWith('/info/') || lower === '/info') throw notFound();
+    const file = safeJoin(root, rel);
+    if (!file) throw notFound();
+    const type = root === webDir ? undefined : imageContentType(file);
+    if (!(await sendFile(req, ctx.res, root, file, { cache, type }))) throw notFound();
+  };
 }

@@ -22,6 +22,13 @@ export class InputError extends Error {
 
 export const switchedOff = (what) => new InputError(`${what} are switched off right now.`, 'off', 403);
 
+// The uploads folder or the disk is full: try again in a minute.
+export function wallFull() {
+  const e = new InputError('The wall is full, try later.', 'full', 503);
+  e.retryAfter = 60;
+  return e;
+}
+
 // Control characters become spaces; line feeds survive only where `keepLines` is set.
 // Lone surrogates are repaired so that every stored string is valid UTF-8.
 export function cleanText(value, { keepLines = false } = {}) {
