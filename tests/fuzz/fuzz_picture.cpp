@@ -48,7 +48,8 @@ struct Built {
 Built png(FuzzedDataProvider& in) {
     Built b;
     b.w = in.ConsumeIntegral<std::uint32_t>(), b.h = in.ConsumeIntegral<std::uint32_t>();
-    b.bytes = std::string("\x89PNG\r\n\x1a\n", 8) + be(13, 4) + "IHDR" + be(b.w, 4) + be(b.h, 4) + "\x08\x06\x00\x00\x00";
+    b.bytes = std::string("\x89PNG\r\n\x1a\n", 8) + be(13, 4) + "IHDR" + be(b.w, 4) + be(b.h, 4) +
+              std::string("\x08\x06\0\0\0", 5) + be(in.ConsumeIntegral<std::uint32_t>(), 4);  // and the CRC
     b.headerEnd = b.bytes.size();
     return b;
 }
