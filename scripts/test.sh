@@ -4,7 +4,7 @@
 #   native   portable core, GoogleTest
 #   asan     the same under AddressSanitizer + UndefinedBehaviorSanitizer
 #   tsan     the same under ThreadSanitizer (the threaded parts are what it is for)
-#   fuzz     the JSON readers under libFuzzer, for a bounded time (LUMVO_FUZZ_SECONDS, default 20)
+#   fuzz     the libFuzzer targets on untrusted input, each for LUMVO_FUZZ_SECONDS (default 20)
 #   windows  the DLL, its Windows tests and the stand-in host, under Wine
 #   server   the wall server, node:test
 #   browser  the guest pages in Chromium through Playwright

@@ -16,7 +16,8 @@ std::string wallFolderUnder(std::string_view base);
 // Everything before the last '\' or '/', or the whole text when it has neither.
 std::string folderOfPath(std::string_view path);
 // The file name at the end of a photo reference ("/uploads/a.jpg?v=2" gives "a.jpg"); empty when
-// the reference names no usable file (nothing left, or ".." anywhere in the name).
+// the reference names no plain file of the folder: nothing left, ".." anywhere in the name, a
+// colon (drive or stream), a control byte, or a device name (CON, NUL, COM1, ...).
 std::string photoFileName(std::string_view reference);
 // The folders searched for a photo file, in order, empty ones left out.
 std::vector<std::string> photoSearchFolders(std::string_view mediaFolder, std::string_view defaultMediaFolder,

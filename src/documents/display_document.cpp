@@ -1,5 +1,6 @@
 #include "documents/display_document.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -45,6 +46,13 @@ bool scanDecimal(std::string_view& text, long long& value) {
     value = negative ? -n : n;
     text.remove_prefix(i);
     return true;
+}
+
+// A number of the document as a float; beyond the float range, the largest float of its sign
+// rather than an infinity.
+float floatNumber(std::string_view d, std::string_view key, float dflt) {
+    constexpr double kLargest = std::numeric_limits<float>::max();
+    return static_cast<float>(std::clamp(jsonGetNumber(d, key, dflt), -kLargest, kLargest));
 }
 
 }  // namespace
@@ -101,15 +109,15 @@ DisplayState readDisplayDocument(std::string_view d) {
     s.hot = jsonGetBool(d, "hot", false);
     s.reactions = jsonGetString(d, "reactions");
     s.joinUrl = jsonGetString(d, "joinUrl");
-    s.duration = static_cast<float>(jsonGetNumber(d, "duration", 7.0));
+    s.duration = floatNumber(d, "duration", 7.0f);
     s.feed = decodeFeed(jsonGetString(d, "feedPacked"));
     s.voteActive = jsonGetBool(d, "voteActive", false);
     s.voteClosed = jsonGetBool(d, "voteClosed", false);
     s.voteTitle = jsonGetString(d, "voteTitle");
     s.votePhoto = jsonGetString(d, "votePhoto");
-    s.voteRemain = static_cast<float>(jsonGetNumber(d, "voteRemain", 0.0));
-    s.voteDuration = static_cast<float>(jsonGetNumber(d, "voteDuration", 60.0));
-    s.voteClosedFor = static_cast<float>(jsonGetNumber(d, "voteClosedFor", 0.0));
+    s.voteRemain = floatNumber(d, "voteRemain", 0.0f);
+    s.voteDuration = floatNumber(d, "voteDuration", 60.0f);
+    s.voteClosedFor = floatNumber(d, "voteClosedFor", 0.0f);
     s.voteBars = decodeVoteBars(jsonGetString(d, "voteBars"));
     s.tipEnabled = jsonGetBool(d, "tipEnabled", false);
     return s;

@@ -18,7 +18,8 @@ std::vector<FeedItem> decodeFeed(std::string_view packed);
 // without a label are dropped.
 std::vector<VoteBar> decodeVoteBars(std::string_view packed);
 
-// Every DisplayState field the document carries, with their defaults for absent keys.
+// Every DisplayState field the document carries, with their defaults for absent keys; a number
+// beyond the float range is the largest float of its sign.
 DisplayState readDisplayDocument(std::string_view document);
 
 // The settings the wall server decides (the table's server-driven rows: backdrop, hot and

@@ -44,11 +44,31 @@ bool plausibleJpeg(std::string_view b) {
     return false;
 }
 
+std::uint32_t littleEndian(std::string_view b, std::size_t at, int bytes) {
+    std::uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b[at + i]);
+    return v;
+}
+
 bool plausibleWebp(std::string_view b) {
     if (b.size() < 20 || b.substr(0, 4) != "RIFF" || b.substr(8, 4) != "WEBP") return false;
-    const std::uint32_t riff = static_cast<unsigned char>(b[4]) | static_cast<unsigned char>(b[5]) << 8 |
-                               static_cast<unsigned char>(b[6]) << 16 | static_cast<std::uint32_t>(static_cast<unsigned char>(b[7])) << 24;
-    return riff >= 12 && riff <= b.size() - 8;
+    const std::uint32_t riff = littleEndian(b, 4, 4);
+    if (riff < 12 || riff > b.size() - 8) return false;
+    // The first chunk says the sides: lossy ("VP8 ": frame tag, start code, 14-bit sides and 2 bits of
+    // scale each), lossless ("VP8L": signature, sides less one in 14 bits each) or extended ("VP8X":
+    // flags, canvas sides less one in 24 bits each).
+    const std::string_view chunk = b.substr(12, 4);
+    if (chunk == "VP8 ") {
+        return b.size() >= 30 && b.substr(23, 3) == "\x9D\x01\x2A" && sideOk(littleEndian(b, 26, 2) & 0x3FFF) &&
+               sideOk(littleEndian(b, 28, 2) & 0x3FFF);
+    }
+    if (chunk == "VP8L") {
+        if (b.size() < 25 || static_cast<unsigned char>(b[20]) != 0x2F) return false;
+        const std::uint32_t sides = littleEndian(b, 21, 4);
+        return sideOk((sides & 0x3FFF) + 1) && sideOk((sides >> 14 & 0x3FFF) + 1);
+    }
+    if (chunk == "VP8X") return b.size() >= 30 && sideOk(littleEndian(b, 24, 3) + 1) && sideOk(littleEndian(b, 27, 3) + 1);
+    return false;
 }
 
 }  // namespace

@@ -10,8 +10,9 @@ namespace lumvo {
 inline constexpr int kMaxPictureSide = 12000;
 
 // True for a PNG whose header chunk is whole, a JPEG whose segments up to the frame header lie
-// within the bytes and whose frame header has a size, or a WebP whose RIFF size fits; each with
-// both sides from 1 to kMaxPictureSide where the header says.
+// within the bytes and whose frame header has a size, or a WebP whose RIFF size fits and whose
+// first chunk (lossy, lossless or extended) is whole up to its sides; each with both sides from 1
+// to kMaxPictureSide.
 bool plausiblePicture(std::string_view bytes);
 
 }  // namespace lumvo

@@ -14,7 +14,7 @@ std::string cleanSongSearch(std::string_view text) {
             (static_cast<unsigned char>(text[i + 2]) == 0x93 || static_cast<unsigned char>(text[i + 2]) == 0x94)) {
             spaced += ' ';
             i += 2;
-        } else if (c < 0x20 || c == '"' || c == '\'' || c == '\\' || c == '`') {
+        } else if (c < 0x20 || c == 0x7F || c == '"' || c == '\'' || c == '\\' || c == '`') {
             spaced += ' ';
         } else {
             spaced += static_cast<char>(c);
@@ -29,8 +29,9 @@ std::string cleanSongSearch(std::string_view text) {
             out += ' ';
         }
     }
-    if (!out.empty() && out.back() == ' ') out.pop_back();  // a quote at the end leaves no blank behind
     cutUtf8(out, 80);
+    // Neither a quote at the end nor the cut leaves a blank behind.
+    if (!out.empty() && out.back() == ' ') out.pop_back();
     return out;
 }
 

@@ -6,9 +6,9 @@
 
 namespace lumvo {
 
-// Dashes (en, em) and the bytes a script could trip over (control bytes, " ' \ `) become spaces,
-// blanks collapse, leading and trailing ones go, and the text is cut to at most 80 bytes, never inside a UTF-8
-// character.
+// Dashes (en, em) and the bytes a script could trip over (control bytes and DEL, " ' \ `) become
+// spaces, blanks collapse, and the text is cut to at most 80 bytes, never inside a UTF-8 character;
+// no blank is left at either end.
 std::string cleanSongSearch(std::string_view text);
 // The host script that opens the song browser and searches for `text`; empty when nothing is left
 // to search for after cleaning.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <tuple>
 #include <vector>
 
@@ -36,10 +37,14 @@ TEST(DecodeVoteBars, UnreadableCountsAndColours) {
     EXPECT_EQ(got, (std::vector<std::pair<std::int32_t, Argb>>{{0, 0xFFFF7A18u}, {0, 0xFF0A1418u}, {0, 0xFF2CFF07u}}));
 }
 
-TEST(DisplayDocument, AbsentKeysTakeTheirDefaults) {
+TEST(DisplayDocument, AbsentKeysTakeTheirDefaultsAndHugeNumbersStayFinite) {
     const DisplayState s = readDisplayDocument(R"({"featuredId":"p9","voteActive":1})");
     EXPECT_EQ(std::make_tuple(s.featuredId, s.voteActive, s.duration, s.voteDuration, s.feed.size(), s.hot),
               std::make_tuple("p9", true, 7.0f, 60.0f, 0u, false));
+    // Finite doubles beyond the float range: a running poll's countdown must not read infinity.
+    const DisplayState huge = readDisplayDocument(R"({"voteRemain":1e39,"voteClosedFor":-1e300,"duration":3e38})");
+    EXPECT_EQ(std::make_tuple(huge.voteRemain, huge.voteClosedFor, huge.duration),
+              std::make_tuple(FLT_MAX, -FLT_MAX, 3e38f));
 }
 
 // The display poll's story takes a switch, a theme and a clamped number from the server.

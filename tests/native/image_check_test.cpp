@@ -15,6 +15,18 @@ std::string be(unsigned value, int bytes) {
     return out;
 }
 
+std::string le(unsigned value, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    return out;
+}
+
+// A WebP whose first chunk holds `header` and a few more bytes, its RIFF size counting them all.
+std::string webp(const char* chunk, const std::string& header) {
+    const std::string body = chunk + le(static_cast<unsigned>(header.size() + 16), 4) + header + std::string(16, '\0');
+    return "RIFF" + le(static_cast<unsigned>(body.size() + 4), 4) + "WEBP" + body;
+}
+
 std::string png(unsigned w, unsigned h) {
     return std::string("\x89PNG\r\n\x1a\n", 8) + be(13, 4) + "IHDR" + be(w, 4) + be(h, 4) + std::string(5, '\x08') +
            be(0, 4) + std::string(40, '\0');
@@ -30,10 +42,13 @@ std::string jpeg(unsigned w, unsigned h, const std::string& before = segment(0xE
 }
 
 TEST(PictureCheck, WholeHeadersOfAPlausibleSizePassAndBrokenOrHugeOnesDoNot) {
+    const std::string keyFrame("\x10\x02\x00\x9D\x01\x2A", 6);  // a lossy WebP's frame tag and start code
     EXPECT_TRUE(plausiblePicture(png(640, 480)));
     EXPECT_TRUE(plausiblePicture(jpeg(4032, 3024)));
     EXPECT_TRUE(plausiblePicture(jpeg(640, 480, "\xFF\xFF" + segment(0xE1, std::string(300, 'x')))));
-    EXPECT_TRUE(plausiblePicture("RIFF" + std::string("\x24\x00\x00\x00", 4) + "WEBPVP8 " + std::string(28, '\0')));
+    EXPECT_TRUE(plausiblePicture(webp("VP8 ", keyFrame + le(640, 2) + le(480, 2))));
+    EXPECT_TRUE(plausiblePicture(webp("VP8L", "\x2F" + le(639 | 11999 << 14, 4))));
+    EXPECT_TRUE(plausiblePicture(webp("VP8X", std::string(4, '\x10') + le(11999, 3) + le(0, 3))));
 
     EXPECT_FALSE(plausiblePicture(""));
     EXPECT_FALSE(plausiblePicture("just some words, not a picture at all"));
@@ -46,6 +61,11 @@ TEST(PictureCheck, WholeHeadersOfAPlausibleSizePassAndBrokenOrHugeOnesDoNot) {
     EXPECT_FALSE(plausiblePicture(std::string("\xFF\xD8\xFF\xE0", 4) + std::string(4000, 'a')));
     EXPECT_FALSE(plausiblePicture("\xFF\xD8" + segment(0xDA, std::string(10, '\0')) + "\xFF\xD9")) << "scan before frame";
     EXPECT_FALSE(plausiblePicture("RIFF" + std::string("\xFF\x00\x00\x00", 4) + "WEBPVP8 " + std::string(28, '\0')));
+    // A WebP's sides count as a PNG's and a JPEG's do: a 16000-pixel canvas would take a gigabyte.
+    EXPECT_FALSE(plausiblePicture(webp("VP8X", std::string(4, '\0') + le(15999, 3) + le(15999, 3))));
+    EXPECT_FALSE(plausiblePicture(webp("VP8L", "\x2F" + le(639 | 12000 << 14, 4))));
+    EXPECT_FALSE(plausiblePicture(webp("VP8 ", keyFrame + le(0, 2) + le(480, 2))));
+    EXPECT_FALSE(plausiblePicture(webp("VP8 ", std::string(10, '\0')))) << "no start code";
 }
 
 }  // namespace

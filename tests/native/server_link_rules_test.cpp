@@ -33,8 +33,9 @@ TEST(SongSearch, CleansQuotesDashesAndBlanksAndCutsWholeCharacters) {
     EXPECT_EQ(songSearchScript("Mr Brightside \xE2\x80\x93 \"The Killers\""),
               "browser_window 'songs' & search 'Mr Brightside The Killers'");
     EXPECT_EQ(songSearchScript("\"'`\\ '"), "") << "nothing left: no script";
-    EXPECT_EQ(cleanSongSearch("  \tDon't   stop\r\nme\xE2\x80\x94now"), "Don t stop me now");
+    EXPECT_EQ(cleanSongSearch("  \tDon't   stop\r\nme\xE2\x80\x94now\x7F"), "Don t stop me now");
     EXPECT_EQ(cleanSongSearch(std::string(200, 'a')).size(), 80u);
+    EXPECT_EQ(cleanSongSearch(std::string(79, 'a') + " b"), std::string(79, 'a')) << "the cut leaves no blank";
     // 79 ASCII bytes, then a two-byte letter: it does not fit whole, so it goes.
     EXPECT_EQ(cleanSongSearch(std::string(79, 'a') + "\xC3\xA9tude"), std::string(79, 'a'));
 }
