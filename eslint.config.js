@@ -38,7 +38,7 @@ module.exports = [
   js.configs.recommended,
   { rules: faults },
   {
-    files: ['wall/server/**/*.js', 'scripts/**/*.mjs', 'bench/**/*.mjs'],
+    files: ['wall/server/**/*.js', 'scripts/**/*.mjs', 'bench/**/*.mjs', 'tests/fuzz/js/**/*.mjs', 'tests/fuzz/js/**/*.js'],
     languageOptions: { sourceType: 'module', globals: globals.node },
   },
   {
