@@ -46,11 +46,11 @@ describe('themes', () => {
 });
 
 describe('the keys the plug-in reads', () => {
-  const JS_TYPE = { string: 'string', number: 'number', bool: 'boolean', toggle: 'boolean', wholeNumber: 'number', theme: 'string' };
   // The settings the display document may change on the plug-in's side: read under their pushed key.
   const serverDriven = SETTINGS.settings.filter((r) => r.serverDriven);
 
-  test('the display document has every key the plug-in reads, of its kind, and each server-driven setting carries the setting', () => {
+  // The keys of plugin-reads.json are checked in every scenario of the corpus (corpus.test.js).
+  test('the display document carries every server-driven setting under its pushed key', () => {
     const wall = new Wall(new Store(':memory:'), { clock: () => 1_700_000_000_000 });
     // Every server-driven setting away from its default, so that each key must carry its own setting.
     const changed = Object.fromEntries(serverDriven.map((r) => {
@@ -60,14 +60,9 @@ describe('the keys the plug-in reads', () => {
     }));
     wall.applySettings(changed);
     const doc = JSON.parse(displayDocument(displayView(wall, 'http://192.168.1.50:8787/')));
-    for (const { key, as } of READS.display) {
-      assert.ok(Object.hasOwn(doc, key), `the display document has no "${key}"`);
-      assert.equal(typeof doc[key], JS_TYPE[as], `"${key}" is read as ${as}`);
-    }
     for (const r of serverDriven) {
       assert.ok(Object.hasOwn(doc, r.json), `the display document has no "${r.json}" (the setting ${r.ini})`);
-      assert.equal(typeof doc[r.json], JS_TYPE[r.kind], `"${r.json}" is a ${r.kind}`);
-      assert.equal(doc[r.json], changed[r.json], `"${r.json}" carries the setting`);
+      assert.equal(doc[r.json], changed[r.json], `"${r.json}" carries the setting, as a ${typeof changed[r.json]}`);
     }
   });
 
