@@ -4,6 +4,7 @@ set(LUMVO_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/base/data_paths.cpp
   ${CMAKE_CURRENT_LIST_DIR}/settings/settings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/settings/settings_table.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/settings/themes.cpp
   ${CMAKE_CURRENT_LIST_DIR}/base/clock.cpp
   ${CMAKE_CURRENT_LIST_DIR}/base/http_client.cpp
   ${CMAKE_CURRENT_LIST_DIR}/base/json.cpp

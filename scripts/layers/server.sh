@@ -6,7 +6,7 @@ cd "$ROOT/wall/server"
 log="$OUTPUT/server-tests.tap"
 mkdir -p "$OUTPUT"
 set +e
-"$NODE_LINUX" --test --test-concurrency=2 --disable-warning=ExperimentalWarning test/*.test.js | tee "$log"
+"$NODE_LINUX" --test --test-concurrency=2 --disable-warning=ExperimentalWarning --disable-warning=MODULE_TYPELESS_PACKAGE_JSON test/*.test.js | tee "$log"
 status=${PIPESTATUS[0]}
 set -e
 pass=$(sed -n 's/^# pass \([0-9]*\)$/\1/p' "$log" | tail -n 1)

@@ -7,103 +7,109 @@
 namespace lumvo {
 namespace {
 
+using A = PostAction;
+using B = ActionBody;
+
+// In the order of PostAction.
+constexpr BoothAction kActions[] = {
+    {A::show, "show", "Approve & show", true, "POST", "/api/show", B::postId},
+    {A::reject, "reject", "Reject", true, "POST", "/api/reject", B::postId},
+    {A::viewPhoto, "viewPhoto", "View photo", true, nullptr, nullptr, B::none, nullptr, "photo preview"},
+    // A vote result comes from no phone: there is nobody to block, and the server says so.
+    {A::block, "block", "Block", true, "POST", "/api/block", B::postId, nullptr, nullptr, "vote"},
+    {A::search, "search", "Search", true, nullptr, nullptr, B::none, nullptr, "song search"},
+    {A::markPlayed, "markPlayed", "Played", true, "POST", "/api/request-mark", B::postMark, "played"},
+    {A::markRefuse, "markRefuse", "Refuse", true, "POST", "/api/request-mark", B::postMark, "refuse"},
+    {A::drop, "drop", "Clear", true, "POST", "/api/drop", B::postId},
+    {A::restore, "restore", "Restore", true, "POST", "/api/restore", B::postId},
+    {A::unblock, "unblock", "Unblock", true, "POST", "/api/unblock", B::postId},
+    {A::highlight, "highlight", "Show again", true, "POST", "/api/highlight", B::postId},
+    {A::remove, "remove", "Remove", true, "POST", "/api/remove", B::postId},
+    {A::unblockAll, "unblockAll", "Unblock all", false, "POST", "/api/unblock", B::everyone},
+    {A::showNext, "showNext", "Show next", false, "POST", "/api/next", B::empty},
+    {A::skip, "skip", "Skip", false, "POST", "/api/skip", B::empty},
+    {A::clearChat, "clearChat", "Clear chat", false, "POST", "/api/clear", B::empty},
+    {A::browserMod, "browserMod", "Browser mod", false, nullptr, nullptr, B::none, nullptr, "browser"},
+};
+
+constexpr bool actionsInOrder() {
+    for (std::size_t i = 0; i < std::size(kActions); ++i)
+        if (static_cast<std::size_t>(kActions[i].action) != i) return false;
+    return std::size(kActions) == static_cast<std::size_t>(A::browserMod) + 1;
+}
+static_assert(actionsInOrder(), "one row per PostAction, in its order");
+
+constexpr PostAction kMessages[] = {A::show, A::reject, A::viewPhoto, A::block};
+constexpr PostAction kRequests[] = {A::search, A::markPlayed, A::markRefuse, A::drop, A::block};
+constexpr PostAction kTips[] = {A::show, A::reject, A::block};
+constexpr PostAction kRejected[] = {A::restore, A::block, A::unblock, A::viewPhoto};
+constexpr PostAction kLive[] = {A::highlight, A::remove, A::viewPhoto, A::block};
+constexpr PostAction kBlocked[] = {A::unblock, A::unblockAll};
+constexpr PostAction kSettings[] = {A::showNext, A::skip, A::clearChat, A::browserMod};
+
+constexpr ButtonRow kRows[] = {
+    {"messages", PostList::messages, kMessages}, {"requests", PostList::requests, kRequests},
+    {"tips", PostList::tips, kTips},             {"rejected", PostList::rejected, kRejected},
+    {"live", PostList::live, kLive},             {"blocked", PostList::blocked, kBlocked},
+    {"settings", std::nullopt, kSettings},
+};
+
 // {"id":"ID"}; the id is escaped, so an id with a quote or a back-slash still makes valid JSON.
 std::string idBody(const std::string& id) { return "{\"id\":\"" + jsonEscapeText(id) + "\"}"; }
 
-ActionPlan postRequest(const char* path, std::string body) {
-    ActionPlan plan;
-    plan.enabled = true;
-    plan.request = WallRequest{"POST", path, std::move(body)};
-    plan.pollAfter = true;
-    return plan;
+std::string requestBody(const BoothAction& a, const PostRecord* post) {
+    switch (a.body) {
+        case B::postId: return idBody(post->id);
+        case B::postMark: {
+            const std::string sent = post->mark == a.mark ? std::string() : a.mark;  // the same button again takes it off
+            return "{\"id\":\"" + jsonEscapeText(post->id) + "\",\"mark\":\"" + sent + "\"}";
+        }
+        case B::everyone: return "{\"all\":true}";
+        case B::empty:
+        case B::none: break;
+    }
+    return "{}";
 }
 
 }  // namespace
 
-const char* actionCaption(PostAction action) {
-    switch (action) {
-        case PostAction::show: return "Approve & show";
-        case PostAction::reject: return "Reject";
-        case PostAction::viewPhoto: return "View photo";
-        case PostAction::block: return "Block";
-        case PostAction::search: return "Search";
-        case PostAction::markPlayed: return "Played";
-        case PostAction::markRefuse: return "Refuse";
-        case PostAction::drop: return "Clear";
-        case PostAction::restore: return "Restore";
-        case PostAction::unblock: return "Unblock";
-        case PostAction::highlight: return "Show again";
-        case PostAction::remove: return "Remove";
-        case PostAction::unblockAll: return "Unblock all";
-        case PostAction::showNext: return "Show next";
-        case PostAction::skip: return "Skip";
-        case PostAction::clearChat: return "Clear chat";
-        case PostAction::browserMod: return "Browser mod";
-    }
-    return "";
-}
+std::span<const BoothAction> boothActions() { return kActions; }
+const BoothAction& boothAction(PostAction action) { return kActions[static_cast<std::size_t>(action)]; }
+std::span<const ButtonRow> buttonRows() { return kRows; }
 
 std::vector<PostAction> listButtons(PostList list) {
-    using A = PostAction;
-    switch (list) {
-        case PostList::messages: return {A::show, A::reject, A::viewPhoto, A::block};
-        case PostList::requests: return {A::search, A::markPlayed, A::markRefuse, A::drop, A::block};
-        case PostList::tips: return {A::show, A::reject, A::block};
-        case PostList::rejected: return {A::restore, A::block, A::unblock, A::viewPhoto};
-        case PostList::live: return {A::highlight, A::remove, A::viewPhoto, A::block};
-        case PostList::blocked: return {A::unblock, A::unblockAll};
-    }
+    for (const ButtonRow& row : kRows)
+        if (row.list == list) return {row.buttons.begin(), row.buttons.end()};
     return {};
 }
 
 std::vector<PostAction> settingsButtons() {
-    return {PostAction::showNext, PostAction::skip, PostAction::clearChat, PostAction::browserMod};
+    for (const ButtonRow& row : kRows)
+        if (!row.list) return {row.buttons.begin(), row.buttons.end()};
+    return {};
 }
 
 ActionPlan planAction(PostAction action, const std::optional<PostRecord>& selected, std::size_t blockedCount) {
-    // Actions on no post.
+    const BoothAction& button = boothAction(action);
+    // A post without an id cannot be named to the server.
+    const PostRecord* post = selected && !selected->id.empty() ? &*selected : nullptr;
+    if (button.onPost && (!post || (button.notForType && post->type == button.notForType))) return {};
+
+    ActionPlan plan;
+    plan.enabled = true;
+    if (button.path) {
+        plan.request = WallRequest{button.method, button.path, requestBody(button, post)};
+        // A request about posts polls at once; Show next, Skip and Clear chat show on the next tick.
+        plan.pollAfter = button.body != ActionBody::empty;
+    }
     switch (action) {
-        case PostAction::showNext:
-        case PostAction::skip:
-        case PostAction::clearChat: {
-            ActionPlan plan;
-            plan.enabled = true;
-            const char* path = action == PostAction::showNext ? "/api/next" : action == PostAction::skip ? "/api/skip" : "/api/clear";
-            plan.request = WallRequest{"POST", path, "{}"};
-            return plan;  // no poll: the next tick shows the effect
-        }
-        case PostAction::browserMod: {
-            ActionPlan plan;
-            plan.enabled = true;
-            plan.openUrl = "http://127.0.0.1:8787/mod";
-            return plan;
-        }
-        case PostAction::unblockAll: {
-            ActionPlan plan;
-            if (blockedCount == 0) return plan;
-            plan = postRequest("/api/unblock", "{\"all\":true}");
+        case PostAction::unblockAll:
+            if (blockedCount == 0) return {};
             plan.confirm = Confirmation{"Unblock all?", "Unblock every guest? They will be able to send again.",
                                         Confirmation::Icon::question};
-            return plan;
-        }
-        default: break;
-    }
-
-    // Actions on the selected post. A post without an id cannot be named to the server.
-    if (!selected || selected->id.empty()) return {};
-    const PostRecord& post = *selected;
-    ActionPlan plan;
-    switch (action) {
-        case PostAction::show: plan = postRequest("/api/show", idBody(post.id)); break;
-        case PostAction::reject: plan = postRequest("/api/reject", idBody(post.id)); break;
-        case PostAction::drop: plan = postRequest("/api/drop", idBody(post.id)); break;
-        case PostAction::highlight: plan = postRequest("/api/highlight", idBody(post.id)); break;
-        case PostAction::remove: plan = postRequest("/api/remove", idBody(post.id)); break;
-        case PostAction::restore: plan = postRequest("/api/restore", idBody(post.id)); break;
-        case PostAction::unblock: plan = postRequest("/api/unblock", idBody(post.id)); break;
+            break;
         case PostAction::block: {
-            plan = postRequest("/api/block", idBody(post.id));
-            const std::string who = post.name.empty() ? std::string("this guest") : cutWithEllipsis(post.name, kBoxNameMax);
+            const std::string who = post->name.empty() ? std::string("this guest") : cutWithEllipsis(post->name, kBoxNameMax);
             plan.confirm = Confirmation{"Block guest?",
                                         "Block " + who +
                                             " from sending more messages, requests and photos on that phone?\n\n"
@@ -111,31 +117,24 @@ ActionPlan planAction(PostAction action, const std::optional<PostRecord>& select
                                         Confirmation::Icon::warning};
             break;
         }
-        case PostAction::markPlayed:
-        case PostAction::markRefuse: {
-            const std::string mark = action == PostAction::markPlayed ? "played" : "refuse";
-            const std::string sent = post.mark == mark ? std::string() : mark;  // the same button again takes it off
-            plan = postRequest("/api/request-mark",
-                               "{\"id\":\"" + jsonEscapeText(post.id) + "\",\"mark\":\"" + sent + "\"}");
-            break;
-        }
         case PostAction::search: {
-            const std::string& text = post.search.empty() ? post.text : post.search;
+            const std::string& text = post->search.empty() ? post->text : post->search;
             if (text.empty()) return {};
-            plan.enabled = true;
             plan.songSearch = text;
             plan.statusText = "Searching VirtualDJ\xE2\x80\xA6";
             break;
         }
         case PostAction::viewPhoto:
-            if (!post.hasPhoto()) return {};
-            plan.enabled = true;
-            plan.photoPath = post.photo;
+            if (!post->hasPhoto()) return {};
+            plan.photoPath = post->photo;
             break;
-        default: return {};
+        case PostAction::browserMod: plan.openUrl = "http://127.0.0.1:8787/mod"; break;
+        default: break;
     }
-    plan.postId = post.id;
-    plan.postName = post.name;
+    if (button.onPost) {
+        plan.postId = post->id;
+        plan.postName = post->name;
+    }
     return plan;
 }
 

@@ -5,7 +5,9 @@
 // make it act on another post. The Win32 code then asks the box if any, sends the request with
 // sendWallRequest(), polls if told, and shows the status text.
 #include <cstddef>
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,27 +19,65 @@ namespace lumvo {
 class HttpClient;
 
 enum class PostAction {
-    show,        // "Approve & show" (Messages, Tips)
-    reject,      // "Reject" (Messages, Tips)
-    viewPhoto,   // "View photo" (Messages, Rejected, Live)
-    block,       // "Block" (Messages, Requests, Tips, Rejected, Live)
-    search,      // "Search" (Requests): the host's song search
-    markPlayed,  // "Played" (Requests), toggles
-    markRefuse,  // "Refuse" (Requests), toggles
-    drop,        // "Clear" (Requests)
-    restore,     // "Restore" (Rejected)
-    unblock,     // "Unblock" (Rejected, Blocked)
-    highlight,   // "Show again" (Live)
-    remove,      // "Remove" (Live)
-    unblockAll,  // "Unblock all" (Blocked page)
-    showNext,    // "Show next" (Settings)
-    skip,        // "Skip" (Settings)
-    clearChat,   // "Clear chat" (Settings)
-    browserMod,  // "Browser mod" (Settings): the wall server's /mod page in the default browser
+    show,
+    reject,
+    viewPhoto,
+    block,
+    search,
+    markPlayed,
+    markRefuse,
+    drop,
+    restore,
+    unblock,
+    highlight,
+    remove,
+    unblockAll,
+    showNext,
+    skip,
+    clearChat,
+    browserMod,
 };
 
+// What a button sends to the wall server.
+enum class ActionBody : std::uint8_t {
+    none,      // nothing: the button acts on this PC (see BoothAction::runs)
+    postId,    // {"id":"<post id>"}
+    postMark,  // {"id":"<post id>","mark":"<mark>"}, or "" when the post has that mark already
+    everyone,  // {"all":true}
+    empty,     // {}
+};
+
+// One button of the desk. The buttons, the lists they are under and the requests they send are
+// exported to tests/contract/booth-actions.json, against which the wall server's tests check its
+// routes and the browser moderator page's buttons.
+struct BoothAction {
+    PostAction action;
+    const char* name;     // the button's name in the exported table
+    const char* caption;  // as the button shows it
+    bool onPost;          // acts on the selected post (no post selected: the button does nothing)
+    const char* method;   // the request; null for a button that sends none
+    const char* path;
+    ActionBody body;
+    const char* mark = nullptr;        // postMark: the mark it sets
+    const char* runs = nullptr;        // a button that sends nothing: what it runs on this PC
+    const char* notForType = nullptr;  // a post type it is never offered for, because the server refuses it
+};
+
+// Every button, each once.
+std::span<const BoothAction> boothActions();
+const BoothAction& boothAction(PostAction action);
+
+// A row of buttons: under a post list (left to right), or, with no list, the Settings tab's row.
+struct ButtonRow {
+    const char* name;  // the row's name in the exported table
+    std::optional<PostList> list;
+    std::span<const PostAction> buttons;
+};
+// Every row: the six lists in the order of their tabs, then the Settings tab's.
+std::span<const ButtonRow> buttonRows();
+
 // The button's caption.
-const char* actionCaption(PostAction action);
+inline const char* actionCaption(PostAction action) { return boothAction(action).caption; }
 // The buttons under a list, left to right (the Blocked list's are on its Settings page).
 std::vector<PostAction> listButtons(PostList list);
 // The row of buttons at the bottom of the Settings tab.

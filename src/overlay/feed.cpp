@@ -214,7 +214,7 @@ void drawPostBubble(Canvas& canvas, const FeedItem& post, std::string_view photo
         box.x += theme.barWidth;
         box.w = std::max(box.w - theme.barWidth, 8.0f);
     }
-    if (theme.id == kGardenTheme) {
+    if (theme.diamond) {
         box.x += 8;
         box.w = std::max(box.w - 8, 8.0f);
     }

@@ -8,8 +8,6 @@
 
 namespace lumvo {
 
-float highlightDuration(float durationSetting) { return 3.0f + 57.0f * durationSetting; }
-
 float beatPulse(double beatPosition, bool beatOn) {
     if (!beatOn) return 1.0f;
     return static_cast<float>(1.0 + 0.03 * std::sin(2.0 * std::numbers::pi * beatPosition));
@@ -47,7 +45,7 @@ void FeaturedClock::step(DisplayState& f, double now, float durationSetting) {
     const std::string serverId = f.featuredId;
     FeedItem& post = memory_.post;
     if (!serverId.empty() && serverId != post.id) {
-        memory_ = {.post = featuredItem(f), .start = now, .duration = highlightDuration(durationSetting)};
+        memory_ = {.post = featuredItem(f), .start = now, .duration = highlightSecondsOf(durationSetting)};
         if (post.reactions.empty()) {
             const auto same =
                 std::find_if(f.feed.begin(), f.feed.end(), [&](const FeedItem& i) { return i.id == serverId; });

@@ -10,9 +10,6 @@
 
 namespace lumvo {
 
-// The featured post's display time for the setting `duration` (0..1): 3 + 57 x duration seconds.
-float highlightDuration(float durationSetting);
-
 // 1 + 0.03 sin(2 pi beat) while the beat setting is on, else 1.
 float beatPulse(double beatPosition, bool beatOn);
 

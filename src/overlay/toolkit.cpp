@@ -1,9 +1,9 @@
 #include "overlay/toolkit.h"
 
 #include <algorithm>
-#include <array>
+#include <iterator>
 
-#include "settings/settings.h"
+#include "settings/themes.h"
 #include "base/number_text.h"
 
 namespace lumvo {
@@ -15,30 +15,28 @@ struct NamedTheme {
     Theme theme;
 };
 
-const std::array<NamedTheme, 5>& themeTable() {
-    static const std::array<NamedTheme, 5> table{{
-        {"club", {0, 0xDC08080E, 0xC81C0A08, 0xFFFFFFFF, 0xFFFFECD2, 0x00000000, 0x00000000, 22, 14, 5, 0, "Segoe UI"}},
-        {"wedding",
-         {1, 0xE81A1012, 0xE030181A, 0xFFFFF4E6, 0xFFFFECD6, 0xEBD6B076, 0x82FFF8EC, 26, 18, 0, 2,
-          "Palatino Linotype"}},
-        {"event", {2, 0xE4080C16, 0xDC101C30, 0xFFECF4FF, 0xFFD2E8FF, 0xD2A8D2E6, 0x786EC4E8, 8, 6, 0, 3, "Segoe UI"}},
-        {"lounge",
-         {3, 0xE414080C, 0xDC2A0E12, 0xFFFFECDC, 0xFFFFDCBE, 0xC8C9A24A, 0x5AFFD6AA, 16, 12, 4, 1, "Georgia"}},
-        {"garden",
-         {4, 0xD80C1410, 0xD61C2A1C, 0xFFF4F8EC, 0xFFECF4D6, 0xC8BAD6B0, 0x5AE6ECD2, 20, 14, 0, 1, "Candara"}},
-    }};
-    return table;
+// In the order of kThemeNames, one look each; the build fails when the two differ.
+constexpr NamedTheme kThemes[] = {
+    {"club", {0xDC08080E, 0xC81C0A08, 0xFFFFFFFF, 0xFFFFECD2, 0x00000000, 0x00000000, 22, 14, 5, 0, "Segoe UI"}},
+    {"wedding",
+     {0xE81A1012, 0xE030181A, 0xFFFFF4E6, 0xFFFFECD6, 0xEBD6B076, 0x82FFF8EC, 26, 18, 0, 2, "Palatino Linotype"}},
+    {"event", {0xE4080C16, 0xDC101C30, 0xFFECF4FF, 0xFFD2E8FF, 0xD2A8D2E6, 0x786EC4E8, 8, 6, 0, 3, "Segoe UI"}},
+    {"lounge", {0xE414080C, 0xDC2A0E12, 0xFFFFECDC, 0xFFFFDCBE, 0xC8C9A24A, 0x5AFFD6AA, 16, 12, 4, 1, "Georgia"}},
+    {"garden",
+     {0xD80C1410, 0xD61C2A1C, 0xFFF4F8EC, 0xFFECF4D6, 0xC8BAD6B0, 0x5AE6ECD2, 20, 14, 0, 1, "Candara", true}},
+};
+
+constexpr bool looksFollowTheThemes() {
+    if (std::size(kThemes) != kThemeCount) return false;
+    for (std::size_t i = 0; i < kThemeCount; ++i)
+        if (kThemes[i].name != kThemeNames[i]) return false;
+    return true;
 }
+static_assert(looksFollowTheThemes(), "one look per theme, in the order of kThemeNames");
 
 }  // namespace
 
-const Theme& themeFor(std::string_view name) {
-    // normalizeTheme is the settings' own rule: lower-case A-Z, the four names, else club.
-    const std::string normal = normalizeTheme(name);
-    for (const NamedTheme& row : themeTable())
-        if (row.name == normal) return row.theme;
-    return themeTable()[0].theme;
-}
+const Theme& themeFor(std::string_view name) { return kThemes[themeIndex(name)].theme; }
 
 Argb typeAccent(std::string_view type, Palette palette) {
     if (type == "request") return palette[1];
@@ -100,7 +98,7 @@ void drawThemeFrame(Canvas& canvas, const RectF& rect, const Theme& theme, Argb 
         canvas.fillRect({rect.x, rect.y + 6, theme.barWidth, std::max(rect.h - 12, 4.0f)}, accent);
         canvas.popClip();
     }
-    if (theme.id == kGardenTheme) {
+    if (theme.diamond) {
         const float cx = rect.x + 11, cy = rect.y + rect.h / 2;
         const PointF diamond[] = {{cx, cy - 8}, {cx + 6, cy}, {cx, cy + 8}, {cx - 6, cy}};
         canvas.fillPolygon(diamond, theme.line);

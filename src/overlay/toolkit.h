@@ -18,7 +18,6 @@ inline constexpr Argb kTipAccent = 0xFFFACC15;
 inline constexpr Argb kVoteAccent = 0xFFFF7A18;
 
 struct Theme {
-    int id = 0;              // 0 club, 1 wedding, 2 event, 3 lounge, 4 garden
     Argb panel = 0;          // cards and post bubbles
     Argb panelAlt = 0;       // venue posts, and hot posts in the feed
     Argb text = 0;           // body text, captions
@@ -29,13 +28,12 @@ struct Theme {
     float radiusPost = 0;    // post bubbles in the feed
     float barWidth = 0;      // accent bar at a post's left edge (0: none)
     int frameStyle = 0;      // 0 none, 1 outline, 2 double outline, 3 corner brackets
-    std::string fontFamily;  // UTF-8 family name
+    const char* fontFamily = "";  // UTF-8 family name
+    bool diamond = false;    // a small diamond in the frame line's colour at a post bubble's left edge
 };
 
-inline constexpr int kGardenTheme = 4;
-
-// The row of the theme setting: A-Z lower-cased, then "wedding", "event", "lounge" or "garden";
-// anything else (the empty text, "club", "club ") is the club row.
+// The look of the theme the setting names (settings/themes.h: one look per name of kThemeNames;
+// anything else is the fallback's look).
 const Theme& themeFor(std::string_view name);
 
 // The accent of a post type: request, photo, venue from the palette, tip and vote fixed, anything

@@ -55,14 +55,7 @@ private:
 
 }  // namespace
 
-std::string normalizeTheme(std::string_view theme) {
-    std::string lower(theme);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    if (lower == "wedding" || lower == "event" || lower == "lounge" || lower == "garden") return lower;
-    return "club";
-}
+std::string normalizeTheme(std::string_view theme) { return std::string(kThemeNames[themeIndex(theme)]); }
 
 std::string normalizeUrl(std::string_view url) {
     constexpr std::string_view kBlanks = " \t\r\n";
@@ -99,9 +92,7 @@ std::string brandLabel(std::string_view normalizedUrl) {
     return std::string(host);
 }
 
-int highlightSeconds(const WallSettings& s) {
-    return static_cast<int>(clampFloat(s.duration, 0.0f, 1.0f) * 57.0f + 3.0f + 0.5f);
-}
+int highlightSeconds(const WallSettings& s) { return static_cast<int>(highlightSecondsOf(s.duration) + 0.5f); }
 
 void applySettingsLine(WallSettings& s, const char* line) {
     if (line == nullptr) return;
@@ -177,7 +168,7 @@ std::string settingsPushBody(const WallSettings& s, std::string_view mediaDir) {
                 j.text(row.json, jsonEscape(mediaDir));
                 break;
             case SettingKind::highlightSeconds:
-                j.number(row.json, formatFixed(3.0f + clampFloat(s.duration, 0.0f, 1.0f) * 57.0f, 1));
+                j.number(row.json, formatFixed(highlightSecondsOf(s.duration), 1));
                 break;
             case SettingKind::olderDuration:
             case SettingKind::fraction:

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "base/argb.h"
+#include "settings/themes.h"
 
 namespace lumvo {
 
@@ -16,6 +17,21 @@ struct BoxRect {
     float x = 0, y = 0, w = 0, h = 0;
 };
 
+// The highlight length: the duration setting runs from 0 to 1 and stands for kHighlightMinSeconds
+// to kHighlightMaxSeconds, linearly. Exported with the settings table for the wall server's tests.
+inline constexpr float kHighlightMinSeconds = 3.0f;
+inline constexpr float kHighlightMaxSeconds = 60.0f;
+// The seconds a duration setting stands for; the setting is clamped to 0..1 (NaN counts as 0).
+constexpr float highlightSecondsOf(float duration) {
+    const float d = duration > 0.0f ? (duration < 1.0f ? duration : 1.0f) : 0.0f;
+    return kHighlightMinSeconds + d * (kHighlightMaxSeconds - kHighlightMinSeconds);
+}
+// The duration setting for a length in seconds, clamped to the range.
+constexpr float durationOfSeconds(float seconds) {
+    const float s = seconds > kHighlightMinSeconds ? (seconds < kHighlightMaxSeconds ? seconds : kHighlightMaxSeconds)
+                                                   : kHighlightMinSeconds;
+    return (s - kHighlightMinSeconds) / (kHighlightMaxSeconds - kHighlightMinSeconds);
+}
 
 struct WallSettings {
     // Switches are 32-bit ints holding 0 or 1, so a reader on another thread sees either value.
@@ -43,8 +59,8 @@ struct WallSettings {
     std::int32_t showTips = 1;
     std::string tipLink, tipLink2, tipLink3;
     std::string brandUrl;
-    std::string theme = "club";
-    float duration = 4.0f / 57.0f;  // 0..1; highlight length = 3 + duration * 57 seconds
+    std::string theme{kThemeNames[0]};
+    float duration = durationOfSeconds(7.0f);  // 0..1, see highlightSecondsOf
     float opacity = 1.0f;           // 0.2..1.0
     BoxRect chat{0.70f, 0.08f, 0.28f, 0.84f};
     BoxRect qr{0.03f, 0.62f, 0.28f, 0.32f};
@@ -58,7 +74,7 @@ struct WallSettings {
     std::string filterWords;
 };
 
-// Lower-cases A-Z; "wedding", "event", "lounge" and "garden" pass, anything else is "club".
+// The name of the theme the value stands for (see themeIndex): one of kThemeNames.
 std::string normalizeTheme(std::string_view theme);
 // Trims blanks, turns back-slashes into slashes, adds "https://" when no scheme is given and
 // returns "" for any scheme but http/https; at most 200 bytes, cut between UTF-8 characters.

@@ -58,7 +58,8 @@ const std::array kTable = {
     SettingRow{"theme", "theme", K::theme, &S::theme, 0, 0, "theme", -1, true, kServer},
     // Written before highlight_sec, so that for a file we wrote the whole seconds decide.
     SettingRow{"duration", "duration", K::olderDuration, &S::duration, 0, 1},
-    SettingRow{"highlight_sec", "duration", K::highlightSeconds, &S::duration, 3, 60, "duration"},
+    SettingRow{"highlight_sec", "duration", K::highlightSeconds, &S::duration, kHighlightMinSeconds, kHighlightMaxSeconds,
+               "duration"},
     SettingRow{"opacity", "opacity", K::fraction, &S::opacity, 0.2, 1.0},
     SettingRow{"media_dir", "mediaDir", K::folder, &S::mediaDir, 0, 0, "mediaDir"},
     SettingRow{"filter_words", "filterWords", K::text, &S::filterWords, 0, 0, "filterWords"},
@@ -162,11 +163,12 @@ void applySetting(const SettingRow& row, WallSettings& s, const char* value) {
         case K::highlightSeconds:
             if (f.integer(n)) {
                 const int seconds = clampInt(n, static_cast<int>(row.min), static_cast<int>(row.max));
-                member<float>(row, s) = static_cast<float>(seconds - 3) / 57.0f;
+                member<float>(row, s) = durationOfSeconds(static_cast<float>(seconds));
             }
             break;
         case K::olderDuration:
-            if (f.real(x)) member<float>(row, s) = ((clampFloat(x, 0.0f, 1.0f) * 12.0f + 3.0f) - 3.0f) / 57.0f;
+            // 0..1 stood for 3..15 s.
+            if (f.real(x)) member<float>(row, s) = durationOfSeconds(clampFloat(x, 0.0f, 1.0f) * 12.0f + 3.0f);
             break;
         case K::fraction:
             if (f.real(x)) member<float>(row, s) = clampFloat(x, static_cast<float>(row.min), static_cast<float>(row.max));

@@ -1,10 +1,13 @@
-// The post buttons' plans: the request each one sends (checked with a real JSON parser), the
-// confirmations, when a button does nothing, and that a plan keeps the post it was made for
-// whatever the lists do while a box is up or a request is slow.
+// The desk's buttons against their exported copy in tests/contract/booth-actions.json (which the
+// wall server's tests check its routes and the browser moderator page against), and the plans'
+// own rules: bodies that survive any id (checked with a real JSON parser), the confirmations, when
+// a button does nothing, and that a plan keeps the post it was made for whatever the lists do
+// while a box is up or a request is slow.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <string>
-#include <tuple>
 
 #include <nlohmann/json.hpp>
 
@@ -16,6 +19,7 @@ namespace lumvo {
 namespace {
 
 using nlohmann::json;
+using nlohmann::ordered_json;
 
 json post(const std::string& id, const std::string& name = "Ann") {
     return {{"id", id}, {"type", "shoutout"}, {"name", name}, {"text", "hi"}};
@@ -27,41 +31,93 @@ std::string messagesBody(const json& pending) {
 
 PostRecord record(const std::string& id, const std::string& name = "Ann") { return readPostRecord(post(id, name).dump()); }
 
-TEST(PostActions, EveryPostButtonSendsItsBodyToItsEndpointAndPolls) {
-    const std::pair<PostAction, const char*> simple[] = {
-        {PostAction::show, "/api/show"},       {PostAction::reject, "/api/reject"}, {PostAction::drop, "/api/drop"},
-        {PostAction::highlight, "/api/highlight"}, {PostAction::remove, "/api/remove"}, {PostAction::restore, "/api/restore"},
-        {PostAction::unblock, "/api/unblock"}, {PostAction::block, "/api/block"}};
+// The desk's buttons as the wall server's tests read them: every button with the request its plan
+// sends for a post (or what it runs on this PC instead), and the rows of buttons. Built from
+// planAction, so the file says what the desk really sends.
+ordered_json exportedActions() {
+    PostRecord sample = record("p_1");
+    sample.photo = "/uploads/p_1.jpg";
+    ordered_json actions = ordered_json::array();
+    for (const BoothAction& button : boothActions()) {
+        const ActionPlan plan = planAction(button.action, sample, 1);
+        ordered_json a = {{"action", button.name}, {"caption", button.caption}, {"onPost", button.onPost}};
+        if (plan.request) {
+            a["method"] = plan.request->method;
+            a["path"] = plan.request->path;
+            a["body"] = ordered_json::parse(plan.request->body);
+        } else {
+            a["runs"] = button.runs;
+        }
+        if (button.notForType) a["notForTypes"] = {button.notForType};
+        actions.push_back(a);
+    }
+    ordered_json rows = ordered_json::array();
+    for (const ButtonRow& row : buttonRows()) {
+        ordered_json names = ordered_json::array();
+        for (PostAction action : row.buttons) names.push_back(boothAction(action).name);
+        rows.push_back({{"row", row.name}, {"buttons", names}});
+    }
+    const WallRequest search = vdjSearchClearRequest();
+    return {{"about",
+             "The moderator window's buttons: each with the request it sends for the post {\"id\":\"p_1\"} (or what "
+             "it runs on the DJ's PC), the post types it is never offered for, and the rows of buttons under each "
+             "list and on the Settings tab, left to right. songSearch is how the wall server hands a song search to "
+             "the host. Written by the native tests (LUMVO_WRITE_CONTRACT=1); the wall server's tests check its "
+             "routes and the browser moderator page against it."},
+            {"actions", actions},
+            {"rows", rows},
+            {"songSearch", {{"method", search.method}, {"path", search.path}}}};
+}
+
+TEST(PostActions, MatchTheCopyTheWallServerReads) {
+    const std::string path = std::string(LUMVO_SOURCE_DIR) + "/tests/contract/booth-actions.json";
+    const ordered_json table = exportedActions();
+    if (std::getenv("LUMVO_WRITE_CONTRACT")) {
+        // One button or row a line, so that a change to one is a one-line diff.
+        std::ofstream out(path);
+        out << "{\n  \"about\": " << table["about"].dump();
+        for (const char* key : {"actions", "rows"}) {
+            out << ",\n  \"" << key << "\": [\n";
+            const auto& items = table[key];
+            for (std::size_t i = 0; i < items.size(); ++i)
+                out << "    " << items[i].dump() << (i + 1 < items.size() ? ",\n" : "\n");
+            out << "  ]";
+        }
+        out << ",\n  \"songSearch\": " << table["songSearch"].dump() << "\n}\n";
+        GTEST_SKIP() << "wrote " << path;
+    }
+    std::ifstream file(path);
+    ASSERT_TRUE(file) << "missing " << path;
+    EXPECT_EQ(ordered_json::parse(file), table) << path << " is out of date: after an intended change run the native "
+                                                << "tests with LUMVO_WRITE_CONTRACT=1 and check the wall server";
+}
+
+TEST(PostActions, APostButtonNamesExactlyItsPostAndNeedsOne) {
     // An id with a quote and a back-slash still gives valid JSON naming exactly that id.
     const PostRecord odd = record("p_\"7\\x");
-    for (const auto& [action, path] : simple) {
-        const ActionPlan plan = planAction(action, odd);
-        ASSERT_TRUE(plan.enabled && plan.request) << path;
-        EXPECT_EQ(std::tie(plan.request->method, plan.request->path), std::tie("POST", path));
-        EXPECT_EQ(json::parse(plan.request->body), (json{{"id", "p_\"7\\x"}})) << path;
-        EXPECT_TRUE(plan.pollAfter) << path;
-        EXPECT_EQ(plan.confirm.has_value(), action == PostAction::block) << path;
-
+    for (const BoothAction& button : boothActions()) {
+        if (!button.onPost) continue;
+        if (button.path) {
+            const ActionPlan plan = planAction(button.action, odd);
+            ASSERT_TRUE(plan.enabled && plan.request) << button.name;
+            EXPECT_EQ(json::parse(plan.request->body).at("id"), "p_\"7\\x") << button.name;
+            EXPECT_TRUE(plan.pollAfter) << button.name;
+        }
         // No row selected, or a post the server gave no id: nothing at all.
-        EXPECT_FALSE(planAction(action, std::nullopt).enabled || planAction(action, std::nullopt).request) << path;
-        EXPECT_FALSE(planAction(action, record("")).enabled) << path;
+        EXPECT_FALSE(planAction(button.action, std::nullopt).enabled || planAction(button.action, std::nullopt).request)
+            << button.name;
+        EXPECT_FALSE(planAction(button.action, record("")).enabled) << button.name;
     }
-
-    // The settings row: no post, no poll.
-    for (const auto& [action, path] : {std::pair{PostAction::showNext, "/api/next"}, std::pair{PostAction::skip, "/api/skip"},
-                                       std::pair{PostAction::clearChat, "/api/clear"}}) {
-        const ActionPlan plan = planAction(action, std::nullopt);
-        ASSERT_TRUE(plan.request);
-        EXPECT_EQ(plan.request->path, path);
-        EXPECT_EQ(plan.request->body, "{}");
-        EXPECT_FALSE(plan.pollAfter) << "the next tick shows the effect";
-    }
-    // Every button under every list acts on a whole post (one with a photo and a text).
+    // Every button under every list acts on a whole post (one with a photo and a text), but Block
+    // is not offered on a vote result, which the server refuses to block.
     PostRecord full = record("p9");
     full.photo = "/uploads/p9.jpg";
     for (int list = 0; list < kPostListCount; ++list)
         for (PostAction action : listButtons(static_cast<PostList>(list)))
             EXPECT_TRUE(planAction(action, full, 1).enabled) << list << " " << actionCaption(action);
+    full.type = "vote";
+    EXPECT_FALSE(actionEnabled(PostAction::block, full));
+    EXPECT_TRUE(actionEnabled(PostAction::remove, full));
 }
 
 TEST(PostActions, MarksToggleAndSearchPhotoAndUnblockAllFollowTheirRules) {
@@ -132,14 +188,14 @@ TEST(PostActions, ARequestCarriesTheIdTakenBeforeTheBoxWhateverThePollDidMeanwhi
     EXPECT_FALSE(model.selectedRecord(PostList::messages)) << "his post has gone from the list";
 
     // "Yes": the request still names Rex's post, never the post now at his row.
-    http.script("/api/block", {.status = 200, .body = "{}"});
+    http.script(boothAction(PostAction::block).path, {.status = 200, .body = "{}"});
     ASSERT_TRUE(sendWallRequest(http, *plan.request));
     const auto sent = http.requests();
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(json::parse(*sent[0].request.body), (json{{"id", "m2"}}));
 
     // A request the server refuses or never answers is a failure.
-    http.script("/api/show", {.status = 404, .body = "{}"});
+    http.script(boothAction(PostAction::show).path, {.status = 404, .body = "{}"});
     EXPECT_FALSE(sendWallRequest(http, *planAction(PostAction::show, record("m1")).request));
     EXPECT_FALSE(sendWallRequest(http, *planAction(PostAction::show, record("m1")).request));
 }

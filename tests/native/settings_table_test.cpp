@@ -1,7 +1,9 @@
-// The settings table against its exported copy in tests/contract/settings.json, which the wall
-// server's tests read: a setting added, renamed or re-ranged on one side only fails one of them.
+// The settings table, the themes and the highlight length against their exported copy in
+// tests/contract/settings.json, which the wall server's tests read: a setting or a theme added,
+// renamed or re-ranged on one side only fails one of them.
 // After an intended change, write the file anew with LUMVO_WRITE_CONTRACT=1.
 #include "settings/settings_table.h"
+#include "settings/themes.h"
 
 #include <gtest/gtest.h>
 
@@ -78,13 +80,20 @@ ordered_json exportedTable() {
         if (row.kind == SettingKind::backdropSwitches) aliases[row.json] = "allowWordFx";
         rows.push_back(r);
     }
+    ordered_json themeNames = ordered_json::array();
+    for (const std::string_view name : kThemeNames) themeNames.push_back(std::string(name));
     return {{"about",
-             "Every setting of the plug-in, one row each, as the plug-in's settings table describes it. Written by "
-             "the native tests (LUMVO_WRITE_CONTRACT=1); the wall server's tests check their defaults and accepted "
-             "keys against it."},
+             "Every setting of the plug-in, one row each, as the plug-in's settings table describes it, the "
+             "themes and the highlight length. Written by the native tests (LUMVO_WRITE_CONTRACT=1); the wall "
+             "server's tests check the server's defaults, accepted keys and themes and the pages' themes against it."},
             {"settings", rows},
             {"pushAliases", aliases},
-            {"pushDefaults", ordered_json::parse(settingsPushBody(WallSettings{}, ""))}};
+            {"pushDefaults", ordered_json::parse(settingsPushBody(WallSettings{}, ""))},
+            {"themes", {{"names", themeNames}, {"fallback", normalizeTheme("")}}},
+            {"highlight",
+             {{"about", "the duration setting (0..1) stands for minSeconds + duration x (maxSeconds - minSeconds)"},
+              {"minSeconds", highlightSecondsOf(0)},
+              {"maxSeconds", highlightSecondsOf(1)}}}};
 }
 
 TEST(SettingsTable, MatchesTheCopyTheWallServerReads) {
@@ -96,8 +105,10 @@ TEST(SettingsTable, MatchesTheCopyTheWallServerReads) {
         out << "{\n  \"about\": " << table["about"].dump() << ",\n  \"settings\": [\n";
         const auto& rows = table["settings"];
         for (std::size_t i = 0; i < rows.size(); ++i) out << "    " << rows[i].dump() << (i + 1 < rows.size() ? ",\n" : "\n");
-        out << "  ],\n  \"pushAliases\": " << table["pushAliases"].dump() << ",\n  \"pushDefaults\": "
-            << table["pushDefaults"].dump() << "\n}\n";
+        out << "  ]";
+        for (const char* key : {"pushAliases", "pushDefaults", "themes", "highlight"})
+            out << ",\n  \"" << key << "\": " << table[key].dump();
+        out << "\n}\n";
         GTEST_SKIP() << "wrote " << path;
     }
     std::ifstream file(path);

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -21,6 +22,7 @@ namespace {
 
 using namespace lumvo::test;
 using lumvo::ModeratorWindow;
+using lumvo::PostAction;
 using lumvo::PostList;
 using lumvo::VideoWallPlugin;
 namespace ids = lumvo::moderator_ids;
@@ -41,8 +43,11 @@ std::string guestPost(const std::string& kind, const std::string& name, const st
 }
 
 HWND listOf(const ModeratorWindow& window, PostList list) { return window.control(ids::kList + lumvo::listIndex(list)); }
-HWND button(const ModeratorWindow& window, PostList list, int place) {
-    return window.control(ids::actionId(list, place));
+// The button for `action` under `list`, found by its place in the desk's button table.
+HWND button(const ModeratorWindow& window, PostList list, PostAction action) {
+    const std::vector<PostAction> buttons = lumvo::listButtons(list);
+    const auto place = std::find(buttons.begin(), buttons.end(), action);
+    return place == buttons.end() ? nullptr : window.control(ids::actionId(list, static_cast<int>(place - buttons.begin())));
 }
 
 // Ticks the timer until `list` shows `rows` rows; how many ticks that took (0 when it already did),
@@ -147,7 +152,7 @@ TEST_F(ModeratorAgainstTheWall, GuestPostsArriveAndTheDjsClicksReachTheWallServe
     // Selecting the row shows the whole message; "Approve & show" puts it on the big card.
     selectListRow(messages, 0);
     EXPECT_EQ(textOf(window.control(ids::kDetail)), "Happy birthday Jo!");
-    click(button(window, PostList::messages, 0));
+    click(button(window, PostList::messages, PostAction::show));
     EXPECT_EQ(lumvo::jsonGetString(wallGet("/api/display"), "featuredId"), ava);
     // The action polled at once: no tick between the click and the lists.
     EXPECT_EQ(rowCount(messages), 0);
@@ -166,12 +171,12 @@ TEST_F(ModeratorAgainstTheWall, GuestPostsArriveAndTheDjsClicksReachTheWallServe
     EXPECT_EQ(rowCount(messages), 3);
     EXPECT_EQ(rowCount(listOf(window, PostList::requests)), 1);
     EXPECT_EQ(rowCount(listOf(window, PostList::tips)), 1);
-    click(button(window, PostList::messages, 1));  // Reject, nothing selected
+    click(button(window, PostList::messages, PostAction::reject));  // nothing selected
     EXPECT_EQ(rowCount(messages), 3);
 
     // Reject through the Messages page.
     selectListRow(messages, findRow(messages, "Dex"));
-    click(button(window, PostList::messages, 1));
+    click(button(window, PostList::messages, PostAction::reject));
     EXPECT_EQ(findRow(messages, "Dex"), -1);
     EXPECT_EQ(rowText(listOf(window, PostList::rejected), 0), "Dex");
 
@@ -187,7 +192,7 @@ TEST_F(ModeratorAgainstTheWall, GuestPostsArriveAndTheDjsClicksReachTheWallServe
             PostMessageW(main, WM_TIMER, lumvo::kPollTimer, 0);
             Sleep(1500);
         });
-        click(button(window, PostList::live, 3));
+        click(button(window, PostList::live, PostAction::block));
         answer.wait();
         EXPECT_TRUE(answer.seen()) << "no confirmation box";
         EXPECT_EQ(answer.defaultButton(), IDNO);
@@ -205,7 +210,7 @@ TEST_F(ModeratorAgainstTheWall, GuestPostsArriveAndTheDjsClicksReachTheWallServe
     const HWND blockedList = listOf(window, PostList::blocked);
     ASSERT_EQ(rowCount(blockedList), 1);
     selectListRow(blockedList, 0);
-    click(button(window, PostList::blocked, 0));
+    click(button(window, PostList::blocked, PostAction::unblock));
     EXPECT_EQ(rowCount(blockedList), 0);
     EXPECT_EQ(wallGet("/api/state").find("\"blocked\":[]") != std::string::npos, true);
 
@@ -232,7 +237,7 @@ TEST_F(ModeratorAgainstTheWall, GuestPostsArriveAndTheDjsClicksReachTheWallServe
     const HWND requests = listOf(window, PostList::requests);
     selectListRow(requests, findRow(requests, "Ben"));
     host_.scripts.clear();
-    click(button(window, PostList::requests, 0));
+    click(button(window, PostList::requests, PostAction::search));
     ASSERT_EQ(host_.scripts.size(), 1u);
     EXPECT_NE(host_.scripts[0].find("Mr Brightside"), std::string::npos) << host_.scripts[0];
     EXPECT_EQ(textOf(window.control(ids::kStatusLine)), "Searching VirtualDJ\xE2\x80\xA6");
@@ -265,7 +270,7 @@ TEST_F(ModeratorAgainstTheWall, GuestPostsArriveAndTheDjsClicksReachTheWallServe
     selectListRow(rejected, findRow(rejected, "Dex"));
     {
         BoxAnswer answer(L"Block guest?", IDYES);
-        click(button(window, PostList::rejected, 1));
+        click(button(window, PostList::rejected, PostAction::block));
     }
     EXPECT_EQ(rowText(listOf(window, PostList::blocked), 0), "Dex");
     click(window.control(ids::kTab + 6));

@@ -12,17 +12,85 @@
 import { packField } from './text.js';
 import { BAR_COLORS } from './polls.js';
 
-const POST_KEYS = ['id', 'type', 'name', 'text', 'photo', 'search', 'mark', 'color', 'hot', 'createdAt',
-  'lastAt', 'count', 'reactions', 'featured', 'flagged', 'flagWord'];
-export const DISPLAY_KEYS = ['featuredId', 'type', 'name', 'text', 'photo', 'color', 'hot', 'allowWordFx',
-  'allowTipFx', 'allowVenueFx', 'allowHotFx', 'allowReactions', 'hotNeed', 'hotWindowSec', 'theme',
-  'reactions', 'joinUrl', 'duration', 'voteActive', 'voteClosed', 'voteTitle', 'votePhoto', 'voteRemain',
-  'voteDuration', 'voteClosedFor', 'tipEnabled', 'feedPacked', 'voteBars'];
+// Each document described once, key by key in the order written, with how each value is taken
+// from its view. The documents are built from these descriptions and so is the list of names
+// escaped in string values (ESCAPED_NAMES); the wall server's tests check both against the keys
+// the plug-in reads (tests/contract/).
+
+const round1 = (n) => Math.round(n * 10) / 10;
+
+// A post of the moderation document's lists; p: a post with its live fields.
+const POST_FIELDS = {
+  id: (p) => p.id,
+  type: (p) => p.type,
+  name: (p) => p.name,
+  text: (p) => p.text,
+  photo: (p) => p.photo,
+  search: (p) => p.search ?? '',
+  mark: (p) => p.mark ?? '',
+  color: (p) => p.color ?? '',
+  hot: (p) => !!p.hot,
+  createdAt: (p) => p.createdAt,
+  lastAt: (p) => p.lastAt ?? p.createdAt,
+  count: (p) => Math.max(1, p.count ?? 1),
+  reactions: (p) => p.reactions ?? '',
+  featured: (p) => !!p.featured,
+  flagged: (p) => !!p.flag,
+  flagWord: (p) => p.flag ?? '',
+};
+
+const LOOK_FIELDS = { id: (l) => l.id, name: (l) => l.name };
+
+// The display document; v: { featured: post|null, settings, joinUrl, feed: [post], poll: {phase,
+// record, counts, remain, duration, closedFor}|null, tipEnabled }. Every scalar comes before the
+// two packed strings.
+const DISPLAY_FIELDS = {
+  featuredId: (v) => (v.featured ? v.featured.id : ''),
+  type: (v) => (v.featured ? v.featured.type : ''),
+  name: (v) => (v.featured ? v.featured.name : ''),
+  text: (v) => (v.featured ? v.featured.text : ''),
+  photo: (v) => (v.featured ? v.featured.photo : ''),
+  color: (v) => (v.featured ? v.featured.color : ''),
+  hot: (v) => (v.featured ? !!v.featured.hot : false),
+  allowWordFx: (v) => v.settings.allowWordFx,
+  allowTipFx: (v) => v.settings.allowTipFx,
+  allowVenueFx: (v) => v.settings.allowVenueFx,
+  allowHotFx: (v) => v.settings.allowHotFx,
+  allowReactions: (v) => v.settings.allowReactions,
+  hotNeed: (v) => v.settings.hotNeed,
+  hotWindowSec: (v) => v.settings.hotWindowSec,
+  theme: (v) => v.settings.theme,
+  reactions: (v) => (v.featured ? v.featured.reactions : ''),
+  joinUrl: (v) => v.joinUrl,
+  duration: (v) => v.settings.duration,
+  voteActive: (v) => !!v.poll,
+  voteClosed: (v) => (v.poll ? v.poll.phase === 'closed' : false),
+  voteTitle: (v) => (v.poll ? v.poll.record.title : ''),
+  votePhoto: (v) => (v.poll ? v.poll.record.photo : ''),
+  voteRemain: (v) => (v.poll ? round1(v.poll.remain) : 0),
+  voteDuration: (v) => (v.poll ? round1(v.poll.duration) : 60),
+  voteClosedFor: (v) => (v.poll ? round1(v.poll.closedFor) : 0),
+  tipEnabled: (v) => v.tipEnabled,
+  feedPacked: (v) => packFeed(v.feed),
+  voteBars: (v) => (v.poll ? packBars(v.poll.record.options, v.poll.counts) : ''),
+};
+
+// The moderation document: its scalars (taken from the view as they are), then its arrays.
 export const STATE_SCALARS = ['voteActive', 'venuePin', 'guestBgStatus', 'guestLookActive', 'vdjSearch',
   'repeatMessages', 'voteTitle', 'voteRemain', 'voteClosed', 'voteSummary', 'autoApprove'];
-export const STATE_ARRAYS = ['guestLooks', 'pending', 'requests', 'tips', 'rejected', 'feed', 'blocked'];
+const STATE_ARRAYS = { guestLooks: LOOK_FIELDS, pending: POST_FIELDS, requests: POST_FIELDS, tips: POST_FIELDS,
+  rejected: POST_FIELDS, feed: POST_FIELDS, blocked: POST_FIELDS };
 
-const RESERVED = new Set([...POST_KEYS, ...DISPLAY_KEYS, ...STATE_SCALARS, ...STATE_ARRAYS]);
+export const DISPLAY_KEYS = Object.keys(DISPLAY_FIELDS);
+// Every key name of either document, at any depth.
+export const ESCAPED_NAMES = new Set([...DISPLAY_KEYS, ...STATE_SCALARS, ...Object.keys(STATE_ARRAYS),
+  ...Object.values(STATE_ARRAYS).flatMap(Object.keys)]);
+
+const build = (fields, from) => {
+  const out = {};
+  for (const k in fields) out[k] = fields[k](from);
+  return out;
+};
 
 const hex4 = (c) => `\\u${c.toString(16).padStart(4, '0')}`;
 
@@ -38,7 +106,7 @@ export function flatString(value) {
     else if (c < 0x20 || c === 0x7f) out += hex4(c);
     else out += s[i];
   }
-  if (RESERVED.has(s)) out = `"${hex4(s.charCodeAt(0))}${out.slice(2)}`;
+  if (ESCAPED_NAMES.has(s)) out = `"${hex4(s.charCodeAt(0))}${out.slice(2)}`;
   return `${out}"`;
 }
 
@@ -56,8 +124,6 @@ export function flatObject(obj) {
   return `{${Object.entries(obj).map(([k, v]) => `"${k}":${flatValue(v)}`).join(',')}}`;
 }
 
-const round1 = (n) => Math.round(n * 10) / 10;
-
 // feedItems: [{id,type,name,text,photo,reactions,color,hot}], oldest first.
 export function packFeed(feedItems) {
   return feedItems
@@ -73,72 +139,15 @@ export function packBars(options, counts) {
     .join('\n');
 }
 
-// view: { featured: post|null, settings, joinUrl, feed: [post], poll: {phase, record, counts, remain,
-// duration, closedFor}|null, tipEnabled }
-export function displayDocument(view) {
-  const f = view.featured;
-  const s = view.settings;
-  const poll = view.poll;
-  const doc = {
-    featuredId: f ? f.id : '',
-    type: f ? f.type : '',
-    name: f ? f.name : '',
-    text: f ? f.text : '',
-    photo: f ? f.photo : '',
-    color: f ? f.color : '',
-    hot: f ? !!f.hot : false,
-    allowWordFx: s.allowWordFx,
-    allowTipFx: s.allowTipFx,
-    allowVenueFx: s.allowVenueFx,
-    allowHotFx: s.allowHotFx,
-    allowReactions: s.allowReactions,
-    hotNeed: s.hotNeed,
-    hotWindowSec: s.hotWindowSec,
-    theme: s.theme,
-    reactions: f ? f.reactions : '',
-    joinUrl: view.joinUrl,
-    duration: s.duration,
-    voteActive: !!poll,
-    voteClosed: poll ? poll.phase === 'closed' : false,
-    voteTitle: poll ? poll.record.title : '',
-    votePhoto: poll ? poll.record.photo : '',
-    voteRemain: poll ? round1(poll.remain) : 0,
-    voteDuration: poll ? round1(poll.duration) : 60,
-    voteClosedFor: poll ? round1(poll.closedFor) : 0,
-    tipEnabled: view.tipEnabled,
-    feedPacked: packFeed(view.feed),
-    voteBars: poll ? packBars(poll.record.options, poll.counts) : '',
-  };
-  return flatObject(doc);
-}
+export const displayDocument = (view) => flatObject(build(DISPLAY_FIELDS, view));
 
-export function postRecord(p) {
-  return {
-    id: p.id,
-    type: p.type,
-    name: p.name,
-    text: p.text,
-    photo: p.photo,
-    search: p.search ?? '',
-    mark: p.mark ?? '',
-    color: p.color ?? '',
-    hot: !!p.hot,
-    createdAt: p.createdAt,
-    lastAt: p.lastAt ?? p.createdAt,
-    count: Math.max(1, p.count ?? 1),
-    reactions: p.reactions ?? '',
-    featured: !!p.featured,
-    flagged: !!p.flag,
-    flagWord: p.flag ?? '',
-  };
-}
+export const postRecord = (p) => build(POST_FIELDS, p);
 
-// view: { scalars in STATE_SCALARS order, guestLooks: [{id,name}], pending, requests, tips,
-// rejected, feed, blocked: arrays of post-like records }
+// view: { the scalars, and the arrays: guestLooks [{id,name}], pending, requests, tips, rejected,
+// feed, blocked of post-like records }
 export function stateDocument(view) {
   const doc = {};
   for (const k of STATE_SCALARS) doc[k] = view[k];
-  doc.guestLooks = view.guestLooks.map((l) => ({ id: l.id, name: l.name }));
-  for (const k of STATE_ARRAYS.slice(1)) doc[k] = view[k].map(postRecord);
+  for (const [k, fields] of Object.entries(STATE_ARRAYS)) doc[k] = view[k].map((item) => build(fields, item));
   return flatObject(doc);
 }

@@ -5,6 +5,7 @@
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
 import { startServer, Booth, fakeJpeg } from './helpers/server.js';
 
 const tag = String(process.pid % 10000);
@@ -86,6 +87,11 @@ test('a phone on the network gets 403 from every DJ endpoint and page, and its o
     ['POST', '/api/settings', '{"autoApprove":true}'], ['POST', '/api/show', `{"id":"${pending.data.id}"}`],
     ['GET', '/api/guest-bg-looks'], ['GET', '/mod'], ['GET', '/mod/index.html'], ['GET', '/mod/mod.js'], ['GET', '/bg'], ['GET', '/web/info/start.txt'],
   ];
+  // And every request of the moderator window's buttons (tests/contract/booth-actions.json).
+  const buttons = JSON.parse(fs.readFileSync(new URL('../../../tests/contract/booth-actions.json', import.meta.url), 'utf8'));
+  for (const a of [...buttons.actions.filter((x) => x.path), buttons.songSearch]) {
+    denied.push([a.method, a.path, JSON.stringify(a.body?.id ? { ...a.body, id: pending.data.id } : a.body ?? { id: pending.data.id })]);
+  }
   // The same pages and files under other spellings of their paths.
   const disguised = [['GET', '/%6dod/mod.js'], ['GET', '/bg%2findex.html'], ['GET', '/%77eb/info/start.txt'], ['GET', '//mod//mod.js'],
     ['GET', '/Mod/mod.js'], ['GET', '/%69nfo/start.txt'], ['GET', '/info/start.txt'], ['GET', '/mod./mod.js']];

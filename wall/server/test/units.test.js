@@ -38,7 +38,7 @@ describe('settings push', () => {
     const def = table.pushDefaults[row.json];
     if (typeof def === 'boolean') return [!def];
     if (typeof def === 'number') return [row.min, row.max, def + 1].filter((v) => v !== undefined && v !== def);
-    const texts = ['https://lumvo.example/dj', 'wedding', '/srv/album'];
+    const texts = ['https://lumvo.example/dj', table.themes.names.at(-1), '/srv/album'];
     if (Array.isArray(def)) return texts.map((t) => def.map((v, i) => (i === row.jsonIndex ? t : v)));
     return texts;
   };
@@ -60,12 +60,10 @@ describe('settings push', () => {
   });
 
   test('halves doubled percent signs, refuses non-http links, ignores values of the wrong kind', () => {
-    let s = mergeSettings(DEFAULT_SETTINGS, { duration: '7.0', theme: 'Wedding', autoApprove: true });
+    let s = mergeSettings(DEFAULT_SETTINGS, { duration: '7.0', autoApprove: true });
     assert.equal(s.duration, 7);
-    assert.equal(s.theme, 'wedding');
-    s = mergeSettings(s, { theme: 'disco', tipLinks: ['paypal.me/dj%%20x', 'javascript:alert(1)', 'https://monzo.me/dj'] });
+    s = mergeSettings(s, { tipLinks: ['paypal.me/dj%%20x', 'javascript:alert(1)', 'https://monzo.me/dj'] });
     assert.equal(s.autoApprove, true, 'absent keys keep their value');
-    assert.equal(s.theme, 'club');
     assert.deepEqual(tipLinksFor(s), [
       { label: 'PayPal', url: 'https://paypal.me/dj%20x' },
       { label: 'Pay me', url: 'https://monzo.me/dj' },

@@ -4,17 +4,9 @@
 
 import { h, $, $$, safeColor, safeLocalPath } from '/js/dom.js';
 import { api } from '/js/api.js';
+import { LISTS, ROW_BUTTONS, LIST_BUTTONS, WALL_BUTTONS, offered, rowBody } from '/mod/lists.js';
 
 const POLL_MS = 1000;
-
-const LISTS = {
-  messages: { key: 'pending', label: 'Messages', empty: 'No messages waiting.', hint: 'Shout-outs and photos waiting for you. ⚑ marks a word the word filter found; those always wait for you.' },
-  requests: { key: 'requests', label: 'Requests', empty: 'No song requests.', hint: 'Most asked first. Played and Refuse toggle their mark.' },
-  tips: { key: 'tips', label: 'Tips', empty: 'No tips waiting.', hint: 'Check the money in your app, then Approve & show. Coins and hearts play on the wall.' },
-  rejected: { key: 'rejected', label: 'Rejected', empty: 'Nothing rejected.', hint: 'Restore sends a post back to its queue.' },
-  live: { key: 'feed', label: 'Live', empty: 'Nothing on the wall yet.', hint: 'What is on the wall now.' },
-  blocked: { key: 'blocked', label: 'Blocked', empty: 'No blocked phones.', hint: 'Unblock lets that phone send again.' },
-};
 
 const TAGS = {
   request: ['REQUEST', '#22d3ee'], photo: ['PHOTO', '#f472b6'], tip: ['TIP', '#facc15'],
@@ -64,56 +56,31 @@ function who(post) {
   return post.name || 'this guest';
 }
 
-// Blocks the phone the row names. For a song several guests asked for, that is the last of them;
-// the request stays for the others.
-function block(post) {
+// The question a button with `confirm` asks first. Block names the phone the row names: for a song
+// several guests asked for, that is the last of them; the request stays for the others.
+function question(button, post) {
+  if (button.action === 'unblockAll') return 'Unblock every guest? They will be able to send again.';
   const others = post.type === 'request' && post.count > 1 ? post.count - 1 : 0;
   const merged = others
     ? `\n\n${who(post)} asked for this song last. Only ${who(post)}'s phone is blocked; the request stays for the ${others === 1 ? 'other guest' : `${others} other guests`} who asked for it.`
     : '';
-  const text = `Block ${who(post)} from sending more messages, requests and photos on that phone?${merged}\n\nYou can unblock them later in Blocked.`;
-  if (window.confirm(text)) action('/api/block', { id: post.id }, `Blocked ${who(post)}.`);
+  return `Block ${who(post)} from sending more messages, requests and photos on that phone?${merged}\n\nYou can unblock them later in Blocked.`;
 }
 
-function mark(post, m) {
-  action('/api/request-mark', { id: post.id, mark: post.mark === m ? '' : m }, post.mark === m ? 'Mark taken off.' : m === 'played' ? 'Marked played.' : 'Marked refused.');
+// post: the row's post, or none for a button of the list or the page.
+function press(button, post) {
+  if (button.confirm && !window.confirm(question(button, post))) return;
+  const body = post ? rowBody(button, post) : button.body;
+  let done = button.done;
+  if (button.action === 'block') done = `Blocked ${who(post)}.`;
+  else if (button.mark && !body.mark) done = 'Mark taken off.';
+  action(button.path, body, done);
 }
 
 function actionsFor(list, post) {
-  const b = (label, run, cls) => h('button', { type: 'button', class: cls, 'aria-label': `${label}: ${post.name || 'Guest'}`, onclick: run }, label);
-  const show = () => action('/api/show', { id: post.id }, 'On the wall.');
-  const reject = () => action('/api/reject', { id: post.id }, 'Rejected.');
-  switch (list) {
-    case 'messages':
-      return [b('Approve & show', show, 'primary'), b('Reject', reject), b('Block', () => block(post), 'danger')];
-    case 'requests':
-      return [
-        b('Search', () => action('/api/vdj-search', { id: post.id }, 'Searching VirtualDJ…')),
-        b('Played', () => mark(post, 'played')),
-        b('Refuse', () => mark(post, 'refuse')),
-        b('Clear', () => action('/api/drop', { id: post.id }, 'Request cleared.')),
-        b('Block', () => block(post), 'danger'),
-      ];
-    case 'tips':
-      return [b('Approve & show', show, 'primary'), b('Reject', reject), b('Block', () => block(post), 'danger')];
-    case 'rejected':
-      return [
-        b('Restore', () => action('/api/restore', { id: post.id }, 'Restored.')),
-        b('Block', () => block(post), 'danger'),
-        b('Unblock', () => action('/api/unblock', { id: post.id }, 'Unblocked.')),
-      ];
-    case 'live':
-      return [
-        b('Show again', () => action('/api/highlight', { id: post.id }, 'Back on the big card next.'), 'primary'),
-        b('Remove', () => action('/api/remove', { id: post.id }, 'Removed from the wall.')),
-        // A vote result comes from no phone: nothing to block.
-        post.type === 'vote' ? null : b('Block', () => block(post), 'danger'),
-      ];
-    case 'blocked':
-      return [b('Unblock', () => action('/api/unblock', { id: post.id }, 'Unblocked.'), 'primary')];
-    default:
-      return [];
-  }
+  return ROW_BUTTONS[list].filter((button) => offered(button, post)).map((button) => h('button', {
+    type: 'button', class: button.look, 'aria-label': `${button.label}: ${post.name || 'Guest'}`, onclick: () => press(button, post),
+  }, button.label));
 }
 
 function openPhoto(post) {
@@ -206,7 +173,7 @@ function renderList() {
   empty.hidden = posts.length > 0;
   empty.textContent = info.empty;
   $('#hint').textContent = info.hint;
-  $('#unblock-all').hidden = state.list !== 'blocked' || posts.length === 0;
+  for (const button of $$('[data-list-action]')) button.hidden = button.dataset.listAction !== state.list || posts.length === 0;
 }
 
 function renderTabs() {
@@ -312,13 +279,9 @@ $('#tabs').addEventListener('keydown', (e) => {
   else return;
   e.preventDefault();
 });
-for (const button of $$('[data-wall]')) {
-  const what = button.dataset.wall;
-  const done = { next: 'Next post on the big card.', skip: 'Big card skipped.', clear: 'Chat cleared.' }[what];
-  button.addEventListener('click', () => action(`/api/${what}`, {}, done));
-}
-$('#unblock-all').addEventListener('click', () => {
-  if (window.confirm('Unblock every guest? They will be able to send again.')) action('/api/unblock', { all: true }, 'Everyone unblocked.');
-});
+fill($('#wall-buttons'), WALL_BUTTONS.map((button) => h('button', { type: 'button', onclick: () => press(button) }, button.label)));
+fill($('#list-buttons'), Object.entries(LIST_BUTTONS).flatMap(([list, buttons]) => buttons.map((button) => h('button', {
+  type: 'button', dataset: { listAction: list }, hidden: true, onclick: () => press(button),
+}, button.label))));
 render();
 poll(true);
