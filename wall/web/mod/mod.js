@@ -2,7 +2,7 @@
 // PC. It reads the same moderation document as the window, once a second, and sends the same
 // action requests.
 
-import { h, $, $$, safeColor, safeLocalPath } from '/js/dom.js';
+import { h, $, $$, fill, safeColor, safeLocalPath } from '/js/dom.js';
 import { api } from '/js/api.js';
 import { LISTS, ROW_BUTTONS, LIST_BUTTONS, WALL_BUTTONS, offered, rowBody } from '/mod/lists.js';
 
