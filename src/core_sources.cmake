@@ -24,6 +24,7 @@ set(LUMVO_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/overlay/compose.cpp
   ${CMAKE_CURRENT_LIST_DIR}/overlay/featured.cpp
   ${CMAKE_CURRENT_LIST_DIR}/overlay/poll.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/overlay/poll_animation.cpp
   ${CMAKE_CURRENT_LIST_DIR}/overlay/backdrops/backdrop_random.cpp
   ${CMAKE_CURRENT_LIST_DIR}/media/image_check.cpp
   ${CMAKE_CURRENT_LIST_DIR}/overlay/flames.cpp

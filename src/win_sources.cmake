@@ -2,7 +2,12 @@
 # export, so the Windows tests can reach the internals, and the DLL the host loads.
 set(LUMVO_WIN_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/moderator/win/moderator_look.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/moderator/win/moderator_pages.cpp
   ${CMAKE_CURRENT_LIST_DIR}/moderator/win/moderator_window.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/moderator/win/post_list_rows.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/moderator/win/settings_tab.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/moderator/win/toast_window.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/moderator/win/tray_icon.cpp
   ${CMAKE_CURRENT_LIST_DIR}/moderator/win/photo_preview.cpp
   ${CMAKE_CURRENT_LIST_DIR}/overlay/win/gdiplus_canvas.cpp
   ${CMAKE_CURRENT_LIST_DIR}/overlay/win/overlay_renderer.cpp

@@ -95,8 +95,14 @@ void Overlay::compose(std::int32_t width, std::int32_t height, double beatPositi
         const SizeI panel = placement.pollTexture;
         const std::uint64_t generation = photos_.generation();
         target_->paintLayer(LayerSlot::pollPanel, panel.w, panel.h,
-                            pollPanelKey(poll_, state, panel, ++frames_, generation), [&](Canvas& canvas) {
-                                paintPoll(canvas, poll_, state, panel.w, panel.h, lookup, generation);
+                            pollPanelKey(poll_, pollPicture_, state, panel, ++frames_, generation),
+                            [&](Canvas& canvas) {
+                                // The animation takes the new votes where the bars are about to be
+                                // painted, then the painter draws from it.
+                                const PollLayout layout = layoutPoll(canvas, poll_, pollPicture_, state, panel.w,
+                                                                     panel.h, lookup, generation);
+                                throwConfetti(poll_, state, layout.bars);
+                                paintPoll(canvas, poll_, state, layout);
                             });
     }
 

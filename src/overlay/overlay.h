@@ -100,6 +100,7 @@ private:
     std::unique_ptr<CanvasImage> qrLogo_;
     FrameTimer timer_;
     PollAnimation poll_;
+    PollPicture pollPicture_;
     std::uint64_t frames_ = 0;
     FlameLayer flames_;
 };

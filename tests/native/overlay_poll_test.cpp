@@ -28,11 +28,21 @@ DisplayState poll(std::vector<int> counts) {
     return s;
 }
 
-// One frame as the compose step runs it: the step, then the paint.
+// The panel's paint as the compose step runs it: the layout, the new votes given to the animation
+// with the bars' places, then the paint.
+bool paintPanel(RecordingCanvas& canvas, PollAnimation& a, PollPicture& picture, const DisplayState& s, int w, int h,
+                const PhotoLookup& photos, std::uint64_t generation) {
+    const PollLayout layout = layoutPoll(canvas, a, picture, s, w, h, photos, generation);
+    throwConfetti(a, s, layout.bars);
+    return paintPoll(canvas, a, s, layout);
+}
+
+// One frame: the step, then the paint.
 RecordingCanvas frame(PollAnimation& a, const DisplayState& s, double now) {
     stepPoll(a, 1.0 / 60, now, s, false);
     RecordingCanvas canvas;
-    EXPECT_TRUE(paintPoll(canvas, a, s, 600, 400, {}, 0));
+    PollPicture picture;
+    EXPECT_TRUE(paintPanel(canvas, a, picture, s, 600, 400, {}, 0));
     return canvas;
 }
 
@@ -164,21 +174,22 @@ TEST(PollPanel, LayoutFourBarsPictureCountdownAndWhenToRepaint) {
     const PhotoLookup photos = [&](std::string_view) -> std::optional<std::string> { return ++lookups, bytes; };
     five.votePhoto = "/uploads/poll.jpg";
     RecordingCanvas wide, tall;
-    paintPoll(wide, a, five, 600, 400, photos, 1);
+    PollPicture picture;
+    paintPanel(wide, a, picture, five, 600, 400, photos, 1);
     EXPECT_TRUE(sameRect(wide.of(Op::image).at(0).rect, {25.28f, 86.12f, 303.68f, 227.76f}));
     EXPECT_NEAR(wide.textCall("Encore?")->rect.x, 25.28f + 303.68f + 17.28f, 0.01f);
-    paintPoll(tall, a, five, 400, 600, photos, 1);
+    paintPanel(tall, a, picture, five, 400, 600, photos, 1);
     EXPECT_GT(tall.textCall("Encore?")->rect.y, tall.of(Op::image).at(0).rect.bottom()) << "title under the picture";
     bytes = "not a picture";
     five.votePhoto = "/uploads/broken.jpg";
     for (int i = 0; i < 20; ++i) {
         RecordingCanvas broken;
-        paintPoll(broken, a, five, 600, 400, photos, 1);
+        paintPanel(broken, a, picture, five, 600, 400, photos, 1);
         EXPECT_TRUE(broken.of(Op::image).empty());
     }
     EXPECT_EQ(lookups, 2);
     RecordingCanvas again;
-    paintPoll(again, a, five, 600, 400, photos, 2);
+    paintPanel(again, a, picture, five, 600, 400, photos, 2);
     EXPECT_EQ(lookups, 3) << "tried again once the photo cache stored something";
 
     EXPECT_EQ(countdownText(4000), "1:06:40");
@@ -191,12 +202,13 @@ TEST(PollPanel, LayoutFourBarsPictureCountdownAndWhenToRepaint) {
     PollAnimation still;
     for (int i = 0; i < 120; ++i) frame(still, s, 1 + i / 60.0);
     const SizeI tex{600, 400};
-    EXPECT_EQ(pollPanelKey(still, s, tex, 1, 0), pollPanelKey(still, s, tex, 2, 0));
+    const PollPicture none;
+    EXPECT_EQ(pollPanelKey(still, none, s, tex, 1, 0), pollPanelKey(still, none, s, tex, 2, 0));
     s.voteRemain = 74;
-    EXPECT_NE(pollPanelKey(still, s, tex, 1, 0), pollPanelKey(still, poll({3, 1}), tex, 1, 0)) << "countdown";
+    EXPECT_NE(pollPanelKey(still, none, s, tex, 1, 0), pollPanelKey(still, none, poll({3, 1}), tex, 1, 0)) << "countdown";
     s.voteBars[0].count = 4;
     frame(still, s, 4);
-    EXPECT_NE(pollPanelKey(still, s, tex, 5, 0), pollPanelKey(still, s, tex, 6, 0)) << "confetti flying";
+    EXPECT_NE(pollPanelKey(still, none, s, tex, 5, 0), pollPanelKey(still, none, s, tex, 6, 0)) << "confetti flying";
 }
 
 TEST(PollResult, TheWinnerRuleAndWhatTheClosedPanelShows) {

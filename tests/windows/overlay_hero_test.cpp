@@ -112,7 +112,9 @@ TEST(OverlayHero, AStandinHostFrameShowsTheRunningPollInTheHeroBoxAndItsResultWh
     lumvo::PollAnimation animation;
     for (int i = 0; i < 120; ++i) lumvo::stepPoll(animation, 1.0 / 60, 1 + i / 60.0, state, false);
     RecordingCanvas canvas;
-    ASSERT_TRUE(lumvo::paintPoll(canvas, animation, state, 960, 540, {}, 0));
+    lumvo::PollPicture picture;
+    ASSERT_TRUE(lumvo::paintPoll(canvas, animation, state,
+                                 lumvo::layoutPoll(canvas, animation, picture, state, 960, 540, {}, 0)));
     const float hx = 1920 * 0.14f, hy = 1080 * 0.16f;
 
     const RectF title = shifted(canvas.textCall("Encore or next song?")->rect, hx, hy);

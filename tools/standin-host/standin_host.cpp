@@ -79,4 +79,9 @@ vdj::VideoFxPlugin& emptyEffect() {
     return effect;
 }
 
+bool checkSlot(const char* slot, vdj::HostResult result, vdj::HostResult expected) {
+    std::printf("plug-in: %s -> 0x%08lX\n", slot, static_cast<unsigned long>(result));
+    return result == expected;
+}
+
 }  // namespace standin

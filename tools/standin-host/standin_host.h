@@ -33,6 +33,9 @@ public:
     vdj::HostResult getTexture(int kind, void** texture, void** view) override;
 };
 
+// Prints a slot's result ("plug-in: load -> 0x00000000"); true when it is `expected`.
+bool checkSlot(const char* slot, vdj::HostResult result, vdj::HostResult expected = vdj::kOk);
+
 // An effect whose every slot does nothing and succeeds. Its draw is called through the same slot
 // as the plug-in's, to time an empty draw in the same run.
 vdj::VideoFxPlugin& emptyEffect();

@@ -68,4 +68,13 @@ void frame(HDC dc, const RECT& r, COLORREF colour) {
     FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
 }
 
+void drawLine(HDC dc, const std::wstring& text, RECT r, COLORREF colour, HFONT font, UINT align) {
+    if (r.right <= r.left) return;
+    const HGDIOBJ old = SelectObject(dc, font);
+    SetTextColor(dc, colour);
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r,
+              align | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+    SelectObject(dc, old);
+}
+
 }  // namespace lumvo::moderator_look

@@ -5,6 +5,8 @@
 // outlines as a filled shape with a smaller one inside, so no pen is ever made either.
 #include <windows.h>
 
+#include <string>
+
 namespace lumvo::moderator_look {
 
 inline constexpr COLORREF rgb(unsigned hex) { return RGB((hex >> 16) & 0xFF, (hex >> 8) & 0xFF, hex & 0xFF); }
@@ -54,5 +56,8 @@ void fillRound(HDC dc, const RECT& r, int corner, COLORREF colour);
 void framedRound(HDC dc, const RECT& r, int corner, COLORREF colour, COLORREF outline, int width);
 // A 1-pixel frame.
 void frame(HDC dc, const RECT& r, COLORREF colour);
+// One line of `text` in `font` and `colour`, vertically centred in `r`, cut with an ellipsis;
+// `align` is DT_LEFT, DT_CENTER or DT_RIGHT. Nothing when `r` is empty.
+void drawLine(HDC dc, const std::wstring& text, RECT r, COLORREF colour, HFONT font, UINT align);
 
 }  // namespace lumvo::moderator_look

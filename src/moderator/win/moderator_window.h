@@ -124,33 +124,15 @@ public:
     bool trayIconAdded() const { return trayAdded_; }
 
 private:
-    static LRESULT CALLBACK mainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK pageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK toastProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT handleMain(UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT handleToast(UINT message, WPARAM wParam, LPARAM lParam);
-
+    // The window's life, its messages, the poll and the actions (moderator_window.cpp). Each
+    // window procedure is windowProc (window_proc.h) over one of the handle* members.
+    LRESULT handleMain(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handlePage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     bool registerClasses();
     void unregisterClasses();
-    void buildControls();
-    HWND makePage(HWND parent);
-    HWND makeButton(HWND parent, const wchar_t* text, int id, bool ownerDrawn);
-    HWND makeLabel(HWND parent, const wchar_t* text, int id = 0);
-    void buildListPage(PostList list, HWND page);
-    void buildSettingsTab();
-    void buildInfoTab();
-    void layoutListPage(PostList list, HWND page, bool withDetail);
-    void layoutSettingsTab();
-    void fitColumn(HWND view, int width);
-
     void onTimer();
     void onCommand(int id, int code, HWND from);
     LRESULT onNotify(NMHDR* header);
-    void onDrawItem(const DRAWITEMSTRUCT& item);
-    LRESULT onControlColour(HDC dc, HWND control, bool edit);
-    LRESULT drawRow(PostList list, NMLVCUSTOMDRAW& draw);
-
-    void refillList(PostList list);
     void setTextIfChanged(HWND window, const std::wstring& text);
     void repaintAlertButtons();
     void setStatus(const std::wstring& text);
@@ -159,8 +141,40 @@ private:
     void refreshActionButtons(PostList list);
     void openInBrowser(const std::string& url);
 
+    // Building the pages, laying them out and switching between them; the owner-drawn tab buttons
+    // and the controls' colours (moderator_pages.cpp). A tab with more than a list or a line builds
+    // and lays out its own controls in a file of its own, called from buildControls and layout: the
+    // Settings tab in settings_tab.cpp.
+    void buildControls();
+    HWND makePage(HWND parent);
+    HWND makeButton(HWND parent, const wchar_t* text, int id, bool ownerDrawn);
+    HWND makeLabel(HWND parent, const wchar_t* text, int id = 0);
+    void buildListPage(PostList list, HWND page);
+    void buildVoteTab();
+    void buildInfoTab();
+    void layoutListPage(PostList list, HWND page, bool withDetail);
+    void layoutVoteTab();
+    void layoutInfoTab();
+    void onDrawItem(const DRAWITEMSTRUCT& item);
+    LRESULT onControlColour(HDC dc, HWND control, bool edit);
+
+    // The Settings tab's sub-pages and the buttons under them (settings_tab.cpp).
+    void buildSettingsTab();
+    void layoutSettingsTab();
+
+    // The post lists' rows: filling a list view from the model and drawing each row
+    // (post_list_rows.cpp).
+    void refillList(PostList list);
+    void fitColumn(HWND view, int width);
+    LRESULT drawRow(PostList list, NMLVCUSTOMDRAW& draw);
+
+    // The tray icon and its balloon (tray_icon.cpp).
     void addTrayIcon();
     void removeTrayIcon();
+    void showTrayBalloon();
+
+    // The toast over the host's window (toast_window.cpp).
+    LRESULT handleToast(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void showToast();
     void placeToast();
     void destroyToast();
