@@ -11,7 +11,7 @@ set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
 
 APT_PACKAGES=(
-  cmake ninja-build g++ clang libclang-rt-14-dev
+  cmake ninja-build g++ clang libclang-rt-14-dev clang-format
   g++-mingw-w64-x86-64-posix
   wine wine64 xvfb xauth
   googletest libgtest-dev libqrcodegencpp-dev nlohmann-json3-dev

@@ -2,6 +2,8 @@
 #   JavaScript: ESLint with eslint.config.js over every .js and .mjs file of the tree (the wall
 #   server, the guest and booth pages, the browser tests, the scripts, the benchmarks and the
 #   Windows test fixtures). Each finding is printed as "file:line:column: rule: message".
+#   C++: clang-format with .clang-format over every tracked C++ source and header; a file whose
+#   formatting differs is a finding (`clang-format -i FILE` mends it).
 set -uo pipefail
 source "$(dirname "$0")/../lib/common.sh"
 cd "$ROOT"
@@ -40,6 +42,25 @@ lint_javascript() {
   [ "$result" -eq 0 ]
 }
 lint_javascript || status=1
+
+# ---- C++
+lint_cpp() {
+  if ! command -v clang-format >/dev/null; then
+    say "clang-format is missing: run scripts/setup.sh"
+    report "c++: clang-format missing"; return 1
+  fi
+  local file files=0 differ=0
+  while IFS= read -r file; do
+    files=$((files + 1))
+    if ! clang-format --dry-run --Werror "$file" >/dev/null 2>&1; then
+      differ=$((differ + 1))
+      echo "$file: not formatted as .clang-format says (clang-format -i '$file')"
+    fi
+  done < <(git ls-files '*.cpp' '*.h' '*.hpp' '*.h.in')
+  report "c++: $files files, $differ not formatted"
+  [ "$differ" -eq 0 ]
+}
+lint_cpp || status=1
 
 say "summary: lint: $summary"
 exit $status
