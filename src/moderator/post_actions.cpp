@@ -8,7 +8,9 @@ namespace lumvo {
 namespace {
 
 // {"id":"ID"}; the id is escaped, so an id with a quote or a back-slash still makes valid JSON.
-std::string idBody(const std::string& id) { return "{\"id\":\"" + jsonEscapeText(id) + "\"}"; }
+std::string idBody(const std::string& id) {
+    return "{\"id\":\"" + jsonEscapeControlsAsSpaces(id) + "\"}";
+}
 
 ActionPlan postRequest(const char* path, std::string body) {
     ActionPlan plan;
@@ -116,7 +118,7 @@ ActionPlan planAction(PostAction action, const std::optional<PostRecord>& select
             const std::string mark = action == PostAction::markPlayed ? "played" : "refuse";
             const std::string sent = post.mark == mark ? std::string() : mark;  // the same button again takes it off
             plan = postRequest("/api/request-mark",
-                               "{\"id\":\"" + jsonEscapeText(post.id) + "\",\"mark\":\"" + sent + "\"}");
+                               "{\"id\":\"" + jsonEscapeControlsAsSpaces(post.id) + "\",\"mark\":\"" + sent + "\"}");
             break;
         }
         case PostAction::search: {

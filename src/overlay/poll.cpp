@@ -4,16 +4,16 @@
 #include <cmath>
 #include <cstdio>
 
-#include "overlay/backdrops/backdrop_random.h"
+#include "overlay/particle_random.h"
 #include "overlay/toolkit.h"
 
 namespace lumvo {
 namespace {
 
-std::size_t barsShown(const DisplayState& s) { return std::min(s.voteBars.size(), kPollBarsShown); }
+std::size_t barsShown(const FrameState& s) { return std::min(s.voteBars.size(), kPollBarsShown); }
 
 // Length-prefixed, so that a title cannot pass for a title and option ids.
-std::string identityOf(const DisplayState& s) {
+std::string identityOf(const FrameState& s) {
     std::string key = std::to_string(s.voteTitle.size()) + ':' + s.voteTitle;
     for (const VoteBar& bar : s.voteBars) key += '|' + std::to_string(bar.key.size()) + ':' + bar.key;
     return key;
@@ -89,7 +89,7 @@ void drawPicture(Canvas& canvas, const CanvasImage& picture, const RectF& area) 
 
 // The picture of the running poll: kept while its id stays; decoded again only for a new id, or,
 // when it is missing or did not decode, after the photo cache stored something new.
-const CanvasImage* pollPicture(Canvas& canvas, PollAnimation& poll, const DisplayState& s, const PhotoLookup& photos,
+const CanvasImage* pollPicture(Canvas& canvas, PollAnimation& poll, const FrameState& s, const PhotoLookup& photos,
                                std::uint64_t generation) {
     if (s.votePhoto.empty()) {
         poll.picture.reset();
@@ -109,7 +109,7 @@ const CanvasImage* pollPicture(Canvas& canvas, PollAnimation& poll, const Displa
 
 }  // namespace
 
-float stepPoll(PollAnimation& p, double dt, double now, const DisplayState& s, bool heroActive) {
+float stepPoll(PollAnimation& p, double dt, double now, const FrameState& s, bool heroActive) {
     const auto fdt = static_cast<float>(dt);
     p.now = now;
     const float target = s.voteActive && heroActive && !s.editMode ? 1.0f : 0.0f;
@@ -206,7 +206,7 @@ std::string countdownText(float seconds) {
     return text;
 }
 
-void paintBar(Canvas& canvas, PollAnimation& p, const DisplayState& s, std::size_t i, const RectF& r, float e,
+void paintBar(Canvas& canvas, PollAnimation& p, const FrameState& s, std::size_t i, const RectF& r, float e,
               float a) {
     if (i >= kPollBarsShown || i >= s.voteBars.size()) return;
     const VoteBar& bar = s.voteBars[i];
@@ -225,11 +225,11 @@ void paintBar(Canvas& canvas, PollAnimation& p, const DisplayState& s, std::size
         for (int k = 0; k < n; ++k) {
             Confetto c;
             c.x = r.x + f;
-            c.y = r.y + h / 2 + (backdropRandom() - 0.5f) * h * 0.4f;
-            c.vx = (0.12f + 0.55f * backdropRandom()) * r.w;
-            c.vy = -(80 + 220 * backdropRandom());
-            c.size = 3 + 6 * backdropRandom();
-            c.life = 0.28f + 0.28f * backdropRandom();
+            c.y = r.y + h / 2 + (particleRandom() - 0.5f) * h * 0.4f;
+            c.vx = (0.12f + 0.55f * particleRandom()) * r.w;
+            c.vy = -(80 + 220 * particleRandom());
+            c.size = 3 + 6 * particleRandom();
+            c.life = 0.28f + 0.28f * particleRandom();
             c.r = static_cast<std::uint8_t>(colour >> 16);
             c.g = static_cast<std::uint8_t>(colour >> 8);
             c.b = static_cast<std::uint8_t>(colour);
@@ -265,7 +265,7 @@ void paintBar(Canvas& canvas, PollAnimation& p, const DisplayState& s, std::size
     canvas.drawText(std::to_string(count), {r.right() - 86, r.y, 74, h}, style);
 }
 
-bool paintPoll(Canvas& canvas, PollAnimation& p, const DisplayState& s, int w, int h, const PhotoLookup& photos,
+bool paintPoll(Canvas& canvas, PollAnimation& p, const FrameState& s, int w, int h, const PhotoLookup& photos,
                std::uint64_t photoGeneration) {
     if (!s.voteActive) return false;
     const Theme& theme = themeFor(s.theme);
@@ -358,7 +358,7 @@ bool paintPoll(Canvas& canvas, PollAnimation& p, const DisplayState& s, int w, i
     return true;
 }
 
-std::string pollPanelKey(const PollAnimation& p, const DisplayState& s, SizeI texture, std::uint64_t frame,
+std::string pollPanelKey(const PollAnimation& p, const FrameState& s, SizeI texture, std::uint64_t frame,
                          std::uint64_t photoGeneration) {
     const std::size_t n = barsShown(s);
     bool moving = !p.confetti.empty() || (p.closed && (p.closedTime < 0.75f || pollWinner(s.voteBars)));

@@ -15,7 +15,7 @@
 #include "overlay/canvas.h"
 #include "overlay/compose.h"
 #include "overlay/feed.h"
-#include "documents/display_state.h"
+#include "overlay/frame_state.h"
 
 namespace lumvo {
 
@@ -51,7 +51,7 @@ struct PollAnimation {
 };
 
 // Advances the animation to `now` (seconds) by `dt`; gives the split.
-float stepPoll(PollAnimation& poll, double dt, double now, const DisplayState& state, bool heroActive);
+float stepPoll(PollAnimation& poll, double dt, double now, const FrameState& state, bool heroActive);
 
 // s(x) = x^2 (3 - 2x) on x clamped to 0..1, of the time since the vote closed: the losing bars
 // fold over 0.55 s, the labels show from 0.1 s and the winner's glow grows from 0.18 s, each
@@ -72,11 +72,11 @@ std::string countdownText(float seconds);
 // Paints the panel into a w x h bitmap from the animation (bars that got votes since the last paint
 // throw confetti and shake); false, with nothing drawn, while no vote is active. The picture's bytes
 // come from `photos`; `photoGeneration` is the photo cache's.
-bool paintPoll(Canvas& canvas, PollAnimation& poll, const DisplayState& state, int w, int h,
+bool paintPoll(Canvas& canvas, PollAnimation& poll, const FrameState& state, int w, int h,
                const PhotoLookup& photos, std::uint64_t photoGeneration);
 
 // One bar in `rect` with the winner's `emphasis` and `alpha`; throws confetti when its count rose.
-void paintBar(Canvas& canvas, PollAnimation& poll, const DisplayState& state, std::size_t index, const RectF& rect,
+void paintBar(Canvas& canvas, PollAnimation& poll, const FrameState& state, std::size_t index, const RectF& rect,
               float emphasis, float alpha);
 
 // When the panel needs painting again: while anything on it moves (confetti, a shaking or growing
@@ -84,7 +84,7 @@ void paintBar(Canvas& canvas, PollAnimation& poll, const DisplayState& state, st
 // once it is still, the key is what it shows (the countdown's text among it), so an idle poll is
 // uploaded once a second instead of every frame. A picture not yet shown is tried again when the
 // photo cache's generation moves.
-std::string pollPanelKey(const PollAnimation& poll, const DisplayState& state, SizeI texture, std::uint64_t frame,
+std::string pollPanelKey(const PollAnimation& poll, const FrameState& state, SizeI texture, std::uint64_t frame,
                          std::uint64_t photoGeneration);
 
 }  // namespace lumvo

@@ -88,7 +88,7 @@ TEST(Feed, ItemHeightsByKindCappedByTheColumnWidth) {
 }
 
 TEST(Feed, TheColumnFillsFromTheBottomAndStopsAtTheTop) {
-    DisplayState state;
+    FrameState state;
     for (int i = 0; i < 8; ++i) state.feed.push_back(post("p" + std::to_string(i)));
     state.feed.back().hot = true;  // 64 high; the others 56
     RecordingCanvas canvas;
@@ -126,7 +126,7 @@ TEST(Feed, TheFeaturedPostFlyingBackGetsAnEmptySlotAtTheBottom) {
         {"edit mode", 6.5, false, true, "f1", false},
         {"nothing featured", 6.5, false, false, "", false}};
     for (const auto& [why, elapsed, inFeed, edit, featured, reserved] : cases) {
-        DisplayState state;
+        FrameState state;
         state.featuredId = featured, state.duration = 7, state.heroElapsed = elapsed, state.editMode = edit;
         state.feed = {post("p1"), post(inFeed ? "f1" : "p2")};
         RecordingCanvas canvas;
@@ -167,7 +167,7 @@ TEST(Feed, ReactionsParseHighestFirstAndChipsOverlapAlongTheBubble) {
 }
 
 TEST(Feed, ThePhotoIsASquareBesideTheTextAndEmphasisInsetsTheBubble) {
-    DisplayState state;  // club: the content box of a 300 x 190 feed bubble at (16, 100) is (33, 110, 273, 170)
+    FrameState state;  // club: the content box of a 300 x 190 feed bubble at (16, 100) is (33, 110, 273, 170)
     const RectF r{16, 100, 300, 190};
     const std::string photo = test::fakeImageBytes(640, 480);
     const std::tuple<const char*, FeedItem, std::string, bool, RectF, float> cases[] = {
@@ -220,7 +220,7 @@ TEST(QrCard, WideAndTallLayoutsWithLogoFooterAndCaption) {
     canvas.files = {{"brand.png", {200, 50}}, {"wordmark.png", {300, 60}}};
     EXPECT_EQ(loadQrLogo(canvas, "missing.png", "wordmark.png")->width(), 300);
     const auto logo = loadQrLogo(canvas, "brand.png", "wordmark.png");
-    DisplayState state;
+    FrameState state;
     state.joinUrl = "http://192.168.1.50:8787";
     state.brandText = "example.com";
     CaptionState caption;
@@ -276,7 +276,7 @@ TEST(QrCode, ModulesFillTheSquareInsideAQuietZone) {
 }
 
 TEST(Caption, CyclesTheOfferedRowsWithFades) {
-    auto rows = [](DisplayState s) {
+    auto rows = [](FrameState s) {
         std::vector<int> out;
         CaptionState c;
         for (int k = 0; k < 8; ++k) {
@@ -285,7 +285,7 @@ TEST(Caption, CyclesTheOfferedRowsWithFades) {
         }
         return out;
     };
-    DisplayState all, none, tips, photos;
+    FrameState all, none, tips, photos;
     all.tipEnabled = true;
     none.allowMessages = none.allowRequests = none.allowPhotos = false;
     tips = photos = none;

@@ -2,6 +2,7 @@
 // server's tests read: a setting added, renamed or re-ranged on one side only fails one of them.
 // After an intended change, write the file anew with LUMVO_WRITE_CONTRACT=1.
 #include "settings/settings_table.h"
+#include "settings/settings_file.h"
 
 #include <gtest/gtest.h>
 

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "settings/settings.h"
+#include "settings/settings_file.h"
 #include "base/json.h"
 #include "standin_support.h"
 #include "wall_support.h"
