@@ -105,13 +105,13 @@ constexpr DocumentKey kDocumentKeys[] = {
     {"hot", K::flag, &D::hot},
     {"reactions", K::text, &D::reactions},
     {"joinUrl", K::text, &D::joinUrl},
-    {"duration", K::number, &D::duration, 7.0},
+    {"duration", K::number, &D::duration},
     {"voteActive", K::flag, &D::voteActive},
     {"voteClosed", K::flag, &D::voteClosed},
     {"voteTitle", K::text, &D::voteTitle},
     {"votePhoto", K::text, &D::votePhoto},
     {"voteRemain", K::number, &D::voteRemain},
-    {"voteDuration", K::number, &D::voteDuration, 60.0},
+    {"voteDuration", K::number, &D::voteDuration},
     {"voteClosedFor", K::number, &D::voteClosedFor},
     {"tipEnabled", K::flag, &D::tipEnabled},
     {"feedPacked", K::feed, &D::feed},
@@ -121,7 +121,7 @@ constexpr DocumentKey kDocumentKeys[] = {
 std::vector<DocumentKey> allDocumentKeys() {
     std::vector<DocumentKey> keys(std::begin(kDocumentKeys), std::end(kDocumentKeys));
     for (const SettingRow& row : settingsTable()) {
-        if (row.serverDriven) keys.push_back({row.json, K::setting, {}, 0, &row});
+        if (row.serverDriven) keys.push_back({row.json, K::setting, {}, &row});
     }
     return keys;
 }
@@ -139,17 +139,17 @@ std::span<const DocumentKey> displayDocumentKeys() {
 }
 
 DisplayDocument readDisplayDocument(std::string_view d) {
-    DisplayDocument doc;
+    DisplayDocument doc;  // an absent key keeps the member's default
     for (const DocumentKey& key : displayDocumentKeys()) {
         switch (key.kind) {
             case K::text:
                 member<std::string>(key, doc) = jsonGetString(d, key.key);
                 break;
             case K::flag:
-                member<bool>(key, doc) = jsonGetBool(d, key.key, key.absent != 0);
+                member<bool>(key, doc) = jsonGetBool(d, key.key, member<bool>(key, doc));
                 break;
             case K::number:
-                member<float>(key, doc) = static_cast<float>(jsonGetNumber(d, key.key, key.absent));
+                member<float>(key, doc) = static_cast<float>(jsonGetNumber(d, key.key, member<float>(key, doc)));
                 break;
             case K::feed:
                 member<std::vector<FeedItem>>(key, doc) = decodeFeed(jsonGetString(d, key.key));

@@ -30,7 +30,8 @@ struct VoteBar {
     Argb colour = 0xFFFF7A18;
 };
 
-// What the TV shows, as the wall server last said it. The defaults are those of absent keys.
+// What the TV shows, as the wall server last said it. A member's default is its value when the
+// document lacks its key.
 struct DisplayDocument {
     std::vector<FeedItem> feed;
     std::string featuredId;
@@ -71,7 +72,6 @@ struct DocumentKey {
     const char* key;        // top-level key of the display document
     DocumentKind kind;
     DocumentMember target;  // the DisplayDocument member; none for a setting
-    double absent = 0;      // a flag's (0 or 1) or a number's value when the key is missing
     const SettingRow* setting = nullptr;  // kind setting: the settings table's row
 };
 
