@@ -5,7 +5,8 @@
 # Linux) sends three shout-outs and a photo and the booth approves them, then the booth runs a poll
 # that eight more phones vote in, highlights a post and closes the poll. Prints the draw slot's time
 # per frame beside an empty draw's, the pipeline-state check, and what the plug-in mirrored from
-# the server at the end (feed length, featured post, photos cached).
+# the server at the end (feed length, featured post, photos cached). The host loads the DLL's test
+# variant: the same plug-in plus the test-only export that --print-state reads.
 #   LUMVO_DEMO_SECONDS   how long to draw (default 24)
 #   LUMVO_DEMO_FPS       frame rate (default 30); one frame a second is kept as PNG
 set -euo pipefail
@@ -36,8 +37,9 @@ wine_stage_node
 say "run: wall files in $WALL, node.exe in $(wine_local_appdata)/LUMVO/runtime/node"
 
 say "run: the stand-in host draws ${seconds}s at ${fps} fps (1920x1080); the plug-in starts the wall server"
-WINE_RUN_TIMEOUT=600 wine_run "$BIN/lumvo-standin-host.exe" --seconds "$seconds" --fps "$fps" --png-every "$fps" \
-  --out "$(wine_path "$DEMO/frames")" --print-state >"$DEMO/standin-host.log" &
+TEST_DLL="$(wine_path "$BIN/test-variant/LUMVO Video Wall.dll")"
+WINE_RUN_TIMEOUT=600 wine_run "$BIN/lumvo-standin-host.exe" --dll "$TEST_DLL" --seconds "$seconds" --fps "$fps" \
+  --png-every "$fps" --out "$(wine_path "$DEMO/frames")" --print-state >"$DEMO/standin-host.log" &
 host_job=$!
 
 guests=0
@@ -75,8 +77,8 @@ if [ "${LUMVO_GALLERY:-1}" != 0 ]; then
     # The hot post burns 4.5 s of every 7: of two frames 4 s apart, one shows its flames.
     local seconds=10
     [ "$1" != hot-post ] || seconds=14
-    WINE_RUN_TIMEOUT=300 wine_run "$BIN/lumvo-standin-host.exe" --hidden --seconds "$seconds" --fps 10 --png-frames 100,140 \
-      --size "$3" --out "$(wine_path "$scratch")" --print-state >"$scratch/standin-host.log" \
+    WINE_RUN_TIMEOUT=300 wine_run "$BIN/lumvo-standin-host.exe" --dll "$TEST_DLL" --hidden --seconds "$seconds" \
+      --fps 10 --png-frames 100,140 --size "$3" --out "$(wine_path "$scratch")" --print-state >"$scratch/standin-host.log" \
       || { cat "$scratch/standin-host.log"; die "the stand-in host failed for the $1 frame"; }
     mv "$scratch/frame-00100.png" "$GALLERY/$1.png"
     [ "$1" != hot-post ] || mv "$scratch/frame-00140.png" "$GALLERY/$1-later.png"

@@ -1,5 +1,5 @@
-# The Windows layer: cross-builds the plug-in DLL, the Windows tests and the stand-in host, checks
-# the DLL's export and import tables, and runs the tests under Wine.
+# The Windows layer: cross-builds the plug-in DLL, its test variant, the Windows tests and the
+# stand-in host, checks the DLLs' export and import tables, and runs the tests under Wine.
 #   LUMVO_WINDOWS_FILTER   a GoogleTest filter, to run some of the tests
 set -euo pipefail
 source "$(dirname "$0")/../lib/common.sh"
@@ -8,14 +8,20 @@ source "$ROOT/scripts/lib/wine-env.sh"
 "$ROOT/scripts/build.sh" cross
 BIN="$BUILD/cross/bin"
 DLL="$BIN/LUMVO Video Wall.dll"
+TEST_DLL="$BIN/test-variant/LUMVO Video Wall.dll"
 OBJDUMP=x86_64-w64-mingw32-objdump
 
-# The host finds the plug-in by DllGetClassObject; LumvoMirroredState is the one test-only export
-# (the stand-in host's --print-state). Anything more is an accident of the build.
-exports="$("$OBJDUMP" -p "$DLL" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed '1d;/^$/d' \
-  | sed 's/.*\] *//')"
-[ "$(echo $exports)" = "DllGetClassObject LumvoMirroredState" ] \
-  || die "the DLL must export DllGetClassObject and the test-only LumvoMirroredState; it exports: $exports"
+# The host finds the plug-in by DllGetClassObject, the shipped DLL's one export. The test variant
+# adds the test-only LumvoMirroredState (the stand-in host's --print-state). Anything more is an
+# accident of the build.
+exports_of() {
+  "$OBJDUMP" -p "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed '1d;/^$/d' | sed 's/.*\] *//' | xargs
+}
+exports="$(exports_of "$DLL")"
+[ "$exports" = "DllGetClassObject" ] || die "the shipped DLL must export DllGetClassObject alone; it exports: $exports"
+exports="$(exports_of "$TEST_DLL")"
+[ "$exports" = "DllGetClassObject LumvoMirroredState" ] \
+  || die "the test variant must export DllGetClassObject and LumvoMirroredState; it exports: $exports"
 
 # Only DLLs every Windows has: no MinGW runtime to ship beside the plug-in.
 system_dlls='^(kernel32|user32|gdi32|gdiplus|winhttp|shell32|ole32|oleaut32|advapi32|msvcrt|comctl32|comdlg32|d3d11|d3dcompiler_47|dxgi|dwrite|d2d1|windowscodecs|iphlpapi|shlwapi|ws2_32|uxtheme|crypt32|bcrypt|api-ms-win-[a-z0-9-]+)\.dll$'
@@ -23,7 +29,7 @@ imports="$("$OBJDUMP" -p "$DLL" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z')
 for dll in $imports; do
   [[ "$dll" =~ $system_dlls ]] || die "the DLL imports $dll, which is not part of Windows"
 done
-say "summary: windows: DLL exports only DllGetClassObject and the test-only LumvoMirroredState; imports only system DLLs ($(echo $imports | tr ' ' ','))"
+say "summary: windows: the DLL exports only DllGetClassObject (its test variant also LumvoMirroredState); imports only system DLLs ($(echo $imports | tr ' ' ','))"
 
 wine_env_start
 # The tests start the wall server the way the plug-in does, with node.exe from its private runtime.

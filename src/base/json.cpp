@@ -71,19 +71,6 @@ double jsonGetNumber(std::string_view json, std::string_view key, double dflt) {
     return number;
 }
 
-std::vector<std::string> jsonGetObjects(std::string_view json, std::string_view key) {
-    std::vector<std::string> objects;
-    std::string needle;
-    needle += '"';
-    needle += key;
-    needle += '"';
-    const std::size_t keyAt = json.find(needle);
-    if (keyAt == std::string_view::npos) return objects;
-    const std::size_t open = json.find('[', keyAt);
-    if (open == std::string_view::npos) return objects;
-    return objectsOfArray(json, open);
-}
-
 std::vector<std::string> jsonGetArrayObjects(std::string_view json, std::string_view key) {
     const std::size_t open = findValue(json, key);
     if (open == std::string_view::npos || open >= json.size() || json[open] != '[') return {};
@@ -189,7 +176,7 @@ void appendUtf8(std::string& out, std::uint32_t cp) {
     }
 }
 
-std::string jsonEscape(std::string_view text) {
+std::string jsonEscapeDropControls(std::string_view text) {
     std::string out;
     out.reserve(text.size() + 8);
     for (const char c : text) {
@@ -200,7 +187,7 @@ std::string jsonEscape(std::string_view text) {
     return out;
 }
 
-std::string jsonEscapeText(std::string_view text) {
+std::string jsonEscapeControlsAsSpaces(std::string_view text) {
     std::string out;
     out.reserve(text.size() + 8);
     for (const char c : text) {

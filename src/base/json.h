@@ -18,8 +18,6 @@ bool jsonGetBool(std::string_view json, std::string_view key, bool dflt);
 // The leading number of the value (strtod rules, "C" locale); dflt when missing, not a number, out
 // of range, or not finite (nan, inf).
 double jsonGetNumber(std::string_view json, std::string_view key, double dflt);
-// Every object of the array that follows the first "key", each as its own text.
-std::vector<std::string> jsonGetObjects(std::string_view json, std::string_view key);
 // Every object of the array that is the value of the first "key": (a key, not a quoted value
 // equal to it); empty when that value is not an array (null, a string, a number, an object), so a
 // missing or wrong value never borrows a later array of the document.
@@ -28,10 +26,11 @@ std::vector<std::string> jsonGetArrayObjects(std::string_view json, std::string_
 std::string jsonUnescape(std::string_view raw);
 // Appends code point cp as 1 to 4 UTF-8 bytes.
 void appendUtf8(std::string& out, std::uint32_t cp);
-// Escape for the settings object: \ and " get a back-slash, bytes below 0x20 are dropped.
-std::string jsonEscape(std::string_view text);
-// Escape for the moderator's request bodies: \ and " get a back-slash, LF becomes \n, other
-// bytes below 0x20 become spaces.
-std::string jsonEscapeText(std::string_view text);
+// A JSON string's content (without quotes) for the settings object: \ and " get a back-slash,
+// bytes below 0x20 are dropped.
+std::string jsonEscapeDropControls(std::string_view text);
+// A JSON string's content (without quotes) for the moderator's request bodies: \ and " get a
+// back-slash, LF becomes \n, other bytes below 0x20 become spaces.
+std::string jsonEscapeControlsAsSpaces(std::string_view text);
 
 }  // namespace lumvo

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
-#include "settings/settings_table.h"
 #include "base/json.h"
 
 namespace lumvo {
@@ -98,47 +98,97 @@ std::vector<VoteBar> decodeVoteBars(std::string_view packed) {
     return bars;
 }
 
-DisplayState readDisplayDocument(std::string_view d) {
-    DisplayState s;
-    s.featuredId = jsonGetString(d, "featuredId");
-    s.type = jsonGetString(d, "type");
-    s.name = jsonGetString(d, "name");
-    s.text = jsonGetString(d, "text");
-    s.photo = jsonGetString(d, "photo");
-    s.color = jsonGetString(d, "color");
-    s.hot = jsonGetBool(d, "hot", false);
-    s.reactions = jsonGetString(d, "reactions");
-    s.joinUrl = jsonGetString(d, "joinUrl");
-    s.duration = floatNumber(d, "duration", 7.0f);
-    s.feed = decodeFeed(jsonGetString(d, "feedPacked"));
-    s.voteActive = jsonGetBool(d, "voteActive", false);
-    s.voteClosed = jsonGetBool(d, "voteClosed", false);
-    s.voteTitle = jsonGetString(d, "voteTitle");
-    s.votePhoto = jsonGetString(d, "votePhoto");
-    s.voteRemain = floatNumber(d, "voteRemain", 0.0f);
-    s.voteDuration = floatNumber(d, "voteDuration", 60.0f);
-    s.voteClosedFor = floatNumber(d, "voteClosedFor", 0.0f);
-    s.voteBars = decodeVoteBars(jsonGetString(d, "voteBars"));
-    s.tipEnabled = jsonGetBool(d, "tipEnabled", false);
-    return s;
+namespace {
+
+using D = DisplayDocument;
+using K = DocumentKind;
+
+constexpr DocumentKey kDocumentKeys[] = {
+    {"featuredId", K::text, &D::featuredId},
+    {"type", K::text, &D::type},
+    {"name", K::text, &D::name},
+    {"text", K::text, &D::text},
+    {"photo", K::text, &D::photo},
+    {"color", K::text, &D::color},
+    {"hot", K::flag, &D::hot},
+    {"reactions", K::text, &D::reactions},
+    {"joinUrl", K::text, &D::joinUrl},
+    {"duration", K::number, &D::duration},
+    {"voteActive", K::flag, &D::voteActive},
+    {"voteClosed", K::flag, &D::voteClosed},
+    {"voteTitle", K::text, &D::voteTitle},
+    {"votePhoto", K::text, &D::votePhoto},
+    {"voteRemain", K::number, &D::voteRemain},
+    {"voteDuration", K::number, &D::voteDuration},
+    {"voteClosedFor", K::number, &D::voteClosedFor},
+    {"tipEnabled", K::flag, &D::tipEnabled},
+    {"feedPacked", K::feed, &D::feed},
+    {"voteBars", K::voteBars, &D::voteBars},
+};
+
+std::vector<DocumentKey> allDocumentKeys() {
+    std::vector<DocumentKey> keys(std::begin(kDocumentKeys), std::end(kDocumentKeys));
+    for (const SettingRow& row : settingsTable()) {
+        if (row.serverDriven) keys.push_back({row.json, K::setting, {}, &row});
+    }
+    return keys;
+}
+
+template <class T>
+T& member(const DocumentKey& key, DisplayDocument& d) {
+    return d.*std::get<T DisplayDocument::*>(key.target);
+}
+
+}  // namespace
+
+std::span<const DocumentKey> displayDocumentKeys() {
+    static const std::vector<DocumentKey> keys = allDocumentKeys();
+    return keys;
+}
+
+DisplayDocument readDisplayDocument(std::string_view d) {
+    DisplayDocument doc;  // an absent key keeps the member's default
+    for (const DocumentKey& key : displayDocumentKeys()) {
+        switch (key.kind) {
+            case K::text:
+                member<std::string>(key, doc) = jsonGetString(d, key.key);
+                break;
+            case K::flag:
+                member<bool>(key, doc) = jsonGetBool(d, key.key, member<bool>(key, doc));
+                break;
+            case K::number:
+                member<float>(key, doc) = floatNumber(d, key.key, member<float>(key, doc));
+                break;
+            case K::feed:
+                member<std::vector<FeedItem>>(key, doc) = decodeFeed(jsonGetString(d, key.key));
+                break;
+            case K::voteBars:
+                member<std::vector<VoteBar>>(key, doc) = decodeVoteBars(jsonGetString(d, key.key));
+                break;
+            case K::setting:
+                break;  // applyServerSettings
+        }
+    }
+    return doc;
 }
 
 void applyServerSettings(std::string_view d, WallSettings& settings) {
-    for (const SettingRow& row : settingsTable()) {
-        if (!row.serverDriven) continue;
+    for (const DocumentKey& key : displayDocumentKeys()) {
+        if (key.kind != K::setting) continue;
+        const SettingRow& row = *key.setting;
         switch (row.kind) {
             case SettingKind::toggle:
-                settings.*std::get<std::int32_t WallSettings::*>(row.target) = jsonGetBool(d, row.json, true) ? 1 : 0;
+                settings.*std::get<std::int32_t WallSettings::*>(row.target) = jsonGetBool(d, key.key, true) ? 1 : 0;
                 break;
             case SettingKind::wholeNumber: {
                 std::int32_t& value = settings.*std::get<std::int32_t WallSettings::*>(row.target);
                 // Truncated toward zero, then clamped (in double, so that no huge value overflows).
-                const double n = std::trunc(jsonGetNumber(d, row.json, value));
+                const double n = std::trunc(jsonGetNumber(d, key.key, value));
                 value = static_cast<std::int32_t>(n < row.min ? row.min : (n > row.max ? row.max : n));
                 break;
             }
             case SettingKind::theme:
-                settings.*std::get<std::string WallSettings::*>(row.target) = normalizeTheme(jsonGetString(d, row.json));
+                settings.*std::get<std::string WallSettings::*>(row.target) = normalizeTheme(jsonGetString(d, key.key));
                 break;
             default:
                 break;  // no other kind is decided by the server

@@ -55,14 +55,16 @@ constexpr ButtonRow kRows[] = {
 };
 
 // {"id":"ID"}; the id is escaped, so an id with a quote or a back-slash still makes valid JSON.
-std::string idBody(const std::string& id) { return "{\"id\":\"" + jsonEscapeText(id) + "\"}"; }
+std::string idBody(const std::string& id) {
+    return "{\"id\":\"" + jsonEscapeControlsAsSpaces(id) + "\"}";
+}
 
 std::string requestBody(const BoothAction& a, const PostRecord* post) {
     switch (a.body) {
         case B::postId: return idBody(post->id);
         case B::postMark: {
             const std::string sent = post->mark == a.mark ? std::string() : a.mark;  // the same button again takes it off
-            return "{\"id\":\"" + jsonEscapeText(post->id) + "\",\"mark\":\"" + sent + "\"}";
+            return "{\"id\":\"" + jsonEscapeControlsAsSpaces(post->id) + "\",\"mark\":\"" + sent + "\"}";
         }
         case B::everyone: return "{\"all\":true}";
         case B::empty:

@@ -33,7 +33,7 @@ void addPost(std::string& key, const FeedItem& p) {
     key += p.hot ? 'h' : '-';
 }
 
-void addLook(std::string& key, const DisplayState& s, SizeI texture) {
+void addLook(std::string& key, const FrameState& s, SizeI texture) {
     add(key, s.theme);
     for (Argb colour : s.palette) add(key, colour);
     add(key, static_cast<std::uint64_t>(texture.w));
@@ -47,7 +47,7 @@ SizeI backdropCanvasSize(int W, int H) {
     return {std::max(static_cast<int>(std::lround(W * s)), 320), std::max(static_cast<int>(std::lround(H * s)), 180)};
 }
 
-ComposeGeometry composeGeometry(int W, int H, const DisplayState& s) {
+ComposeGeometry composeGeometry(int W, int H, const FrameState& s) {
     ComposeGeometry g;
     const auto fw = static_cast<float>(W), fh = static_cast<float>(H);
     g.target = {0, 0, fw, fh};
@@ -61,9 +61,9 @@ ComposeGeometry composeGeometry(int W, int H, const DisplayState& s) {
     return g;
 }
 
-bool heroActive(const DisplayState& s) { return !s.featuredId.empty() && s.heroElapsed < s.duration; }
+bool heroActive(const FrameState& s) { return !s.featuredId.empty() && s.heroElapsed < s.duration; }
 
-bool pollShown(const DisplayState& s) { return s.voteActive && !s.editMode; }
+bool pollShown(const FrameState& s) { return s.voteActive && !s.editMode; }
 
 HeroPlacement heroPlacement(const RectF& hero, bool poll, float split) {
     HeroPlacement p;
@@ -82,7 +82,7 @@ RectF scaledAbout(const RectF& r, float factor) {
     return {r.x + (r.w - w) / 2, r.y + (r.h - h) / 2, w, h};
 }
 
-CardMotion featuredMotion(const DisplayState& s, const ComposeGeometry& g, const HeroPlacement& placement,
+CardMotion featuredMotion(const FrameState& s, const ComposeGeometry& g, const HeroPlacement& placement,
                           const std::vector<FeedRecord>& records, float split) {
     CardMotion m{g.hero, s.opacity, s.pulse};
     if (s.editMode) return m;
@@ -121,7 +121,7 @@ CardMotion featuredMotion(const DisplayState& s, const ComposeGeometry& g, const
     return m;
 }
 
-std::vector<LayerDraw> layerOrder(const DisplayState& s, const ComposeGeometry& g, const HeroPlacement& placement,
+std::vector<LayerDraw> layerOrder(const FrameState& s, const ComposeGeometry& g, const HeroPlacement& placement,
                                   const CardMotion& motion, const LayerInputs& in) {
     std::vector<LayerDraw> out;
     const bool poll = pollShown(s);
@@ -138,7 +138,7 @@ std::vector<LayerDraw> layerOrder(const DisplayState& s, const ComposeGeometry& 
     return out;
 }
 
-std::string feedKey(const DisplayState& s, SizeI texture, std::uint64_t photoGeneration) {
+std::string feedKey(const FrameState& s, SizeI texture, std::uint64_t photoGeneration) {
     std::string key;
     for (const FeedItem& item : s.feed) addPost(key, item);
     key += '|';
@@ -150,7 +150,7 @@ std::string feedKey(const DisplayState& s, SizeI texture, std::uint64_t photoGen
     return key;
 }
 
-std::string qrKey(const DisplayState& s, const CaptionState& caption, SizeI texture) {
+std::string qrKey(const FrameState& s, const CaptionState& caption, SizeI texture) {
     std::string key;
     add(key, s.joinUrl);
     add(key, s.brandText);

@@ -11,7 +11,7 @@
 #include "overlay/canvas.h"
 #include "overlay/feed.h"
 #include "overlay/qr_card.h"
-#include "documents/display_state.h"
+#include "overlay/frame_state.h"
 
 namespace lumvo {
 
@@ -29,14 +29,14 @@ struct ComposeGeometry {
 
 // For a W x H frame (both at least 1). Textures are the boxes' whole pixels, at least 64 x 64
 // (the featured card at least 80 wide).
-ComposeGeometry composeGeometry(int W, int H, const DisplayState& state);
+ComposeGeometry composeGeometry(int W, int H, const FrameState& state);
 // The frame scaled to fit 1280 x 720 (never up), at least 320 x 180.
 SizeI backdropCanvasSize(int W, int H);
 
 // A featured post is on and its time is not up.
-bool heroActive(const DisplayState& state);
+bool heroActive(const FrameState& state);
 // A poll is running and layout edit mode is off.
-bool pollShown(const DisplayState& state);
+bool pollShown(const FrameState& state);
 
 // The hero box shared with the poll: with a poll shown, the featured card takes the left
 // 0.5 x split of it and the poll the rest, 14 x split apart; else the card has the whole box.
@@ -58,7 +58,7 @@ struct CardMotion {
 };
 // Where the featured card is this frame. `records` are the last feed paint's; `split` the poll
 // animation's (0..1).
-CardMotion featuredMotion(const DisplayState& state, const ComposeGeometry& geometry, const HeroPlacement& placement,
+CardMotion featuredMotion(const FrameState& state, const ComposeGeometry& geometry, const HeroPlacement& placement,
                           const std::vector<FeedRecord>& records, float split);
 
 enum class Layer { backdrop, qrCard, feed, feedFlames, featured, featuredFlames, poll };
@@ -76,15 +76,15 @@ struct LayerInputs {
     float split = 0;
 };
 // The quads of this frame, in drawing order.
-std::vector<LayerDraw> layerOrder(const DisplayState& state, const ComposeGeometry& geometry,
+std::vector<LayerDraw> layerOrder(const FrameState& state, const ComposeGeometry& geometry,
                                   const HeroPlacement& placement, const CardMotion& motion, const LayerInputs& inputs);
 
 // The content keys: a card is painted again only when its key changes. The feed's holds every
 // post, the theme and palette, edit mode, the slot kept for the featured post, the texture size
 // and the photo cache's generation (a photo arriving repaints the posts that show it).
-std::string feedKey(const DisplayState& state, SizeI texture, std::uint64_t photoGeneration);
+std::string feedKey(const FrameState& state, SizeI texture, std::uint64_t photoGeneration);
 // The QR card's: the join address, brand label and logo, theme and accent, the caption row and
 // its alpha in sixteenths, the texture size.
-std::string qrKey(const DisplayState& state, const CaptionState& caption, SizeI texture);
+std::string qrKey(const FrameState& state, const CaptionState& caption, SizeI texture);
 
 }  // namespace lumvo

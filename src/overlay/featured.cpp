@@ -11,7 +11,7 @@ SizeI featuredTextureSize(const ComposeGeometry& g, bool pollShown) {
     return {std::max(static_cast<int>(card.w), 80), std::max(static_cast<int>(card.h), 64)};
 }
 
-void paintFeatured(Canvas& canvas, const DisplayState& s, int w, int h, const PhotoLookup& photos) {
+void paintFeatured(Canvas& canvas, const FrameState& s, int w, int h, const PhotoLookup& photos) {
     const RectF card{10, 10, static_cast<float>(w) - 20, static_cast<float>(h) - 20};
     if (!s.editMode || !s.featuredId.empty() || !s.name.empty() || !s.text.empty()) {
         std::optional<std::string> bytes;
@@ -34,7 +34,7 @@ void paintFeatured(Canvas& canvas, const DisplayState& s, int w, int h, const Ph
     if (s.editMode) drawEditHandle(canvas, card);
 }
 
-std::string featuredKey(const DisplayState& s, SizeI texture, std::uint64_t photoGeneration) {
+std::string featuredKey(const FrameState& s, SizeI texture, std::uint64_t photoGeneration) {
     // Length-prefixed fields, so that no text can pass for another field.
     std::string key;
     auto add = [&key](std::string_view field) {

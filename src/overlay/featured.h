@@ -10,7 +10,7 @@
 #include "overlay/canvas.h"
 #include "overlay/compose.h"
 #include "overlay/feed.h"
-#include "documents/display_state.h"
+#include "overlay/frame_state.h"
 
 namespace lumvo {
 
@@ -22,11 +22,11 @@ SizeI featuredTextureSize(const ComposeGeometry& geometry, bool pollShown);
 // Paints the card into a w x h bitmap: the post bubble at card scale on (10, 10, w - 20, h - 20)
 // with the photo looked up by the featured photo id, or the "HIGHLIGHT" placeholder in edit mode
 // when no post is featured; in edit mode the resize handle over it.
-void paintFeatured(Canvas& canvas, const DisplayState& state, int w, int h, const PhotoLookup& photos);
+void paintFeatured(Canvas& canvas, const FrameState& state, int w, int h, const PhotoLookup& photos);
 
 // The card's content key: the featured post's fields, the theme and palette, edit mode and the
 // texture size, and, for a post with a photo, the photo cache's generation (its photo may arrive
 // after the post). Nothing that moves the card is in it.
-std::string featuredKey(const DisplayState& state, SizeI texture, std::uint64_t photoGeneration);
+std::string featuredKey(const FrameState& state, SizeI texture, std::uint64_t photoGeneration);
 
 }  // namespace lumvo

@@ -25,7 +25,7 @@ std::vector<Reaction> parseReactions(std::string_view text) {
     return out;
 }
 
-FeedItem featuredItem(const DisplayState& s) {
+FeedItem featuredItem(const FrameState& s) {
     FeedItem item;
     item.id = s.featuredId;
     item.type = s.type;
@@ -38,7 +38,7 @@ FeedItem featuredItem(const DisplayState& s) {
     return item;
 }
 
-void showFeatured(DisplayState& s, const FeedItem& post) {
+void showFeatured(FrameState& s, const FeedItem& post) {
     if (post.id.empty()) {
         s.featuredId.clear();
         return;
@@ -60,7 +60,7 @@ float feedItemHeight(const FeedItem& item, float width) {
     return std::max(std::min(base + 48, width * 0.22f), 56.0f);
 }
 
-bool reservesFeaturedSlot(const DisplayState& s) {
+bool reservesFeaturedSlot(const FrameState& s) {
     if (s.featuredId.empty() || s.editMode) return false;
     const bool inFeed =
         std::any_of(s.feed.begin(), s.feed.end(), [&](const FeedItem& i) { return i.id == s.featuredId; });
@@ -68,11 +68,11 @@ bool reservesFeaturedSlot(const DisplayState& s) {
     return !inFeed && s.heroElapsed > s.duration - outTime;
 }
 
-bool holdsFeaturedLine(const DisplayState& s) {
+bool holdsFeaturedLine(const FrameState& s) {
     return !s.featuredId.empty() && !s.editMode && s.heroElapsed < s.duration;
 }
 
-FeedPaint paintFeed(Canvas& canvas, const DisplayState& state, int w, int h, const PhotoLookup& photos) {
+FeedPaint paintFeed(Canvas& canvas, const FrameState& state, int w, int h, const PhotoLookup& photos) {
     FeedPaint paint;
     const RectF panel{6, 6, static_cast<float>(w) - 12, static_cast<float>(h) - 12};
     if (state.editMode) drawEditOutline(canvas, panel);
@@ -190,7 +190,7 @@ void drawFeaturedText(Canvas& canvas, const FeedItem& post, const RectF& box, co
 }  // namespace
 
 void drawPostBubble(Canvas& canvas, const FeedItem& post, std::string_view photoBytes, const RectF& bubble,
-                    const DisplayState& state, bool isFeedItem) {
+                    const FrameState& state, bool isFeedItem) {
     if (bubble.w < 8 || bubble.h < 8) return;
     const Theme& theme = themeFor(state.theme);
     const Argb accent = postAccent(post, state.palette);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "overlay/canvas.h"
-#include "documents/display_state.h"
+#include "overlay/frame_state.h"
 
 namespace lumvo {
 
@@ -41,9 +41,9 @@ struct Reaction {
 std::vector<Reaction> parseReactions(std::string_view text);
 
 // The featured post's fields as a feed item.
-FeedItem featuredItem(const DisplayState& state);
+FeedItem featuredItem(const FrameState& state);
 // Puts `post` in the state's featured fields (an empty id empties featuredId and leaves the rest).
-void showFeatured(DisplayState& state, const FeedItem& post);
+void showFeatured(FrameState& state, const FeedItem& post);
 
 // The height of a post in a feed column of `width`.
 float feedItemHeight(const FeedItem& item, float width);
@@ -51,20 +51,20 @@ float feedItemHeight(const FeedItem& item, float width);
 // Whether the feed keeps a slot at the bottom for the featured post: it is flying back into the
 // feed (its last 0.34 of the duration, at most 0.95 s), it is not in the feed list, and layout edit
 // mode is off.
-bool reservesFeaturedSlot(const DisplayState& state);
+bool reservesFeaturedSlot(const FrameState& state);
 
 // Whether the featured post is out in the hero box (featured, its time not up, edit mode off): its
 // own line in the feed is then kept empty, so the post is never on the TV twice.
-bool holdsFeaturedLine(const DisplayState& state);
+bool holdsFeaturedLine(const FrameState& state);
 
 // Paints the feed into a w x h card and says where everything went. An item that does not fit
 // ends the column (older posts are not shown).
-FeedPaint paintFeed(Canvas& canvas, const DisplayState& state, int w, int h, const PhotoLookup& photos);
+FeedPaint paintFeed(Canvas& canvas, const FrameState& state, int w, int h, const PhotoLookup& photos);
 
 // One post in `r`: at feed scale (isFeedItem) or as the featured card. `photoBytes` are the
 // encoded photo (empty: none); a photo that does not decode is left out.
 void drawPostBubble(Canvas& canvas, const FeedItem& post, std::string_view photoBytes, const RectF& r,
-                    const DisplayState& state, bool isFeedItem);
+                    const FrameState& state, bool isFeedItem);
 
 // The row of reaction pills over the lower-left corner and edge of the bubble `r`.
 void drawReactionChips(Canvas& canvas, const std::vector<Reaction>& reactions, const RectF& r, bool isFeedItem);

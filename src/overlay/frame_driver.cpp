@@ -13,35 +13,18 @@ float beatPulse(double beatPosition, bool beatOn) {
     return static_cast<float>(1.0 + 0.03 * std::sin(2.0 * std::numbers::pi * beatPosition));
 }
 
-void fillDrawTimeFields(DisplayState& f, const WallSettings& s, double beatPosition, std::wstring brandLogoPath) {
-    f.showQr = s.showQr != 0;
-    f.allowMessages = s.allowMessages != 0;
-    f.allowRequests = s.allowRequests != 0;
-    f.allowPhotos = s.allowPhotos != 0;
+void fillDrawTimeFields(FrameState& f, const WallSettings& s, double beatPosition, std::wstring brandLogoPath) {
+    f.takeSettings(s);
     f.tipEnabled = f.tipEnabled || !s.tipLink.empty() || !s.tipLink2.empty() || !s.tipLink3.empty();
-    f.wordFx = s.allowWordFx != 0;
-    f.tipFx = s.allowTipFx != 0;
-    f.venueFx = s.allowVenueFx != 0;
-    f.editMode = s.edit != 0;
     if (!s.allowHotFx) {
         f.hot = false;
         for (FeedItem& item : f.feed) item.hot = false;
     }
-    f.theme = s.theme;
-    f.brandText = s.brandUrl.empty() ? std::string{} : brandLabel(normalizeUrl(s.brandUrl));
     f.brandLogoPath = std::move(brandLogoPath);
-    f.opacity = s.opacity;
     f.pulse = beatPulse(beatPosition, s.beat != 0);
-    f.chatBox = s.chat;
-    f.qrBox = s.qr;
-    f.heroBox = s.hero;
-    f.palette[0] = s.colorShoutout;
-    f.palette[1] = s.colorRequest;
-    f.palette[2] = s.colorPhoto;
-    f.palette[3] = s.colorVenue;
 }
 
-void FeaturedClock::step(DisplayState& f, double now, float durationSetting) {
+void FeaturedClock::step(FrameState& f, double now, float durationSetting) {
     const std::string serverId = f.featuredId;
     FeedItem& post = memory_.post;
     if (!serverId.empty() && serverId != post.id) {
@@ -62,7 +45,7 @@ void FeaturedClock::step(DisplayState& f, double now, float durationSetting) {
         post.id.clear();
 }
 
-void prepareFrame(DisplayState& frame, const WallSettings& settings, FeaturedClock& clock, double now,
+void prepareFrame(FrameState& frame, const WallSettings& settings, FeaturedClock& clock, double now,
                   double beatPosition, std::wstring brandLogoPath) {
     clock.step(frame, now, settings.duration);
     fillDrawTimeFields(frame, settings, beatPosition, std::move(brandLogoPath));

@@ -5,8 +5,8 @@
 // and plays out after the server let it go. Time is always passed in (seconds), never read here.
 #include <string>
 
+#include "overlay/frame_state.h"
 #include "settings/settings.h"
-#include "documents/display_state.h"
 
 namespace lumvo {
 
@@ -17,7 +17,7 @@ float beatPulse(double beatPosition, bool beatOn);
 // server's word, or any tip link set), the effects, edit mode, the theme, brand label, opacity,
 // pulse, boxes and palette; hot (featured and every feed item) is forced off when the hot effect
 // is off. `brandLogoPath` is the venue logo file when it exists, else empty.
-void fillDrawTimeFields(DisplayState& frame, const WallSettings& settings, double beatPosition,
+void fillDrawTimeFields(FrameState& frame, const WallSettings& settings, double beatPosition,
                         std::wstring brandLogoPath);
 
 // The featured post as the TV keeps it, from the frame it first appeared in.
@@ -34,7 +34,7 @@ public:
     // copy's, heroElapsed and duration are set, and the card is held 0.05 s before its end while
     // the server still features it; a post the server no longer features is forgotten once its
     // time is up. With nothing remembered the copy's featuredId is emptied.
-    void step(DisplayState& frame, double now, float durationSetting);
+    void step(FrameState& frame, double now, float durationSetting);
     const FeaturedMemory& memory() const { return memory_; }
 
 private:
@@ -46,7 +46,7 @@ private:
 // `frame` must be a fresh copy of the state as the server sent it (Overlay::frameState()), every
 // frame: a copy prepared before holds the clock's own featured id, which it would take for the
 // server's and so hold the card for ever.
-void prepareFrame(DisplayState& frame, const WallSettings& settings, FeaturedClock& clock, double now,
+void prepareFrame(FrameState& frame, const WallSettings& settings, FeaturedClock& clock, double now,
                   double beatPosition, std::wstring brandLogoPath);
 
 // The animation step between frames: 1/60 s on the first frame, then the time since the previous

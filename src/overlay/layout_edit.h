@@ -6,7 +6,7 @@
 //
 // The mouse events come on a host thread while the render thread draws with the settings. Nothing
 // is ever written into the shared boxes directly: every step is computed and clamped on a copy and
-// published whole under the display mutex (SharedSettings::change), so the render thread only
+// published whole under the settings' mutex (SharedSettings::change), so the render thread only
 // ever sees clamped boxes. layout.ini is written when the drag ends, outside the lock.
 #include <functional>
 

@@ -21,18 +21,13 @@ LayerSlot slotOf(Layer layer) {
 
 }  // namespace
 
-void Overlay::drawFrame(std::int32_t width, std::int32_t height, const SharedSettings& settings, const WallLink& link,
-                        double beatPosition) {
+void Overlay::drawFrame(std::int32_t width, std::int32_t height, const SharedSettings& settings,
+                        const PublishedDisplay& display, double beatPosition) {
     settings.refresh(settings_, settingsSeen_);
     if (!settings_.enable) return;
     lastWidth_.store(width);
     lastHeight_.store(height);
-    // Read before the copy: a state published meanwhile is copied again on the next frame.
-    const std::uint64_t published = link.displayGeneration();
-    if (published != displaySeen_) {
-        link.copyDisplay(frame_);
-        displaySeen_ = published;
-    }
+    display.refresh(frame_, displaySeen_);
     if (target_) compose(width, height, beatPosition);
 }
 
@@ -53,9 +48,11 @@ void Overlay::compose(std::int32_t width, std::int32_t height, double beatPositi
             logoStale_ = true;
         }
     }
-    prepared_ = frame_;  // a fresh copy as the server sent it, every frame
+    // A fresh copy of the document as the server sent it, every frame; the frame's own fields are
+    // all set again by prepareFrame.
+    static_cast<DisplayDocument&>(prepared_) = frame_;
     prepareFrame(prepared_, settings_, featured_, now, beatPosition, logos_.brandLogo);
-    const DisplayState& state = prepared_;
+    const FrameState& state = prepared_;
     const ComposeGeometry geometry = composeGeometry(width, height, state);
 
     const SizeI chat = geometry.chatTexture;

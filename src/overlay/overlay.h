@@ -1,6 +1,6 @@
 #pragma once
 // The TV overlay as the render thread sees it: per frame a private copy of the settings and of the
-// display state to draw from, so that the other threads may change both while a frame is drawn,
+// published display document to draw from, so that the other threads may change both while a frame is drawn,
 // and the frame composed from them through a LayerTarget (on Windows the Direct3D 11 renderer,
 // which the plug-in object owns): the frame driver's preparation, the cards repainted when their
 // content keys change, the layers drawn in order.
@@ -11,17 +11,17 @@
 #include <string>
 #include <vector>
 
+#include "base/clock.h"
+#include "documents/published_display.h"
+#include "media/photo_cache.h"
 #include "overlay/compose.h"
 #include "overlay/flames.h"
 #include "overlay/frame_driver.h"
+#include "overlay/frame_state.h"
 #include "overlay/layer_target.h"
-#include "media/photo_cache.h"
 #include "overlay/poll.h"
 #include "overlay/qr_card.h"
 #include "settings/shared_settings.h"
-#include "base/clock.h"
-#include "documents/display_state.h"
-#include "serverlink/wall_link.h"
 
 namespace lumvo {
 
@@ -49,16 +49,16 @@ public:
     void setLogoFinder(std::function<LogoFiles()> finder) { findLogos_ = std::move(finder); }
 
     // One video frame of `width` x `height` at the host's `beatPosition`: nothing at all while the
-    // wall is switched off; otherwise the frame size is kept for the mouse, the display state
+    // wall is switched off; otherwise the frame size is kept for the mouse, the display document
     // copied (only when the worker published a new one since the last frame), and the frame
     // composed. Render thread only.
-    void drawFrame(std::int32_t width, std::int32_t height, const SharedSettings& settings, const WallLink& link,
-                   double beatPosition = 0.0);
+    void drawFrame(std::int32_t width, std::int32_t height, const SharedSettings& settings,
+                   const PublishedDisplay& display, double beatPosition = 0.0);
 
-    // What the last frame was drawn from (render thread): the state as the server sent it, and as
-    // prepared for drawing (featured clock and draw-time fields applied).
-    const DisplayState& frameState() const { return frame_; }
-    const DisplayState& preparedState() const { return prepared_; }
+    // What the last frame was drawn from (render thread): the document as the server sent it, and
+    // the frame as prepared for drawing (featured clock and draw-time fields applied).
+    const DisplayDocument& frameState() const { return frame_; }
+    const FrameState& preparedState() const { return prepared_; }
     const WallSettings& frameSettings() const { return settings_; }
     // The last frame's size; any thread (the mouse callbacks map positions with it).
     FrameSize lastFrameSize() const { return {lastWidth_.load(), lastHeight_.load()}; }
@@ -82,14 +82,14 @@ private:
     std::function<LogoFiles()> findLogos_;
     WallSettings settings_;
     std::uint64_t settingsSeen_ = 0;
-    DisplayState frame_;
+    DisplayDocument frame_;
     std::uint64_t displaySeen_ = 0;
     std::atomic<std::int32_t> lastWidth_{1920};
     std::atomic<std::int32_t> lastHeight_{1080};
     PhotoCache photos_;
 
     // Kept from frame to frame by the render thread.
-    DisplayState prepared_;  // this frame's copy, prepared (its buffers reused frame to frame)
+    FrameState prepared_;  // this frame's copy, prepared (its buffers reused frame to frame)
     FeaturedClock featured_;
     CaptionState caption_;
     std::vector<FeedRecord> feedRecords_;  // where the last feed paint put each post

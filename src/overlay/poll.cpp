@@ -79,7 +79,7 @@ void drawPicture(Canvas& canvas, const CanvasImage& picture, const RectF& area) 
 
 // The picture of the running poll: kept while its id stays; decoded again only for a new id, or,
 // when it is missing or did not decode, after the photo cache stored something new.
-const CanvasImage* pollPicture(Canvas& canvas, PollPicture& picture, const DisplayState& s, const PhotoLookup& photos,
+const CanvasImage* pollPicture(Canvas& canvas, PollPicture& picture, const FrameState& s, const PhotoLookup& photos,
                                std::uint64_t generation) {
     if (s.votePhoto.empty()) {
         picture.image.reset();
@@ -98,7 +98,7 @@ const CanvasImage* pollPicture(Canvas& canvas, PollPicture& picture, const Displ
 }
 
 // One bar in `r` with the winner's emphasis `e` and alpha `a`.
-void paintBar(Canvas& canvas, const PollAnimation& p, const DisplayState& s, std::size_t i, const RectF& r, float e,
+void paintBar(Canvas& canvas, const PollAnimation& p, const FrameState& s, std::size_t i, const RectF& r, float e,
               float a) {
     if (i >= kPollBarsShown || i >= s.voteBars.size()) return;
     const VoteBar& bar = s.voteBars[i];
@@ -133,13 +133,13 @@ void paintBar(Canvas& canvas, const PollAnimation& p, const DisplayState& s, std
     canvas.drawText(std::to_string(std::max(bar.count, 0)), {r.right() - 86, r.y, 74, h}, style);
 }
 
-std::string_view titleOf(const DisplayState& s) {
+std::string_view titleOf(const FrameState& s) {
     return s.voteTitle.empty() ? std::string_view("Vote") : std::string_view(s.voteTitle);
 }
 
 }  // namespace
 
-PollLayout layoutPoll(Canvas& canvas, const PollAnimation& p, PollPicture& picture, const DisplayState& s, int w,
+PollLayout layoutPoll(Canvas& canvas, const PollAnimation& p, PollPicture& picture, const FrameState& s, int w,
                       int h, const PhotoLookup& photos, std::uint64_t photoGeneration) {
     PollLayout l;
     if (!s.voteActive) return l;
@@ -208,7 +208,7 @@ PollLayout layoutPoll(Canvas& canvas, const PollAnimation& p, PollPicture& pictu
     return l;
 }
 
-bool paintPoll(Canvas& canvas, const PollAnimation& p, const DisplayState& s, const PollLayout& l) {
+bool paintPoll(Canvas& canvas, const PollAnimation& p, const FrameState& s, const PollLayout& l) {
     if (!l.shown) return false;
     const Theme& theme = themeFor(s.theme);
     canvas.fillRoundedRect(roundedRect(l.panel, theme.radiusCard), theme.panel);
@@ -285,7 +285,7 @@ std::string countdownText(float seconds) {
     return text;
 }
 
-std::string pollPanelKey(const PollAnimation& p, const PollPicture& picture, const DisplayState& s, SizeI texture,
+std::string pollPanelKey(const PollAnimation& p, const PollPicture& picture, const FrameState& s, SizeI texture,
                          std::uint64_t frame, std::uint64_t photoGeneration) {
     const std::size_t n = pollBarCount(s);
     bool moving = !p.confetti.empty() || (p.closed && (p.closedTime < 0.75f || pollWinner(s.voteBars)));

@@ -2,14 +2,14 @@
 
 #include <cmath>
 
-#include "overlay/backdrops/backdrop_random.h"
+#include "overlay/particle_random.h"
 #include "overlay/toolkit.h"
 
 namespace lumvo {
 namespace {
 
 // Length-prefixed, so that a title cannot pass for a title and option ids.
-std::string identityOf(const DisplayState& s) {
+std::string identityOf(const FrameState& s) {
     std::string key = std::to_string(s.voteTitle.size()) + ':' + s.voteTitle;
     for (const VoteBar& bar : s.voteBars) key += '|' + std::to_string(bar.key.size()) + ':' + bar.key;
     return key;
@@ -17,7 +17,7 @@ std::string identityOf(const DisplayState& s) {
 
 }  // namespace
 
-float stepPoll(PollAnimation& p, double dt, double now, const DisplayState& s, bool heroActive) {
+float stepPoll(PollAnimation& p, double dt, double now, const FrameState& s, bool heroActive) {
     const auto fdt = static_cast<float>(dt);
     p.now = now;
     const float target = s.voteActive && heroActive && !s.editMode ? 1.0f : 0.0f;
@@ -76,7 +76,7 @@ float stepPoll(PollAnimation& p, double dt, double now, const DisplayState& s, b
     return p.split;
 }
 
-void throwConfetti(PollAnimation& p, const DisplayState& s, const PollBarPlaces& bars) {
+void throwConfetti(PollAnimation& p, const FrameState& s, const PollBarPlaces& bars) {
     for (std::size_t i = 0; i < kPollBarsShown && i < s.voteBars.size(); ++i) {
         if (!bars.painted[i]) continue;
         const RectF& r = bars.rect[i];
@@ -92,11 +92,11 @@ void throwConfetti(PollAnimation& p, const DisplayState& s, const PollBarPlaces&
             for (int k = 0; k < n; ++k) {
                 Confetto c;
                 c.x = r.x + f;
-                c.y = r.y + h / 2 + (backdropRandom() - 0.5f) * h * 0.4f;
-                c.vx = (0.12f + 0.55f * backdropRandom()) * r.w;
-                c.vy = -(80 + 220 * backdropRandom());
-                c.size = 3 + 6 * backdropRandom();
-                c.life = 0.28f + 0.28f * backdropRandom();
+                c.y = r.y + h / 2 + (particleRandom() - 0.5f) * h * 0.4f;
+                c.vx = (0.12f + 0.55f * particleRandom()) * r.w;
+                c.vy = -(80 + 220 * particleRandom());
+                c.size = 3 + 6 * particleRandom();
+                c.life = 0.28f + 0.28f * particleRandom();
                 c.r = static_cast<std::uint8_t>(colour >> 16);
                 c.g = static_cast<std::uint8_t>(colour >> 8);
                 c.b = static_cast<std::uint8_t>(colour);

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "documents/display_state.h"
+#include "overlay/frame_state.h"
 #include "overlay/canvas.h"
 
 namespace lumvo {
@@ -24,7 +24,7 @@ inline constexpr std::size_t kPollBarsShown = 4;
 // cap the oldest particles go first.
 inline constexpr std::size_t kMaxConfetti = 360;
 
-inline std::size_t pollBarCount(const DisplayState& s) { return std::min(s.voteBars.size(), kPollBarsShown); }
+inline std::size_t pollBarCount(const FrameState& s) { return std::min(s.voteBars.size(), kPollBarsShown); }
 
 struct Confetto {
     float x = 0, y = 0, vx = 0, vy = 0, age = 0, life = 0, size = 0;
@@ -45,7 +45,7 @@ struct PollAnimation {
 };
 
 // Advances the animation to `now` (seconds) by `dt`; gives the split.
-float stepPoll(PollAnimation& poll, double dt, double now, const DisplayState& state, bool heroActive);
+float stepPoll(PollAnimation& poll, double dt, double now, const FrameState& state, bool heroActive);
 
 // Where the panel paints its bars this frame: a bar folded away is not painted.
 struct PollBarPlaces {
@@ -58,7 +58,7 @@ struct PollBarPlaces {
 // 10 + min(4 x the rise, 18) confetti from the end of its fill and shakes; every painted bar's
 // count is remembered. Draws on the overlay's shared generator, bar by bar, each particle's height,
 // speeds, size and life in that order.
-void throwConfetti(PollAnimation& poll, const DisplayState& state, const PollBarPlaces& bars);
+void throwConfetti(PollAnimation& poll, const FrameState& state, const PollBarPlaces& bars);
 
 // The width of bar `index`'s fill in `rect`: its share of the width, at least 0.8 x the bar's
 // height once it has any, at most the whole width.

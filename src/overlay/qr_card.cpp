@@ -21,14 +21,14 @@ const std::array<CaptionRow, 7> kCaptionRows{{
     {"REACT LIVE", "Emoji shows up on the TV", 0},
 }};
 
-unsigned featureBits(const DisplayState& s) {
+unsigned featureBits(const FrameState& s) {
     return (s.allowMessages ? kFeatureMessages : 0) | (s.allowRequests ? kFeatureRequests : 0) |
            (s.allowPhotos ? kFeaturePhotos : 0) | (s.tipEnabled ? kFeatureTips : 0);
 }
 
 int CaptionState::alphaStep() const { return static_cast<int>(std::lround(alpha * 16.0f)); }
 
-void stepCaption(CaptionState& caption, const DisplayState& state, double seconds) {
+void stepCaption(CaptionState& caption, const FrameState& state, double seconds) {
     const unsigned features = featureBits(state);
     std::vector<int> offered;
     for (int i = 0; i < static_cast<int>(kCaptionRows.size()); ++i)
@@ -118,7 +118,7 @@ float drawCaption(Canvas& canvas, std::string_view title, std::string_view subli
     return fit.size;
 }
 
-void paintQrCard(Canvas& canvas, const DisplayState& state, const CaptionState& caption, int w, int h,
+void paintQrCard(Canvas& canvas, const FrameState& state, const CaptionState& caption, int w, int h,
                  const CanvasImage* logo) {
     const Theme& theme = themeFor(state.theme);
     const Argb accent = typeAccent("shoutout", state.palette);

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "overlay/canvas.h"
-#include "documents/display_state.h"
+#include "overlay/frame_state.h"
 
 namespace lumvo {
 
@@ -23,7 +23,7 @@ inline constexpr unsigned kFeatureMessages = 1, kFeatureRequests = 2, kFeaturePh
 
 extern const std::array<CaptionRow, 7> kCaptionRows;
 
-unsigned featureBits(const DisplayState& state);
+unsigned featureBits(const FrameState& state);
 
 inline constexpr double kCaptionSeconds = 5.7;  // each caption's stay
 inline constexpr double kCaptionFadeSeconds = 0.7;
@@ -39,7 +39,7 @@ struct CaptionState {
 
 // The caption at `seconds` since the clock's start (negative counts as 0): the offered rows in
 // turn, each 5.7 s, fading in over 0.7 s and out from 5.0 s.
-void stepCaption(CaptionState& caption, const DisplayState& state, double seconds);
+void stepCaption(CaptionState& caption, const FrameState& state, double seconds);
 
 // Where the code and the text column go in a w x h card: the code on the left when the panel is
 // wide (at least 1.12 times as wide as high, and 240 wide), else on top.
@@ -56,7 +56,7 @@ std::unique_ptr<CanvasImage> loadQrLogo(Canvas& canvas, std::string_view brandLo
 
 // Paints the card into a w x h bitmap. `logo` may be null; it may come from another canvas of the
 // same kind (the caller keeps it between paints).
-void paintQrCard(Canvas& canvas, const DisplayState& state, const CaptionState& caption, int w, int h,
+void paintQrCard(Canvas& canvas, const FrameState& state, const CaptionState& caption, int w, int h,
                  const CanvasImage* logo);
 
 // A QR code of `text` (error correction MEDIUM) filling the square with a white quiet zone of 0.07

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "overlay/canvas.h"
-#include "documents/display_state.h"
+#include "overlay/frame_state.h"
 
 namespace lumvo {
 

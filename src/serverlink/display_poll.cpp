@@ -4,13 +4,12 @@
 
 #include "documents/display_document.h"
 #include "serverlink/settings_push.h"
-#include "serverlink/wall_link.h"
 
 namespace lumvo {
 
-DisplayPoll::DisplayPoll(WallLink& link, SharedSettings& settings, PhotoCache& photos, HttpClient& http, Clock& clock,
-                         DisplayPollHooks hooks)
-    : link_(link), settings_(settings), photos_(photos), http_(http), clock_(clock), hooks_(std::move(hooks)) {}
+DisplayPoll::DisplayPoll(PublishedDisplay& display, SharedSettings& settings, PhotoCache& photos, HttpClient& http,
+                         Clock& clock, DisplayPollHooks hooks)
+    : display_(display), settings_(settings), photos_(photos), http_(http), clock_(clock), hooks_(std::move(hooks)) {}
 
 bool DisplayPoll::pushSettings() { return lumvo::pushSettings(http_, settings_.copy(), hooks_.defaultMediaFolder); }
 
@@ -38,14 +37,14 @@ std::uint64_t DisplayPoll::pass() {
     const bool pushedBefore = pushed_;
     if (!pushed_) pushed_ = pushSettings();
 
-    DisplayState state;
+    DisplayDocument state;
     if (reply != lastReply_) {
         lastReply_ = std::move(reply);
         state = readDisplayDocument(lastReply_);
         if (pushedBefore) settings_.change([&](WallSettings& s) { applyServerSettings(lastReply_, s); });
-        link_.publish(state);
+        display_.publish(state);
     } else {
-        link_.copyDisplay(state);
+        state = display_.copy();
     }
 
     ensurePhoto(state.photo);

@@ -1,9 +1,10 @@
 #pragma once
 // The worker's display poll: about six times a second it asks the wall server what the TV shows,
-// turns every changed reply into a new DisplayState for the render thread, takes the settings the
-// server decides, pushes the DJ's settings when the server comes up (and every 15 minutes), and
-// fetches each photo the state names once into the renderer's photo cache. It keeps the last
-// state while the server is away and never holds the display mutex across network or file work.
+// publishes every changed reply as a new display document for the render thread, takes the
+// settings the server decides, pushes the DJ's settings when the server comes up (and every 15
+// minutes), and fetches each photo the document names once into the renderer's photo cache. It
+// keeps the last document while the server is away and never holds a lock across network or file
+// work.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -11,14 +12,13 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "media/photo_cache.h"
-#include "settings/shared_settings.h"
 #include "base/clock.h"
 #include "base/http_client.h"
+#include "documents/published_display.h"
+#include "media/photo_cache.h"
+#include "settings/shared_settings.h"
 
 namespace lumvo {
-
-class WallLink;
 
 // What the poll needs of the machine: Windows in the plug-in, scripted in the tests.
 struct DisplayPollHooks {
@@ -38,8 +38,8 @@ inline constexpr std::uint64_t kSettingsRepushMs = 15 * 60 * 1000;
 
 class DisplayPoll {
 public:
-    DisplayPoll(WallLink& link, SharedSettings& settings, PhotoCache& photos, HttpClient& http, Clock& clock,
-                DisplayPollHooks hooks);
+    DisplayPoll(PublishedDisplay& display, SharedSettings& settings, PhotoCache& photos, HttpClient& http,
+                Clock& clock, DisplayPollHooks hooks);
 
     // One pass; returns how long to wait before the next.
     std::uint64_t pass();
@@ -53,7 +53,7 @@ private:
     bool pushSettings();
     void ensurePhoto(const std::string& reference);
 
-    WallLink& link_;
+    PublishedDisplay& display_;
     SharedSettings& settings_;
     PhotoCache& photos_;
     HttpClient& http_;

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "settings/settings_file.h"
+
 namespace lumvo {
 
 bool pushSettings(HttpClient& http, const WallSettings& settings, std::string_view defaultMediaFolder) {

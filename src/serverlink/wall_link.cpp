@@ -1,7 +1,6 @@
 #include "serverlink/wall_link.h"
 
 #include <chrono>
-#include <utility>
 
 namespace lumvo {
 namespace {
@@ -33,20 +32,6 @@ bool WallLink::stop() {
     return joined;
 }
 
-void WallLink::copyDisplay(DisplayState& out) const {
-    std::lock_guard<std::mutex> lock(displayMutex_);
-    out = display_;
-}
-
-void WallLink::publish(DisplayState next) {
-    {
-        std::lock_guard<std::mutex> lock(displayMutex_);
-        std::swap(display_, next);
-        generation_.fetch_add(1);
-    }
-    // `next` now holds the old state and is freed here, outside the lock.
-}
-
 void WallLink::run() {
     const StopAwareWait wait = [this](std::chrono::milliseconds d) { return worker_.sleepFor(d); };
     if (!services_.http || !services_.clock || !services_.photos) {
@@ -59,7 +44,7 @@ void WallLink::run() {
     if (services_.server && (!services_.hooks.wallFilesPresent || services_.hooks.wallFilesPresent())) {
         services_.server->startServer();
     }
-    DisplayPoll poll(*this, settings_, *services_.photos, *services_.http, *services_.clock, services_.hooks);
+    DisplayPoll poll(display_, settings_, *services_.photos, *services_.http, *services_.clock, services_.hooks);
     poll.run(wait);
 }
 

@@ -1,19 +1,15 @@
 #pragma once
 // The plug-in's link to the wall server: the worker thread (one per start of the effect), which
-// launches the server and runs the display poll, and the display state it mirrors from the server.
-// The worker swaps a whole new state in under the display mutex; the render thread copies it out
-// under the same lock. Neither holds the lock across network or file work.
-#include <atomic>
-#include <cstdint>
-#include <mutex>
-
-#include "media/photo_cache.h"
-#include "settings/shared_settings.h"
-#include "base/worker_thread.h"
+// launches the server and runs the display poll. The poll publishes every new display document it
+// reads to the published display (documents/published_display.h), which the plug-in object owns
+// and the overlay reads; the link never sees the overlay.
 #include "base/clock.h"
-#include "serverlink/display_poll.h"
-#include "documents/display_state.h"
 #include "base/http_client.h"
+#include "base/worker_thread.h"
+#include "documents/published_display.h"
+#include "media/photo_cache.h"
+#include "serverlink/display_poll.h"
+#include "settings/shared_settings.h"
 
 namespace lumvo {
 
@@ -40,7 +36,7 @@ struct WallLinkServices {
 
 class WallLink {
 public:
-    WallLink(std::mutex& displayMutex, SharedSettings& settings) : displayMutex_(displayMutex), settings_(settings) {}
+    WallLink(PublishedDisplay& display, SharedSettings& settings) : display_(display), settings_(settings) {}
     ~WallLink();
     WallLink(const WallLink&) = delete;
     WallLink& operator=(const WallLink&) = delete;
@@ -59,21 +55,12 @@ public:
     // How worker threads are made (tests make a launch fail). Only while stopped.
     void setThreadLauncher(WorkerThread::Launcher launcher) { worker_.setLauncher(launcher); }
 
-    // The current state, copied under the display mutex.
-    void copyDisplay(DisplayState& out) const;
-    // Swaps in a new state under the display mutex (the old one is freed after the lock is let go).
-    void publish(DisplayState next);
-    // Counts the states published; the render thread copies only after it moved.
-    std::uint64_t displayGeneration() const { return generation_.load(); }
-
 private:
     void run();
 
-    std::mutex& displayMutex_;
+    PublishedDisplay& display_;
     SharedSettings& settings_;
     WallLinkServices services_;
-    DisplayState display_;
-    std::atomic<std::uint64_t> generation_{1};
     // Last, so that it is joined before anything it uses goes away.
     WorkerThread worker_;
 };

@@ -1,9 +1,9 @@
 #pragma once
-// The DJ's settings: the in-memory model, the layout.ini text format, the normalisers and the
-// JSON object pushed to the wall server. Pure logic: file locations and folder creation are the
-// Windows side's business (settings/win/settings_store.cpp).
+// The DJ's settings: the in-memory model, its defaults and the normalisers. The settings table
+// (settings_table.h) describes each setting over this model; layout.ini and the push to the wall
+// server are written and read in settings_file.h. Pure logic: file locations and folder creation
+// are the Windows side's business (settings/win/settings_store.cpp).
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -86,21 +86,5 @@ std::string brandLabel(std::string_view normalizedUrl);
 
 // The highlight length in whole seconds as written to layout.ini and shown to the DJ.
 int highlightSeconds(const WallSettings& s);
-
-// Applies one line of layout.ini (with or without its line end); unknown or malformed lines are
-// ignored and out-of-range values are clamped.
-void applySettingsLine(WallSettings& s, const char* line);
-// Reads a whole layout.ini stream line by line (lines longer than the 1023-byte buffer are read
-// as several lines).
-void readSettings(std::FILE* file, WallSettings& s);
-// What follows the read: an empty media folder becomes defaultMediaFolder and the boxes are
-// clamped. Creating the media folder is the caller's job.
-void finishSettings(WallSettings& s, std::string_view defaultMediaFolder);
-// The whole text of layout.ini, LF line ends (text-mode files turn them into CR LF on Windows).
-// A text value ends at a NUL byte and loses any CR or LF, so it cannot break its line.
-std::string formatSettingsFile(const WallSettings& s);
-// The JSON object POSTed to /api/settings. mediaDir is the folder to announce (the setting, or
-// the default media folder when the setting is empty).
-std::string settingsPushBody(const WallSettings& s, std::string_view mediaDir);
 
 }  // namespace lumvo

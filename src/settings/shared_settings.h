@@ -2,7 +2,7 @@
 // The DJ's settings as the plug-in's threads share them. The host's threads change them (load, the
 // moderator window, layout editing by mouse), the render thread draws with them, the worker pushes
 // them and takes the few the wall server decides. A std::string read on one thread while another
-// writes it can corrupt the heap, so nobody touches the values without the display mutex: every
+// writes it can corrupt the heap, so nobody touches the values without their mutex: every
 // read is a copy made under it, every change is made under it and counts one generation, so a
 // thread that keeps its own copy (the render thread, every frame) refreshes it only after a change.
 // The lock is held for copies only, never across file or network work.
@@ -16,7 +16,7 @@ namespace lumvo {
 
 class SharedSettings {
 public:
-    explicit SharedSettings(std::mutex& displayMutex) : mutex_(displayMutex) {}
+    SharedSettings() = default;
     SharedSettings(const SharedSettings&) = delete;
     SharedSettings& operator=(const SharedSettings&) = delete;
 
@@ -56,7 +56,7 @@ public:
     std::uint64_t generation() const { return generation_.load(); }
 
 private:
-    std::mutex& mutex_;
+    mutable std::mutex mutex_;
     WallSettings values_;
     std::atomic<std::uint64_t> generation_{1};
 };

@@ -80,7 +80,7 @@ std::string packBars(const std::vector<VoteBar>& bars) {
 }
 
 // The document as the server would write it for this state (the fields the reader fills).
-std::string writeDocument(const DisplayState& s) {
+std::string writeDocument(const DisplayDocument& s) {
     std::string d = "{";
     const auto text = [&](const char* key, std::string_view value) { d += quoted(key) + ':' + quoted(value) + ','; };
     const auto raw = [&](const char* key, const std::string& value) { d += quoted(key) + ':' + value + ','; };
@@ -97,7 +97,7 @@ std::string writeDocument(const DisplayState& s) {
 }
 
 void checkDocument(std::string_view document) {
-    const DisplayState s = readDisplayDocument(document);
+    const DisplayDocument s = readDisplayDocument(document);
     for (const float v : {s.duration, s.voteRemain, s.voteDuration, s.voteClosedFor}) CHECK(std::isfinite(v));
     const std::string written = writeDocument(s);
     CHECK(writeDocument(readDisplayDocument(written)) == written);

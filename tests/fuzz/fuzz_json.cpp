@@ -26,10 +26,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)jsonGetString(json, key);
     (void)jsonGetBool(json, key, true);
     (void)jsonGetNumber(json, key, 0.0);
-    for (const std::string& object : jsonGetObjects(json, key)) {
-        check(object.size() >= 2 && object.front() == '{' && object.back() == '}');
-        check(json.find(object) != std::string_view::npos);
-    }
     for (const std::string& object : jsonGetArrayObjects(json, key)) {
         check(object.size() >= 2 && object.front() == '{' && object.back() == '}');
         check(json.find(object) != std::string_view::npos);
@@ -45,8 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (static_cast<unsigned char>(c) >= 0x20) withoutControls += c;
         textForm += c == '\n' || static_cast<unsigned char>(c) >= 0x20 ? c : ' ';
     }
-    check(jsonUnescape(jsonEscape(json)) == withoutControls);
-    check(jsonUnescape(jsonEscapeText(json)) == textForm);
-    check(jsonGetString("{\"k\":\"" + jsonEscape(json) + "\"}", "k") == withoutControls);
+    check(jsonUnescape(jsonEscapeDropControls(json)) == withoutControls);
+    check(jsonUnescape(jsonEscapeControlsAsSpaces(json)) == textForm);
+    check(jsonGetString("{\"k\":\"" + jsonEscapeDropControls(json) + "\"}", "k") == withoutControls);
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "settings/settings.h"
+#include "settings/settings_file.h"
 
 using namespace lumvo;
 

@@ -34,7 +34,6 @@ void expectRead(const std::string& text, const std::string& key, const json& wan
     } else if (want.is_array()) {
         const auto objects = jsonGetArrayObjects(text, key);  // as the moderator's lists are read
         ASSERT_EQ(objects.size(), want.size()) << where;
-        EXPECT_EQ(jsonGetObjects(text, key), objects) << where;
         for (std::size_t i = 0; i < objects.size(); ++i) {
             for (const auto& [field, value] : want[i].items()) {
                 expectRead(objects[i], field, value, where + "[" + std::to_string(i) + "]." + field);

@@ -1,12 +1,21 @@
-// Reading the display document: the packed feed and poll bars, the state's defaults, the settings
-// the server decides, and which downloads count as pictures.
+// Reading the display document: the packed feed and poll bars, the document's defaults, the
+// settings the server decides, which downloads count as pictures, and the table of keys against its
+// exported copy in tests/contract/plugin-reads.json ("display"), which the wall server's corpus test
+// reads. After an intended change, write the list anew with LUMVO_WRITE_CONTRACT=1.
 #include "documents/display_document.h"
 
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <cstdlib>
+#include <fstream>
+#include <set>
 #include <tuple>
 #include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "support/file_text.h"
 
 namespace lumvo {
 namespace {
@@ -38,11 +47,11 @@ TEST(DecodeVoteBars, UnreadableCountsAndColours) {
 }
 
 TEST(DisplayDocument, AbsentKeysTakeTheirDefaultsAndHugeNumbersStayFinite) {
-    const DisplayState s = readDisplayDocument(R"({"featuredId":"p9","voteActive":1})");
+    const DisplayDocument s = readDisplayDocument(R"({"featuredId":"p9","voteActive":1})");
     EXPECT_EQ(std::make_tuple(s.featuredId, s.voteActive, s.duration, s.voteDuration, s.feed.size(), s.hot),
               std::make_tuple("p9", true, 7.0f, 60.0f, 0u, false));
     // Finite doubles beyond the float range: a running poll's countdown must not read infinity.
-    const DisplayState huge = readDisplayDocument(R"({"voteRemain":1e39,"voteClosedFor":-1e300,"duration":3e38})");
+    const DisplayDocument huge = readDisplayDocument(R"({"voteRemain":1e39,"voteClosedFor":-1e300,"duration":3e38})");
     EXPECT_EQ(std::make_tuple(huge.voteRemain, huge.voteClosedFor, huge.duration),
               std::make_tuple(FLT_MAX, -FLT_MAX, 3e38f));
 }
@@ -59,6 +68,57 @@ TEST(ServerSettings, OnlyServerDrivenOnesAbsentSwitchesAreOnAndNumbersAreClamped
     EXPECT_EQ(std::make_tuple(s.hotWindow, s.theme), std::make_tuple(180, "lounge"));
     applyServerSettings("{}", s);
     EXPECT_EQ(s.theme, "club") << "an absent theme is the default one";
+}
+
+// How the wall server's corpus test reads a key's value ("string", "bool" or "number"); empty for a
+// setting the document cannot carry.
+std::string readAs(const DocumentKey& key) {
+    switch (key.kind) {
+        case DocumentKind::flag: return "bool";
+        case DocumentKind::number: return "number";
+        case DocumentKind::text:
+        case DocumentKind::feed:
+        case DocumentKind::voteBars: return "string";
+        case DocumentKind::setting:
+            switch (key.setting->kind) {
+                case SettingKind::toggle: return "bool";
+                case SettingKind::wholeNumber: return "number";
+                case SettingKind::theme: return "string";
+                default: return "";
+            }
+    }
+    return "";
+}
+
+TEST(DisplayDocument, TheKeysItReadsAreTheListTheWallServerChecks) {
+    using nlohmann::ordered_json;
+    ordered_json rows = ordered_json::array();
+    std::set<std::string> keys;
+    for (const DocumentKey& key : displayDocumentKeys()) {
+        EXPECT_TRUE(keys.insert(key.key).second) << "two rows read " << key.key;
+        EXPECT_FALSE(readAs(key).empty()) << key.key << ": the server cannot decide a setting of this kind";
+        rows.push_back({{"key", key.key}, {"as", readAs(key)}});
+    }
+    const std::string path = std::string(LUMVO_SOURCE_DIR) + "/tests/contract/plugin-reads.json";
+    std::string text = test::fileText(path);
+    ASSERT_FALSE(text.empty()) << "missing " << path;
+    if (std::getenv("LUMVO_WRITE_CONTRACT")) {
+        // Only the "display" list, one key a line; the file's other parts stay as they are.
+        const std::size_t begin = text.find("\"display\": [");
+        const std::size_t end = text.find("\n  ]", begin);
+        ASSERT_TRUE(begin != std::string::npos && end != std::string::npos) << path << " has no \"display\" list";
+        std::string list = "\"display\": [";
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            list += std::string(i ? "," : "") + "\n    {\"key\": " + rows[i]["key"].dump() + ", \"as\": " +
+                    rows[i]["as"].dump() + "}";
+        }
+        text.replace(begin, end - begin, list);
+        std::ofstream(path, std::ios::binary) << text;
+        GTEST_SKIP() << "wrote the display list of " << path;
+    }
+    EXPECT_EQ(ordered_json::parse(text).at("display"), rows)
+        << path << " is out of date: after an intended change run the native tests with LUMVO_WRITE_CONTRACT=1 "
+        << "and the wall server's corpus test";
 }
 
 TEST(Pictures, OnlyJpegPngAndWebpSignaturesCount) {

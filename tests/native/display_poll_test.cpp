@@ -7,9 +7,7 @@
 
 #include <cstdio>
 #include <map>
-#include <mutex>
 
-#include "serverlink/wall_link.h"
 #include "support/manual_clock.h"
 #include "support/scripted_http_client.h"
 
@@ -27,15 +25,14 @@ const std::string kJpeg = "\xFF\xD8\xFF\xE0" + std::string(60, 'j');
 
 struct PollBench {
     explicit PollBench(std::size_t photoBudget = 1000) : photos(photoBudget) {}
-    std::mutex displayMutex;
-    SharedSettings settings{displayMutex};
-    WallLink link{displayMutex, settings};
+    SharedSettings settings;
+    PublishedDisplay display;
     PhotoCache photos;
     test::ManualClock clock{1000};
     test::ScriptedHttpClient http{&clock};
     bool wallFiles = true;
     std::map<std::string, std::string> disk;
-    DisplayPoll poll{link, settings, photos, http, clock,
+    DisplayPoll poll{display, settings, photos, http, clock,
                      {.wallFilesPresent = [this] { return wallFiles; },
                       .photoFromDisk = [this](std::string_view ref) -> std::optional<std::string> {
                           const auto found = disk.find(std::string(ref));
@@ -43,11 +40,7 @@ struct PollBench {
                       },
                       .defaultMediaFolder = "D:\\Pictures\\LUMVO"}};
 
-    DisplayState shown() {
-        DisplayState s;
-        link.copyDisplay(s);
-        return s;
-    }
+    DisplayDocument shown() { return display.copy(); }
     std::vector<std::string> paths() {
         std::vector<std::string> out;
         for (const auto& r : http.requests()) out.push_back(r.request.method + " " + r.request.path);
@@ -82,10 +75,10 @@ TEST(DisplayPoll, PushesOnTheFirstReplyTakesTheServersSettingsFromTheSecondAndKe
     EXPECT_EQ(b.settings.copy().theme, "wedding") << "the first reply predates our settings";
 
     // The same reply again: not parsed, nothing published, no photo fetched again.
-    const auto published = b.link.displayGeneration();
+    const auto published = b.display.generation();
     b.http.script("/api/display", {.body = display("p1")});
     b.poll.pass();
-    EXPECT_EQ(b.link.displayGeneration(), published);
+    EXPECT_EQ(b.display.generation(), published);
     EXPECT_EQ(b.http.requests().size(), 5u);
     EXPECT_EQ(b.settings.copy().theme, "wedding");
 

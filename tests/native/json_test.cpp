@@ -56,26 +56,28 @@ TEST(JsonGetBoolAndNumber, OnlyTrueAndOneAreTrueAndOnlyFiniteNumbersCount) {
     for (const auto& [key, value] : cases) EXPECT_EQ(jsonGetNumber(numbers, key, -1), value) << key;
 }
 
-TEST(JsonGetObjects, ReturnsEachObjectOfTheArray) {
-    const char* doc = R"({"first":{"posts":"not this"},"posts":["text",{"id":"a","t":"} ] {"},7,
+TEST(JsonGetArrayObjects, ReturnsEachObjectOfTheArrayThatIsTheKeysValue) {
+    const char* doc = R"({"title":"posts","posts":["text",{"id":"a","t":"} ] {"},7,
         {"id":"b","tags":[1,[2]],"o":{"p":"\"}"}},null],"after":[{"id":"c"}]})";
-    const std::vector<std::string> objects = jsonGetObjects(doc, "posts");
-    // The first "posts" is inside another object; its array is the next "[" in the text.
+    // "posts" as a quoted value is passed over; of the array only its objects count, whatever
+    // braces their strings hold.
+    const std::vector<std::string> objects = jsonGetArrayObjects(doc, "posts");
     ASSERT_EQ(objects.size(), 2u);
     EXPECT_EQ(objects[0], R"({"id":"a","t":"} ] {"})");
     EXPECT_EQ(objects[1], R"({"id":"b","tags":[1,[2]],"o":{"p":"\"}"}})");
     EXPECT_EQ(jsonGetString(objects[1], "id"), "b");
 
-    EXPECT_TRUE(jsonGetObjects(R"({"posts":null})", "posts").empty());
-    EXPECT_EQ(jsonGetObjects(R"({"posts":[{"a":1},{"b":)", "posts"), std::vector<std::string>{R"({"a":1})"});
-    EXPECT_EQ(jsonGetObjects(R"({"posts":[},{"a":1}]})", "posts"), std::vector<std::string>{R"({"a":1})"});
+    // A value that is not an array never borrows a later array of the document.
+    EXPECT_TRUE(jsonGetArrayObjects(R"({"posts":null,"after":[{"id":"c"}]})", "posts").empty());
+    EXPECT_EQ(jsonGetArrayObjects(R"({"posts":[{"a":1},{"b":)", "posts"), std::vector<std::string>{R"({"a":1})"});
+    EXPECT_EQ(jsonGetArrayObjects(R"({"posts":[},{"a":1}]})", "posts"), std::vector<std::string>{R"({"a":1})"});
 }
 
-// jsonEscape: the settings push's values, checked by a real parser in settings_test.
-TEST(JsonEscapeText, KeepsLineBreaksAndBlanksOtherControlBytes) {
+// jsonEscapeDropControls: the settings push's values, checked by a real parser in settings_test.
+TEST(JsonEscapeControlsAsSpaces, KeepsLineBreaksAndBlanksOtherControlBytes) {
     const std::string text = "a\"b\\c\nd\te\x01 \xC3\xA9%s";
-    EXPECT_EQ(jsonEscapeText(text), "a\\\"b\\\\c\\nd e  \xC3\xA9%s");
-    EXPECT_EQ(jsonGetString("{\"k\":\"" + jsonEscapeText(text) + "\"}", "k"), "a\"b\\c\nd e  \xC3\xA9%s");
+    EXPECT_EQ(jsonEscapeControlsAsSpaces(text), "a\\\"b\\\\c\\nd e  \xC3\xA9%s");
+    EXPECT_EQ(jsonGetString("{\"k\":\"" + jsonEscapeControlsAsSpaces(text) + "\"}", "k"), "a\"b\\c\nd e  \xC3\xA9%s");
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 // a box outside its limits while a drag runs.
 #include <atomic>
 #include <cmath>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -17,8 +16,7 @@ namespace {
 constexpr int W = 1000, H = 500;  // handles: 0.028 of the width, 0.056 of the height
 
 struct Editing {
-    std::mutex mutex;
-    SharedSettings settings{mutex};
+    SharedSettings settings;
     std::vector<WallSettings> saved;
     LayoutEditor editor{settings, [this](const WallSettings& s) { saved.push_back(s); }};
     explicit Editing(int edit = 1) { settings.change([&](WallSettings& s) { s.edit = edit; }); }

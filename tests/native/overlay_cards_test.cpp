@@ -57,9 +57,10 @@ TEST(Toolkit, ThemeFramesAndTextFitting) {
         EXPECT_EQ(canvas.of(Op::polygon).size(), diamonds) << theme;
         const auto fills = canvas.of(Op::fillRect);
         ASSERT_EQ(fills.size(), bar > 0 ? 1u : 0u) << theme;
-        if (bar > 0)
+        if (bar > 0) {
             EXPECT_TRUE(sameRect(fills[0].rect, {10, 26, bar, 68}) && fills[0].clipDepth == 1)
                 << rectText(fills[0].rect);
+        }
     }
     // "abcd" on one line is 2 x size wide: it fits 40 (+0.75) pixels up to size 20.375.
     RecordingCanvas canvas;
@@ -88,7 +89,7 @@ TEST(Feed, ItemHeightsByKindCappedByTheColumnWidth) {
 }
 
 TEST(Feed, TheColumnFillsFromTheBottomAndStopsAtTheTop) {
-    DisplayState state;
+    FrameState state;
     for (int i = 0; i < 8; ++i) state.feed.push_back(post("p" + std::to_string(i)));
     state.feed.back().hot = true;  // 64 high; the others 56
     RecordingCanvas canvas;
@@ -126,7 +127,7 @@ TEST(Feed, TheFeaturedPostFlyingBackGetsAnEmptySlotAtTheBottom) {
         {"edit mode", 6.5, false, true, "f1", false},
         {"nothing featured", 6.5, false, false, "", false}};
     for (const auto& [why, elapsed, inFeed, edit, featured, reserved] : cases) {
-        DisplayState state;
+        FrameState state;
         state.featuredId = featured, state.duration = 7, state.heroElapsed = elapsed, state.editMode = edit;
         state.feed = {post("p1"), post(inFeed ? "f1" : "p2")};
         RecordingCanvas canvas;
@@ -167,7 +168,7 @@ TEST(Feed, ReactionsParseHighestFirstAndChipsOverlapAlongTheBubble) {
 }
 
 TEST(Feed, ThePhotoIsASquareBesideTheTextAndEmphasisInsetsTheBubble) {
-    DisplayState state;  // club: the content box of a 300 x 190 feed bubble at (16, 100) is (33, 110, 273, 170)
+    FrameState state;  // club: the content box of a 300 x 190 feed bubble at (16, 100) is (33, 110, 273, 170)
     const RectF r{16, 100, 300, 190};
     const std::string photo = test::fakeImageBytes(640, 480);
     const std::tuple<const char*, FeedItem, std::string, bool, RectF, float> cases[] = {
@@ -181,7 +182,9 @@ TEST(Feed, ThePhotoIsASquareBesideTheTextAndEmphasisInsetsTheBubble) {
         drawPostBubble(canvas, item, bytes, r, state, isFeedItem);
         const auto images = canvas.of(Op::image);
         ASSERT_EQ(images.size(), square.w > 0 ? 1u : 0u) << why;
-        if (square.w > 0) EXPECT_TRUE(sameRect(images[0].rect, square)) << why << rectText(images[0].rect);
+        if (square.w > 0) {
+            EXPECT_TRUE(sameRect(images[0].rect, square)) << why << rectText(images[0].rect);
+        }
         if (textLeft == 0) continue;
         const RectF text = canvas.textCall("hello")->rect;
         EXPECT_TRUE(std::abs(text.x - textLeft) < 0.01f && std::abs(text.right() - 306) < 0.01f)
@@ -199,7 +202,9 @@ TEST(Feed, ThePhotoIsASquareBesideTheTextAndEmphasisInsetsTheBubble) {
         EXPECT_TRUE(sameRect(fills[0].rect, inset(r, isFeedItem ? 6 : 0))) << rectText(fills[0].rect);
         EXPECT_EQ(fills[0].colour, isFeedItem ? themeFor("").panelAlt : themeFor("").panel);
         EXPECT_EQ(canvas.of(Op::strokeRounded).size(), isFeedItem ? 6u : 1u);
-        if (isFeedItem) EXPECT_FLOAT_EQ(fills[1].rect.x, r.x + 6 - 7);
+        if (isFeedItem) {
+            EXPECT_FLOAT_EQ(fills[1].rect.x, r.x + 6 - 7);
+        }
     }
 }
 
@@ -212,15 +217,16 @@ TEST(QrCard, WideAndTallLayoutsWithLogoFooterAndCaption) {
     for (const auto& [w, h, wide, code, text] : layouts) {
         const QrCardLayout l = qrCardLayout(w, h);
         EXPECT_EQ(l.wide, wide) << w << "x" << h;
-        if (code.w > 0)
+        if (code.w > 0) {
             EXPECT_TRUE(sameRect(l.code, code) && sameRect(l.text, text)) << rectText(l.code) << rectText(l.text);
+        }
     }
 
     RecordingCanvas canvas;
     canvas.files = {{"brand.png", {200, 50}}, {"wordmark.png", {300, 60}}};
     EXPECT_EQ(loadQrLogo(canvas, "missing.png", "wordmark.png")->width(), 300);
     const auto logo = loadQrLogo(canvas, "brand.png", "wordmark.png");
-    DisplayState state;
+    FrameState state;
     state.joinUrl = "http://192.168.1.50:8787";
     state.brandText = "example.com";
     CaptionState caption;
@@ -262,7 +268,7 @@ TEST(QrCode, ModulesFillTheSquareInsideAQuietZone) {
     }
     // The three finder patterns (a dark 7 x 7 ring, a light ring, a dark 3 x 3 centre) and the
     // timing pattern between two of them.
-    for (const auto [fx, fy] : {std::pair{0, 0}, std::pair{18, 0}, std::pair{0, 18}})
+    for (const auto& [fx, fy] : {std::pair{0, 0}, std::pair{18, 0}, std::pair{0, 18}})
         for (int y = 0; y < 7; ++y)
             for (int x = 0; x < 7; ++x)
                 EXPECT_EQ(dark.count({fx + x, fy + y}) == 1, std::max(std::abs(x - 3), std::abs(y - 3)) != 2)
@@ -276,7 +282,7 @@ TEST(QrCode, ModulesFillTheSquareInsideAQuietZone) {
 }
 
 TEST(Caption, CyclesTheOfferedRowsWithFades) {
-    auto rows = [](DisplayState s) {
+    auto rows = [](FrameState s) {
         std::vector<int> out;
         CaptionState c;
         for (int k = 0; k < 8; ++k) {
@@ -285,7 +291,7 @@ TEST(Caption, CyclesTheOfferedRowsWithFades) {
         }
         return out;
     };
-    DisplayState all, none, tips, photos;
+    FrameState all, none, tips, photos;
     all.tipEnabled = true;
     none.allowMessages = none.allowRequests = none.allowPhotos = false;
     tips = photos = none;

@@ -29,7 +29,7 @@ TEST(FrameDriver, DrawTimeFieldsTipsHotPulseAndTheAnimationStep) {
     for (const auto& [server, link2, link3, enabled] : tips) {
         WallSettings s;
         s.tipLink2 = link2, s.tipLink3 = link3;
-        DisplayState f;
+        FrameState f;
         f.tipEnabled = server;
         fillDrawTimeFields(f, s, 0, L"");
         EXPECT_EQ(f.tipEnabled, enabled) << server << link2 << link3;
@@ -37,7 +37,7 @@ TEST(FrameDriver, DrawTimeFieldsTipsHotPulseAndTheAnimationStep) {
     for (const int hotFx : {0, 1}) {
         WallSettings s;
         s.allowHotFx = hotFx, s.brandUrl = hotFx ? " www.Example.com/menu " : "";
-        DisplayState f;
+        FrameState f;
         f.hot = true, f.feed = {item("a"), item("b")}, f.feed[1].hot = true;
         fillDrawTimeFields(f, s, 0.25, L"");
         EXPECT_EQ(std::make_pair(f.hot, f.feed[1].hot), std::make_pair(hotFx == 1, hotFx == 1));
@@ -59,14 +59,14 @@ TEST(FeaturedClock, HeldWhileFeaturedPlayedOutAfterThenCleared) {
     WallSettings settings;  // highlight length 7 s
     settings.allowHotFx = 0;
     auto frame = [&](const std::string& serverId, double now) {
-        DisplayState f;
+        FrameState f;
         f.feed = {item("p1", "🔥:3"), item("p9")};
         if (!serverId.empty()) f.featuredId = serverId, f.name = "Ana", f.color = "#112233", f.hot = true;
         prepareFrame(f, settings, clock, now, 0, L"");
         return f;
     };
 
-    DisplayState f = frame("p1", 100);
+    FrameState f = frame("p1", 100);
     EXPECT_EQ(std::make_tuple(f.featuredId, f.reactions, f.heroElapsed, f.duration, f.hot),
               std::make_tuple(std::string("p1"), std::string("🔥:3"), 0.0, 7.0f, false))
         << "reactions from the post's feed line; the hot switch holds for the remembered post";
@@ -94,7 +94,7 @@ TEST(FeaturedClock, HeldWhileFeaturedPlayedOutAfterThenCleared) {
 }
 
 TEST(Compose, LayerRectanglesTexturesAndCanvasAtALargeAndATinyFrame) {
-    DisplayState s;  // chat and QR boxes as the defaults
+    FrameState s;  // chat and QR boxes as the defaults
     s.heroBox = {0.1f, 0.2f, 0.3f, 0.5f};
     const ComposeGeometry g = composeGeometry(3840, 2160, s);
     EXPECT_TRUE(sameRect(g.chat, {2688, 172.8f, 1075.2f, 1814.4f}, 1e-3f) &&
@@ -120,7 +120,7 @@ TEST(Compose, LayerRectanglesTexturesAndCanvasAtALargeAndATinyFrame) {
 }
 
 TEST(Compose, TheFeaturedCardLiftsOrPopsInStaysAndFliesBack) {
-    DisplayState s;
+    FrameState s;
     s.chatBox = {0.5f, 0, 0.5f, 1}, s.heroBox = {0, 0, 0.4f, 0.4f};
     s.featuredId = "p1", s.duration = 7, s.opacity = 0.8f;    // in 0.55 s, out 0.95 s
     const ComposeGeometry g = composeGeometry(1000, 500, s);  // chat (500, 0, 500, 500) on a 500 x 500 texture
@@ -139,7 +139,7 @@ TEST(Compose, TheFeaturedCardLiftsOrPopsInStaysAndFliesBack) {
         {"beside a poll at split 0.5", 0.1, &inFeed, false, true, {0, 0, 100, 200}, 0.575f},
     };
     for (const auto& [why, elapsed, records, edit, poll, drawn, alpha] : cases) {
-        DisplayState f = s;
+        FrameState f = s;
         f.heroElapsed = elapsed, f.editMode = edit, f.voteActive = poll;
         const CardMotion m = featuredMotion(f, g, heroPlacement(g.hero, pollShown(f), 0.5f), *records, 0.5f);
         EXPECT_TRUE(sameRect(m.drawn(), drawn)) << why << " " << rectText(m.drawn());
@@ -149,7 +149,7 @@ TEST(Compose, TheFeaturedCardLiftsOrPopsInStaysAndFliesBack) {
 
 TEST(Compose, LayerOrderAndContentKeys) {
     using L = std::vector<Layer>;
-    auto layers = [](const DisplayState& f, LayerInputs in) {
+    auto layers = [](const FrameState& f, LayerInputs in) {
         const ComposeGeometry g = composeGeometry(1920, 1080, f);
         const HeroPlacement p = heroPlacement(g.hero, pollShown(f), in.split);
         L out;
@@ -157,20 +157,20 @@ TEST(Compose, LayerOrderAndContentKeys) {
             out.push_back(d.layer);
         return out;
     };
-    DisplayState s;
+    FrameState s;
     s.feed = {item("p1"), item("p2")};
     s.featuredId = "f", s.duration = 7, s.heroElapsed = 3, s.voteActive = true;
     s.joinUrl = "http://192.168.1.50:8787";
     const LayerInputs all{true, true, true, 1};
     EXPECT_EQ(layers(s, all),
               (L{Layer::backdrop, Layer::qrCard, Layer::feed, Layer::feedFlames, Layer::featured, Layer::poll}));
-    DisplayState hot = s;
+    FrameState hot = s;
     hot.hot = true;  // flames over the card, no word backdrop behind a hot post
     EXPECT_EQ(layers(hot, all),
               (L{Layer::qrCard, Layer::feed, Layer::feedFlames, Layer::featured, Layer::featuredFlames, Layer::poll}));
     EXPECT_EQ(layers(s, {false, false, false, 0.03f}), (L{Layer::qrCard, Layer::feed, Layer::poll}))
         << "split not yet open";
-    DisplayState edit = s;  // a poll hides in edit mode, the card's box shows
+    FrameState edit = s;  // a poll hides in edit mode, the card's box shows
     edit.joinUrl.clear();
     edit.featuredId.clear();
     edit.editMode = true;
@@ -179,22 +179,22 @@ TEST(Compose, LayerOrderAndContentKeys) {
     // The feed's key follows what it shows, not the card moving, the beat or the QR card.
     const SizeI tex{300, 600};
     const std::string feed = feedKey(s, tex, 4);
-    using Edit = void (*)(DisplayState&);
+    using Edit = void (*)(FrameState&);
     const std::pair<const char*, Edit> feedChanges[] = {
-        {"text", [](DisplayState& f) { f.feed[1].text = "hj"; }},
-        {"hot", [](DisplayState& f) { f.feed[0].hot = true; }},
-        {"theme", [](DisplayState& f) { f.theme = "garden"; }},
-        {"slot kept", [](DisplayState& f) { f.heroElapsed = 6.5; }},
-        {"field borders", [](DisplayState& f) { f.feed[1].text = "h", f.feed[1].photo = "i"; }},
+        {"text", [](FrameState& f) { f.feed[1].text = "hj"; }},
+        {"hot", [](FrameState& f) { f.feed[0].hot = true; }},
+        {"theme", [](FrameState& f) { f.theme = "garden"; }},
+        {"slot kept", [](FrameState& f) { f.heroElapsed = 6.5; }},
+        {"field borders", [](FrameState& f) { f.feed[1].text = "h", f.feed[1].photo = "i"; }},
     };
     for (const auto& [why, edit] : feedChanges) {
-        DisplayState f = s;
+        FrameState f = s;
         edit(f);
         EXPECT_NE(feedKey(f, tex, 4), feed) << why;
     }
     EXPECT_NE(feedKey(s, {300, 601}, 4), feed);
     EXPECT_NE(feedKey(s, tex, 5), feed) << "a photo arrived";
-    DisplayState moving = s;
+    FrameState moving = s;
     moving.heroElapsed = 4, moving.pulse = 1.02f, moving.opacity = 0.5f, moving.joinUrl = "x";
     EXPECT_EQ(feedKey(moving, tex, 4), feed);
 
@@ -208,12 +208,12 @@ TEST(Compose, LayerOrderAndContentKeys) {
     next.alpha = 0.56f;
     EXPECT_NE(qrKey(s, next, tex), qr);
     const std::pair<const char*, Edit> qrChanges[] = {
-        {"address", [](DisplayState& f) { f.joinUrl += "/"; }},
-        {"brand label", [](DisplayState& f) { f.brandText = "x"; }},
-        {"logo", [](DisplayState& f) { f.brandLogoPath = L"l.png"; }},
+        {"address", [](FrameState& f) { f.joinUrl += "/"; }},
+        {"brand label", [](FrameState& f) { f.brandText = "x"; }},
+        {"logo", [](FrameState& f) { f.brandLogoPath = L"l.png"; }},
     };
     for (const auto& [why, edit] : qrChanges) {
-        DisplayState f = s;
+        FrameState f = s;
         edit(f);
         EXPECT_NE(qrKey(f, caption, tex), qr) << why;
     }

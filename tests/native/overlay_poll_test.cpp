@@ -4,10 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
-#include "overlay/backdrops/backdrop_random.h"
 #include "overlay/featured.h"
+#include "overlay/particle_random.h"
 #include "overlay/poll.h"
 #include "support/recording_canvas.h"
 
@@ -19,8 +20,8 @@ using test::rectText;
 using test::sameRect;
 using Op = RecordingCanvas::Op;
 
-DisplayState poll(std::vector<int> counts) {
-    DisplayState s;
+FrameState poll(std::vector<int> counts) {
+    FrameState s;
     s.voteActive = true, s.voteTitle = "Encore?", s.voteRemain = 75;
     for (std::size_t i = 0; i < counts.size(); ++i)
         s.voteBars.push_back({"v_1_" + std::to_string(i + 1), "Option " + std::to_string(i + 1), counts[i],
@@ -30,15 +31,34 @@ DisplayState poll(std::vector<int> counts) {
 
 // The panel's paint as the compose step runs it: the layout, the new votes given to the animation
 // with the bars' places, then the paint.
-bool paintPanel(RecordingCanvas& canvas, PollAnimation& a, PollPicture& picture, const DisplayState& s, int w, int h,
+bool paintPanel(RecordingCanvas& canvas, PollAnimation& a, PollPicture& picture, const FrameState& s, int w, int h,
                 const PhotoLookup& photos, std::uint64_t generation) {
     const PollLayout layout = layoutPoll(canvas, a, picture, s, w, h, photos, generation);
     throwConfetti(a, s, layout.bars);
     return paintPoll(canvas, a, s, layout);
 }
 
+// The next draws of particleRandom, worked out from draws taken now: each draw is the generator's
+// state's top 24 bits, and of the 256 states they allow only the true one gives the next draws.
+// Fails when the generator is not the 32-bit LCG x 1664525 + 1013904223 it promises.
+std::function<float()> particleDrawsToCome() {
+    constexpr auto next = [](std::uint32_t x) { return x * 1664525u + 1013904223u; };
+    constexpr auto draw = [](std::uint32_t x) { return static_cast<float>(x >> 8) / 16777216.0f; };
+    const float seen[4] = {particleRandom(), particleRandom(), particleRandom(), particleRandom()};
+    std::vector<std::uint32_t> states;
+    for (std::uint32_t low = 0; low < 256; ++low) {
+        std::uint32_t x = static_cast<std::uint32_t>(seen[0] * 16777216.0f) << 8 | low;
+        bool fits = true;
+        for (int i = 1; i < 4 && fits; ++i) fits = draw(x = next(x)) == seen[i];
+        if (fits) states.push_back(x);
+    }
+    EXPECT_EQ(states.size(), 1u) << "particleRandom's draws do not follow its generator";
+    std::uint32_t x = states.empty() ? 0 : states[0];
+    return [x, next, draw]() mutable { return draw(x = next(x)); };
+}
+
 // One frame: the step, then the paint.
-RecordingCanvas frame(PollAnimation& a, const DisplayState& s, double now) {
+RecordingCanvas frame(PollAnimation& a, const FrameState& s, double now) {
     stepPoll(a, 1.0 / 60, now, s, false);
     RecordingCanvas canvas;
     PollPicture picture;
@@ -48,7 +68,7 @@ RecordingCanvas frame(PollAnimation& a, const DisplayState& s, double now) {
 
 TEST(PollStep, SplitNewPollsFillShakeAndTheClosedStateShownLate) {
     PollAnimation a;
-    DisplayState s = poll({3, 1});
+    FrameState s = poll({3, 1});
     EXPECT_FLOAT_EQ(stepPoll(a, 0.05, 10, s, true), 0.275f) << "5.5/s towards 1 beside a featured card";
     for (int i = 0; i < 40 && a.split != 1.0f; ++i) stepPoll(a, 0.05, 10, s, true);
     EXPECT_EQ(a.split, 1.0f) << "snapped, not creeping";
@@ -67,13 +87,13 @@ TEST(PollStep, SplitNewPollsFillShakeAndTheClosedStateShownLate) {
 
     // A changed title or option list is a new poll (a "|" in the title cannot fake an option).
     a.lastCount = {3, 1, -1, -1};
-    for (auto change : {+[](DisplayState& f) { f.voteTitle = "Again?"; },
-                        +[](DisplayState& f) { f.voteBars[1].key = "v_2_2"; },
-                        +[](DisplayState& f) { f.voteTitle += "|v_1_1", f.voteBars.erase(f.voteBars.begin()); },
-                        +[](DisplayState& f) { f.voteBars[0].count = 9; }}) {
+    for (auto change : {+[](FrameState& f) { f.voteTitle = "Again?"; },
+                        +[](FrameState& f) { f.voteBars[1].key = "v_2_2"; },
+                        +[](FrameState& f) { f.voteTitle += "|v_1_1", f.voteBars.erase(f.voteBars.begin()); },
+                        +[](FrameState& f) { f.voteBars[0].count = 9; }}) {
         PollAnimation b = a;
         b.confetti.assign(5, Confetto{.life = 1});
-        DisplayState f = s;
+        FrameState f = s;
         change(f);
         stepPoll(b, 0.05, 10, f, false);
         const bool isNew = f.voteBars[0].count != 9;
@@ -83,7 +103,7 @@ TEST(PollStep, SplitNewPollsFillShakeAndTheClosedStateShownLate) {
 
     // A panel first shown 2 s after the vote closed starts finished, and its closing clock runs
     // on from there, even this early in the process's clock.
-    DisplayState closed = poll({2, 1});
+    FrameState closed = poll({2, 1});
     closed.voteClosed = true, closed.voteClosedFor = 2;
     PollAnimation late;
     stepPoll(late, 0.02, 1.0, closed, false);
@@ -106,13 +126,12 @@ TEST(PollStep, SplitNewPollsFillShakeAndTheClosedStateShownLate) {
 
 TEST(PollConfetti, VoteJumpsFirstSightPhysicsRetirementAndTheCap) {
     PollAnimation a;
-    DisplayState s = poll({1, 5});
+    FrameState s = poll({1, 5});
     frame(a, s, 1);
     EXPECT_TRUE(a.confetti.empty()) << "the first sight of a bar throws nothing, whatever its count";
 
     s.voteBars[0].count = 3;  // +2: min(8, 18) + 10
-    std::uint32_t x = backdropRandomState();
-    auto u = [&x] { return static_cast<float>((x = x * 1664525u + 1013904223u) >> 8) / 16777216.0f; };
+    auto u = particleDrawsToCome();
     frame(a, s, 1.02);
     ASSERT_EQ(a.confetti.size(), 18u);
     EXPECT_EQ(a.shake[0], 1.0f);
@@ -145,7 +164,7 @@ TEST(PollConfetti, VoteJumpsFirstSightPhysicsRetirementAndTheCap) {
     for (std::size_t i = 0; i < survivors.size(); ++i) EXPECT_EQ(a.confetti[i].life, survivors[i]);
 
     // Hundreds of votes a frame on every bar: the list and the paint stop at the cap.
-    DisplayState flood = poll({0, 0, 0, 0});
+    FrameState flood = poll({0, 0, 0, 0});
     PollAnimation f;
     RecordingCanvas last;
     for (int i = 0; i < 300; ++i) {
@@ -161,7 +180,7 @@ TEST(PollPanel, LayoutFourBarsPictureCountdownAndWhenToRepaint) {
     // 600 x 400: pad 17.28, content (25.28, 25.28, 549.44, 349.44); bars from 122.41, 4 in 252.31:
     // gap 10.09, 54 high. The last bar shown stands for the layout.
     PollAnimation a;
-    DisplayState five = poll({4, 3, 2, 1, 9});
+    FrameState five = poll({4, 3, 2, 1, 9});
     RecordingCanvas c = frame(a, five, 3);
     EXPECT_TRUE(sameRect(c.textCall("Option 4")->rect, {37.28f, 122.4128f + 3 * 64.0923f, 340.6528f, 54}))
         << rectText(c.textCall("Option 4")->rect);
@@ -198,7 +217,7 @@ TEST(PollPanel, LayoutFourBarsPictureCountdownAndWhenToRepaint) {
     EXPECT_EQ(countdownText(1e12f), "99:59:59");
 
     // Settled, a poll is painted again only when what it shows changes; while it moves, every frame.
-    DisplayState s = poll({3, 1});
+    FrameState s = poll({3, 1});
     PollAnimation still;
     for (int i = 0; i < 120; ++i) frame(still, s, 1 + i / 60.0);
     const SizeI tex{600, 400};
@@ -218,7 +237,7 @@ TEST(PollResult, TheWinnerRuleAndWhatTheClosedPanelShows) {
     EXPECT_EQ(pollWinner(poll({1, 0, 0, 0, 9}).voteBars), 0u) << "a fifth bar is not shown, so it cannot win";
 
     auto closedPanel = [](std::vector<int> counts) {
-        DisplayState s = poll(std::move(counts));
+        FrameState s = poll(std::move(counts));
         s.voteClosed = true, s.voteClosedFor = 3;
         PollAnimation a;
         return frame(a, s, 20);
@@ -241,20 +260,20 @@ TEST(PollResult, TheWinnerRuleAndWhatTheClosedPanelShows) {
 }
 
 TEST(Featured, KeyFollowsContentNotMotionPlaceholderAndNeverTwiceOnScreen) {
-    DisplayState s;
+    FrameState s;
     for (const char* id : {"p1", "p2"}) s.feed.push_back({.id = id, .type = "shoutout", .name = "Ana", .text = id});
     s.feed[0].text = "Happy birthday Jo!";
     showFeatured(s, s.feed[0]);
     s.duration = 7, s.heroElapsed = 0.2;
     const SizeI tex{960, 540};
     const std::string key = featuredKey(s, tex, 3);
-    DisplayState moving = s;
+    FrameState moving = s;
     moving.heroElapsed = 6.8, moving.pulse = 1.03f, moving.opacity = 0.4f;
     EXPECT_EQ(featuredKey(moving, tex, 3), key) << "flying, pulsing, fading: no repaint";
     EXPECT_EQ(featuredKey(s, tex, 4), key) << "a photo of another post arrived";
-    for (auto change : {+[](DisplayState& f) { f.reactions = "x:2"; }, +[](DisplayState& f) { f.editMode = true; },
-                        +[](DisplayState& f) { f.name = "AnaH", f.text = "appy birthday Jo!"; }}) {
-        DisplayState f = s;
+    for (auto change : {+[](FrameState& f) { f.reactions = "x:2"; }, +[](FrameState& f) { f.editMode = true; },
+                        +[](FrameState& f) { f.name = "AnaH", f.text = "appy birthday Jo!"; }}) {
+        FrameState f = s;
         change(f);
         EXPECT_NE(featuredKey(f, tex, 3), key);
     }
@@ -270,7 +289,7 @@ TEST(Featured, KeyFollowsContentNotMotionPlaceholderAndNeverTwiceOnScreen) {
     paintFeed(after, s, 537, 907, {});
     EXPECT_NE(after.textCall("Happy birthday Jo!"), nullptr) << "back in the feed once its time is up";
 
-    DisplayState edit;  // edit mode, nothing featured: the placeholder
+    FrameState edit;  // edit mode, nothing featured: the placeholder
     edit.editMode = true;
     RecordingCanvas placeholder, card;
     paintFeatured(placeholder, edit, 200, 120, {});

@@ -4,6 +4,7 @@
 // After an intended change, write the file anew with LUMVO_WRITE_CONTRACT=1.
 #include "settings/settings_table.h"
 #include "settings/themes.h"
+#include "settings/settings_file.h"
 
 #include <gtest/gtest.h>
 
@@ -123,7 +124,9 @@ TEST(SettingsTable, EachKeyHasOneRow) {
     std::set<std::string> ini, pushed;
     for (const SettingRow& row : settingsTable()) {
         EXPECT_TRUE(ini.insert(row.ini).second) << "two rows for " << row.ini;
-        if (row.json && row.jsonIndex <= 0) EXPECT_TRUE(pushed.insert(row.json).second) << "two rows push " << row.json;
+        if (row.json && row.jsonIndex <= 0) {
+            EXPECT_TRUE(pushed.insert(row.json).second) << "two rows push " << row.json;
+        }
     }
 }
 

@@ -1,30 +1,28 @@
-// What the plug-in's threads share: the settings and the display state, changed on one thread
-// while the render thread draws from its own copies. Run under ThreadSanitizer too (the tsan
-// layer), which reports any access that bypasses the display mutex.
+// What the plug-in's threads share: the settings and the published display document, changed on
+// one thread while the render thread draws from its own copies. Run under ThreadSanitizer too (the
+// tsan layer), which reports any access that bypasses their locks.
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <mutex>
 #include <string>
 #include <thread>
 
+#include "documents/published_display.h"
 #include "overlay/overlay.h"
 #include "settings/shared_settings.h"
-#include "serverlink/wall_link.h"
 
 namespace lumvo {
 namespace {
 
 struct SharedState {
-    std::mutex displayMutex;
-    SharedSettings settings{displayMutex};
-    WallLink link{displayMutex, settings};
+    SharedSettings settings;
+    PublishedDisplay display;
     Overlay overlay;
 };
 
-// A state whose parts must always be seen together: the featured id names the only feed post.
-DisplayState stateNumber(int n) {
-    DisplayState s;
+// A document whose parts must always be seen together: the featured id names the only feed post.
+DisplayDocument stateNumber(int n) {
+    DisplayDocument s;
     s.featuredId = "post-" + std::to_string(n) + std::string(40, 'x');  // beyond any short-string buffer
     s.feed.push_back({.id = s.featuredId, .type = "shoutout", .name = "Guest", .text = std::string(n % 300, 'a')});
     return s;
@@ -33,10 +31,10 @@ DisplayState stateNumber(int n) {
 TEST(SharedState, TheRenderThreadSeesWholeStatesAndWholeSettingsWhileOthersChangeThem) {
     SharedState shared;
     std::atomic<bool> done{false}, workerDone{false};
-    // The worker: new display states and the server-driven settings, as fast as it can.
+    // The worker: new display documents and the server-driven settings, as fast as it can.
     std::thread worker([&] {
         for (int n = 1; n <= 3000; ++n) {
-            shared.link.publish(stateNumber(n));
+            shared.display.publish(stateNumber(n));
             shared.settings.change([n](WallSettings& s) {
                 s.theme = n % 2 ? "wedding" : "garden";
                 s.hotNeed = n % 2 ? 5 : 6;
@@ -55,35 +53,39 @@ TEST(SharedState, TheRenderThreadSeesWholeStatesAndWholeSettingsWhileOthersChang
     });
     int frames = 0;
     for (; !workerDone.load() || frames < 1000; ++frames) {
-        shared.overlay.drawFrame(1280, 720, shared.settings, shared.link);
-        const DisplayState& frame = shared.overlay.frameState();
-        if (!frame.feed.empty()) ASSERT_EQ(frame.feed[0].id, frame.featuredId) << "a torn display state";
+        shared.overlay.drawFrame(1280, 720, shared.settings, shared.display);
+        const DisplayDocument& frame = shared.overlay.frameState();
+        if (!frame.feed.empty()) {
+            ASSERT_EQ(frame.feed[0].id, frame.featuredId) << "a torn display document";
+        }
         const WallSettings& s = shared.overlay.frameSettings();
         ASSERT_EQ(s.tipLink, s.brandUrl) << "a torn settings copy";
-        if (s.theme != "club") ASSERT_EQ(s.hotNeed, s.theme == "wedding" ? 5 : 6) << "a torn settings copy";
+        if (s.theme != "club") {
+            ASSERT_EQ(s.hotNeed, s.theme == "wedding" ? 5 : 6) << "a torn settings copy";
+        }
     }
     worker.join();
     done = true;
     host.join();
-    shared.overlay.drawFrame(1280, 720, shared.settings, shared.link);
-    EXPECT_EQ(shared.overlay.frameState().featuredId, stateNumber(3000).featuredId) << "the last state is drawn";
+    shared.overlay.drawFrame(1280, 720, shared.settings, shared.display);
+    EXPECT_EQ(shared.overlay.frameState().featuredId, stateNumber(3000).featuredId) << "the last document is drawn";
     EXPECT_EQ(shared.overlay.frameSettings().theme, "garden");
 }
 
 TEST(SharedState, AFrameRefreshesItsSettingsOnlyAfterAChangeAndDrawsNothingWhileSwitchedOff) {
     SharedState shared;
-    shared.link.publish(stateNumber(1));
+    shared.display.publish(stateNumber(1));
     shared.settings.change([](WallSettings& s) { s.enable = 0; });
-    shared.overlay.drawFrame(3840, 2160, shared.settings, shared.link);
+    shared.overlay.drawFrame(3840, 2160, shared.settings, shared.display);
     EXPECT_EQ(shared.overlay.lastFrameSize().width, 1920) << "switched off: the frame size is not taken";
-    EXPECT_TRUE(shared.overlay.frameState().feed.empty()) << "switched off: the state is not copied";
+    EXPECT_TRUE(shared.overlay.frameState().feed.empty()) << "switched off: the document is not copied";
 
     const WallSettings changed = shared.settings.change([](WallSettings& s) {
         s.enable = 1;
         s.theme = "lounge";
     });
     EXPECT_EQ(changed.theme, "lounge") << "change hands back the settings as they are now";
-    shared.overlay.drawFrame(3840, 2160, shared.settings, shared.link);
+    shared.overlay.drawFrame(3840, 2160, shared.settings, shared.display);
     EXPECT_EQ(shared.overlay.lastFrameSize().height, 2160);
     EXPECT_EQ(shared.overlay.frameSettings().theme, "lounge");
     EXPECT_EQ(shared.overlay.frameState().featuredId, stateNumber(1).featuredId);

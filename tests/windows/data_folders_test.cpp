@@ -9,6 +9,7 @@
 
 #include "base/win/data_folders.h"
 #include "settings/win/settings_store.h"
+#include "settings/settings_file.h"
 #include "base/win/wide_text.h"
 #include "test_support.h"
 
@@ -71,17 +72,17 @@ TEST_F(DataFolders, FindAssetPrefersTheBrandFolderOverTheWallFilesBrandFolder) {
 TEST_F(DataFolders, SetMediaFolderTrimsSlashesCreatesTheWholePathAndIgnoresNothing) {
     WallSettings settings;
     settings.mediaDir = "kept";
-    setMediaFolder(settings, "");
+    setMediaFolder(settings.mediaDir, "");
     EXPECT_EQ(settings.mediaDir, "kept");
 
     // A nested folder with a non-ASCII name: UTF-8 in the settings, UTF-16 at the file system.
     const std::string chosen = data_.path() + "\\Fotos \xC3\xA9t\xC3\xA9\\night 1";
-    setMediaFolder(settings, chosen + "\\/\\");
+    setMediaFolder(settings.mediaDir, chosen + "\\/\\");
     EXPECT_EQ(settings.mediaDir, chosen);
     const DWORD attributes = GetFileAttributesW(utf8ToWide(chosen).c_str());
     EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
 
-    setMediaFolder(settings, "\\\\//");
+    setMediaFolder(settings.mediaDir, "\\\\//");
     EXPECT_EQ(settings.mediaDir, defaultMediaFolder());
     EXPECT_NE(GetFileAttributesW(utf8ToWide(defaultMediaFolder()).c_str()), INVALID_FILE_ATTRIBUTES);
 }

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "settings/settings.h"
+#include "settings/settings_file.h"
 #include "base/json.h"
 #include "standin_support.h"
 #include "wall_support.h"
@@ -44,8 +45,8 @@ TEST(StandinHostEditing, AWindowMessageDragMovesTheChatBoxIntoLayoutIniAndHotPos
     RECT client{};
     bool delivered = false;
     const RunResult run = runStandinHost(
-        "--hidden --fps 10 --frames 100 --png-every 10 --print-state --data \"" + data.path() + "\" --out \"" +
-            out.path() + "\"",
+        "--hidden --fps 10 --frames 100 --png-every 10 --print-state" + testVariantDll() + "--data \"" +
+            data.path() + "\" --out \"" + out.path() + "\"",
         out, 120000, [&](const PROCESS_INFORMATION& process) {
             HWND window = standinWindow(process.dwProcessId);
             if (!window) return;

@@ -48,14 +48,14 @@ TEST(OverlayFrame, ACardIsRepaintedOnlyWhenWhatItShowsChangedOrAPhotoArrived) {
         return plugin->renderer().uploads(LayerSlot::chatFeed);
     };
 
-    lumvo::DisplayState shown;
+    lumvo::DisplayDocument shown;
     shown.feed = {post("p1", "Ana", "Happy birthday Jo!"), post("p2", "Ben", "Play something to dance to")};
-    plugin->wallLink().publish(shown);
+    plugin->display().publish(shown);
     EXPECT_EQ(frames(10), 1u) << "painted once, then drawn from its texture";
-    plugin->wallLink().publish(shown);  // a new document with the same posts
+    plugin->display().publish(shown);  // a new document with the same posts
     EXPECT_EQ(frames(5), 1u);
     shown.feed.push_back(post("p3", "Cem", "Greetings from table 7"));
-    plugin->wallLink().publish(shown);
+    plugin->display().publish(shown);
     EXPECT_EQ(frames(5), 2u) << "one upload per change";
     plugin->overlay().photos().storePhoto("/uploads/new.jpg", std::string(64, 'x'));
     EXPECT_EQ(frames(5), 3u) << "a photo arriving repaints the feed on the render thread";
@@ -126,8 +126,9 @@ TEST(OverlayFrame, AStandinHostFrameShowsTheFeedInTheChatBoxAndAQrCodeOfTheJoinA
                    R"(p1\tshoutout\tAna\tHappy birthday Jo!\t\t\t\t0\n)"
                    R"(p2\trequest\tBen\tPlay something to dance to\t\t\t\t0\n)"
                    R"(p3\tshoutout\tCem\tGreetings from table 7\t\t\t#22d3ee\t0","voteBars":""})");
-    const RunResult run = runStandinHost("--hidden --fps 10 --seconds 10 --png-frames 100 --print-state --data \"" +
-                                             data.path() + "\" --out \"" + out.path() + "\"",
+    const RunResult run = runStandinHost("--hidden --fps 10 --seconds 10 --png-frames 100 --print-state" +
+                                             testVariantDll() + "--data \"" + data.path() + "\" --out \"" +
+                                             out.path() + "\"",
                                          out);
     ASSERT_EQ(run.exitCode, 0u) << run.output;
     ASSERT_EQ(lumvo::jsonGetNumber(outputLine(run.output, "mirrored state: "), "feed", -1), 3) << run.output;
@@ -141,7 +142,7 @@ TEST(OverlayFrame, AStandinHostFrameShowsTheFeedInTheChatBoxAndAQrCodeOfTheJoinA
     // Where the feed card puts its posts (worked out on the recording canvas) in the 1920 x 1080
     // frame's chat box, (0.70, 0.08, 0.28, 0.84) by default: a 537 x 907 card drawn over
     // 537.6 x 907.2 pixels.
-    lumvo::DisplayState state;
+    lumvo::FrameState state;
     state.feed = {post("p1", "Ana", "Happy birthday Jo!"), post("p2", "Ben", "Play something to dance to"),
                   post("p3", "Cem", "Greetings from table 7")};
     RecordingCanvas canvas;
@@ -215,7 +216,8 @@ void stageRollingFeed(const TempFolder& data, bool switchedOff) {
 TEST(OverlaySoak, AMinuteOfAFeedChangingEverySecondLeavesGdiObjectsHandlesAndPrivateBytesFlat) {
     ASSERT_TRUE(wallGet("/api/display").empty()) << "something else answers on 127.0.0.1:8787";
     constexpr int kFps = 20, kWarmUpFrame = 200;  // samples every 100 frames (5 s); from 10 s on
-    const std::string sampling = " --fps " + std::to_string(kFps) + " --resources-every 100 --print-state";
+    const std::string sampling =
+        " --fps " + std::to_string(kFps) + " --resources-every 100 --print-state" + testVariantDll();
 
     // The same host, plug-in and server with the wall switched off: what Wine and the host grow by
     // themselves (Wine's Direct3D keeps a little for every frame).

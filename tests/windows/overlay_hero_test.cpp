@@ -106,7 +106,7 @@ TEST(OverlayHero, AStandinHostFrameShowsTheRunningPollInTheHeroBoxAndItsResultWh
 
     // Where the panel puts things (the recording canvas, the bars settled) in the hero box, by
     // default (0.14, 0.16, 0.50, 0.50) of the frame: a 960 x 540 texture drawn 1:1 at (268.8, 172.8).
-    lumvo::DisplayState state;
+    lumvo::FrameState state;
     state.voteActive = true, state.voteTitle = "Encore or next song?", state.voteRemain = 95;
     state.voteBars = {{"v_1_1", "Encore", 7, 0xFF22C55E}, {"v_1_2", "Next song", 3, 0xFF3B82F6}, {"v_1_3", "Both", 1, 0xFFEC4899}};
     lumvo::PollAnimation animation;
@@ -170,13 +170,13 @@ TEST(OverlayHero, AFeaturedPostIsShownInTheHeroBoxAndNotAlsoInTheFeed) {
     ASSERT_EQ(plugin->load(), 0);
     ASSERT_EQ(plugin->deviceInit(), 0);
 
-    lumvo::DisplayState shown;
+    lumvo::FrameState shown;
     for (const auto& [id, name, text] : {std::tuple{"p1", "Ana", "Happy birthday Jo!"},
                                          std::tuple{"p2", "Ben", "Play something to dance to"},
                                          std::tuple{"p3", "Cem", "Greetings from table 7"}})
         shown.feed.push_back({.id = id, .type = "shoutout", .name = name, .text = text});
     lumvo::showFeatured(shown, shown.feed[1]);
-    plugin->wallLink().publish(shown);
+    plugin->display().publish(shown);
     auto frameAt = [&](std::uint64_t ms) {
         clock.advance(ms);
         video.drawFrame(static_cast<double>(clock.nowMs()) / 1000);

@@ -50,13 +50,13 @@ TEST_F(PluginObject, DrawHandsTheHostFrameSizeAndTheSharedStateToTheOverlay) {
     // What the overlay does with them, and not while switched off, is tested natively.
     hostMember<std::int32_t>(plugin_, 40) = 3840;
     hostMember<std::int32_t>(plugin_, 44) = 2160;
-    lumvo::DisplayState shown;
+    lumvo::DisplayDocument shown;
     shown.featuredId = "post-7";
     lumvo::FeedItem post;
     post.id = "post-7";
     post.text = "Happy birthday!";
     shown.feed.push_back(post);
-    plugin_->wallLink().publish(shown);
+    plugin_->display().publish(shown);
     EXPECT_EQ(plugin_->draw(), 0);
     const lumvo::Overlay& overlay = plugin_->overlay();
     EXPECT_EQ(overlay.lastFrameSize().width, 3840);

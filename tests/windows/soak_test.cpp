@@ -75,8 +75,7 @@ protected:
         if (id.empty()) return -1;
         const auto start = Clock::now();
         while (Clock::now() - start < std::chrono::seconds(15)) {
-            lumvo::DisplayState shown;
-            plugin_->wallLink().copyDisplay(shown);
+            const lumvo::DisplayDocument shown = plugin_->display().copy();
             for (const lumvo::FeedItem& item : shown.feed) {
                 if (item.id == id) return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
             }

@@ -120,8 +120,9 @@ TEST(StandinHost, ThePlugInPollsTheServerItStartedMirrorsTheChangeFetchesEachPho
     TempFolder data;
     TempFolder out;
     stageFixtureWall(data, "display-server.js");
-    const RunResult run = runStandinHost("--hidden --fps 10 --seconds 6 --idle-seconds 5 --print-state --data \"" +
-                                             data.path() + "\" --out \"" + out.path() + "\"",
+    const RunResult run = runStandinHost("--hidden --fps 10 --seconds 6 --idle-seconds 5 --print-state" +
+                                             testVariantDll() + "--data \"" + data.path() + "\" --out \"" +
+                                             out.path() + "\"",
                                          out);
     ASSERT_EQ(run.exitCode, 0u) << run.output;
 

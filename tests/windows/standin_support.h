@@ -17,6 +17,12 @@ struct RunResult {
     std::string output;
 };
 
+// Arguments that make the stand-in host load the test variant of the DLL, the one with the
+// test-only LumvoMirroredState that --print-state and --by-repaint read.
+inline std::string testVariantDll() {
+    return " --dll \"" + programFolder() + "\\test-variant\\LUMVO Video Wall.dll\" ";
+}
+
 // Runs the stand-in host with `arguments`, its output going to a file in `scratch`; ends it after
 // `timeoutMs`. `whileRunning`, when given, is called with the started process before the wait.
 inline RunResult runStandinHost(const std::string& arguments, const TempFolder& scratch, DWORD timeoutMs = 120000,

@@ -88,11 +88,11 @@ void createWholePath(std::string_view utf8Path) {
     if (!path.empty()) SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
 }
 
-void setMediaFolder(WallSettings& settings, std::string_view utf8Path) {
+void setMediaFolder(std::string& mediaFolder, std::string_view utf8Path) {
     if (utf8Path.empty()) return;
     while (!utf8Path.empty() && (utf8Path.back() == '\\' || utf8Path.back() == '/')) utf8Path.remove_suffix(1);
-    settings.mediaDir = utf8Path.empty() ? defaultMediaFolder() : std::string(utf8Path);
-    createWholePath(settings.mediaDir);
+    mediaFolder = utf8Path.empty() ? defaultMediaFolder() : std::string(utf8Path);
+    createWholePath(mediaFolder);
 }
 
 std::wstring findAsset(std::wstring_view fileName) {

@@ -13,8 +13,6 @@
 
 #include <windows.h>
 
-#include "settings/settings.h"
-
 namespace lumvo {
 
 // LOCALAPPDATA + "\LUMVO\video-wall"; "." stands in for LOCALAPPDATA when it is unset or too long.
@@ -32,9 +30,10 @@ std::string defaultMediaFolder();
 std::string shellLocalAppData();
 // Creates a folder with every missing parent; the outcome is not reported.
 void createWholePath(std::string_view utf8Path);
-// The DJ's folder choice: ignored when empty; trailing slashes go; nothing left means the default
-// media folder. The folder is created; saving and pushing are the caller's business.
-void setMediaFolder(WallSettings& settings, std::string_view utf8Path);
+// The DJ's folder choice into `mediaFolder` (the media folder setting's text, UTF-8): ignored when
+// empty; trailing slashes go; nothing left means the default media folder. The folder is created;
+// saving and pushing are the caller's business.
+void setMediaFolder(std::string& mediaFolder, std::string_view utf8Path);
 
 // The first of <LOCALAPPDATA>\LUMVO\video-wall\brand\<name> and ...\web\brand\<name> that exists,
 // else empty.

@@ -1,12 +1,9 @@
 #include "moderator/win/photo_preview.h"
 
-#include <objidl.h>
-#include <gdiplus.h>
-
 #include <memory>
 
+#include "media/win/gdiplus_picture.h"
 #include "moderator/photo_fit.h"
-#include "overlay/win/gdiplus_canvas.h"
 
 namespace lumvo {
 namespace {
@@ -22,7 +19,7 @@ HINSTANCE g_classInstance = nullptr;  // the instance the class is registered wi
 HBRUSH g_background = nullptr;      // the class's brush, deleted when the class goes
 
 struct PreviewWindow {
-    std::unique_ptr<GdiplusImage> image;
+    std::unique_ptr<GdiplusPicture> image;
     HWND button = nullptr;
     WNDPROC buttonProc = nullptr;
 };
@@ -130,7 +127,7 @@ bool registerClass(HINSTANCE instance) {
     return true;
 }
 
-bool openWindow(HINSTANCE instance, HWND owner, std::unique_ptr<GdiplusImage> image) {
+bool openWindow(HINSTANCE instance, HWND owner, std::unique_ptr<GdiplusPicture> image) {
     if (!instance) instance = owner ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE)) : nullptr;
     if (!instance) instance = GetModuleHandleW(nullptr);
     if (g_preview) DestroyWindow(g_preview);
@@ -169,7 +166,7 @@ bool openWindow(HINSTANCE instance, HWND owner, std::unique_ptr<GdiplusImage> im
 bool showPhotoPreviewBytes(HINSTANCE instance, HWND owner, const std::string& bytes) {
     if (g_preview) DestroyWindow(g_preview);  // another photo asked for: this one goes either way
     if (bytes.empty() || bytes.size() > kMaxPhotoBytes) return false;
-    std::unique_ptr<GdiplusImage> image = loadImageBytes(bytes);  // checks the structure first
+    std::unique_ptr<GdiplusPicture> image = loadPictureBytes(bytes);  // checks the structure first
     if (!image || image->width() < 1 || image->height() < 1) return false;
     return openWindow(instance, owner, std::move(image));
 }

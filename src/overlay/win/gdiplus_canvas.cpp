@@ -1,126 +1,26 @@
 #include "overlay/win/gdiplus_canvas.h"
 
-#include <wincodec.h>
-#include <wrl/client.h>
-
 #include <algorithm>
-#include <cstring>
 
-#include "media/image_check.h"
-#include "overlay/win/text_engine.h"
 #include "base/win/wide_text.h"
+#include "overlay/win/text_engine.h"
 
 namespace lumvo {
 namespace {
 
-using Microsoft::WRL::ComPtr;
-
-// A picture file larger than this is not read (a logo or a photo is far smaller).
-constexpr LONGLONG kMaxImageFileBytes = 64LL << 20;
-
 Gdiplus::Color gdiColour(Argb c) { return Gdiplus::Color(static_cast<Gdiplus::ARGB>(c)); }
 
-// Encoded bytes in a movable global memory block, wrapped in a stream that owns the block.
-ComPtr<IStream> streamOver(std::string_view bytes) {
-    ComPtr<IStream> stream;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-    if (!block) return stream;
-    if (void* memory = GlobalLock(block)) {
-        std::memcpy(memory, bytes.data(), bytes.size());
-        GlobalUnlock(block);
-        if (SUCCEEDED(CreateStreamOnHGlobal(block, TRUE, &stream))) return stream;
-    }
-    GlobalFree(block);
-    return nullptr;
-}
-
-// What GDI+ cannot read (WebP) through the system's WIC codecs, copied into a GDI+ bitmap.
-std::unique_ptr<Gdiplus::Bitmap> decodeWithWic(IStream* stream) {
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    std::unique_ptr<Gdiplus::Bitmap> result;
-    {
-        ComPtr<IWICImagingFactory> wic;
-        ComPtr<IWICBitmapDecoder> decoder;
-        ComPtr<IWICBitmapFrameDecode> frame;
-        ComPtr<IWICFormatConverter> converter;
-        UINT w = 0, h = 0;
-        LARGE_INTEGER start{};
-        if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&wic))) &&
-            SUCCEEDED(stream->Seek(start, STREAM_SEEK_SET, nullptr)) &&
-            SUCCEEDED(wic->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnDemand, &decoder)) &&
-            SUCCEEDED(decoder->GetFrame(0, &frame)) && SUCCEEDED(wic->CreateFormatConverter(&converter)) &&
-            SUCCEEDED(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr,
-                                            0.0, WICBitmapPaletteTypeCustom)) &&
-            SUCCEEDED(converter->GetSize(&w, &h)) && w > 0 && h > 0 && w <= 16384 && h <= 16384) {
-            auto bitmap = std::make_unique<Gdiplus::Bitmap>(static_cast<INT>(w), static_cast<INT>(h), PixelFormat32bppARGB);
-            Gdiplus::Rect all(0, 0, static_cast<INT>(w), static_cast<INT>(h));
-            Gdiplus::BitmapData data{};
-            if (bitmap->GetLastStatus() == Gdiplus::Ok &&
-                bitmap->LockBits(&all, Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB, &data) == Gdiplus::Ok) {
-                const HRESULT copied = converter->CopyPixels(nullptr, static_cast<UINT>(data.Stride),
-                                                             static_cast<UINT>(data.Stride) * h,
-                                                             static_cast<BYTE*>(data.Scan0));
-                bitmap->UnlockBits(&data);
-                if (SUCCEEDED(copied)) result = std::move(bitmap);
-            }
-        }
-    }
-    if (SUCCEEDED(com)) CoUninitialize();
-    return result;
+std::unique_ptr<CanvasImage> canvasImage(std::unique_ptr<GdiplusPicture> picture) {
+    return picture ? std::make_unique<GdiplusImage>(std::move(picture)) : nullptr;
 }
 
 }  // namespace
 
-GdiplusImage::GdiplusImage(std::unique_ptr<Gdiplus::Bitmap> bitmap, IStream* source)
-    : bitmap_(std::move(bitmap)), source_(source) {
-    if (source_) source_->AddRef();
-}
+GdiplusImage::GdiplusImage(std::unique_ptr<GdiplusPicture> picture) : picture_(std::move(picture)) {}
 
-GdiplusImage::~GdiplusImage() {
-    bitmap_.reset();
-    if (source_) source_->Release();
-}
-
-int GdiplusImage::width() const { return static_cast<int>(bitmap_->GetWidth()); }
-int GdiplusImage::height() const { return static_cast<int>(bitmap_->GetHeight()); }
-int GdiplusImage::alphaAt(int x, int y) const {
-    if (x < 0 || y < 0 || x >= width() || y >= height()) return 0;
-    Gdiplus::Color colour;
-    return bitmap_->GetPixel(x, y, &colour) == Gdiplus::Ok ? colour.GetA() : 0;
-}
-
-std::unique_ptr<GdiplusImage> loadImageFile(std::string_view utf8Path) {
-    // Read whole and decoded from memory: a picture GDI+ opens by name stays locked while it is
-    // kept, and the DJ could not replace the venue's logo then.
-    const std::wstring path = utf8ToWide(utf8Path);
-    if (path.empty()) return nullptr;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return nullptr;
-    std::string bytes;
-    LARGE_INTEGER size{};
-    if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart <= kMaxImageFileBytes) {
-        bytes.resize(static_cast<size_t>(size.QuadPart));
-        DWORD read = 0;
-        if (!ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) || read != bytes.size()) {
-            bytes.clear();
-        }
-    }
-    CloseHandle(file);
-    return loadImageBytes(bytes);
-}
-
-std::unique_ptr<GdiplusImage> loadImageBytes(std::string_view bytes) {
-    if (!plausiblePicture(bytes)) return nullptr;
-    ComPtr<IStream> stream = streamOver(bytes);
-    if (!stream) return nullptr;
-    std::unique_ptr<Gdiplus::Bitmap> bitmap(Gdiplus::Bitmap::FromStream(stream.Get()));
-    if (bitmap && bitmap->GetLastStatus() == Gdiplus::Ok && bitmap->GetWidth() > 0) {
-        return std::make_unique<GdiplusImage>(std::move(bitmap), stream.Get());
-    }
-    bitmap = decodeWithWic(stream.Get());
-    return bitmap ? std::make_unique<GdiplusImage>(std::move(bitmap)) : nullptr;
-}
+int GdiplusImage::width() const { return picture_->width(); }
+int GdiplusImage::height() const { return picture_->height(); }
+int GdiplusImage::alphaAt(int x, int y) const { return picture_->alphaAt(x, y); }
 
 GdiplusCanvas::GdiplusCanvas()
     : brush_(std::make_unique<Gdiplus::SolidBrush>(Gdiplus::Color(0, 0, 0, 0))),
@@ -214,9 +114,13 @@ void GdiplusCanvas::popClip() {
     clips_.pop_back();
 }
 
-std::unique_ptr<CanvasImage> GdiplusCanvas::decodeImage(std::string_view bytes) { return loadImageBytes(bytes); }
+std::unique_ptr<CanvasImage> GdiplusCanvas::decodeImage(std::string_view bytes) {
+    return canvasImage(loadPictureBytes(bytes));
+}
 
-std::unique_ptr<CanvasImage> GdiplusCanvas::loadImageFile(std::string_view path) { return lumvo::loadImageFile(path); }
+std::unique_ptr<CanvasImage> GdiplusCanvas::loadImageFile(std::string_view path) {
+    return canvasImage(loadPictureFile(path));
+}
 
 void GdiplusCanvas::drawImage(const CanvasImage& image, const RectF& dest, float opacity) {
     if (!graphics_ || opacity <= 0.0f) return;
@@ -249,7 +153,7 @@ void GdiplusCanvas::drawText(std::string_view text, const RectF& box, const Text
 
 std::unique_ptr<CanvasImage> GdiplusCanvas::renderEmoji(std::string_view emoji) {
     std::unique_ptr<Gdiplus::Bitmap> bitmap = lumvo::renderEmoji(utf8ToWide(emoji));
-    return bitmap ? std::make_unique<GdiplusImage>(std::move(bitmap)) : nullptr;
+    return bitmap ? canvasImage(std::make_unique<GdiplusPicture>(std::move(bitmap))) : nullptr;
 }
 
 bool CardSurface::paint(int width, int height, const std::function<void(Canvas&)>& painter) {

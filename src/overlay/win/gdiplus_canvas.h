@@ -10,30 +10,23 @@
 #include <string_view>
 #include <vector>
 
+#include "media/win/gdiplus_picture.h"
 #include "overlay/canvas.h"
 
 namespace lumvo {
 
-// A decoded picture. Pictures from bytes keep the stream they were decoded from (GDI+ reads it
-// lazily).
+// A decoded picture (media/win/gdiplus_picture.h) as the cards' canvas hands it out.
 class GdiplusImage final : public CanvasImage {
 public:
-    GdiplusImage(std::unique_ptr<Gdiplus::Bitmap> bitmap, IStream* source = nullptr);
-    ~GdiplusImage() override;
+    explicit GdiplusImage(std::unique_ptr<GdiplusPicture> picture);
     int width() const override;
     int height() const override;
     int alphaAt(int x, int y) const override;
-    Gdiplus::Bitmap& bitmap() const { return *bitmap_; }
+    Gdiplus::Bitmap& bitmap() const { return picture_->bitmap(); }
 
 private:
-    std::unique_ptr<Gdiplus::Bitmap> bitmap_;
-    IStream* source_;  // owned reference, released after the bitmap
+    std::unique_ptr<GdiplusPicture> picture_;  // never null
 };
-
-// A picture file (UTF-8 path); null when it is missing or does not decode.
-std::unique_ptr<GdiplusImage> loadImageFile(std::string_view utf8Path);
-// JPEG, PNG (GDI+) or, where Windows has the codec, WebP (WIC) bytes; null when they do not decode.
-std::unique_ptr<GdiplusImage> loadImageBytes(std::string_view bytes);
 
 // Paints on a GDI+ graphics. Its brush, pens, path and image attributes are made once and reused;
 // attach it to a graphics before painting and detach it after (open clips are closed then).

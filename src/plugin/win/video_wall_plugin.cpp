@@ -3,13 +3,12 @@
 #include <cstring>
 #include <new>
 
-#include "plugin/host_window.h"
 #include "base/version.h"
 #include "base/win/data_folders.h"
-#include "settings/win/settings_store.h"
 #include "base/win/wide_text.h"
-#include "base/json.h"
+#include "plugin/host_window.h"
 #include "serverlink/song_search.h"
+#include "settings/win/settings_store.h"
 
 namespace lumvo {
 namespace {
@@ -167,7 +166,7 @@ vdj::HostResult VideoWallPlugin::stop() {
 vdj::HostResult VideoWallPlugin::draw() {
     return guarded(
         [this] {
-            overlay_.drawFrame(frameWidth, frameHeight, settings_, wallLink_, beatPosition);
+            overlay_.drawFrame(frameWidth, frameHeight, settings_, display_, beatPosition);
             return vdj::kOk;
         },
         kHostFailed);
@@ -228,22 +227,6 @@ bool VideoWallPlugin::searchSongs(std::string_view text) noexcept {
             return true;
         },
         false);
-}
-
-std::string VideoWallPlugin::mirroredState() {
-    DisplayState shown;
-    wallLink_.copyDisplay(shown);
-    const WallSettings settings = settings_.copy();
-    std::string repaints;
-    const char* const names[kLayerSlotCount] = {"qr", "chat", "featured", "poll", "backdrop", "flames"};
-    for (std::size_t i = 0; i < kLayerSlotCount; ++i) {
-        repaints += (i ? ",\"" : "\"") + std::string(names[i]) +
-                    "\":" + std::to_string(renderer_.uploads(static_cast<LayerSlot>(i)));
-    }
-    return "{\"feed\":" + std::to_string(shown.feed.size()) + ",\"featuredId\":\"" + jsonEscape(shown.featuredId) +
-           "\",\"photosCached\":" + std::to_string(overlay_.photos().size()) +
-           ",\"photoBytes\":" + std::to_string(overlay_.photos().totalBytes()) + ",\"theme\":\"" +
-           jsonEscape(settings.theme) + "\",\"repaints\":{" + repaints + "}}";
 }
 
 HWND VideoWallPlugin::hostMainWindow() {

@@ -9,22 +9,22 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <string_view>
 
+#include "base/clock.h"
+#include "base/win/gdiplus_session.h"
+#include "documents/published_display.h"
 #include "moderator/win/moderator_window.h"
 #include "overlay/layout_edit.h"
 #include "overlay/overlay.h"
 #include "overlay/win/overlay_renderer.h"
 #include "plugin/host_interface.h"
-#include "settings/shared_settings.h"
 #include "plugin/win/brand_bitmap.h"
-#include "base/win/gdiplus_session.h"
-#include "base/clock.h"
 #include "serverlink/wall_link.h"
 #include "serverlink/win/server_process.h"
 #include "serverlink/win/win_http_client.h"
+#include "settings/shared_settings.h"
 
 namespace lumvo {
 
@@ -77,14 +77,10 @@ public:
     // window). False when nothing was left to search for, there is no host, or anything failed.
     bool searchSongs(std::string_view text) noexcept;
 
-    // For tests only (the DLL's LumvoMirroredState): what the plug-in mirrored, as one JSON line:
-    // {"feed":N,"featuredId":"...","photosCached":N,"photoBytes":N,"theme":"...","repaints":{"qr":N,
-    // "chat":N,"featured":N,"poll":N,"backdrop":N,"flames":N}}, the last the uploads of each layer.
-    std::string mirroredState();
-
     // The records the object owns, for tests and for the pieces that join later. The host only
     // ever goes through the slots above.
     SharedSettings& settings() { return settings_; }
+    PublishedDisplay& display() { return display_; }
     WallLink& wallLink() { return wallLink_; }
     Overlay& overlay() { return overlay_; }
     OverlayRenderer& renderer() { return renderer_; }
@@ -100,9 +96,10 @@ private:
 
     // Host parameter 11, the "Open moderator" button; the host writes it.
     std::int32_t openModeratorParam_ = 0;
-    // Guards the shared display state and the settings (see SharedSettings).
-    std::mutex displayMutex_;
-    SharedSettings settings_{displayMutex_};
+    // Shared by the threads, each with its own lock: the DJ's settings, and the display document
+    // the wall link publishes and the overlay draws from.
+    SharedSettings settings_;
+    PublishedDisplay display_;
     // The drag of layout editing; layout.ini is written when a drag ends.
     LayoutEditor layoutEditor_;
     // Destroyed in the reverse order, which is release's: the worker joined and the server stopped
@@ -118,7 +115,7 @@ private:
     WinHttpClient http_;
     SteadyClock clock_;
     ServerProcess server_{http_};
-    WallLink wallLink_{displayMutex_, settings_};
+    WallLink wallLink_{display_, settings_};
 };
 
 // The class factory behind DllGetClassObject: checks both identifiers (16-byte compare), then

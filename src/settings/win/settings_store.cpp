@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "base/win/data_folders.h"
+#include "settings/settings_file.h"
 
 namespace lumvo {
 
