@@ -40,7 +40,7 @@ struct HttpOptions {
 
 struct HttpRequest {
     std::string method = "GET";
-    std::string path = "/";           // with its query, already escaped
+    std::string path = "/";             // with its query, already escaped
     std::optional<std::string> body{};  // present (even empty): sent with the JSON content type
     HttpOptions options{};
 };

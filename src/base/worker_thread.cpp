@@ -23,8 +23,7 @@ WorkerThread::StartResult WorkerThread::start(std::function<void()> body) {
         workerId_.store(std::this_thread::get_id());
         try {
             body();
-        } catch (...) {
-        }
+        } catch (...) {}
     };
     try {
         thread_ = launcher_(std::move(guarded));

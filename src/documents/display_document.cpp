@@ -61,8 +61,8 @@ std::vector<FeedItem> decodeFeed(std::string_view packed) {
     std::vector<FeedItem> feed;
     forEachLine(packed, [&](std::string_view line) {
         FeedItem item;
-        for (std::string* field : {&item.id, &item.type, &item.name, &item.text, &item.photo, &item.reactions,
-                                   &item.color}) {
+        for (std::string* field :
+             {&item.id, &item.type, &item.name, &item.text, &item.photo, &item.reactions, &item.color}) {
             *field = std::string(nextField(line));
         }
         item.hot = nextField(line) == "1";
@@ -150,23 +150,12 @@ DisplayDocument readDisplayDocument(std::string_view d) {
     DisplayDocument doc;  // an absent key keeps the member's default
     for (const DocumentKey& key : displayDocumentKeys()) {
         switch (key.kind) {
-            case K::text:
-                member<std::string>(key, doc) = jsonGetString(d, key.key);
-                break;
-            case K::flag:
-                member<bool>(key, doc) = jsonGetBool(d, key.key, member<bool>(key, doc));
-                break;
-            case K::number:
-                member<float>(key, doc) = floatNumber(d, key.key, member<float>(key, doc));
-                break;
-            case K::feed:
-                member<std::vector<FeedItem>>(key, doc) = decodeFeed(jsonGetString(d, key.key));
-                break;
-            case K::voteBars:
-                member<std::vector<VoteBar>>(key, doc) = decodeVoteBars(jsonGetString(d, key.key));
-                break;
-            case K::setting:
-                break;  // applyServerSettings
+            case K::text: member<std::string>(key, doc) = jsonGetString(d, key.key); break;
+            case K::flag: member<bool>(key, doc) = jsonGetBool(d, key.key, member<bool>(key, doc)); break;
+            case K::number: member<float>(key, doc) = floatNumber(d, key.key, member<float>(key, doc)); break;
+            case K::feed: member<std::vector<FeedItem>>(key, doc) = decodeFeed(jsonGetString(d, key.key)); break;
+            case K::voteBars: member<std::vector<VoteBar>>(key, doc) = decodeVoteBars(jsonGetString(d, key.key)); break;
+            case K::setting: break;  // applyServerSettings
         }
     }
     return doc;
@@ -190,8 +179,7 @@ void applyServerSettings(std::string_view d, WallSettings& settings) {
             case SettingKind::theme:
                 settings.*std::get<std::string WallSettings::*>(row.target) = normalizeTheme(jsonGetString(d, key.key));
                 break;
-            default:
-                break;  // no other kind is decided by the server
+            default: break;  // no other kind is decided by the server
         }
     }
 }

@@ -26,7 +26,7 @@ struct FeedItem {
 struct VoteBar {
     std::string key;
     std::string label;
-    std::int32_t count = 0;   // >= 0
+    std::int32_t count = 0;  // >= 0
     Argb colour = 0xFFFF7A18;
 };
 
@@ -49,9 +49,9 @@ struct DisplayDocument {
     bool voteClosed = false;
     std::string voteTitle;
     std::string votePhoto;
-    float voteRemain = 0.0f;      // seconds
-    float voteDuration = 60.0f;   // seconds
-    float voteClosedFor = 0.0f;   // seconds
+    float voteRemain = 0.0f;     // seconds
+    float voteDuration = 60.0f;  // seconds
+    float voteClosedFor = 0.0f;  // seconds
     std::vector<VoteBar> voteBars;
 };
 
@@ -69,9 +69,9 @@ using DocumentMember =
                  std::vector<FeedItem> DisplayDocument::*, std::vector<VoteBar> DisplayDocument::*>;
 
 struct DocumentKey {
-    const char* key;        // top-level key of the display document
+    const char* key;  // top-level key of the display document
     DocumentKind kind;
-    DocumentMember target;  // the DisplayDocument member; none for a setting
+    DocumentMember target;                // the DisplayDocument member; none for a setting
     const SettingRow* setting = nullptr;  // kind setting: the settings table's row
 };
 

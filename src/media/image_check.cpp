@@ -21,7 +21,8 @@ bool plausiblePng(std::string_view b) {
 }
 
 bool plausibleJpeg(std::string_view b) {
-    if (b.size() < 4 || static_cast<unsigned char>(b[0]) != 0xFF || static_cast<unsigned char>(b[1]) != 0xD8) return false;
+    if (b.size() < 4 || static_cast<unsigned char>(b[0]) != 0xFF || static_cast<unsigned char>(b[1]) != 0xD8)
+        return false;
     std::size_t at = 2;
     while (at + 4 <= b.size()) {
         if (static_cast<unsigned char>(b[at]) != 0xFF) return false;
@@ -67,7 +68,8 @@ bool plausibleWebp(std::string_view b) {
         const std::uint32_t sides = littleEndian(b, 21, 4);
         return sideOk((sides & 0x3FFF) + 1) && sideOk((sides >> 14 & 0x3FFF) + 1);
     }
-    if (chunk == "VP8X") return b.size() >= 30 && sideOk(littleEndian(b, 24, 3) + 1) && sideOk(littleEndian(b, 27, 3) + 1);
+    if (chunk == "VP8X")
+        return b.size() >= 30 && sideOk(littleEndian(b, 24, 3) + 1) && sideOk(littleEndian(b, 27, 3) + 1);
     return false;
 }
 

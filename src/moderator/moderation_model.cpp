@@ -111,9 +111,9 @@ ModerationUpdate ModerationModel::apply(std::string_view body) {
     }
 
     const NewPosts fresh = findNewPosts(lists_, doc.lists);
-    const int total = static_cast<int>(doc.lists[listIndex(PostList::messages)].size() +
-                                       doc.lists[listIndex(PostList::requests)].size() +
-                                       doc.lists[listIndex(PostList::tips)].size());
+    const int total =
+        static_cast<int>(doc.lists[listIndex(PostList::messages)].size() +
+                         doc.lists[listIndex(PostList::requests)].size() + doc.lists[listIndex(PostList::tips)].size());
     const bool alertBefore = alertOn_;
     if (counted_ && (total > previousTotal_ || fresh.newRequest)) {
         alertOn_ = true;
@@ -148,7 +148,8 @@ ModerationUpdate ModerationModel::apply(std::string_view body) {
         const long long s = static_cast<long long>(remain);
         char left[64];
         if (doc_.voteClosed) left[0] = '\0';
-        else if (s >= 3600) std::snprintf(left, sizeof left, "%lld:%02lld:%02lld left\r\n", s / 3600, s / 60 % 60, s % 60);
+        else if (s >= 3600)
+            std::snprintf(left, sizeof left, "%lld:%02lld:%02lld left\r\n", s / 3600, s / 60 % 60, s % 60);
         else std::snprintf(left, sizeof left, "%lld:%02lld left\r\n", s / 60, s % 60);
         voteStatus = doc_.voteTitle + "\r\n" + left + doc_.voteSummary;
     }
@@ -162,7 +163,8 @@ ModerationUpdate ModerationModel::apply(std::string_view body) {
 }
 
 std::string ModerationModel::computeTitle() const {
-    const std::size_t waiting = lists_[listIndex(PostList::messages)].size() + lists_[listIndex(PostList::requests)].size();
+    const std::size_t waiting =
+        lists_[listIndex(PostList::messages)].size() + lists_[listIndex(PostList::requests)].size();
     if (waiting == 0) return "LUMVO Moderator";
     return std::string("LUMVO Moderator  \xE2\x80\xA2  ") + (alertOn_ ? "NEW  \xE2\x80\xA2  " : "") +
            std::to_string(waiting) + " waiting";

@@ -38,20 +38,20 @@ PostAlert chooseAlert(int n, const NewPosts& what);
 
 // What one reply changed; the window updates exactly these.
 struct ModerationUpdate {
-    bool unchanged = false;                   // the body equals the previous one: nothing else is set
+    bool unchanged = false;                     // the body equals the previous one: nothing else is set
     std::array<bool, kPostListCount> refill{};  // refill these list views, then select selectedRow()
-    std::optional<PostAlert> alert;           // ping with it (not forced)
-    bool alertChanged = false;                // the alert went on or off: repaint tabs and status line
-    std::string songSearch;                   // non-empty: search the host with it, then send
-                                              // vdjSearchClearRequest()
+    std::optional<PostAlert> alert;             // ping with it (not forced)
+    bool alertChanged = false;                  // the alert went on or off: repaint tabs and status line
+    std::string songSearch;                     // non-empty: search the host with it, then send
+                                                // vdjSearchClearRequest()
     bool titleChanged = false;
-    std::array<bool, 5> captionChanged{};     // tabs Messages..Live
+    std::array<bool, 5> captionChanged{};  // tabs Messages..Live
     bool voteCaptionChanged = false;
     bool voteStatusChanged = false;
     bool statusChanged = false;
     bool pinChanged = false;
     bool guestBgStatusChanged = false;
-    bool repeatMessages = true;               // the reply's idle-repeat switch (set it if it differs)
+    bool repeatMessages = true;  // the reply's idle-repeat switch (set it if it differs)
 };
 
 class ModerationModel {
@@ -82,7 +82,7 @@ public:
     std::string voteCaption() const;  // "Vote •" while a vote runs
     std::string voteStatus() const;   // the Vote tab's status box
     std::string venuePinLine() const;
-    std::string guestBgStatus() const;  // "Lumvo Theme is on phones" for an empty value
+    std::string guestBgStatus() const;            // "Lumvo Theme is on phones" for an empty value
     std::string detailText(PostList list) const;  // for the selected post, or the hint
 
     // The status line. An action may put its own text there; it stays until a changed reply.

@@ -8,7 +8,11 @@ namespace {
 // The length of the UTF-8 sequence at `at` when it is whole and well-formed, else 0.
 std::size_t sequenceLength(std::string_view text, std::size_t at) {
     const auto lead = static_cast<unsigned char>(text[at]);
-    std::size_t n = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
+    std::size_t n = lead < 0x80             ? 1
+                    : (lead & 0xE0) == 0xC0 ? 2
+                    : (lead & 0xF0) == 0xE0 ? 3
+                    : (lead & 0xF8) == 0xF0 ? 4
+                                            : 0;
     if (n == 0 || at + n > text.size()) return 0;
     for (std::size_t i = 1; i < n; ++i)
         if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) return 0;
@@ -23,7 +27,7 @@ std::string cutToUnits(std::string_view text, std::size_t maxUnits) {
     while (at < text.size()) {
         std::size_t bytes = sequenceLength(text, at);
         const std::size_t need = bytes == 4 ? 2 : 1;  // four-byte characters take a surrogate pair
-        if (bytes == 0) bytes = 1;                     // a broken byte: one replacement character
+        if (bytes == 0) bytes = 1;                    // a broken byte: one replacement character
         if (units + need > maxUnits) break;
         units += need;
         at += bytes;

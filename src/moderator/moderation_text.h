@@ -10,7 +10,7 @@
 
 namespace lumvo {
 
-inline constexpr std::size_t kToastLabelMax = 39;    // UTF-16 units, as the toast's label buffer
+inline constexpr std::size_t kToastLabelMax = 39;     // UTF-16 units, as the toast's label buffer
 inline constexpr std::size_t kToastMessageMax = 159;  // UTF-16 units, as the toast's message buffer
 inline constexpr std::size_t kBoxNameMax = 48;        // a guest's name inside a confirmation box
 

@@ -48,22 +48,24 @@ constexpr PostAction kBlocked[] = {A::unblock, A::unblockAll};
 constexpr PostAction kSettings[] = {A::showNext, A::skip, A::clearChat, A::browserMod};
 
 constexpr ButtonRow kRows[] = {
-    {"messages", PostList::messages, kMessages}, {"requests", PostList::requests, kRequests},
-    {"tips", PostList::tips, kTips},             {"rejected", PostList::rejected, kRejected},
-    {"live", PostList::live, kLive},             {"blocked", PostList::blocked, kBlocked},
+    {"messages", PostList::messages, kMessages},
+    {"requests", PostList::requests, kRequests},
+    {"tips", PostList::tips, kTips},
+    {"rejected", PostList::rejected, kRejected},
+    {"live", PostList::live, kLive},
+    {"blocked", PostList::blocked, kBlocked},
     {"settings", std::nullopt, kSettings},
 };
 
 // {"id":"ID"}; the id is escaped, so an id with a quote or a back-slash still makes valid JSON.
-std::string idBody(const std::string& id) {
-    return "{\"id\":\"" + jsonEscapeControlsAsSpaces(id) + "\"}";
-}
+std::string idBody(const std::string& id) { return "{\"id\":\"" + jsonEscapeControlsAsSpaces(id) + "\"}"; }
 
 std::string requestBody(const BoothAction& a, const PostRecord* post) {
     switch (a.body) {
         case B::postId: return idBody(post->id);
         case B::postMark: {
-            const std::string sent = post->mark == a.mark ? std::string() : a.mark;  // the same button again takes it off
+            const std::string sent =
+                post->mark == a.mark ? std::string() : a.mark;  // the same button again takes it off
             return "{\"id\":\"" + jsonEscapeControlsAsSpaces(post->id) + "\",\"mark\":\"" + sent + "\"}";
         }
         case B::everyone: return "{\"all\":true}";
@@ -111,7 +113,8 @@ ActionPlan planAction(PostAction action, const std::optional<PostRecord>& select
                                         Confirmation::Icon::question};
             break;
         case PostAction::block: {
-            const std::string who = post->name.empty() ? std::string("this guest") : cutWithEllipsis(post->name, kBoxNameMax);
+            const std::string who =
+                post->name.empty() ? std::string("this guest") : cutWithEllipsis(post->name, kBoxNameMax);
             plan.confirm = Confirmation{"Block guest?",
                                         "Block " + who +
                                             " from sending more messages, requests and photos on that phone?\n\n"

@@ -51,7 +51,7 @@ struct ModerationDocument {
     std::string voteSummary;
     std::string venuePin;
     std::string guestBgStatus;
-    std::string vdjSearch;      // a song search the server asks the host to run
+    std::string vdjSearch;  // a song search the server asks the host to run
     bool repeatMessages = true;
 };
 

@@ -22,13 +22,13 @@ struct RowLook {
     std::uint32_t tagColour = 0;  // 0xRRGGBB, also the accent bar, the selected outline and a count
     std::uint32_t background = 0;
     std::uint32_t secondLineColour = 0;
-    std::uint32_t pillFill = 0;   // (3 × background + tag colour) / 4 per channel
-    std::string name;             // the name, or "Guest"
-    std::string secondLine;       // the text; "Photo" for an empty text with a photo; the Blocked note
-    std::string rightText;        // "×N" (a request sent N > 1 times), "HH:MM", or empty
-    bool rightIsCount = false;    // a count: drawn in the tag colour 44..10 px from the right;
-                                  // a time: in #78748A, 62..10 px from the right
-    int nameRightInset = 12;      // the name ends this far before the right edge (48, 64 or 12)
+    std::uint32_t pillFill = 0;  // (3 × background + tag colour) / 4 per channel
+    std::string name;            // the name, or "Guest"
+    std::string secondLine;      // the text; "Photo" for an empty text with a photo; the Blocked note
+    std::string rightText;       // "×N" (a request sent N > 1 times), "HH:MM", or empty
+    bool rightIsCount = false;   // a count: drawn in the tag colour 44..10 px from the right;
+                                 // a time: in #78748A, 62..10 px from the right
+    int nameRightInset = 12;     // the name ends this far before the right edge (48, 64 or 12)
 };
 
 inline constexpr std::uint32_t kRowTimeColour = 0x78748A;

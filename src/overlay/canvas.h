@@ -32,13 +32,13 @@ struct RoundedRect {
 };
 
 struct TextStyle {
-    float size = 16;          // pixels
-    float lineSpacing = 1.2f; // line height as a multiple of size; 0.5 or less means 1.2
-    bool bold = false;        // weight 700, else 600
-    bool wrap = false;        // break lines, else one line
-    bool centre = false;      // centred horizontally, else from the leading edge
-    bool middle = false;      // centred vertically, else from the top
-    std::string fontFamily;   // empty: the system's default UI family
+    float size = 16;           // pixels
+    float lineSpacing = 1.2f;  // line height as a multiple of size; 0.5 or less means 1.2
+    bool bold = false;         // weight 700, else 600
+    bool wrap = false;         // break lines, else one line
+    bool centre = false;       // centred horizontally, else from the leading edge
+    bool middle = false;       // centred vertically, else from the top
+    std::string fontFamily;    // empty: the system's default UI family
     Argb colour = 0xFFFFFFFF;
 };
 

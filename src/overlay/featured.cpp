@@ -16,8 +16,7 @@ void paintFeatured(Canvas& canvas, const FrameState& s, int w, int h, const Phot
     if (!s.editMode || !s.featuredId.empty() || !s.name.empty() || !s.text.empty()) {
         std::optional<std::string> bytes;
         if (!s.photo.empty() && photos) bytes = photos(s.photo);
-        drawPostBubble(canvas, featuredItem(s), bytes ? std::string_view(*bytes) : std::string_view{}, card, s,
-                       false);
+        drawPostBubble(canvas, featuredItem(s), bytes ? std::string_view(*bytes) : std::string_view{}, card, s, false);
     } else {
         const Theme& theme = themeFor(s.theme);
         const Argb accent = typeAccent("shoutout", s.palette);
@@ -43,8 +42,8 @@ std::string featuredKey(const FrameState& s, SizeI texture, std::uint64_t photoG
         key += field;
     };
     const FeedItem post = featuredItem(s);
-    for (const std::string* field : {&post.id, &post.type, &post.name, &post.text, &post.photo, &post.reactions,
-                                     &post.color, &s.theme})
+    for (const std::string* field :
+         {&post.id, &post.type, &post.name, &post.text, &post.photo, &post.reactions, &post.color, &s.theme})
         add(*field);
     key += post.hot ? 'h' : '-';
     key += s.editMode ? 'e' : '-';

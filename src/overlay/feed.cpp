@@ -228,10 +228,8 @@ void drawPostBubble(Canvas& canvas, const FeedItem& post, std::string_view photo
             box.w = std::max(r.right() - box.x - pad, 8.0f);
         }
     }
-    if (isFeedItem)
-        drawFeedItemText(canvas, post, box, theme, accent, venue);
-    else
-        drawFeaturedText(canvas, post, box, theme, accent, venue);
+    if (isFeedItem) drawFeedItemText(canvas, post, box, theme, accent, venue);
+    else drawFeaturedText(canvas, post, box, theme, accent, venue);
     canvas.popClip();
 
     drawReactionChips(canvas, parseReactions(post.reactions), r, isFeedItem);

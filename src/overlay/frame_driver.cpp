@@ -41,8 +41,7 @@ void FeaturedClock::step(FrameState& f, double now, float durationSetting) {
     if (post.id.empty()) return;
     if (serverId == post.id)
         f.heroElapsed = std::min(f.heroElapsed, std::max(static_cast<double>(memory_.duration) - 0.05, 0.0));
-    else if (f.heroElapsed >= memory_.duration)
-        post.id.clear();
+    else if (f.heroElapsed >= memory_.duration) post.id.clear();
 }
 
 void prepareFrame(FrameState& frame, const WallSettings& settings, FeaturedClock& clock, double now,

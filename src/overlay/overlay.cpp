@@ -56,13 +56,13 @@ void Overlay::compose(std::int32_t width, std::int32_t height, double beatPositi
     const ComposeGeometry geometry = composeGeometry(width, height, state);
 
     const SizeI chat = geometry.chatTexture;
-    target_->paintLayer(LayerSlot::chatFeed, chat.w, chat.h, feedKey(state, chat, photos_.generation()),
-                        [&](Canvas& canvas) {
-                            FeedPaint paint = paintFeed(canvas, state, chat.w, chat.h,
-                                                        [this](std::string_view id) { return photos_.lookup(id); });
-                            feedRecords_ = std::move(paint.records);
-                            hotRects_ = std::move(paint.hotRects);
-                        });
+    target_->paintLayer(
+        LayerSlot::chatFeed, chat.w, chat.h, feedKey(state, chat, photos_.generation()), [&](Canvas& canvas) {
+            FeedPaint paint =
+                paintFeed(canvas, state, chat.w, chat.h, [this](std::string_view id) { return photos_.lookup(id); });
+            feedRecords_ = std::move(paint.records);
+            hotRects_ = std::move(paint.hotRects);
+        });
 
     stepCaption(caption_, state, now);
     if (state.showQr && !state.joinUrl.empty()) {
@@ -84,23 +84,22 @@ void Overlay::compose(std::int32_t width, std::int32_t height, double beatPositi
     auto lookup = [this](std::string_view id) { return photos_.lookup(id); };
     const SizeI card = featuredTextureSize(geometry, poll);
     if (hero || state.editMode) {
-        target_->paintLayer(LayerSlot::featuredCard, card.w, card.h,
-                            featuredKey(state, card, photos_.generation()),
+        target_->paintLayer(LayerSlot::featuredCard, card.w, card.h, featuredKey(state, card, photos_.generation()),
                             [&](Canvas& canvas) { paintFeatured(canvas, state, card.w, card.h, lookup); });
     }
     if (poll) {
         const SizeI panel = placement.pollTexture;
         const std::uint64_t generation = photos_.generation();
-        target_->paintLayer(LayerSlot::pollPanel, panel.w, panel.h,
-                            pollPanelKey(poll_, pollPicture_, state, panel, ++frames_, generation),
-                            [&](Canvas& canvas) {
-                                // The animation takes the new votes where the bars are about to be
-                                // painted, then the painter draws from it.
-                                const PollLayout layout = layoutPoll(canvas, poll_, pollPicture_, state, panel.w,
-                                                                     panel.h, lookup, generation);
-                                throwConfetti(poll_, state, layout.bars);
-                                paintPoll(canvas, poll_, state, layout);
-                            });
+        target_->paintLayer(
+            LayerSlot::pollPanel, panel.w, panel.h,
+            pollPanelKey(poll_, pollPicture_, state, panel, ++frames_, generation), [&](Canvas& canvas) {
+                // The animation takes the new votes where the bars are about to be
+                // painted, then the painter draws from it.
+                const PollLayout layout =
+                    layoutPoll(canvas, poll_, pollPicture_, state, panel.w, panel.h, lookup, generation);
+                throwConfetti(poll_, state, layout.bars);
+                paintPoll(canvas, poll_, state, layout);
+            });
     }
 
     // Word backdrops come with their own cards; until then their layers have no picture and draw

@@ -49,8 +49,8 @@ void drawThumbsDown(Canvas& canvas, const RectF& area, float alpha) {
     const Argb skin = withAlpha(0xFFCC4D, alpha), nail = withAlpha(0xE8A030, alpha);
     // The fist: a rounded block over the upper half, the knuckles as four rounded fingers on its
     // right, and the thumb pointing down from its lower left.
-    canvas.fillRoundedRect(roundedRect({s.x + 0.22f * side, s.y + 0.1f * side, 0.5f * side, 0.42f * side}, 0.14f * side),
-                           skin);
+    canvas.fillRoundedRect(
+        roundedRect({s.x + 0.22f * side, s.y + 0.1f * side, 0.5f * side, 0.42f * side}, 0.14f * side), skin);
     for (int k = 0; k < 4; ++k) {
         const float y = s.y + (0.1f + 0.105f * static_cast<float>(k)) * side;
         canvas.fillRoundedRect(roundedRect({s.x + 0.56f * side, y, 0.26f * side, 0.1f * side}, 0.05f * side), skin);
@@ -91,7 +91,8 @@ const CanvasImage* pollPicture(Canvas& canvas, PollPicture& picture, const Frame
         picture.id = s.votePhoto;
         picture.generation = generation;
         if (photos) {
-            if (const std::optional<std::string> bytes = photos(s.votePhoto)) picture.image = canvas.decodeImage(*bytes);
+            if (const std::optional<std::string> bytes = photos(s.votePhoto))
+                picture.image = canvas.decodeImage(*bytes);
         }
     }
     return picture.image && picture.image->width() > 0 && picture.image->height() > 0 ? picture.image.get() : nullptr;
@@ -139,8 +140,8 @@ std::string_view titleOf(const FrameState& s) {
 
 }  // namespace
 
-PollLayout layoutPoll(Canvas& canvas, const PollAnimation& p, PollPicture& picture, const FrameState& s, int w,
-                      int h, const PhotoLookup& photos, std::uint64_t photoGeneration) {
+PollLayout layoutPoll(Canvas& canvas, const PollAnimation& p, PollPicture& picture, const FrameState& s, int w, int h,
+                      const PhotoLookup& photos, std::uint64_t photoGeneration) {
     PollLayout l;
     if (!s.voteActive) return l;
     l.shown = true;
@@ -155,7 +156,8 @@ PollLayout layoutPoll(Canvas& canvas, const PollAnimation& p, PollPicture& pictu
     if (const CanvasImage* image = pollPicture(canvas, picture, s, photos, photoGeneration)) {
         RectF area;
         if (W >= 1.12f * H && W >= 260) {
-            const float side = std::max(std::min({H - 2 * pad, W - std::max(0.4f * W, 150.0f) - 2.5f * pad, 0.52f * W}), 72.0f);
+            const float side =
+                std::max(std::min({H - 2 * pad, W - std::max(0.4f * W, 150.0f) - 2.5f * pad, 0.52f * W}), 72.0f);
             area = {content.x, content.y, side, content.h};
             text = {content.x + side + pad, content.y, std::max(W + 8 - (pad + 8 + side) - 2 * pad, 8.0f), content.h};
         } else {
@@ -192,8 +194,8 @@ PollLayout layoutPoll(Canvas& canvas, const PollAnimation& p, PollPicture& pictu
     const float height = std::max(text.bottom() - top, 36.0f);
     const std::size_t n = pollBarCount(s);
     const float gap = std::max(std::min(height * 0.04f, 14.0f), 8.0f);
-    const float b = n ? std::max(std::min((height - static_cast<float>(n - 1) * gap) / static_cast<float>(n), 54.0f), 26.0f)
-                      : 0.0f;
+    const float b =
+        n ? std::max(std::min((height - static_cast<float>(n - 1) * gap) / static_cast<float>(n), 54.0f), 26.0f) : 0.0f;
     for (std::size_t i = 0; i < n; ++i) {
         const bool wins = l.winner && *l.winner == i;
         const float fold = p.closed && !wins ? l.curves.fold : 0.0f;
@@ -275,13 +277,12 @@ std::optional<std::size_t> pollWinner(const std::vector<VoteBar>& bars) {
 
 std::string countdownText(float seconds) {
     // Whole seconds up to 99:59:59; a value that is no number shows 0:00.
-    const double whole = std::isfinite(seconds) ? std::clamp(std::ceil(static_cast<double>(seconds)), 0.0, 359999.0) : 0.0;
+    const double whole =
+        std::isfinite(seconds) ? std::clamp(std::ceil(static_cast<double>(seconds)), 0.0, 359999.0) : 0.0;
     const auto total = static_cast<int>(whole);
     char text[32];
-    if (total >= 3600)
-        std::snprintf(text, sizeof text, "%d:%02d:%02d", total / 3600, total / 60 % 60, total % 60);
-    else
-        std::snprintf(text, sizeof text, "%d:%02d", total / 60, total % 60);
+    if (total >= 3600) std::snprintf(text, sizeof text, "%d:%02d:%02d", total / 3600, total / 60 % 60, total % 60);
+    else std::snprintf(text, sizeof text, "%d:%02d", total / 60, total % 60);
     return text;
 }
 

@@ -52,8 +52,8 @@ struct PollLayout {
 // Lays the panel out in a w x h bitmap from the state and the animation: measures the question
 // and, when the poll's picture changed, decodes it into `picture` (its bytes come from `photos`;
 // `photoGeneration` is the photo cache's). Not shown while no vote is active.
-PollLayout layoutPoll(Canvas& canvas, const PollAnimation& poll, PollPicture& picture, const FrameState& state,
-                      int w, int h, const PhotoLookup& photos, std::uint64_t photoGeneration);
+PollLayout layoutPoll(Canvas& canvas, const PollAnimation& poll, PollPicture& picture, const FrameState& state, int w,
+                      int h, const PhotoLookup& photos, std::uint64_t photoGeneration);
 
 // Paints the panel as laid out, with the animation's bars and confetti; false, with nothing drawn,
 // when the layout is not shown.
@@ -72,7 +72,7 @@ std::string countdownText(float seconds);
 // once it is still, the key is what it shows (the countdown's text among it), so an idle poll is
 // uploaded once a second instead of every frame. A picture not yet shown is tried again when the
 // photo cache's generation moves.
-std::string pollPanelKey(const PollAnimation& poll, const PollPicture& picture, const FrameState& state,
-                         SizeI texture, std::uint64_t frame, std::uint64_t photoGeneration);
+std::string pollPanelKey(const PollAnimation& poll, const PollPicture& picture, const FrameState& state, SizeI texture,
+                         std::uint64_t frame, std::uint64_t photoGeneration);
 
 }  // namespace lumvo

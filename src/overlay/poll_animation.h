@@ -36,11 +36,11 @@ struct PollAnimation {
     std::array<float, kPollBarsShown> fill{};
     std::array<float, kPollBarsShown> shake{};
     std::array<int, kPollBarsShown> lastCount{-1, -1, -1, -1};  // -1: not seen yet
-    std::string pollKey;   // identity of the running poll (title and option ids)
-    bool closed = false;   // the vote is over (closedAt is then set)
-    double closedAt = 0;   // when the closed state began
-    float closedTime = 0;  // seconds since the vote closed (0 while running)
-    double now = 0;        // the last step's time: the shake and the winner glow run on it
+    std::string pollKey;                                        // identity of the running poll (title and option ids)
+    bool closed = false;                                        // the vote is over (closedAt is then set)
+    double closedAt = 0;                                        // when the closed state began
+    float closedTime = 0;                                       // seconds since the vote closed (0 while running)
+    double now = 0;                  // the last step's time: the shake and the winner glow run on it
     std::vector<Confetto> confetti;  // in the panel's pixels
 };
 

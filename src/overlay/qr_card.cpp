@@ -38,12 +38,10 @@ void stepCaption(CaptionState& caption, const FrameState& state, double seconds)
     const double s = t - kCaptionSeconds * slot;
     const auto n = static_cast<double>(offered.size());
     caption.row = offered[static_cast<std::size_t>(std::fmod(slot, n))];
-    if (s < kCaptionFadeSeconds)
-        caption.alpha = smoothstep(static_cast<float>(s / kCaptionFadeSeconds));
+    if (s < kCaptionFadeSeconds) caption.alpha = smoothstep(static_cast<float>(s / kCaptionFadeSeconds));
     else if (s >= kCaptionFadeOutAt)
         caption.alpha = 1 - smoothstep(static_cast<float>((s - kCaptionFadeOutAt) / kCaptionFadeSeconds));
-    else
-        caption.alpha = 1;
+    else caption.alpha = 1;
     caption.title = kCaptionRows[caption.row].title;
     caption.subline = kCaptionRows[caption.row].subline;
 }

@@ -22,8 +22,7 @@ constexpr NamedTheme kThemes[] = {
      {0xE81A1012, 0xE030181A, 0xFFFFF4E6, 0xFFFFECD6, 0xEBD6B076, 0x82FFF8EC, 26, 18, 0, 2, "Palatino Linotype"}},
     {"event", {0xE4080C16, 0xDC101C30, 0xFFECF4FF, 0xFFD2E8FF, 0xD2A8D2E6, 0x786EC4E8, 8, 6, 0, 3, "Segoe UI"}},
     {"lounge", {0xE414080C, 0xDC2A0E12, 0xFFFFECDC, 0xFFFFDCBE, 0xC8C9A24A, 0x5AFFD6AA, 16, 12, 4, 1, "Georgia"}},
-    {"garden",
-     {0xD80C1410, 0xD61C2A1C, 0xFFF4F8EC, 0xFFECF4D6, 0xC8BAD6B0, 0x5AE6ECD2, 20, 14, 0, 1, "Candara", true}},
+    {"garden", {0xD80C1410, 0xD61C2A1C, 0xFFF4F8EC, 0xFFECF4D6, 0xC8BAD6B0, 0x5AE6ECD2, 20, 14, 0, 1, "Candara", true}},
 };
 
 constexpr bool looksFollowTheThemes() {

@@ -18,18 +18,18 @@ inline constexpr Argb kTipAccent = 0xFFFACC15;
 inline constexpr Argb kVoteAccent = 0xFFFF7A18;
 
 struct Theme {
-    Argb panel = 0;          // cards and post bubbles
-    Argb panelAlt = 0;       // venue posts, and hot posts in the feed
-    Argb text = 0;           // body text, captions
-    Argb venueText = 0;      // body text of venue posts
-    Argb line = 0;           // frame line (0: none)
-    Argb lineInner = 0;      // inner frame line (0: none)
-    float radiusCard = 0;    // cards and the featured post
-    float radiusPost = 0;    // post bubbles in the feed
-    float barWidth = 0;      // accent bar at a post's left edge (0: none)
-    int frameStyle = 0;      // 0 none, 1 outline, 2 double outline, 3 corner brackets
+    Argb panel = 0;               // cards and post bubbles
+    Argb panelAlt = 0;            // venue posts, and hot posts in the feed
+    Argb text = 0;                // body text, captions
+    Argb venueText = 0;           // body text of venue posts
+    Argb line = 0;                // frame line (0: none)
+    Argb lineInner = 0;           // inner frame line (0: none)
+    float radiusCard = 0;         // cards and the featured post
+    float radiusPost = 0;         // post bubbles in the feed
+    float barWidth = 0;           // accent bar at a post's left edge (0: none)
+    int frameStyle = 0;           // 0 none, 1 outline, 2 double outline, 3 corner brackets
     const char* fontFamily = "";  // UTF-8 family name
-    bool diamond = false;    // a small diamond in the frame line's colour at a post bubble's left edge
+    bool diamond = false;         // a small diamond in the frame line's colour at a post bubble's left edge
 };
 
 // The look of the theme the setting names (settings/themes.h: one look per name of kThemeNames;

@@ -16,12 +16,12 @@
 
 namespace vdj {
 
-using HostResult = std::int32_t;  // HRESULT
+using HostResult = std::int32_t;     // HRESULT
 using HostRefCount = std::uint32_t;  // ULONG
 
 inline constexpr HostResult kOk = 0;
-inline constexpr HostResult kNotImplemented = static_cast<HostResult>(0x80004001u);      // E_NOTIMPL
-inline constexpr HostResult kClassNotAvailable = static_cast<HostResult>(0x80040111u);   // CLASS_E_CLASSNOTAVAILABLE
+inline constexpr HostResult kNotImplemented = static_cast<HostResult>(0x80004001u);     // E_NOTIMPL
+inline constexpr HostResult kClassNotAvailable = static_cast<HostResult>(0x80040111u);  // CLASS_E_CLASSNOTAVAILABLE
 
 // A 16-byte interface or class identifier, laid out like the Windows GUID.
 struct HostGuid {
@@ -34,11 +34,12 @@ struct HostGuid {
 // {ED8A8D87-F4F9-4DCD-BD24-291412E93B60}: the plug-in class.
 inline constexpr HostGuid kPluginClassId{0xED8A8D87, 0xF4F9, 0x4DCD, {0xBD, 0x24, 0x29, 0x14, 0x12, 0xE9, 0x3B, 0x60}};
 // {BF1876AA-3CBD-404A-BEAB-5F8B51E390C0}: the video-effect interface.
-inline constexpr HostGuid kVideoFxInterfaceId{0xBF1876AA, 0x3CBD, 0x404A, {0xBE, 0xAB, 0x5F, 0x8B, 0x51, 0xE3, 0x90, 0xC0}};
+inline constexpr HostGuid kVideoFxInterfaceId{
+    0xBF1876AA, 0x3CBD, 0x404A, {0xBE, 0xAB, 0x5F, 0x8B, 0x51, 0xE3, 0x90, 0xC0}};
 
 // Flags of the description record.
-inline constexpr std::uint32_t kInfoFlagExtendedRecord = 0x10;    // set by the host: the record has the mouse field
-inline constexpr std::uint32_t kInfoFlagOverlay = 0x40000;        // host draws the video before our draw
+inline constexpr std::uint32_t kInfoFlagExtendedRecord = 0x10;        // set by the host: the record has the mouse field
+inline constexpr std::uint32_t kInfoFlagOverlay = 0x40000;            // host draws the video before our draw
 inline constexpr std::uint32_t kInfoFlagOutputResolution = 0x400000;  // give us the output resolution
 
 // Parameter kinds for declareParameter.
@@ -111,11 +112,11 @@ public:
     virtual HostResult parameterText(int id, char* out, int size) = 0;  // slot 5
     virtual HostResult userInterface(UserInterfaceInfo* info) = 0;      // slot 6
 
-    void* hostInstance;           // HINSTANCE of our module, may be null
+    void* hostInstance;  // HINSTANCE of our module, may be null
     HostCallbacks* hostCallbacks;
     std::int32_t sampleRate;
     std::int32_t samplesPerBeat;
-    double beatPosition;          // grows by 1 per beat
+    double beatPosition;  // grows by 1 per beat
 
 protected:
     Plugin() = default;
@@ -125,12 +126,12 @@ protected:
 // The video-effect interface: slots 7 to 12 and the frame members.
 class VideoFxPlugin : public Plugin {
 public:
-    virtual HostResult start() = 0;                                  // slot 7
-    virtual HostResult stop() = 0;                                   // slot 8
-    virtual HostResult draw() = 0;                                   // slot 9
-    virtual HostResult deviceInit() = 0;                             // slot 10
-    virtual HostResult deviceClose() = 0;                            // slot 11
-    virtual HostResult audioSamples(float* buffer, int count) = 0;   // slot 12
+    virtual HostResult start() = 0;                                 // slot 7
+    virtual HostResult stop() = 0;                                  // slot 8
+    virtual HostResult draw() = 0;                                  // slot 9
+    virtual HostResult deviceInit() = 0;                            // slot 10
+    virtual HostResult deviceClose() = 0;                           // slot 11
+    virtual HostResult audioSamples(float* buffer, int count) = 0;  // slot 12
 
     std::int32_t frameWidth;
     std::int32_t frameHeight;
@@ -141,10 +142,9 @@ protected:
     ~VideoFxPlugin() = default;
 };
 
-inline constexpr int kSlotLoad = 0, kSlotDescribe = 1, kSlotRelease = 2, kSlotDestructor = 3,
-                     kSlotParameterChanged = 4, kSlotParameterText = 5, kSlotUserInterface = 6, kSlotStart = 7,
-                     kSlotStop = 8, kSlotDraw = 9, kSlotDeviceInit = 10, kSlotDeviceClose = 11,
-                     kSlotAudioSamples = 12;
+inline constexpr int kSlotLoad = 0, kSlotDescribe = 1, kSlotRelease = 2, kSlotDestructor = 3, kSlotParameterChanged = 4,
+                     kSlotParameterText = 5, kSlotUserInterface = 6, kSlotStart = 7, kSlotStop = 8, kSlotDraw = 9,
+                     kSlotDeviceInit = 10, kSlotDeviceClose = 11, kSlotAudioSamples = 12;
 
 // offsetof on these polymorphic classes is conditionally supported; GCC gives the plain layout.
 #pragma GCC diagnostic push

@@ -38,8 +38,8 @@ inline constexpr std::uint64_t kSettingsRepushMs = 15 * 60 * 1000;
 
 class DisplayPoll {
 public:
-    DisplayPoll(PublishedDisplay& display, SharedSettings& settings, PhotoCache& photos, HttpClient& http,
-                Clock& clock, DisplayPollHooks hooks);
+    DisplayPoll(PublishedDisplay& display, SharedSettings& settings, PhotoCache& photos, HttpClient& http, Clock& clock,
+                DisplayPollHooks hooks);
 
     // One pass; returns how long to wait before the next.
     std::uint64_t pass();

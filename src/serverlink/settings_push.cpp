@@ -7,8 +7,8 @@
 namespace lumvo {
 
 bool pushSettings(HttpClient& http, const WallSettings& settings, std::string_view defaultMediaFolder) {
-    const std::string body =
-        settingsPushBody(settings, settings.mediaDir.empty() ? defaultMediaFolder : std::string_view(settings.mediaDir));
+    const std::string body = settingsPushBody(
+        settings, settings.mediaDir.empty() ? defaultMediaFolder : std::string_view(settings.mediaDir));
     std::string reply;
     return httpPost(http, "/api/settings", body, reply);
 }

@@ -12,8 +12,7 @@ WallLink::~WallLink() {
     // detaches a thread that still could not be joined.
     try {
         stop();
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 WorkerThread::StartResult WallLink::start() {
@@ -35,8 +34,7 @@ bool WallLink::stop() {
 void WallLink::run() {
     const StopAwareWait wait = [this](std::chrono::milliseconds d) { return worker_.sleepFor(d); };
     if (!services_.http || !services_.clock || !services_.photos) {
-        while (wait(kPollPass)) {
-        }
+        while (wait(kPollPass)) {}
         return;
     }
     // The server is launched once per start, and only when the wall files are there now; later

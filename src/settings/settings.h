@@ -61,7 +61,7 @@ struct WallSettings {
     std::string brandUrl;
     std::string theme{kThemeNames[0]};
     float duration = durationOfSeconds(7.0f);  // 0..1, see highlightSecondsOf
-    float opacity = 1.0f;           // 0.2..1.0
+    float opacity = 1.0f;                      // 0.2..1.0
     BoxRect chat{0.70f, 0.08f, 0.28f, 0.84f};
     BoxRect qr{0.03f, 0.62f, 0.28f, 0.32f};
     BoxRect hero{0.14f, 0.16f, 0.50f, 0.50f};

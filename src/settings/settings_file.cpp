@@ -122,17 +122,14 @@ std::string settingsPushBody(const WallSettings& s, std::string_view mediaDir) {
             case SettingKind::theme:
                 j.text(row.json, normalizeTheme(s.*std::get<std::string WallSettings::*>(row.target)));
                 break;
-            case SettingKind::folder:
-                j.text(row.json, jsonEscapeDropControls(mediaDir));
-                break;
+            case SettingKind::folder: j.text(row.json, jsonEscapeDropControls(mediaDir)); break;
             case SettingKind::highlightSeconds:
                 j.number(row.json, formatFixed(highlightSecondsOf(s.duration), 1));
                 break;
             case SettingKind::olderDuration:
             case SettingKind::fraction:
             case SettingKind::box:
-            case SettingKind::colour:
-                break;  // never pushed
+            case SettingKind::colour: break;  // never pushed
         }
     }
     return j.finish();

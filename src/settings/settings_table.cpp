@@ -58,8 +58,8 @@ const std::array kTable = {
     SettingRow{"theme", "theme", K::theme, &S::theme, 0, 0, "theme", -1, true, kServer},
     // Written before highlight_sec, so that for a file we wrote the whole seconds decide.
     SettingRow{"duration", "duration", K::olderDuration, &S::duration, 0, 1},
-    SettingRow{"highlight_sec", "duration", K::highlightSeconds, &S::duration, kHighlightMinSeconds, kHighlightMaxSeconds,
-               "duration"},
+    SettingRow{"highlight_sec", "duration", K::highlightSeconds, &S::duration, kHighlightMinSeconds,
+               kHighlightMaxSeconds, "duration"},
     SettingRow{"opacity", "opacity", K::fraction, &S::opacity, 0.2, 1.0},
     SettingRow{"media_dir", "mediaDir", K::folder, &S::mediaDir, 0, 0, "mediaDir"},
     SettingRow{"filter_words", "filterWords", K::text, &S::filterWords, 0, 0, "filterWords"},
@@ -147,15 +147,9 @@ void applySetting(const SettingRow& row, WallSettings& s, const char* value) {
                 member<std::int32_t>(row, s) = clampInt(n, static_cast<int>(row.min), static_cast<int>(row.max));
             }
             break;
-        case K::text:
-            member<std::string>(row, s) = lineValue(value);
-            break;
-        case K::link:
-            member<std::string>(row, s) = normalizeUrl(lineValue(value));
-            break;
-        case K::theme:
-            member<std::string>(row, s) = normalizeTheme(lineValue(value));
-            break;
+        case K::text: member<std::string>(row, s) = lineValue(value); break;
+        case K::link: member<std::string>(row, s) = normalizeUrl(lineValue(value)); break;
+        case K::theme: member<std::string>(row, s) = normalizeTheme(lineValue(value)); break;
         case K::folder:
             // An empty value keeps the folder we have (the default one is filled in after reading).
             if (std::string dir = lineValue(value); !dir.empty()) member<std::string>(row, s) = std::move(dir);
@@ -171,7 +165,8 @@ void applySetting(const SettingRow& row, WallSettings& s, const char* value) {
             if (f.real(x)) member<float>(row, s) = durationOfSeconds(clampFloat(x, 0.0f, 1.0f) * 12.0f + 3.0f);
             break;
         case K::fraction:
-            if (f.real(x)) member<float>(row, s) = clampFloat(x, static_cast<float>(row.min), static_cast<float>(row.max));
+            if (f.real(x))
+                member<float>(row, s) = clampFloat(x, static_cast<float>(row.min), static_cast<float>(row.max));
             break;
         case K::box: {
             BoxRect b;
@@ -194,20 +189,15 @@ void applySetting(const SettingRow& row, WallSettings& s, const char* value) {
 std::string settingFileValue(const SettingRow& row, const WallSettings& s) {
     switch (row.kind) {
         case K::toggle:
-        case K::backdropSwitches:
-            return member<std::int32_t>(row, s) != 0 ? "1" : "0";
-        case K::wholeNumber:
-            return std::to_string(member<std::int32_t>(row, s));
+        case K::backdropSwitches: return member<std::int32_t>(row, s) != 0 ? "1" : "0";
+        case K::wholeNumber: return std::to_string(member<std::int32_t>(row, s));
         case K::text:
         case K::link:
         case K::theme:
-        case K::folder:
-            return fileValue(member<std::string>(row, s));
-        case K::highlightSeconds:
-            return std::to_string(highlightSeconds(s));
+        case K::folder: return fileValue(member<std::string>(row, s));
+        case K::highlightSeconds: return std::to_string(highlightSeconds(s));
         case K::olderDuration:
-        case K::fraction:
-            return formatFixed(member<float>(row, s), 5);
+        case K::fraction: return formatFixed(member<float>(row, s), 5);
         case K::box: {
             const BoxRect& b = member<BoxRect>(row, s);
             return formatFixed(b.x, 5) + ',' + formatFixed(b.y, 5) + ',' + formatFixed(b.w, 5) + ',' +

@@ -33,11 +33,11 @@ using SettingMember = std::variant<std::int32_t WallSettings::*, float WallSetti
                                    BoxRect WallSettings::*, Argb WallSettings::*>;
 
 struct SettingRow {
-    const char* ini;          // layout.ini key
-    const char* member;       // the WallSettings member's name, for the exported table
+    const char* ini;     // layout.ini key
+    const char* member;  // the WallSettings member's name, for the exported table
     SettingKind kind;
     SettingMember target;
-    double min = 0, max = 0;  // range of wholeNumber, highlightSeconds and fraction values
+    double min = 0, max = 0;     // range of wholeNumber, highlightSeconds and fraction values
     const char* json = nullptr;  // key in the pushed settings object; null when not pushed
     int jsonIndex = -1;          // position in the pushed array when several rows share one key
     bool written = true;         // false for older keys that are only read

@@ -62,7 +62,8 @@ void checkSongSearch(std::string_view text) {
         std::size_t apostrophes = 0;
         for (const char c : script) apostrophes += c == '\'';
         const std::size_t open = script.rfind('\'', script.size() - 2);
-        CHECK(apostrophes == 4 && script.back() == '\'' && script.substr(open + 1, script.size() - open - 2) == cleaned);
+        CHECK(apostrophes == 4 && script.back() == '\'' &&
+              script.substr(open + 1, script.size() - open - 2) == cleaned);
     }
 }
 

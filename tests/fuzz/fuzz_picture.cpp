@@ -41,7 +41,7 @@ std::string le(std::uint32_t value, int bytes) {
 
 struct Built {
     std::string bytes;
-    std::size_t headerEnd = 0;  // every shorter prefix must be refused
+    std::size_t headerEnd = 0;   // every shorter prefix must be refused
     std::uint32_t w = 0, h = 0;  // as the header reports them
 };
 
@@ -61,12 +61,13 @@ std::string segment(std::uint8_t marker, std::string_view payload) {
 
 Built jpeg(FuzzedDataProvider& in) {
     static constexpr std::uint8_t kBefore[] = {0xE0, 0xE1, 0xE2, 0xED, 0xEE, 0xFE, 0xDB, 0xC4, 0xDD, 0xCC};
-    static constexpr std::uint8_t kFrames[] = {0xC0, 0xC1, 0xC2, 0xC3, 0xC5, 0xC6, 0xC7, 0xC9, 0xCA, 0xCB, 0xCD, 0xCE, 0xCF};
+    static constexpr std::uint8_t kFrames[] = {0xC0, 0xC1, 0xC2, 0xC3, 0xC5, 0xC6, 0xC7,
+                                               0xC9, 0xCA, 0xCB, 0xCD, 0xCE, 0xCF};
     Built b;
     b.bytes = "\xFF\xD8";
     for (int n = in.ConsumeIntegralInRange(0, 5); n > 0; --n) {
         switch (in.ConsumeIntegralInRange(0, 3)) {
-            case 0: b.bytes += "\xFF"; break;                                                  // a fill byte
+            case 0: b.bytes += "\xFF"; break;                                                 // a fill byte
             case 1: b.bytes += std::string("\xFF") + static_cast<char>(0xD0 + n % 8); break;  // restart marker
             default:
                 b.bytes += segment(in.PickValueInArray(kBefore),
@@ -92,12 +93,15 @@ Built webp(FuzzedDataProvider& in) {
             break;
         }
         case 1: {  // lossless: signature, then width - 1 and height - 1 in 14 bits each
-            b.w = in.ConsumeIntegralInRange<std::uint32_t>(1, 1 << 14), b.h = in.ConsumeIntegralInRange<std::uint32_t>(1, 1 << 14);
-            chunk = "VP8L" + le(30, 4) + "\x2F" + le((b.w - 1) | (b.h - 1) << 14 | in.ConsumeIntegralInRange(0, 15) << 28, 4);
+            b.w = in.ConsumeIntegralInRange<std::uint32_t>(1, 1 << 14),
+            b.h = in.ConsumeIntegralInRange<std::uint32_t>(1, 1 << 14);
+            chunk = "VP8L" + le(30, 4) + "\x2F" +
+                    le((b.w - 1) | (b.h - 1) << 14 | in.ConsumeIntegralInRange(0, 15) << 28, 4);
             break;
         }
         default:  // extended: flags, then the canvas's width - 1 and height - 1 in 24 bits each
-            b.w = in.ConsumeIntegralInRange<std::uint32_t>(1, 1 << 24), b.h = in.ConsumeIntegralInRange<std::uint32_t>(1, 1 << 24);
+            b.w = in.ConsumeIntegralInRange<std::uint32_t>(1, 1 << 24),
+            b.h = in.ConsumeIntegralInRange<std::uint32_t>(1, 1 << 24);
             chunk = "VP8X" + le(10, 4) + std::string(1, static_cast<char>(in.ConsumeIntegral<std::uint8_t>() & 0x3E)) +
                     std::string(3, '\0') + le(b.w - 1, 3) + le(b.h - 1, 3);
     }

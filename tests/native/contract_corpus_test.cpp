@@ -21,7 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-
 // Checks one value read flatly from `text` against what the parser saw; `where` names it on failure.
 void expectRead(const std::string& text, const std::string& key, const json& want, const std::string& where) {
     if (want.is_string()) {
@@ -63,15 +62,22 @@ TEST(ContractCorpus, TheFlatReadersReadEveryDocumentAsTheServerMeantIt) {
             if (expect.contains("feed")) {
                 json feed = json::array();
                 for (const FeedItem& got : decodeFeed(jsonGetString(text, "feedPacked")))
-                    feed.push_back({{"id", got.id}, {"type", got.type}, {"name", got.name}, {"text", got.text},
-                                    {"photo", got.photo}, {"reactions", got.reactions}, {"color", got.color},
+                    feed.push_back({{"id", got.id},
+                                    {"type", got.type},
+                                    {"name", got.name},
+                                    {"text", got.text},
+                                    {"photo", got.photo},
+                                    {"reactions", got.reactions},
+                                    {"color", got.color},
                                     {"hot", got.hot}});
                 EXPECT_EQ(feed, expect["feed"]) << name;
             }
             if (expect.contains("voteBars")) {
                 json bars = json::array();
                 for (const VoteBar& b : decodeVoteBars(jsonGetString(text, "voteBars")))
-                    bars.push_back({{"key", b.key}, {"label", b.label}, {"count", b.count},
+                    bars.push_back({{"key", b.key},
+                                    {"label", b.label},
+                                    {"count", b.count},
                                     {"rgb", {b.colour >> 16 & 0xFF, b.colour >> 8 & 0xFF, b.colour & 0xFF}}});
                 EXPECT_EQ(bars, expect["voteBars"]) << name;
             }

@@ -17,10 +17,22 @@ TEST(DataPaths, LocalAppDataCountsOnlyWhenItFitsTheBufferAndFolderOfPathTakesEit
 
 TEST(DataPaths, PhotoNamesArePlainFilesOfTheFolderAndEmptyFoldersAreNotSearched) {
     const std::pair<const char*, const char*> cases[] = {
-        {"/uploads/a1b2.jpg?v=2", "a1b2.jpg"}, {"C:\\album\\night.png", "night.png"}, {"plain.webp", "plain.webp"},
-        {"/uploads/", ""}, {"/uploads/?v=1", ""}, {"", ""}, {"/uploads/..jpg", ""}, {"..", ""},
-        {"/uploads/x..y.png?v=1", ""}, {"/uploads/C:night.png", ""}, {"a.jpg:stream", ""}, {"/uploads/a\tb.jpg", ""},
-        {"/uploads/con", ""}, {"Com7 .jpg?v=1", ""}, {"nul.png", ""}, {"/uploads/CONSOLE.jpg", "CONSOLE.jpg"},
+        {"/uploads/a1b2.jpg?v=2", "a1b2.jpg"},
+        {"C:\\album\\night.png", "night.png"},
+        {"plain.webp", "plain.webp"},
+        {"/uploads/", ""},
+        {"/uploads/?v=1", ""},
+        {"", ""},
+        {"/uploads/..jpg", ""},
+        {"..", ""},
+        {"/uploads/x..y.png?v=1", ""},
+        {"/uploads/C:night.png", ""},
+        {"a.jpg:stream", ""},
+        {"/uploads/a\tb.jpg", ""},
+        {"/uploads/con", ""},
+        {"Com7 .jpg?v=1", ""},
+        {"nul.png", ""},
+        {"/uploads/CONSOLE.jpg", "CONSOLE.jpg"},
     };
     for (const auto& [reference, name] : cases) EXPECT_EQ(photoFileName(reference), name) << reference;
 

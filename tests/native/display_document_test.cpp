@@ -37,9 +37,9 @@ TEST(DecodeFeed, LinesTheServerNeverWrites) {
 
 TEST(DecodeVoteBars, UnreadableCountsAndColours) {
     const auto bars = decodeVoteBars(
-        "b\tNo\tabc\n"           // unreadable count, default colour
-        "c\tMaybe\t-4\t10,20\n"  // negative count; two of three colour parts
-        "d\t\t5\n"               // no label: dropped
+        "b\tNo\tabc\n"                         // unreadable count, default colour
+        "c\tMaybe\t-4\t10,20\n"                // negative count; two of three colour parts
+        "d\t\t5\n"                             // no label: dropped
         "e\tBig\t 99999999999\t300,-1, 7\n");  // beyond 32 bits; the low 8 bits of each part
     std::vector<std::pair<std::int32_t, Argb>> got;
     for (const VoteBar& b : bars) got.emplace_back(b.count, b.colour);
@@ -109,8 +109,8 @@ TEST(DisplayDocument, TheKeysItReadsAreTheListTheWallServerChecks) {
         ASSERT_TRUE(begin != std::string::npos && end != std::string::npos) << path << " has no \"display\" list";
         std::string list = "\"display\": [";
         for (std::size_t i = 0; i < rows.size(); ++i) {
-            list += std::string(i ? "," : "") + "\n    {\"key\": " + rows[i]["key"].dump() + ", \"as\": " +
-                    rows[i]["as"].dump() + "}";
+            list += std::string(i ? "," : "") + "\n    {\"key\": " + rows[i]["key"].dump() +
+                    ", \"as\": " + rows[i]["as"].dump() + "}";
         }
         text.replace(begin, end - begin, list);
         std::ofstream(path, std::ios::binary) << text;

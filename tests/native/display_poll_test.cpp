@@ -32,7 +32,11 @@ struct PollBench {
     test::ScriptedHttpClient http{&clock};
     bool wallFiles = true;
     std::map<std::string, std::string> disk;
-    DisplayPoll poll{display, settings, photos, http, clock,
+    DisplayPoll poll{display,
+                     settings,
+                     photos,
+                     http,
+                     clock,
                      {.wallFilesPresent = [this] { return wallFiles; },
                       .photoFromDisk = [this](std::string_view ref) -> std::optional<std::string> {
                           const auto found = disk.find(std::string(ref));
@@ -153,7 +157,8 @@ TEST(DisplayPoll, FiveHundredDistinctPhotosShownOneAfterAnotherLeaveTheCacheAtIt
     constexpr std::size_t kPhotoBytes = 256u << 10;  // 500 of them: 125 MiB
     for (int i = 0; i < 500; ++i) {
         const std::string reference = "/uploads/p" + std::to_string(i) + ".jpg";
-        b.http.script("/api/display", {.body = R"({"featuredId":"p)" + std::to_string(i) + R"(","photo":")" + reference + "\"}"});
+        b.http.script("/api/display",
+                      {.body = R"({"featuredId":"p)" + std::to_string(i) + R"(","photo":")" + reference + "\"}"});
         std::string jpeg = kJpeg;
         jpeg.resize(kPhotoBytes, static_cast<char>('a' + i % 26));
         b.http.script(reference, {.body = std::move(jpeg)});
@@ -164,9 +169,10 @@ TEST(DisplayPoll, FiveHundredDistinctPhotosShownOneAfterAnotherLeaveTheCacheAtIt
     EXPECT_LE(b.photos.totalBytes(), kPhotoCacheBudget);
     EXPECT_GT(b.photos.totalBytes(), kPhotoCacheBudget - kPhotoBytes) << "the cache is used up to its budget";
     EXPECT_EQ(b.poll.fetchedPhotos(), b.photos.size());
-    std::printf("measured: photo cache after 500 distinct 256 KiB photos through the display poll: %zu bytes in %zu "
-                "photos (budget %zu bytes)\n",
-                b.photos.totalBytes(), b.photos.size(), kPhotoCacheBudget);
+    std::printf(
+        "measured: photo cache after 500 distinct 256 KiB photos through the display poll: %zu bytes in %zu "
+        "photos (budget %zu bytes)\n",
+        b.photos.totalBytes(), b.photos.size(), kPhotoCacheBudget);
 }
 
 }  // namespace

@@ -38,7 +38,9 @@ TEST(HttpExchange, OnlyA2xxReplyWithItsWholeBodyIsASuccessAndTheBodyIsKeptEither
     } cases[] = {
         {"2xx", {.body = "{\"v\":1}"}, true, "{\"v\":1}"},
         {"empty 2xx", {.status = 204}, true, ""},
-        {"no Content-Length (chunked)", {.body = std::string(9000, 'c'), .contentLength = std::nullopt}, true,
+        {"no Content-Length (chunked)",
+         {.body = std::string(9000, 'c'), .contentLength = std::nullopt},
+         true,
          std::string(9000, 'c')},
         {"error reply", {.status = 404, .body = "{\"error\":\"no such post\"}"}, false, "{\"error\":\"no such post\"}"},
         {"3xx", {.status = 302, .body = "moved"}, false, "moved"},

@@ -33,7 +33,8 @@ std::string png(unsigned w, unsigned h) {
 }
 
 std::string segment(unsigned marker, const std::string& payload) {
-    return "\xFF" + std::string(1, static_cast<char>(marker)) + be(static_cast<unsigned>(payload.size() + 2), 2) + payload;
+    return "\xFF" + std::string(1, static_cast<char>(marker)) + be(static_cast<unsigned>(payload.size() + 2), 2) +
+           payload;
 }
 
 std::string jpeg(unsigned w, unsigned h, const std::string& before = segment(0xE0, "JFIF" + std::string(10, '\0'))) {
@@ -59,7 +60,8 @@ TEST(PictureCheck, WholeHeadersOfAPlausibleSizePassAndBrokenOrHugeOnesDoNot) {
     EXPECT_FALSE(plausiblePicture(jpeg(64000, 480)));
     // A segment that claims more bytes than there are (what made Wine's decoder read past the data).
     EXPECT_FALSE(plausiblePicture(std::string("\xFF\xD8\xFF\xE0", 4) + std::string(4000, 'a')));
-    EXPECT_FALSE(plausiblePicture("\xFF\xD8" + segment(0xDA, std::string(10, '\0')) + "\xFF\xD9")) << "scan before frame";
+    EXPECT_FALSE(plausiblePicture("\xFF\xD8" + segment(0xDA, std::string(10, '\0')) + "\xFF\xD9"))
+        << "scan before frame";
     EXPECT_FALSE(plausiblePicture("RIFF" + std::string("\xFF\x00\x00\x00", 4) + "WEBPVP8 " + std::string(28, '\0')));
     // A WebP's sides count as a PNG's and a JPEG's do: a 16000-pixel canvas would take a gigabyte.
     EXPECT_FALSE(plausiblePicture(webp("VP8X", std::string(4, '\0') + le(15999, 3) + le(15999, 3))));

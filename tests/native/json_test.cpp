@@ -30,7 +30,7 @@ TEST(JsonUnescape, EscapesSurrogatesAndBrokenInput) {
     // Each UTF-8 length at its boundaries, the four-byte ones from surrogate pairs.
     EXPECT_EQ(jsonUnescape(R"(\u007f\u0080\u07FF\u0800\uffff\ud800\udc00\uDBFF\uDFFF)"),
               "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF");
-    EXPECT_EQ(jsonUnescape(R"(a\ud83db)"), "ab");            // a lone high surrogate is dropped
+    EXPECT_EQ(jsonUnescape(R"(a\ud83db)"), "ab");                    // a lone high surrogate is dropped
     EXPECT_EQ(jsonUnescape(R"(\ud83d\n\ude00)"), "\n\xED\xB8\x80");  // an escape in between breaks the pair
     EXPECT_EQ(jsonUnescape(R"(\u12G4)"), "4");
     EXPECT_EQ(jsonUnescape(R"(x\u12)"), "xu12");  // too short for \u: the u is written
@@ -50,9 +50,17 @@ TEST(JsonGetBoolAndNumber, OnlyTrueAndOneAreTrueAndOnlyFiniteNumbersCount) {
     // The leading number, else the default: never a NaN or an infinity for a caller.
     const char* numbers = R"({"a":7.5abc,"b":abc,"c":1e999,"d":-2.5e3 ,"e":" 42","f":nan,"g":-inf,"h":1e-999,
                              "i":0x10,"j":1.7976931348623157e308})";
-    const std::pair<const char*, double> cases[] = {
-        {"a", 7.5}, {"b", -1}, {"c", -1}, {"d", -2500}, {"e", 42}, {"f", -1},
-        {"g", -1},  {"h", -1}, {"i", 16}, {"absent", -1}, {"j", std::numeric_limits<double>::max()}};
+    const std::pair<const char*, double> cases[] = {{"a", 7.5},
+                                                    {"b", -1},
+                                                    {"c", -1},
+                                                    {"d", -2500},
+                                                    {"e", 42},
+                                                    {"f", -1},
+                                                    {"g", -1},
+                                                    {"h", -1},
+                                                    {"i", 16},
+                                                    {"absent", -1},
+                                                    {"j", std::numeric_limits<double>::max()}};
     for (const auto& [key, value] : cases) EXPECT_EQ(jsonGetNumber(numbers, key, -1), value) << key;
 }
 

@@ -19,7 +19,9 @@ struct Editing {
     SharedSettings settings;
     std::vector<WallSettings> saved;
     LayoutEditor editor{settings, [this](const WallSettings& s) { saved.push_back(s); }};
-    explicit Editing(int edit = 1) { settings.change([&](WallSettings& s) { s.edit = edit; }); }
+    explicit Editing(int edit = 1) {
+        settings.change([&](WallSettings& s) { s.edit = edit; });
+    }
     bool down(float fx, float fy, int buttons = 1) {
         return editor.mouseDown(static_cast<int>(std::lround(fx * W)), static_cast<int>(std::lround(fy * H)), buttons,
                                 W, H);
@@ -53,9 +55,9 @@ TEST(LayoutEdit, HitTestOrderEdgeHandlesAndTheHiddenQrBox) {
 
 TEST(LayoutEdit, DragsAreClampedAndEndWithLayoutIniSavedAlsoWhenTheButtonUpIsLost) {
     Editing off(0), e;
-    EXPECT_FALSE(off.down(0.80f, 0.50f));                  // edit off
-    EXPECT_FALSE(e.down(0.80f, 0.50f, 2));                 // not the primary button
-    EXPECT_FALSE(e.editor.mouseDown(800, 250, 1, 0, 0));   // no frame seen
+    EXPECT_FALSE(off.down(0.80f, 0.50f));                 // edit off
+    EXPECT_FALSE(e.down(0.80f, 0.50f, 2));                // not the primary button
+    EXPECT_FALSE(e.editor.mouseDown(800, 250, 1, 0, 0));  // no frame seen
     EXPECT_FALSE(off.move(0.1f, 0.1f) || off.editor.mouseUp());
 
     // Grabbed 0.1 right of its left edge and 0.42 below its top, dragged up-left, then far right.

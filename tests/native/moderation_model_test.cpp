@@ -27,7 +27,6 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-
 // "HH:MM" of the UTC time, so the tests do not depend on the machine's zone.
 std::string utcClock(std::int64_t ms) {
     if (ms <= 0) return {};
@@ -39,15 +38,21 @@ std::string utcClock(std::int64_t ms) {
 
 json post(const std::string& id, const std::string& type = "shoutout", const std::string& name = "Ann",
           const std::string& text = "hi") {
-    return {{"id", id}, {"type", type}, {"name", name}, {"text", text}, {"photo", ""}, {"count", 1},
+    return {{"id", id},
+            {"type", type},
+            {"name", name},
+            {"text", text},
+            {"photo", ""},
+            {"count", 1},
             {"createdAt", 1767225600000}};
 }
 
 // A moderation document with the given lists (absent ones are empty arrays).
 std::string stateBody(json pending, json requests = json::array(), json tips = json::array(),
                       json extra = json::object()) {
-    json doc = {{"voteActive", false}, {"venuePin", "K7Q2M"}, {"pending", pending}, {"requests", requests},
-                {"tips", tips}, {"rejected", json::array()}, {"feed", json::array()}, {"blocked", json::array()}};
+    json doc = {
+        {"voteActive", false}, {"venuePin", "K7Q2M"},       {"pending", pending},    {"requests", requests},
+        {"tips", tips},        {"rejected", json::array()}, {"feed", json::array()}, {"blocked", json::array()}};
     doc.update(extra);
     return doc.dump();
 }
@@ -67,9 +72,9 @@ TEST(ModerationDocument, EveryContractReplyFillsTheSixListsAsAParserReadsIt) {
         const std::string body = test::fileText(entry.path());
         const json want = json::parse(body);
         const ModerationDocument doc = readModerationDocument(body);
-        const std::pair<PostList, const char*> arrays[] = {{PostList::messages, "pending"}, {PostList::requests, "requests"},
-                                                           {PostList::tips, "tips"},         {PostList::rejected, "rejected"},
-                                                           {PostList::live, "feed"},         {PostList::blocked, "blocked"}};
+        const std::pair<PostList, const char*> arrays[] = {
+            {PostList::messages, "pending"},  {PostList::requests, "requests"}, {PostList::tips, "tips"},
+            {PostList::rejected, "rejected"}, {PostList::live, "feed"},         {PostList::blocked, "blocked"}};
         for (const auto& [list, key] : arrays) {
             std::vector<json> expected;
             for (const json& p : want.value(key, json::array())) {
@@ -82,9 +87,10 @@ TEST(ModerationDocument, EveryContractReplyFillsTheSixListsAsAParserReadsIt) {
             for (std::size_t i = 0; i < got.size(); ++i) {
                 const json& p = expected[i];
                 const PostRecord& g = got[i];
-                EXPECT_EQ(std::tie(g.id, g.type, g.name, g.text, g.photo, g.search, g.mark),
-                          std::make_tuple(p.value("id", ""), p.value("type", ""), p.value("name", ""), p.value("text", ""),
-                                          p.value("photo", ""), p.value("search", ""), p.value("mark", "")))
+                EXPECT_EQ(
+                    std::tie(g.id, g.type, g.name, g.text, g.photo, g.search, g.mark),
+                    std::make_tuple(p.value("id", ""), p.value("type", ""), p.value("name", ""), p.value("text", ""),
+                                    p.value("photo", ""), p.value("search", ""), p.value("mark", "")))
                     << name << " " << key << " " << i;
                 EXPECT_EQ(std::make_tuple(g.hot, g.count, g.lastAt),
                           std::make_tuple(p.value("hot", false), std::max(1, p.value("count", 1)),
@@ -172,7 +178,8 @@ TEST(ModerationModel, AlertsComeForNewPostsButNeverForTheFirstReply) {
 
     // Three new posts between two polls: one "POSTS" alert with 3.
     u = model.apply(stateBody(json::array({post("m1"), post("m2"), post("m3"), post("m4"), post("m5", "photo")}),
-                              json::array({post("r1", "request"), post("r2", "request")}), json::array({post("t1", "tip")})));
+                              json::array({post("r1", "request"), post("r2", "request")}),
+                              json::array({post("t1", "tip")})));
     ASSERT_TRUE(u.alert);
     EXPECT_EQ(*u.alert, (PostAlert{"POSTS", "You have 3 new posts to approve", 3}));
     EXPECT_TRUE(u.alertChanged);
@@ -213,7 +220,8 @@ TEST(ModerationModel, AlertsComeForNewPostsButNeverForTheFirstReply) {
 
 TEST(ModerationModel, TheSelectionFollowsItsPostAcrossRefillsAndOnlyChangedListsRefill) {
     ModerationModel model(utcClock);
-    model.apply(stateBody(json::array({post("m1"), post("m2"), post("m3")}), json::array(), json::array({post("t1", "tip")})));
+    model.apply(
+        stateBody(json::array({post("m1"), post("m2"), post("m3")}), json::array(), json::array({post("t1", "tip")})));
     model.select(PostList::messages, 1);
     ASSERT_EQ(model.selectedRecord(PostList::messages)->id, "m2");
 
@@ -221,8 +229,8 @@ TEST(ModerationModel, TheSelectionFollowsItsPostAcrossRefillsAndOnlyChangedLists
     // time alone is not a change a row would show.
     json laterTip = post("t1", "tip");
     laterTip["lastAt"] = 1767225700000;
-    ModerationUpdate u = model.apply(
-        stateBody(json::array({post("m0"), post("m1"), post("m2"), post("m3")}), json::array(), json::array({laterTip})));
+    ModerationUpdate u = model.apply(stateBody(json::array({post("m0"), post("m1"), post("m2"), post("m3")}),
+                                               json::array(), json::array({laterTip})));
     EXPECT_TRUE(u.refill[listIndex(PostList::messages)]);
     EXPECT_FALSE(u.refill[listIndex(PostList::tips)]);
     EXPECT_FALSE(u.refill[listIndex(PostList::requests)]);
@@ -250,7 +258,8 @@ TEST(ModerationModel, TitleCaptionsPinLineAndVoteTexts) {
     ModerationModel model(utcClock);
     const json fourTips = json::array({post("t1", "tip"), post("t2", "tip"), post("t3", "tip"), post("t4", "tip")});
     // 2 messages, 1 request and 4 tips: 3 waiting; tips are not counted.
-    ModerationUpdate u = model.apply(stateBody(json::array({post("m1"), post("m2")}), json::array({post("r1", "request")}), fourTips));
+    ModerationUpdate u =
+        model.apply(stateBody(json::array({post("m1"), post("m2")}), json::array({post("r1", "request")}), fourTips));
     EXPECT_EQ(model.windowTitle(), "LUMVO Moderator  \xE2\x80\xA2  3 waiting");
     EXPECT_EQ(model.tabCaption(2), "Tips (4)");
     EXPECT_TRUE(u.pinChanged);
@@ -266,12 +275,16 @@ TEST(ModerationModel, TitleCaptionsPinLineAndVoteTexts) {
         EXPECT_FALSE(u.captionChanged[0]) << pin;
         EXPECT_EQ(model.venuePinLine(), pinLine);
     }
-    u = model.apply(stateBody(json::array(), json::array(), json::array(), {{"venuePin", "Z\xC3\x9C" "123"}}));
+    u = model.apply(stateBody(json::array(), json::array(), json::array(),
+                              {{"venuePin",
+                                "Z\xC3\x9C"
+                                "123"}}));
     EXPECT_TRUE(u.pinChanged) << "five characters, six bytes";
 
     // The vote tab: seconds rounded up, hours shown from an hour on.
-    model.apply(stateBody(json::array(), json::array(), json::array(),
-                          {{"voteActive", true}, {"voteTitle", "Next?"}, {"voteRemain", 3725.2}, {"voteSummary", "A 3"}}));
+    model.apply(
+        stateBody(json::array(), json::array(), json::array(),
+                  {{"voteActive", true}, {"voteTitle", "Next?"}, {"voteRemain", 3725.2}, {"voteSummary", "A 3"}}));
     EXPECT_EQ(model.voteStatus(), "Next?\r\n1:02:06 left\r\nA 3");
 }
 
@@ -289,14 +302,17 @@ TEST(ModerationModel, DetailBoxesAndRowLooks) {
     model.apply(stateBody(json::array({venue, hot}), json::array({request}), json::array(),
                           {{"blocked", json::array({post("b1", "shoutout", "Spam", "x")})}}));
     model.select(PostList::requests, 0);
-    EXPECT_EQ(model.detailText(PostList::requests), "3 requests \xC2\xB7 last Guest \xC2\xB7 13:05\r\n\r\nSong\r\nArtist");
+    EXPECT_EQ(model.detailText(PostList::requests),
+              "3 requests \xC2\xB7 last Guest \xC2\xB7 13:05\r\n\r\nSong\r\nArtist");
     model.select(PostList::messages, 1);
     EXPECT_EQ(model.detailText(PostList::messages), "(photo)");
 
     const ChatColours colours{.shoutout = 0, .request = 0xFF00AA00, .photo = 0x123456, .venue = 0};
     const RowLook played = model.rowLook(PostList::requests, 0, true, colours);
     EXPECT_EQ(played.tag, "PLAYED");
-    EXPECT_EQ(played.rightText, "\xC3\x97" "3");
+    EXPECT_EQ(played.rightText,
+              "\xC3\x97"
+              "3");
     const RowLook venueRow = model.rowLook(PostList::messages, 0, false, colours);
     EXPECT_EQ(venueRow.tag, "VENUE") << "a hot venue post keeps its tag";
     EXPECT_NE(venueRow.tagColour, 0u) << "a chat colour of 0 keeps the default";
@@ -312,8 +328,9 @@ TEST(ModerationModel, AppliesAnUnchangedReplyInMicroseconds) {
     auto body = [](int generation) {
         json pending = json::array();
         for (int i = 0; i < 200; ++i)
-            pending.push_back(post("p" + std::to_string(i), i % 3 ? "shoutout" : "photo", "Guest " + std::to_string(i),
-                                   "A message of a usual length from a guest, number " + std::to_string(i + generation)));
+            pending.push_back(
+                post("p" + std::to_string(i), i % 3 ? "shoutout" : "photo", "Guest " + std::to_string(i),
+                     "A message of a usual length from a guest, number " + std::to_string(i + generation)));
         return stateBody(pending);
     };
     auto medianMicros = [](ModerationModel& model, const std::vector<std::string>& bodies) {
@@ -333,8 +350,9 @@ TEST(ModerationModel, AppliesAnUnchangedReplyInMicroseconds) {
     const double unchanged = medianMicros(model, same);
     const double changed = medianMicros(model, changing);
     EXPECT_EQ(model.list(PostList::messages).size(), 200u);
-    std::printf("measured: moderation reply of 200 posts (%zu bytes) applied, median: unchanged %.1f us, changed %.1f us\n",
-                same[0].size(), unchanged, changed);
+    std::printf(
+        "measured: moderation reply of 200 posts (%zu bytes) applied, median: unchanged %.1f us, changed %.1f us\n",
+        same[0].size(), unchanged, changed);
     EXPECT_LT(unchanged, 1000.0) << "an unchanged reply must cost well under a millisecond";
 }
 
@@ -361,7 +379,10 @@ TEST(ModeratorText, LabelsMessagesAndNamesAreCutNotRefused) {
     EXPECT_EQ(toastMessage(accents).size(), 1u + 158 * 2);
     EXPECT_EQ(cutWithEllipsis(accents, 3), "a\xC3\xA9\xE2\x80\xA6");
     // A broken byte counts as one unit and is kept for the wide conversion to replace.
-    EXPECT_EQ(cutToUnits("ab\xFF" "cd", 3), "ab\xFF");
+    EXPECT_EQ(cutToUnits("ab\xFF"
+                         "cd",
+                         3),
+              "ab\xFF");
 }
 
 TEST(PhotoPreviewFit, PicturesAreOnlyShrunkAndDrawnCentredInTheirBox) {

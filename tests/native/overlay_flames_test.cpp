@@ -38,11 +38,11 @@ TEST(Flames, CycleEnvelopeSizesCountsPlacementAndTheBoundOfAPaint) {
     const RectF big{10, 10, 300, 200}, post{20, 30, 200, 100};
     for (double t : {4.5, 6.0, 6.99}) EXPECT_TRUE(flamesFor(big, t).empty()) << t;  // nothing from 4.5 to 7 s
 
-    EXPECT_FLOAT_EQ(flameSizeFor(big).sprite, 44.0f);          // wider than 220: up to 44
-    EXPECT_EQ(flameSizeFor(big).count, 12);                    // more than 42000 square pixels
-    EXPECT_EQ(flameSizeFor({0, 0, 220, 190}).sprite, 28.0f);   // 41800 square pixels, not wider than 220
+    EXPECT_FLOAT_EQ(flameSizeFor(big).sprite, 44.0f);         // wider than 220: up to 44
+    EXPECT_EQ(flameSizeFor(big).count, 12);                   // more than 42000 square pixels
+    EXPECT_EQ(flameSizeFor({0, 0, 220, 190}).sprite, 28.0f);  // 41800 square pixels, not wider than 220
     EXPECT_EQ(flameSizeFor({0, 0, 220, 190}).count, 8);
-    EXPECT_EQ(flameSizeFor({0, 0, 150, 50}).sprite, 16.0f);    // 0.22 x 50 = 11, at least 16
+    EXPECT_EQ(flameSizeFor({0, 0, 150, 50}).sprite, 16.0f);  // 0.22 x 50 = 11, at least 16
 
     // Flame 0 of a 200 x 100 post at t = 2 is at phase 0.84, fading out; sprites of 22 pixels.
     const std::vector<FlameDraw> flames = flamesFor(post, 2.0);

@@ -87,10 +87,10 @@ TEST(PollStep, SplitNewPollsFillShakeAndTheClosedStateShownLate) {
 
     // A changed title or option list is a new poll (a "|" in the title cannot fake an option).
     a.lastCount = {3, 1, -1, -1};
-    for (auto change : {+[](FrameState& f) { f.voteTitle = "Again?"; },
-                        +[](FrameState& f) { f.voteBars[1].key = "v_2_2"; },
-                        +[](FrameState& f) { f.voteTitle += "|v_1_1", f.voteBars.erase(f.voteBars.begin()); },
-                        +[](FrameState& f) { f.voteBars[0].count = 9; }}) {
+    for (auto change :
+         {+[](FrameState& f) { f.voteTitle = "Again?"; }, +[](FrameState& f) { f.voteBars[1].key = "v_2_2"; },
+          +[](FrameState& f) { f.voteTitle += "|v_1_1", f.voteBars.erase(f.voteBars.begin()); },
+          +[](FrameState& f) { f.voteBars[0].count = 9; }}) {
         PollAnimation b = a;
         b.confetti.assign(5, Confetto{.life = 1});
         FrameState f = s;
@@ -224,7 +224,8 @@ TEST(PollPanel, LayoutFourBarsPictureCountdownAndWhenToRepaint) {
     const PollPicture none;
     EXPECT_EQ(pollPanelKey(still, none, s, tex, 1, 0), pollPanelKey(still, none, s, tex, 2, 0));
     s.voteRemain = 74;
-    EXPECT_NE(pollPanelKey(still, none, s, tex, 1, 0), pollPanelKey(still, none, poll({3, 1}), tex, 1, 0)) << "countdown";
+    EXPECT_NE(pollPanelKey(still, none, s, tex, 1, 0), pollPanelKey(still, none, poll({3, 1}), tex, 1, 0))
+        << "countdown";
     s.voteBars[0].count = 4;
     frame(still, s, 4);
     EXPECT_NE(pollPanelKey(still, none, s, tex, 5, 0), pollPanelKey(still, none, s, tex, 6, 0)) << "confetti flying";

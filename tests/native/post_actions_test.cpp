@@ -29,7 +29,9 @@ std::string messagesBody(const json& pending) {
     return json{{"pending", pending}, {"requests", json::array()}, {"tips", json::array()}}.dump();
 }
 
-PostRecord record(const std::string& id, const std::string& name = "Ann") { return readPostRecord(post(id, name).dump()); }
+PostRecord record(const std::string& id, const std::string& name = "Ann") {
+    return readPostRecord(post(id, name).dump());
+}
 
 // The desk's buttons as the wall server's tests read them: every button with the request its plan
 // sends for a post (or what it runs on this PC instead), and the rows of buttons. Built from

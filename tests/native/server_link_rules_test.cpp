@@ -58,11 +58,11 @@ public:
 TEST(StaleServer, OnlyNodeProcessesOtherThanOurselvesAreEnded) {
     ScriptedProcesses p;
     p.images = {{10, "C:\\Program Files\\nodejs\\NODE.EXE"},  // from the pid file
-                {20, "C:\\Tools\\nginx.exe"},                  // another program on our port
+                {20, "C:\\Tools\\nginx.exe"},                 // another program on our port
                 {30, "C:\\Users\\dj\\AppData\\Local\\LUMVO\\runtime\\node\\node.exe"},
-                {40, "C:\\x\\node.exe"},                       // a node on another port
-                {77, "C:\\Host\\node.exe"}};                   // ourselves, whatever our name
-    const std::uint32_t port8787 = 0x5322;                     // 8787 = 0x2253, bytes swapped
+                {40, "C:\\x\\node.exe"},      // a node on another port
+                {77, "C:\\Host\\node.exe"}};  // ourselves, whatever our name
+    const std::uint32_t port8787 = 0x5322;    // 8787 = 0x2253, bytes swapped
     p.listeners = {{port8787, 20}, {port8787 | 0xABCD0000u, 30}, {0x5422, 40}, {port8787, 0}, {port8787, 77}};
     killStaleServers(p, 10, 77, 8787);
     EXPECT_EQ(p.ended, (std::vector<std::uint32_t>{10, 30}));

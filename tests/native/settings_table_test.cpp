@@ -68,8 +68,8 @@ ordered_json exportedTable() {
     ordered_json rows = ordered_json::array();
     ordered_json aliases = ordered_json::object();
     for (const SettingRow& row : settingsTable()) {
-        ordered_json r = {{"ini", row.ini}, {"member", row.member}, {"kind", kindName(row.kind)},
-                          {"default", defaultValue(row)}};
+        ordered_json r = {
+            {"ini", row.ini}, {"member", row.member}, {"kind", kindName(row.kind)}, {"default", defaultValue(row)}};
         if (row.min != row.max) {
             r["min"] = row.min;
             r["max"] = row.max;
@@ -105,7 +105,8 @@ TEST(SettingsTable, MatchesTheCopyTheWallServerReads) {
         std::ofstream out(path);
         out << "{\n  \"about\": " << table["about"].dump() << ",\n  \"settings\": [\n";
         const auto& rows = table["settings"];
-        for (std::size_t i = 0; i < rows.size(); ++i) out << "    " << rows[i].dump() << (i + 1 < rows.size() ? ",\n" : "\n");
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            out << "    " << rows[i].dump() << (i + 1 < rows.size() ? ",\n" : "\n");
         out << "  ]";
         for (const char* key : {"pushAliases", "pushDefaults", "themes", "highlight"})
             out << ",\n  \"" << key << "\": " << table[key].dump();

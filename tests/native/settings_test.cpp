@@ -78,10 +78,10 @@ TEST(SettingsFile, OlderKeysAndHighlightPrecedence) {
 
 TEST(SettingsFile, MalformedLinesAreSkippedAndLaterLinesStillApply) {
     const WallSettings s = readText(
-        "chat=0.1,0.2,0.3\n"       // three numbers of four
-        "qr=0.1, 0.2,0.3 ,0.4\n"   // a blank before a comma
+        "chat=0.1,0.2,0.3\n"      // three numbers of four
+        "qr=0.1, 0.2,0.3 ,0.4\n"  // a blank before a comma
         "enable=off\n"
-        " show_qr=0\n"             // keys start the line
+        " show_qr=0\n"  // keys start the line
         "color_photo=1;2;3\n"
         "[section]\n"
         "\n"
@@ -101,9 +101,10 @@ TEST(SettingsFile, MalformedLinesAreSkippedAndLaterLinesStillApply) {
 TEST(SettingsFile, TextValues) {
     WallSettings s;
     s.tipLink = "old";
-    s = readText("media_dir=D:\\Album\r\nmedia_dir=\ntip_link=\ntip_link2=  a b  \r\ntheme=Wedding\r\n"
-                 "brand_url=  club.example\\night \n",
-                 s);
+    s = readText(
+        "media_dir=D:\\Album\r\nmedia_dir=\ntip_link=\ntip_link2=  a b  \r\ntheme=Wedding\r\n"
+        "brand_url=  club.example\\night \n",
+        s);
     EXPECT_EQ(s.mediaDir, "D:\\Album");
     EXPECT_EQ(s.tipLink, "");
     EXPECT_EQ(s.tipLink2, "  a b  ");

@@ -46,7 +46,7 @@ TEST(BrandGeometry, TheCropHoldsExactlyThePixelsAboveTheAlphaThreshold) {
     at(31, 20) = 0xFF00FF00;  // opaque: counts
     at(2, 2) = 0x10FFFFFF;    // alpha 16: faint, does not count
     at(39, 29) = 0x10FFFFFF;
-    at(44, 1) = 0xFFFFFFFF;   // beyond the width, in the row padding: not part of the image
+    at(44, 1) = 0xFFFFFFFF;  // beyond the width, in the row padding: not part of the image
     EXPECT_EQ(corners(visibleBounds(image.data(), width, height, stride)), (std::vector<int>{5, 7, 27, 14}));
 
     // Nothing visible: the whole image is used.
@@ -60,11 +60,10 @@ TEST(BrandGeometry, TheMarkIsFittedIntoTheListSquareAspectKeptAndCentred) {
         std::vector<int> expected;
     };
     const Case cases[] = {
-        {200, 100, {0, 16, 64, 32}},  // wide: full width, centred vertically
-        {3, 2, {0, 10, 64, 43}},      // small images are scaled up; 42.67 rounds to 43
-        {10, 10, {0, 0, 64, 64}},
-        {1, 1000, {31, 0, 1, 64}},    // 0.064 pixels wide still gives one column
-        {640, 641, {0, 0, 64, 64}},   // 63.9 rounds up: never beyond the square
+        {200, 100, {0, 16, 64, 32}},                             // wide: full width, centred vertically
+        {3, 2, {0, 10, 64, 43}},                                 // small images are scaled up; 42.67 rounds to 43
+        {10, 10, {0, 0, 64, 64}},    {1, 1000, {31, 0, 1, 64}},  // 0.064 pixels wide still gives one column
+        {640, 641, {0, 0, 64, 64}},                              // 63.9 rounds up: never beyond the square
     };
     for (const Case& c : cases) EXPECT_EQ(corners(fitCentred(c.w, c.h)), c.expected) << c.w << "x" << c.h;
     EXPECT_EQ(fitCentred(0, 10).w, 0);

@@ -29,8 +29,7 @@ bool eventually(Predicate predicate) {
 auto sleeper(WorkerThread& worker, std::atomic<int>& bodies, std::atomic<bool>& finished) {
     return [&] {
         ++bodies;
-        while (worker.sleepFor(30s)) {
-        }
+        while (worker.sleepFor(30s)) {}
         finished = true;
     };
 }

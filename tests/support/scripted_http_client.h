@@ -29,8 +29,8 @@ struct ScriptedReply {
     // none, as with a chunked reply; or any other number, as from a server that breaks off.
     static constexpr std::uint64_t kBodySize = UINT64_MAX;
     std::optional<std::uint64_t> contentLength = kBodySize;
-    std::size_t chunkBytes = 4096;   // the most one read hands over
-    std::uint64_t delayMs = 0;       // moves the manual clock at send
+    std::size_t chunkBytes = 4096;  // the most one read hands over
+    std::uint64_t delayMs = 0;      // moves the manual clock at send
 };
 
 struct RecordedRequest {

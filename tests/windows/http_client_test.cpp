@@ -104,7 +104,8 @@ private:
 
     void handle(SOCKET connection) {
         DWORD readTimeout = 5000;
-        setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&readTimeout), sizeof readTimeout);
+        setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&readTimeout),
+                   sizeof readTimeout);
         std::string data;
         char buffer[4096];
         size_t headerEnd;
@@ -230,7 +231,9 @@ TEST(WinHttpClient, LongAndChunkedRepliesAreReadToTheEndAndDownloadsReachTheirFi
 
     // To disk, over a previous file, under a name that is not ASCII.
     lumvo::test::TempFolder folder;
-    const std::string target = folder / "\xC3\xBC" "ber.zip";
+    const std::string target = folder /
+                               "\xC3\xBC"
+                               "ber.zip";
     const std::filesystem::path file(lumvo::utf8ToWide(target));
     std::ofstream(file, std::ios::binary) << "the previous version";
     ASSERT_TRUE(std::filesystem::exists(file));
@@ -286,7 +289,8 @@ TEST(WinHttpClient, AServerThatNeverAnswersOrStallsCostsNoMoreThanTheTimeOutAndA
             const auto start = std::chrono::steady_clock::now();
             lumvo::WinHttpClient http;
             t.ok = lumvo::httpGet(http, "/api/display", t.out, at(port, 400));
-            t.ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+            t.ms =
+                std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
             result->set_value(std::move(t));
         }).detach();
         if (done.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {

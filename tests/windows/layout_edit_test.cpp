@@ -45,8 +45,8 @@ TEST(StandinHostEditing, AWindowMessageDragMovesTheChatBoxIntoLayoutIniAndHotPos
     RECT client{};
     bool delivered = false;
     const RunResult run = runStandinHost(
-        "--hidden --fps 10 --frames 100 --png-every 10 --print-state" + testVariantDll() + "--data \"" +
-            data.path() + "\" --out \"" + out.path() + "\"",
+        "--hidden --fps 10 --frames 100 --png-every 10 --print-state" + testVariantDll() + "--data \"" + data.path() +
+            "\" --out \"" + out.path() + "\"",
         out, 120000, [&](const PROCESS_INFORMATION& process) {
             HWND window = standinWindow(process.dwProcessId);
             if (!window) return;

@@ -22,9 +22,9 @@ inline std::string newPhonePost(const std::string& path, const std::string& json
     std::string body;
     HINTERNET session = WinHttpOpen(L"lumvo-test-phone", WINHTTP_ACCESS_TYPE_NO_PROXY, nullptr, nullptr, 0);
     HINTERNET connection = session ? WinHttpConnect(session, L"127.0.0.1", 8787, 0) : nullptr;
-    HINTERNET request = connection ? WinHttpOpenRequest(connection, L"POST", utf8ToWide(path).c_str(), nullptr,
-                                                        nullptr, nullptr, 0)
-                                   : nullptr;
+    HINTERNET request =
+        connection ? WinHttpOpenRequest(connection, L"POST", utf8ToWide(path).c_str(), nullptr, nullptr, nullptr, 0)
+                   : nullptr;
     DWORD noCookies = WINHTTP_DISABLE_COOKIES;
     if (request && WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &noCookies, sizeof noCookies) &&
         WinHttpSendRequest(request, L"Content-Type: application/json\r\n", static_cast<DWORD>(-1),

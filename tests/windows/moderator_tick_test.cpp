@@ -51,8 +51,8 @@ public:
         address.sin_family = AF_INET;
         address.sin_port = htons(8787);
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        listening_ = bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-                     listen(listener_, 16) == 0;
+        listening_ =
+            bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(listener_, 16) == 0;
         if (listening_) thread_ = std::thread([this] { run(); });
     }
     ~StateServer() {
@@ -107,8 +107,9 @@ private:
             }
             pending.erase(0, pending.find("\r\n\r\n") + 4);
             const std::string& body = mode_ == Mode::changing && (++served_ % 2) ? b_ : a_;
-            const std::string reply = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
-                                      std::to_string(body.size()) + "\r\nConnection: keep-alive\r\n\r\n" + body;
+            const std::string reply =
+                "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
+                "\r\nConnection: keep-alive\r\n\r\n" + body;
             send(client, reply.data(), static_cast<int>(reply.size()), 0);
         }
         closesocket(client);
@@ -139,7 +140,8 @@ std::vector<double> timeTicks(const ModeratorWindow& window, int ticks) {
         QueryPerformanceCounter(&before);
         lumvo::test::tick(window);
         QueryPerformanceCounter(&after);
-        ms.push_back(1000.0 * static_cast<double>(after.QuadPart - before.QuadPart) / static_cast<double>(frequency.QuadPart));
+        ms.push_back(1000.0 * static_cast<double>(after.QuadPart - before.QuadPart) /
+                     static_cast<double>(frequency.QuadPart));
     }
     return ms;
 }
@@ -198,9 +200,10 @@ TEST(ModeratorTick, AnUnchangedReplyCostsNoRefillAChangedOneRefillsOnceAndASilen
     EXPECT_EQ(window.model().list(PostList::messages).size(), before);
     EXPECT_LT(silent, 1500) << "a silent server held the window longer than the poll's time-outs";
 
-    std::printf("measured: moderator tick under Wine (median of %d): unchanged reply %.3f ms (of which the GET "
-                "alone %.3f ms), changed reply of 200 posts %.2f ms, silent server %.0f ms (median of 3)\n",
-                ticks, same, exchange, changed, silent);
+    std::printf(
+        "measured: moderator tick under Wine (median of %d): unchanged reply %.3f ms (of which the GET "
+        "alone %.3f ms), changed reply of 200 posts %.2f ms, silent server %.0f ms (median of 3)\n",
+        ticks, same, exchange, changed, silent);
     window.close();
 }
 

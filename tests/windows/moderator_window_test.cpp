@@ -42,12 +42,15 @@ std::string guestPost(const std::string& kind, const std::string& name, const st
         newPhonePost("/api/guest/" + kind, "{\"name\":\"" + name + "\",\"text\":\"" + text + "\"}"), "id");
 }
 
-HWND listOf(const ModeratorWindow& window, PostList list) { return window.control(ids::kList + lumvo::listIndex(list)); }
+HWND listOf(const ModeratorWindow& window, PostList list) {
+    return window.control(ids::kList + lumvo::listIndex(list));
+}
 // The button for `action` under `list`, found by its place in the desk's button table.
 HWND button(const ModeratorWindow& window, PostList list, PostAction action) {
     const std::vector<PostAction> buttons = lumvo::listButtons(list);
     const auto place = std::find(buttons.begin(), buttons.end(), action);
-    return place == buttons.end() ? nullptr : window.control(ids::actionId(list, static_cast<int>(place - buttons.begin())));
+    return place == buttons.end() ? nullptr
+                                  : window.control(ids::actionId(list, static_cast<int>(place - buttons.begin())));
 }
 
 // Ticks the timer until `list` shows `rows` rows; how many ticks that took (0 when it already did),

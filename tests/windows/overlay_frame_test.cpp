@@ -126,10 +126,10 @@ TEST(OverlayFrame, AStandinHostFrameShowsTheFeedInTheChatBoxAndAQrCodeOfTheJoinA
                    R"(p1\tshoutout\tAna\tHappy birthday Jo!\t\t\t\t0\n)"
                    R"(p2\trequest\tBen\tPlay something to dance to\t\t\t\t0\n)"
                    R"(p3\tshoutout\tCem\tGreetings from table 7\t\t\t#22d3ee\t0","voteBars":""})");
-    const RunResult run = runStandinHost("--hidden --fps 10 --seconds 10 --png-frames 100 --print-state" +
-                                             testVariantDll() + "--data \"" + data.path() + "\" --out \"" +
-                                             out.path() + "\"",
-                                         out);
+    const RunResult run =
+        runStandinHost("--hidden --fps 10 --seconds 10 --png-frames 100 --print-state" + testVariantDll() +
+                           "--data \"" + data.path() + "\" --out \"" + out.path() + "\"",
+                       out);
     ASSERT_EQ(run.exitCode, 0u) << run.output;
     ASSERT_EQ(lumvo::jsonGetNumber(outputLine(run.output, "mirrored state: "), "feed", -1), 3) << run.output;
 
@@ -146,7 +146,8 @@ TEST(OverlayFrame, AStandinHostFrameShowsTheFeedInTheChatBoxAndAQrCodeOfTheJoinA
     state.feed = {post("p1", "Ana", "Happy birthday Jo!"), post("p2", "Ben", "Play something to dance to"),
                   post("p3", "Cem", "Greetings from table 7")};
     RecordingCanvas canvas;
-    const lumvo::FeedPaint paint = lumvo::paintFeed(canvas, state, 537, 907, [](std::string_view) { return std::nullopt; });
+    const lumvo::FeedPaint paint =
+        lumvo::paintFeed(canvas, state, 537, 907, [](std::string_view) { return std::nullopt; });
     ASSERT_EQ(paint.records.size(), 3u);
     const float chatX = 1920 * 0.70f, chatY = 1080 * 0.08f, sx = 1920 * 0.28f / 537, sy = 1080 * 0.84f / 907;
 
@@ -248,7 +249,8 @@ TEST(OverlaySoak, AMinuteOfAFeedChangingEverySecondLeavesGdiObjectsHandlesAndPri
     const std::vector<ResourceSample> base = fromWarmUp(baseline.output), run = fromWarmUp(soak.output);
     ASSERT_GE(base.size(), 2u) << baseline.output;
     ASSERT_GE(run.size(), 8u) << soak.output;
-    const double basePerFrame = (base.back().privateMiB - base.front().privateMiB) / (base.back().frame - base.front().frame);
+    const double basePerFrame =
+        (base.back().privateMiB - base.front().privateMiB) / (base.back().frame - base.front().frame);
     const double grew = run.back().privateMiB - run.front().privateMiB;
     const double wineShare = std::max(basePerFrame, 0.0) * (run.back().frame - run.front().frame);
     long maxHandles = 0;
@@ -258,22 +260,24 @@ TEST(OverlaySoak, AMinuteOfAFeedChangingEverySecondLeavesGdiObjectsHandlesAndPri
     }
     EXPECT_LE(maxHandles, run.front().handles + 4) << "handles (a poll's connection may be open at a sample)";
     EXPECT_LT(grew, wineShare + 8.0) << "private bytes grew by " << grew << " MiB";
-    std::printf("measured: overlay soak under Wine, %d to %d frames at %d fps, a new post every second (%.0f feed "
-                "repaints): GDI objects %ld -> %ld, handles %ld -> %ld (max %ld), private bytes %.1f -> %.1f MiB "
-                "(+%.1f; the host with the wall off grows %.1f MiB in as many frames)\n",
-                run.front().frame, run.back().frame, kFps, chatRepaints, run.front().gdi, run.back().gdi,
-                run.front().handles, run.back().handles, maxHandles, run.front().privateMiB, run.back().privateMiB, grew,
-                wineShare);
+    std::printf(
+        "measured: overlay soak under Wine, %d to %d frames at %d fps, a new post every second (%.0f feed "
+        "repaints): GDI objects %ld -> %ld, handles %ld -> %ld (max %ld), private bytes %.1f -> %.1f MiB "
+        "(+%.1f; the host with the wall off grows %.1f MiB in as many frames)\n",
+        run.front().frame, run.back().frame, kFps, chatRepaints, run.front().gdi, run.back().gdi, run.front().handles,
+        run.back().handles, maxHandles, run.front().privateMiB, run.back().privateMiB, grew, wineShare);
 
     // The same run's draw times by what each frame repainted (the benchmark's figures).
     const std::string stats = readBytes(out / "draw-stats.json");
-    const double emptyP50 = statsNumber(stats, "emptyDrawMs", "p50"), emptyP95 = statsNumber(stats, "emptyDrawMs", "p95");
-    std::printf("measured: overlay draw slot at 1920x1080 under Wine (software rasteriser; %s): empty draw p50 %.3f "
-                "ms, p95 %.3f ms\n",
-                outputLine(soak.output, "machine: ").c_str(), emptyP50, emptyP95);
+    const double emptyP50 = statsNumber(stats, "emptyDrawMs", "p50"),
+                 emptyP95 = statsNumber(stats, "emptyDrawMs", "p95");
+    std::printf(
+        "measured: overlay draw slot at 1920x1080 under Wine (software rasteriser; %s): empty draw p50 %.3f "
+        "ms, p95 %.3f ms\n",
+        outputLine(soak.output, "machine: ").c_str(), emptyP50, emptyP95);
     for (const char* kind : {"none", "chat", "qr"}) {
-        std::printf("measured: overlay frames that repainted %s: %.0f, p50 %.3f ms (x%.1f), p95 %.3f ms (x%.1f)\n", kind,
-                    statsNumber(stats, kind, "count"), statsNumber(stats, kind, "p50"),
+        std::printf("measured: overlay frames that repainted %s: %.0f, p50 %.3f ms (x%.1f), p95 %.3f ms (x%.1f)\n",
+                    kind, statsNumber(stats, kind, "count"), statsNumber(stats, kind, "p50"),
                     statsNumber(stats, kind, "toEmptyP50"), statsNumber(stats, kind, "p95"),
                     statsNumber(stats, kind, "toEmptyP95"));
     }

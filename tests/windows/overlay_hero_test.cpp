@@ -37,7 +37,8 @@ struct Frame {
     std::pair<int, int> count(const RectF& r, const std::function<bool(std::uint32_t)>& test) const {
         int hits = 0, all = 0;
         for (int y = std::max(static_cast<int>(r.y), 0); y < std::min(static_cast<int>(r.bottom()), height); ++y)
-            for (int x = std::max(static_cast<int>(r.x), 0); x < std::min(static_cast<int>(r.right()), width); ++x, ++all)
+            for (int x = std::max(static_cast<int>(r.x), 0); x < std::min(static_cast<int>(r.right()), width);
+                 ++x, ++all)
                 hits += test(at(x, y));
         return {hits, all};
     }
@@ -65,7 +66,8 @@ bool white(std::uint32_t p) { return std::min({(p >> 16) & 0xFF, (p >> 8) & 0xFF
 RectF shifted(const RectF& r, float dx, float dy) { return {r.x + dx, r.y + dy, r.w, r.h}; }
 RectF shrunk(const RectF& r, float by) { return {r.x + by, r.y + by, r.w - 2 * by, r.h - 2 * by}; }
 
-const char* const kBars = R"(v_1_1\tEncore\t%A\t34,197,94\nv_1_2\tNext song\t%B\t59,130,246\nv_1_3\tBoth\t1\t236,72,153)";
+const char* const kBars =
+    R"(v_1_1\tEncore\t%A\t34,197,94\nv_1_2\tNext song\t%B\t59,130,246\nv_1_3\tBoth\t1\t236,72,153)";
 
 std::string pollDocument(bool active, bool closed, int a, int b) {
     std::string bars = kBars;
@@ -84,9 +86,9 @@ Frame hostFrame(const std::string& document, const std::string& keep) {
     TempFolder data, out;
     stageFixtureWall(data, "feed-server.js");
     writeBytes(wallFolderUnder(data) + "\\display.json", document);
-    const RunResult run = runStandinHost("--hidden --fps 10 --seconds 8 --png-frames 80 --data \"" + data.path() +
-                                             "\" --out \"" + out.path() + "\"",
-                                         out);
+    const RunResult run = runStandinHost(
+        "--hidden --fps 10 --seconds 8 --png-frames 80 --data \"" + data.path() + "\" --out \"" + out.path() + "\"",
+        out);
     EXPECT_EQ(run.exitCode, 0u) << run.output;
     const std::string picture = out / "frame-00080.png";
     if (!keep.empty()) {
@@ -108,7 +110,8 @@ TEST(OverlayHero, AStandinHostFrameShowsTheRunningPollInTheHeroBoxAndItsResultWh
     // default (0.14, 0.16, 0.50, 0.50) of the frame: a 960 x 540 texture drawn 1:1 at (268.8, 172.8).
     lumvo::FrameState state;
     state.voteActive = true, state.voteTitle = "Encore or next song?", state.voteRemain = 95;
-    state.voteBars = {{"v_1_1", "Encore", 7, 0xFF22C55E}, {"v_1_2", "Next song", 3, 0xFF3B82F6}, {"v_1_3", "Both", 1, 0xFFEC4899}};
+    state.voteBars = {
+        {"v_1_1", "Encore", 7, 0xFF22C55E}, {"v_1_2", "Next song", 3, 0xFF3B82F6}, {"v_1_3", "Both", 1, 0xFFEC4899}};
     lumvo::PollAnimation animation;
     for (int i = 0; i < 120; ++i) lumvo::stepPoll(animation, 1.0 / 60, 1 + i / 60.0, state, false);
     RecordingCanvas canvas;
@@ -171,9 +174,9 @@ TEST(OverlayHero, AFeaturedPostIsShownInTheHeroBoxAndNotAlsoInTheFeed) {
     ASSERT_EQ(plugin->deviceInit(), 0);
 
     lumvo::FrameState shown;
-    for (const auto& [id, name, text] : {std::tuple{"p1", "Ana", "Happy birthday Jo!"},
-                                         std::tuple{"p2", "Ben", "Play something to dance to"},
-                                         std::tuple{"p3", "Cem", "Greetings from table 7"}})
+    for (const auto& [id, name, text] :
+         {std::tuple{"p1", "Ana", "Happy birthday Jo!"}, std::tuple{"p2", "Ben", "Play something to dance to"},
+          std::tuple{"p3", "Cem", "Greetings from table 7"}})
         shown.feed.push_back({.id = id, .type = "shoutout", .name = name, .text = text});
     lumvo::showFeatured(shown, shown.feed[1]);
     plugin->display().publish(shown);
@@ -190,12 +193,12 @@ TEST(OverlayHero, AFeaturedPostIsShownInTheHeroBoxAndNotAlsoInTheFeed) {
         std::memcpy(frame.pixels.data(), bgra.data(), bgra.size());
         return frame;
     };
-    frameAt(0);                             // the featured clock starts
-    const Frame staying = frameAt(3000);    // in the hero box
+    frameAt(0);                           // the featured clock starts
+    const Frame staying = frameAt(3000);  // in the hero box
     // Where the feed put its lines, for this frame's state.
     RecordingCanvas canvas;
-    const lumvo::FeedPaint paint =
-        lumvo::paintFeed(canvas, plugin->overlay().preparedState(), 358, 604, [](std::string_view) { return std::nullopt; });
+    const lumvo::FeedPaint paint = lumvo::paintFeed(canvas, plugin->overlay().preparedState(), 358, 604,
+                                                    [](std::string_view) { return std::nullopt; });
     ASSERT_EQ(paint.records.size(), 3u);
     const float chatX = 1280 * 0.70f, chatY = 720 * 0.08f, sx = 1280 * 0.28f / 358, sy = 720 * 0.84f / 604;
     for (const lumvo::FeedRecord& record : paint.records) {
@@ -204,8 +207,7 @@ TEST(OverlayHero, AFeaturedPostIsShownInTheHeroBoxAndNotAlsoInTheFeed) {
         const auto [panel, all] = staying.count(line, dark);
         if (record.id == "p2")
             EXPECT_LT(panel, all * 3 / 10) << "the featured post's own line is empty while it is out";
-        else
-            EXPECT_GT(panel, all * 6 / 10) << record.id;
+        else EXPECT_GT(panel, all * 6 / 10) << record.id;
     }
     // The card fills the hero box (0.14, 0.16, 0.50, 0.50): a dark bubble with the text on it.
     const RectF card = shrunk({1280 * 0.14f, 720 * 0.16f, 640, 360}, 30);

@@ -59,11 +59,11 @@ TEST(OverlayPipeline, QuadsLandThroughTheHostsStateThinOnesAreNotDrawnAndTheHost
     standin::PipelineState before, after;
     before.capture(gpu.video.context());
     ASSERT_TRUE(renderer.beginFrame(kSize, kSize));
-    renderer.drawLayer(LayerSlot::chatFeed, {4, 4, 8, 8}, 1.0f);        // drawn
-    renderer.drawLayer(LayerSlot::chatFeed, {20, 4, 1.0f, 30}, 1.0f);   // 1 px wide: not drawn
-    renderer.drawLayer(LayerSlot::chatFeed, {4, 20, 30, 1.0f}, 1.0f);   // 1 px high: not drawn
-    renderer.drawLayer(LayerSlot::chatFeed, {40, 4, 8, 8}, 0.5f);       // half the layer's alpha
-    renderer.drawLayer(LayerSlot::qrCard, {40, 40, 8, 8}, 1.0f);        // a slot without a texture
+    renderer.drawLayer(LayerSlot::chatFeed, {4, 4, 8, 8}, 1.0f);       // drawn
+    renderer.drawLayer(LayerSlot::chatFeed, {20, 4, 1.0f, 30}, 1.0f);  // 1 px wide: not drawn
+    renderer.drawLayer(LayerSlot::chatFeed, {4, 20, 30, 1.0f}, 1.0f);  // 1 px high: not drawn
+    renderer.drawLayer(LayerSlot::chatFeed, {40, 4, 8, 8}, 0.5f);      // half the layer's alpha
+    renderer.drawLayer(LayerSlot::qrCard, {40, 40, 8, 8}, 1.0f);       // a slot without a texture
     renderer.endFrame();
     after.capture(gpu.video.context());
     EXPECT_EQ(standin::changedPieces(before, after), std::vector<std::string>{});

@@ -52,13 +52,17 @@ static_assert(offsetof(InfoRecord, bitmap) == 32 && offsetof(InfoRecord, flags) 
               offsetof(InfoRecord, mouse) == 48);
 
 // Whether the process settles at `count` threads.
-bool threadsSettleAt(int count) { return eventually([count] { return processThreadCount() == count; }); }
+bool threadsSettleAt(int count) {
+    return eventually([count] { return processThreadCount() == count; });
+}
 
 class PluginAbi : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         module_ = LoadLibraryA(pluginDllPath().c_str());
-        if (module_) factory_ = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
+        if (module_)
+            factory_ =
+                reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
     }
     static void TearDownTestSuite() {
         if (module_) FreeLibrary(module_);
@@ -100,7 +104,8 @@ TEST_F(PluginAbi, TheFactoryAnswersOnlyForThePluginClassAndTheVideoEffectInterfa
     otherClass.Data4[7] ^= 1;
     GUID otherInterface = kVideoFxId;
     otherInterface.Data1 ^= 0x80000000u;
-    const std::pair<GUID, GUID> wrong[] = {{otherClass, kVideoFxId}, {kClassId, otherInterface}, {kVideoFxId, kClassId}};
+    const std::pair<GUID, GUID> wrong[] = {
+        {otherClass, kVideoFxId}, {kClassId, otherInterface}, {kVideoFxId, kClassId}};
     for (const auto& [classId, interfaceId] : wrong) {
         void* const untouched = reinterpret_cast<void*>(0x5A5A5A5A);
         void* out = untouched;
@@ -136,7 +141,8 @@ TEST_F(PluginAbi, LoadReadsTheLayoutIniBesideTheDllWhenTheDataFolderHasNone) {
     HMODULE module = LoadLibraryA(copy.c_str());
     ASSERT_NE(module, nullptr);
     ASSERT_NE(module, module_) << "the copy must be a module of its own";
-    auto factory = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+    auto factory =
+        reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
     ASSERT_NE(factory, nullptr);
     auto loadAndRelease = [&] {
         void* object = create(factory);

@@ -19,7 +19,9 @@ namespace {
 
 using lumvo::VideoWallPlugin;
 
-VideoWallPlugin* asPlugin(void* object) { return static_cast<VideoWallPlugin*>(static_cast<vdj::VideoFxPlugin*>(object)); }
+VideoWallPlugin* asPlugin(void* object) {
+    return static_cast<VideoWallPlugin*>(static_cast<vdj::VideoFxPlugin*>(object));
+}
 
 // The host's members by their byte offsets in the object.
 template <class T>

@@ -26,8 +26,9 @@ double msSince(Clock::time_point start) {
 vdj::VideoFxPlugin* createFromDll(FakeHost& host) {
     static HMODULE module = LoadLibraryA(pluginDllPath().c_str());
     using Factory = HRESULT(WINAPI*)(const vdj::HostGuid&, const vdj::HostGuid&, void**);
-    auto factory = module ? reinterpret_cast<Factory>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")))
-                          : nullptr;
+    auto factory = module
+                       ? reinterpret_cast<Factory>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")))
+                       : nullptr;
     void* object = nullptr;
     if (!factory || factory(vdj::kPluginClassId, vdj::kVideoFxInterfaceId, &object) != 0 || !object) return nullptr;
     auto* plugin = static_cast<vdj::VideoFxPlugin*>(object);
@@ -62,7 +63,8 @@ TEST(PluginServer, StopAndReleaseEndAHealthyAndAHungServerInBoundedTime) {
             ASSERT_GE(upMs, 0) << "the server the plug-in started never answered";
             ASSERT_NE(server, nullptr) << "server.pid does not name the running server: " << pid;
             BOOL inJob = FALSE;
-            EXPECT_TRUE(IsProcessInJob(server, nullptr, &inJob) && inJob) << "the server runs outside the job " << GetLastError();
+            EXPECT_TRUE(IsProcessInJob(server, nullptr, &inJob) && inJob)
+                << "the server runs outside the job " << GetLastError();
             if (viaStop) std::printf("measured: %s under Wine: start slot until it answers %.0f ms\n", kind, upMs);
 
             const auto before = Clock::now();
@@ -83,8 +85,8 @@ TEST(PluginServer, StopAndReleaseEndAHealthyAndAHungServerInBoundedTime) {
             }
             if (!processEnds(pid, 0)) terminateProcessById(pid);  // so the next run has the port
         }
-        std::printf("measured: %s under Wine: stop slot %.0f ms, release slot (without stop) %.0f ms\n", kind, slotMs[0],
-                    slotMs[1]);
+        std::printf("measured: %s under Wine: stop slot %.0f ms, release slot (without stop) %.0f ms\n", kind,
+                    slotMs[0], slotMs[1]);
         // A hung server costs the shutdown request's 400 ms, the 400 ms wait and at most 200 ms
         // after the termination, not the default 8 s time-out.
         for (const double ms : slotMs) EXPECT_LT(ms, hung ? 2500 : 1500) << kind;

@@ -71,7 +71,8 @@ protected:
     // Posts from the booth (live at once) and waits until the plug-in mirrors the post; the
     // milliseconds that took, or -1 after 15 s.
     double postAndSeeMirrored(const std::string& text) {
-        const std::string id = lumvo::jsonGetString(wallPost("/api/booth-post", R"({"name":"Soak","text":")" + text + "\"}"), "id");
+        const std::string id =
+            lumvo::jsonGetString(wallPost("/api/booth-post", R"({"name":"Soak","text":")" + text + "\"}"), "id");
         if (id.empty()) return -1;
         const auto start = Clock::now();
         while (Clock::now() - start < std::chrono::seconds(15)) {
@@ -136,9 +137,10 @@ TEST_F(Soak, TheDrawSlotKeepsItsTimingWhileTheServerIsKilledTwiceAndStallsAndThe
     drawer_.join();
     const double quiet = p95(quietMs_), trouble = p95(troubleMs_);
     const double worst = troubleMs_.empty() ? 0 : *std::max_element(troubleMs_.begin(), troubleMs_.end());
-    std::printf("measured: soak under Wine (2 restarts, a 3 s stall): draw slot p95 %.4f ms in %zu calls vs %.4f ms in "
-                "%zu quiet calls; max %.3f ms in the trouble\n",
-                trouble, troubleMs_.size(), quiet, quietMs_.size(), worst);
+    std::printf(
+        "measured: soak under Wine (2 restarts, a 3 s stall): draw slot p95 %.4f ms in %zu calls vs %.4f ms in "
+        "%zu quiet calls; max %.3f ms in the trouble\n",
+        trouble, troubleMs_.size(), quiet, quietMs_.size(), worst);
     std::printf("measured: soak: a new post mirrored %.0f ms and %.0f ms after the restarts, %.0f ms after the stall\n",
                 pickUpMs[0], pickUpMs[1], pickUpMs[2]);
     // The draw slot never waits for the network: the display mutex is held only for copies.

@@ -27,19 +27,19 @@ TEST(StandinHost, AShortRunWritesDecodableFramesOfMovingVideoAndCountsEveryDraw)
     TempFolder out;
     ScopedEnvironment env("LOCALAPPDATA", data.path().c_str());
     makeFolders(data / "LUMVO\\video-wall\\web\\brand");
-    ASSERT_TRUE(writeTestPng(data / "LUMVO\\video-wall\\web\\brand\\lumvo-mark.png", 64, 64, {8, 8, 48, 48},
-                             0xFFFF7A18));
+    ASSERT_TRUE(
+        writeTestPng(data / "LUMVO\\video-wall\\web\\brand\\lumvo-mark.png", 64, 64, {8, 8, 48, 48}, 0xFFFF7A18));
 
     const RunResult run =
         runStandinHost("--hidden --frames 24 --fps 60 --bpm 128 --png-frames 1,24 --out \"" + out.path() + "\"", out);
     ASSERT_EQ(run.exitCode, 0u) << run.output;
     // The plug-in went through its whole life and answered every slot with success.
     // It left the host's pipeline state as it found it in every frame.
-    for (const char* line : {"plug-in: load -> 0x00000000", "plug-in: start -> 0x00000000",
-                             "plug-in: deviceInit -> 0x00000000", "plug-in: stop -> 0x00000000",
-                             "plug-in: release -> 0", "flags 0x440010, with a bitmap",
-                             "host: parameter 11 \"Open moderator\"",
-                             "state check: 24 frames, the draw slot left the pipeline state unchanged"}) {
+    for (const char* line :
+         {"plug-in: load -> 0x00000000", "plug-in: start -> 0x00000000", "plug-in: deviceInit -> 0x00000000",
+          "plug-in: stop -> 0x00000000", "plug-in: release -> 0", "flags 0x440010, with a bitmap",
+          "host: parameter 11 \"Open moderator\"",
+          "state check: 24 frames, the draw slot left the pipeline state unchanged"}) {
         EXPECT_NE(run.output.find(line), std::string::npos) << line << "\n" << run.output;
     }
 
@@ -74,16 +74,17 @@ TEST(StandinHost, AShortRunWritesDecodableFramesOfMovingVideoAndCountsEveryDraw)
     const double draw95 = statsNumber(stats, "drawMs", "p95"), empty95 = statsNumber(stats, "emptyDrawMs", "p95");
     EXPECT_NEAR(statsNumber(stats, "drawToEmpty", "p50"), draw50 / empty50, 1e-3 * draw50 / empty50) << stats;
     EXPECT_NEAR(statsNumber(stats, "drawToEmpty", "p95"), draw95 / empty95, 1e-3 * draw95 / empty95) << stats;
-    std::printf("measured: stand-in host, 24 frames at 1920x1080: draw slot p50 %.4f ms, p95 %.4f ms; empty draw p50 "
-                "%.4f ms, p95 %.4f ms\n",
-                draw50, draw95, empty50, empty95);
+    std::printf(
+        "measured: stand-in host, 24 frames at 1920x1080: draw slot p50 %.4f ms, p95 %.4f ms; empty draw p50 "
+        "%.4f ms, p95 %.4f ms\n",
+        draw50, draw95, empty50, empty95);
 }
 
 TEST(StandinHost, AnEffectThatDisturbsThePipelineStateFailsTheRunAndEveryChangeIsNamed) {
     TempFolder out;
-    const RunResult run = runStandinHost("--hidden --frames 10 --dll \"" + programFolder() +
-                                             "\\misbehaving-effect.dll\" --out \"" + out.path() + "\"",
-                                         out);
+    const RunResult run = runStandinHost(
+        "--hidden --frames 10 --dll \"" + programFolder() + "\\misbehaving-effect.dll\" --out \"" + out.path() + "\"",
+        out);
     EXPECT_EQ(run.exitCode, 1u) << run.output;
     // Frames 1 and 10 put back everything they change; frames 2 to 9 each leave a fault behind
     // (frame 2 binds its own blend state with the default factor and mask).
@@ -120,10 +121,10 @@ TEST(StandinHost, ThePlugInPollsTheServerItStartedMirrorsTheChangeFetchesEachPho
     TempFolder data;
     TempFolder out;
     stageFixtureWall(data, "display-server.js");
-    const RunResult run = runStandinHost("--hidden --fps 10 --seconds 6 --idle-seconds 5 --print-state" +
-                                             testVariantDll() + "--data \"" + data.path() + "\" --out \"" +
-                                             out.path() + "\"",
-                                         out);
+    const RunResult run =
+        runStandinHost("--hidden --fps 10 --seconds 6 --idle-seconds 5 --print-state" + testVariantDll() + "--data \"" +
+                           data.path() + "\" --out \"" + out.path() + "\"",
+                       out);
     ASSERT_EQ(run.exitCode, 0u) << run.output;
 
     // The document changed after the tenth poll; the second one's theme is the server's to decide.
@@ -156,9 +157,10 @@ TEST(StandinHost, ThePlugInPollsTheServerItStartedMirrorsTheChangeFetchesEachPho
     for (const double gap : gaps) mean += gap / gaps.size();
     std::sort(gaps.begin(), gaps.end());
     const double p95 = gaps[(gaps.size() - 1) * 95 / 100];
-    std::printf("measured: display poll under Wine (stand-in host, fixture server's request log): %zu polls, "
-                "interval mean %.1f ms, p95 %.1f ms, max %.1f ms\n",
-                pollMs.size(), mean, p95, gaps.back());
+    std::printf(
+        "measured: display poll under Wine (stand-in host, fixture server's request log): %zu polls, "
+        "interval mean %.1f ms, p95 %.1f ms, max %.1f ms\n",
+        pollMs.size(), mean, p95, gaps.back());
     EXPECT_GE(mean, 145);  // 150 ms between passes, plus the pass
     EXPECT_LT(mean, 300);
 
@@ -171,9 +173,10 @@ TEST(StandinHost, ThePlugInPollsTheServerItStartedMirrorsTheChangeFetchesEachPho
     const double cpuBefore = cpuSeconds("idle: 5.0 s before start");
     const double cpuPolling = cpuSeconds("idle: 5.0 s after the frames");
     ASSERT_TRUE(cpuBefore >= 0 && cpuPolling >= 0) << run.output;
-    std::printf("measured: worker at idle under Wine: host process CPU %.3f s in 5 s while polling vs %.3f s before "
-                "start (%.2f %% of one core for the worker)\n",
-                cpuPolling, cpuBefore, 100.0 * (cpuPolling - cpuBefore) / 5.0);
+    std::printf(
+        "measured: worker at idle under Wine: host process CPU %.3f s in 5 s while polling vs %.3f s before "
+        "start (%.2f %% of one core for the worker)\n",
+        cpuPolling, cpuBefore, 100.0 * (cpuPolling - cpuBefore) / 5.0);
     EXPECT_LT(cpuPolling - cpuBefore, 0.5) << "the worker costs more than 10 % of a core at idle";
 }
 

@@ -34,8 +34,8 @@ public:
         static int counter = 0;
         char temp[MAX_PATH] = {};
         GetTempPathA(MAX_PATH, temp);  // ends in a backslash
-        path_ = std::string(temp) + "lumvo-test-" + std::to_string(GetCurrentProcessId()) + "-" +
-                std::to_string(counter++);
+        path_ =
+            std::string(temp) + "lumvo-test-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++);
         removeTree(path_);  // left by an earlier run that crashed
         CreateDirectoryA(path_.c_str(), nullptr);
     }
@@ -107,7 +107,8 @@ inline bool readPicturePixels(const std::string& path, int& width, int& height, 
     if (bitmap.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) != Gdiplus::Ok) return false;
     pixels.clear();
     for (int y = 0; y < height; ++y) {
-        const auto* row = reinterpret_cast<const std::uint32_t*>(static_cast<const char*>(data.Scan0) + y * data.Stride);
+        const auto* row =
+            reinterpret_cast<const std::uint32_t*>(static_cast<const char*>(data.Scan0) + y * data.Stride);
         pixels.insert(pixels.end(), row, row + width);
     }
     bitmap.UnlockBits(&data);

@@ -104,8 +104,8 @@ inline void terminateProcessById(DWORD pid) {
 inline HANDLE startProgram(std::string command, const std::string& logPath = {}) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE log = logPath.empty() ? INVALID_HANDLE_VALUE
-                                 : CreateFileA(logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                 : CreateFileA(logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;

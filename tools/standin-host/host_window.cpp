@@ -53,8 +53,9 @@ HWND makeWindow(bool hidden, WindowState* state) {
     RegisterClassW(&wc);
     RECT r{0, 0, state->frameWidth / 2, state->frameHeight / 2};
     AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
-    HWND window = CreateWindowW(wc.lpszClassName, L"LUMVO stand-in host", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                CW_USEDEFAULT, r.right - r.left, r.bottom - r.top, nullptr, nullptr, wc.hInstance, nullptr);
+    HWND window =
+        CreateWindowW(wc.lpszClassName, L"LUMVO stand-in host", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                      r.right - r.left, r.bottom - r.top, nullptr, nullptr, wc.hInstance, nullptr);
     if (window) {
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
         if (!hidden) ShowWindow(window, SW_SHOWNORMAL);

@@ -47,7 +47,8 @@ std::wstring absolutePath(const std::wstring& path) {
 std::wstring makeOutputFolder(const Options& options) {
     const std::wstring out = absolutePath(options.out);
     SHCreateDirectoryExW(nullptr, out.c_str(), nullptr);
-    if (!(GetFileAttributesW(out.c_str()) & FILE_ATTRIBUTE_DIRECTORY) || GetFileAttributesW(out.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (!(GetFileAttributesW(out.c_str()) & FILE_ATTRIBUTE_DIRECTORY) ||
+        GetFileAttributesW(out.c_str()) == INVALID_FILE_ATTRIBUTES) {
         std::printf("error: cannot make the output folder %s\n", narrow(out).c_str());
         return {};
     }
@@ -62,8 +63,8 @@ bool startVideo(const Options& options, TestVideo& video, PipelineState& hostSta
         std::printf("error: %s\n", error.c_str());
         return false;
     }
-    std::printf("host: Direct3D 11 device, feature level %X, target %dx%d\n", static_cast<unsigned>(video.featureLevel()),
-                options.width, options.height);
+    std::printf("host: Direct3D 11 device, feature level %X, target %dx%d\n",
+                static_cast<unsigned>(video.featureLevel()), options.width, options.height);
     if (!makeHostState(video.device(), video.targetView(), options.width, options.height, hostState, error)) {
         std::printf("error: %s\n", error.c_str());
         return false;
@@ -86,7 +87,8 @@ bool loadPlugin(const Options& options, HMODULE& module, PluginUnderTest& plugin
         SetEnvironmentVariableW(L"LOCALAPPDATA", data.c_str());
         std::printf("host: LOCALAPPDATA is %s\n", narrow(data).c_str());
     }
-    const std::wstring dll = options.dll.empty() ? programFolder() + L"\\LUMVO Video Wall.dll" : absolutePath(options.dll);
+    const std::wstring dll =
+        options.dll.empty() ? programFolder() + L"\\LUMVO Video Wall.dll" : absolutePath(options.dll);
     module = LoadLibraryW(dll.c_str());
     if (!module) {
         std::printf("error: cannot load %s (error %lu)\n", narrow(dll).c_str(), GetLastError());
@@ -168,7 +170,8 @@ int run(const Options& options) {
         return 1;
     }
     std::string error;
-    if (!options.hidden && !video.attachWindow(window, error)) std::printf("host: %s; frames are not shown\n", error.c_str());
+    if (!options.hidden && !video.attachWindow(window, error))
+        std::printf("host: %s; frames are not shown\n", error.c_str());
 
     HMODULE module = nullptr;
     PluginUnderTest plugin;

@@ -124,7 +124,8 @@ MeasuredRun runFrames(const Options& options, const std::wstring& out, TestVideo
         QueryPerformanceCounter(&checkEnd);
         run.checkSeconds += seconds(checkStart, checkEnd);
         for (const std::string& piece : changed) {
-            if (run.changeCount++ < kMaxReportedChanges) std::printf("frame %d: draw slot changed %s\n", frame, piece.c_str());
+            if (run.changeCount++ < kMaxReportedChanges)
+                std::printf("frame %d: draw slot changed %s\n", frame, piece.c_str());
         }
         if (!changed.empty()) {
             ++run.changedFrames;

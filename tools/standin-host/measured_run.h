@@ -31,9 +31,9 @@ struct PluginUnderTest {
 
 // What the frames measured (times in milliseconds, one per frame drawn).
 struct MeasuredRun {
-    std::vector<double> drawMs, emptyMs, returnMs;  // returnMs: until the call returned
+    std::vector<double> drawMs, emptyMs, returnMs;               // returnMs: until the call returned
     std::map<std::string, std::vector<double>> drawMsByRepaint;  // --by-repaint
-    std::vector<std::pair<int, ProcessResources>> resources;    // --resources-every: frame, sample
+    std::vector<std::pair<int, ProcessResources>> resources;     // --resources-every: frame, sample
     std::vector<std::string> pngs;                               // the PNG files written
     int drawn = 0;
     int changedFrames = 0, changeCount = 0;  // frames whose draw changed the pipeline state, pieces changed

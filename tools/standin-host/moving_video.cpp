@@ -61,7 +61,9 @@ ComPtr<ID3DBlob> compileShader(const char* source, size_t size, const char* entr
     ComPtr<ID3DBlob> blob, messages;
     if (FAILED(D3DCompile(source, size, entry, nullptr, nullptr, entry, target, 0, 0, &blob, &messages))) {
         error = std::string("shader ") + entry + " did not compile";
-        if (messages) error += ": " + std::string(static_cast<const char*>(messages->GetBufferPointer()), messages->GetBufferSize());
+        if (messages)
+            error +=
+                ": " + std::string(static_cast<const char*>(messages->GetBufferPointer()), messages->GetBufferSize());
         return nullptr;
     }
     return blob;
@@ -111,7 +113,8 @@ bool TestVideo::create(int width, int height, std::string& error) {
     const ComPtr<ID3DBlob> vs = compileShader(kShader, sizeof kShader - 1, "vsMain", "vs_5_0", error);
     const ComPtr<ID3DBlob> ps = vs ? compileShader(kShader, sizeof kShader - 1, "psMain", "ps_5_0", error) : nullptr;
     const bool made =
-        ps && SUCCEEDED(device_->CreateVertexShader(vs->GetBufferPointer(), vs->GetBufferSize(), nullptr, &vertexShader_)) &&
+        ps &&
+        SUCCEEDED(device_->CreateVertexShader(vs->GetBufferPointer(), vs->GetBufferSize(), nullptr, &vertexShader_)) &&
         SUCCEEDED(device_->CreatePixelShader(ps->GetBufferPointer(), ps->GetBufferSize(), nullptr, &pixelShader_));
     if (!made) {
         if (error.empty()) error = "cannot make the shaders";
@@ -162,7 +165,8 @@ bool TestVideo::attachWindow(HWND window, std::string& error) {
 }
 
 void TestVideo::drawFrame(double seconds) {
-    const FrameConstants constants{static_cast<float>(seconds), static_cast<float>(width_), static_cast<float>(height_), 0};
+    const FrameConstants constants{static_cast<float>(seconds), static_cast<float>(width_), static_cast<float>(height_),
+                                   0};
     context_->ClearState();
     context_->UpdateSubresource(constants_.Get(), 0, nullptr, &constants, 0, 0);
     D3D11_VIEWPORT viewport{0, 0, static_cast<float>(width_), static_cast<float>(height_), 0, 1};
@@ -203,7 +207,8 @@ bool TestVideo::readPixels(std::vector<std::uint8_t>& bgra) {
     const size_t row = static_cast<size_t>(width_) * 4;
     bgra.resize(row * height_);
     for (int y = 0; y < height_; ++y) {
-        std::memcpy(bgra.data() + row * y, static_cast<const std::uint8_t*>(mapped.pData) + static_cast<size_t>(mapped.RowPitch) * y, row);
+        std::memcpy(bgra.data() + row * y,
+                    static_cast<const std::uint8_t*>(mapped.pData) + static_cast<size_t>(mapped.RowPitch) * y, row);
     }
     context_->Unmap(staging_.Get(), 0);
     return true;

@@ -223,8 +223,14 @@ bool makeHostState(ID3D11Device* device, ID3D11RenderTargetView* target, int wid
 
     // Blending on, with factors that give the unblended colour; the default has it off.
     D3D11_BLEND_DESC blend{};
-    blend.RenderTarget[0] = {TRUE, D3D11_BLEND_ONE, D3D11_BLEND_ZERO, D3D11_BLEND_OP_ADD, D3D11_BLEND_ONE,
-                             D3D11_BLEND_ZERO, D3D11_BLEND_OP_ADD, D3D11_COLOR_WRITE_ENABLE_ALL};
+    blend.RenderTarget[0] = {TRUE,
+                             D3D11_BLEND_ONE,
+                             D3D11_BLEND_ZERO,
+                             D3D11_BLEND_OP_ADD,
+                             D3D11_BLEND_ONE,
+                             D3D11_BLEND_ZERO,
+                             D3D11_BLEND_OP_ADD,
+                             D3D11_COLOR_WRITE_ENABLE_ALL};
     // Depth off with an "always" test, stencil off; the default tests depth with "less".
     D3D11_DEPTH_STENCIL_DESC depthStencil{};
     depthStencil.DepthEnable = FALSE;
@@ -269,17 +275,20 @@ bool makeHostState(ID3D11Device* device, ID3D11RenderTargetView* target, int wid
     s.scissorRects[0] = {0, 0, width, height};
 
     const ComPtr<ID3DBlob> vs = compileShader(kHostShaders, sizeof kHostShaders - 1, "vsHost", "vs_5_0", error);
-    const ComPtr<ID3DBlob> ps = vs ? compileShader(kHostShaders, sizeof kHostShaders - 1, "psHost", "ps_5_0", error) : nullptr;
+    const ComPtr<ID3DBlob> ps =
+        vs ? compileShader(kHostShaders, sizeof kHostShaders - 1, "psHost", "ps_5_0", error) : nullptr;
     if (!ps) return false;
-    const D3D11_INPUT_ELEMENT_DESC position{"POSITION", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 0, D3D11_INPUT_PER_VERTEX_DATA, 0};
+    const D3D11_INPUT_ELEMENT_DESC position{"POSITION", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 0, D3D11_INPUT_PER_VERTEX_DATA,
+                                            0};
     const D3D11_SO_DECLARATION_ENTRY streamOut{0, "SV_Position", 0, 0, 4, 0};
     const UINT streamStride = 16;
-    if (!madeAll({device->CreateVertexShader(vs->GetBufferPointer(), vs->GetBufferSize(), nullptr, &s.vertexShader),
-                  device->CreateGeometryShaderWithStreamOutput(vs->GetBufferPointer(), vs->GetBufferSize(), &streamOut, 1,
-                                                               &streamStride, 1, D3D11_SO_NO_RASTERIZED_STREAM, nullptr,
-                                                               &s.geometryShader),
-                  device->CreatePixelShader(ps->GetBufferPointer(), ps->GetBufferSize(), nullptr, &s.pixelShader),
-                  device->CreateInputLayout(&position, 1, vs->GetBufferPointer(), vs->GetBufferSize(), &s.inputLayout)})) {
+    if (!madeAll(
+            {device->CreateVertexShader(vs->GetBufferPointer(), vs->GetBufferSize(), nullptr, &s.vertexShader),
+             device->CreateGeometryShaderWithStreamOutput(vs->GetBufferPointer(), vs->GetBufferSize(), &streamOut, 1,
+                                                          &streamStride, 1, D3D11_SO_NO_RASTERIZED_STREAM, nullptr,
+                                                          &s.geometryShader),
+             device->CreatePixelShader(ps->GetBufferPointer(), ps->GetBufferSize(), nullptr, &s.pixelShader),
+             device->CreateInputLayout(&position, 1, vs->GetBufferPointer(), vs->GetBufferSize(), &s.inputLayout)})) {
         error = "cannot make the host's shaders";
         return false;
     }

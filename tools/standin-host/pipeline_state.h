@@ -76,10 +76,9 @@ std::vector<std::string> changedPieces(const PipelineState& before, const Pipeli
 
 // The host's own state, bound before every draw: `target` and a depth-stencil buffer of the frame
 // size, a full-frame viewport and scissor rectangle, and an object or a value other than the
-// default in every other covered piece, in slot 0 of the slot arrays (distinct blend, depth-stencil, rasterizer and sampler
-// objects, shaders, buffers and a texture), so that an effect that restores to nothing instead of
-// to what it found is caught. Returns false, with `error` saying what, when something cannot be
-// made.
+// default in every other covered piece, in slot 0 of the slot arrays (distinct blend, depth-stencil, rasterizer and
+// sampler objects, shaders, buffers and a texture), so that an effect that restores to nothing instead of to what it
+// found is caught. Returns false, with `error` saying what, when something cannot be made.
 bool makeHostState(ID3D11Device* device, ID3D11RenderTargetView* target, int width, int height, PipelineState& state,
                    std::string& error);
 

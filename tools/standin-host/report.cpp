@@ -15,7 +15,8 @@ namespace {
 
 std::string cpuName() {
     unsigned int regs[12] = {};
-    if (__get_cpuid(0x80000000u, &regs[0], &regs[1], &regs[2], &regs[3]) == 0 || regs[0] < 0x80000004u) return "unknown";
+    if (__get_cpuid(0x80000000u, &regs[0], &regs[1], &regs[2], &regs[3]) == 0 || regs[0] < 0x80000004u)
+        return "unknown";
     for (unsigned int leaf = 0; leaf < 3; ++leaf) {
         __get_cpuid(0x80000002u + leaf, &regs[leaf * 4], &regs[leaf * 4 + 1], &regs[leaf * 4 + 2], &regs[leaf * 4 + 3]);
     }
@@ -28,7 +29,8 @@ std::string cpuName() {
 std::string wineVersion() {
     using Getter = const char*(__cdecl*)();
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    auto get = ntdll ? reinterpret_cast<Getter>(reinterpret_cast<void*>(GetProcAddress(ntdll, "wine_get_version"))) : nullptr;
+    auto get =
+        ntdll ? reinterpret_cast<Getter>(reinterpret_cast<void*>(GetProcAddress(ntdll, "wine_get_version"))) : nullptr;
     return get ? get() : "";
 }
 
@@ -64,31 +66,32 @@ bool report(const Options& options, const std::wstring& out, const MeasuredRun& 
     std::map<std::string, DrawSummary> byRepaint;
     for (const auto& [kind, times] : run.drawMsByRepaint) {
         const DrawSummary k = byRepaint[kind] = summarise(times);
-        std::printf("draw slot, frames that repainted %s: %zu; ms per draw: p50 %.4f, p95 %.4f; / empty draw: p50 %s, "
-                    "p95 %s\n",
-                    kind.c_str(), k.count, k.p50, k.p95, ratioText(ratio(k.p50, e.p50)).c_str(),
-                    ratioText(ratio(k.p95, e.p95)).c_str());
+        std::printf(
+            "draw slot, frames that repainted %s: %zu; ms per draw: p50 %.4f, p95 %.4f; / empty draw: p50 %s, "
+            "p95 %s\n",
+            kind.c_str(), k.count, k.p50, k.p95, ratioText(ratio(k.p50, e.p50)).c_str(),
+            ratioText(ratio(k.p95, e.p95)).c_str());
     }
     std::printf("machine: %s, %lu logical processors%s%s\n", cpu.c_str(), system.dwNumberOfProcessors,
                 wine.empty() ? "" : ", Wine ", wine.c_str());
 
     const std::wstring statsPath = out + L"\\draw-stats.json";
     if (FILE* f = _wfopen(statsPath.c_str(), L"wb")) {
-        std::fprintf(f,
-                     "{\"frames\": %d, \"fps\": %.3f, \"bpm\": %.3f, \"width\": %d, \"height\": %d, \"seconds\": %.3f,\n"
-                     " \"timing\": \"per call, from the call until the GPU finished what it queued\",\n"
-                     " \"drawMs\": {\"count\": %zu, \"mean\": %.6f, \"p50\": %.6f, \"p95\": %.6f, \"max\": %.6f},\n"
-                     " \"emptyDrawMs\": {\"count\": %zu, \"mean\": %.6f, \"p50\": %.6f, \"p95\": %.6f, \"max\": %.6f},\n"
-                     " \"drawToEmpty\": {\"p50\": %s, \"p95\": %s},\n"
-                     " \"drawReturnedMs\": {\"count\": %zu, \"mean\": %.6f, \"p50\": %.6f, \"p95\": %.6f, \"max\": %.6f},\n"
-                     " \"stateCheck\": {\"changedFrames\": %d, \"changedPieces\": %d, \"msPerFrame\": %.6f},\n"
-                     " \"machine\": {\"cpu\": \"%s\", \"logicalProcessors\": %lu, \"wine\": \"%s\"},\n"
-                     " \"png\": [",
-                     run.drawn, options.fps, options.bpm, options.width, options.height, run.elapsed, s.count, s.mean, s.p50, s.p95, s.max,
-                     e.count, e.mean, e.p50, e.p95, e.max, ratioText(ratio(s.p50, e.p50)).c_str(),
-                     ratioText(ratio(s.p95, e.p95)).c_str(), r.count, r.mean, r.p50, r.p95, r.max, run.changedFrames,
-                     run.changeCount, checkMs, jsonText(cpu).c_str(), system.dwNumberOfProcessors,
-                     jsonText(wine).c_str());
+        std::fprintf(
+            f,
+            "{\"frames\": %d, \"fps\": %.3f, \"bpm\": %.3f, \"width\": %d, \"height\": %d, \"seconds\": %.3f,\n"
+            " \"timing\": \"per call, from the call until the GPU finished what it queued\",\n"
+            " \"drawMs\": {\"count\": %zu, \"mean\": %.6f, \"p50\": %.6f, \"p95\": %.6f, \"max\": %.6f},\n"
+            " \"emptyDrawMs\": {\"count\": %zu, \"mean\": %.6f, \"p50\": %.6f, \"p95\": %.6f, \"max\": %.6f},\n"
+            " \"drawToEmpty\": {\"p50\": %s, \"p95\": %s},\n"
+            " \"drawReturnedMs\": {\"count\": %zu, \"mean\": %.6f, \"p50\": %.6f, \"p95\": %.6f, \"max\": %.6f},\n"
+            " \"stateCheck\": {\"changedFrames\": %d, \"changedPieces\": %d, \"msPerFrame\": %.6f},\n"
+            " \"machine\": {\"cpu\": \"%s\", \"logicalProcessors\": %lu, \"wine\": \"%s\"},\n"
+            " \"png\": [",
+            run.drawn, options.fps, options.bpm, options.width, options.height, run.elapsed, s.count, s.mean, s.p50,
+            s.p95, s.max, e.count, e.mean, e.p50, e.p95, e.max, ratioText(ratio(s.p50, e.p50)).c_str(),
+            ratioText(ratio(s.p95, e.p95)).c_str(), r.count, r.mean, r.p50, r.p95, r.max, run.changedFrames,
+            run.changeCount, checkMs, jsonText(cpu).c_str(), system.dwNumberOfProcessors, jsonText(wine).c_str());
         for (size_t i = 0; i < run.pngs.size(); ++i) {
             std::fprintf(f, "%s\"%s\"", i ? ", " : "", jsonText(run.pngs[i]).c_str());
         }

@@ -69,8 +69,7 @@ bool wallFilesPresent() {
 void ensureDataFolders() {
     const std::string base = dataBase();
     const std::string wall = wallFolderUnder(base);
-    for (const std::string& folder :
-         {base + "\\LUMVO", wall, wall + "\\server", wall + "\\web", wall + "\\uploads"}) {
+    for (const std::string& folder : {base + "\\LUMVO", wall, wall + "\\server", wall + "\\web", wall + "\\uploads"}) {
         CreateDirectoryA(folder.c_str(), nullptr);
     }
 }

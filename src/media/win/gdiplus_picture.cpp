@@ -48,14 +48,15 @@ std::unique_ptr<Gdiplus::Bitmap> decodeWithWic(IStream* stream) {
             SUCCEEDED(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr,
                                             0.0, WICBitmapPaletteTypeCustom)) &&
             SUCCEEDED(converter->GetSize(&w, &h)) && w > 0 && h > 0 && w <= 16384 && h <= 16384) {
-            auto bitmap = std::make_unique<Gdiplus::Bitmap>(static_cast<INT>(w), static_cast<INT>(h), PixelFormat32bppARGB);
+            auto bitmap =
+                std::make_unique<Gdiplus::Bitmap>(static_cast<INT>(w), static_cast<INT>(h), PixelFormat32bppARGB);
             Gdiplus::Rect all(0, 0, static_cast<INT>(w), static_cast<INT>(h));
             Gdiplus::BitmapData data{};
             if (bitmap->GetLastStatus() == Gdiplus::Ok &&
                 bitmap->LockBits(&all, Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB, &data) == Gdiplus::Ok) {
-                const HRESULT copied = converter->CopyPixels(nullptr, static_cast<UINT>(data.Stride),
-                                                             static_cast<UINT>(data.Stride) * h,
-                                                             static_cast<BYTE*>(data.Scan0));
+                const HRESULT copied =
+                    converter->CopyPixels(nullptr, static_cast<UINT>(data.Stride), static_cast<UINT>(data.Stride) * h,
+                                          static_cast<BYTE*>(data.Scan0));
                 bitmap->UnlockBits(&data);
                 if (SUCCEEDED(copied)) result = std::move(bitmap);
             }
@@ -90,8 +91,8 @@ std::unique_ptr<GdiplusPicture> loadPictureFile(std::string_view utf8Path) {
     // kept, and the DJ could not replace the venue's logo then.
     const std::wstring path = utf8ToWide(utf8Path);
     if (path.empty()) return nullptr;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return nullptr;
     std::string bytes;
     LARGE_INTEGER size{};

@@ -27,8 +27,7 @@ constexpr const wchar_t* kTabNames[kMainTabCount] = {L"Messages", L"Requests", L
                                                      L"Live",     L"Vote",     L"Settings", L"Info"};
 constexpr const wchar_t* kInfoPageNames[kInfoPageCount] = {L"Start", L"Features", L"Booth", L"Vote",
                                                            L"Tips",  L"Words",    L"Help",  L"Update"};
-constexpr const wchar_t* kFirstPinLine =
-    L"Venue PIN  -----   Give this to the manager. Same QR, then Venue login.";
+constexpr const wchar_t* kFirstPinLine = L"Venue PIN  -----   Give this to the manager. Same QR, then Venue login.";
 
 }  // namespace
 
@@ -81,8 +80,8 @@ void ModeratorWindow::buildControls() {
 void ModeratorWindow::buildListPage(PostList list, HWND page) {
     const int i = listIndex(list);
     HWND view = CreateWindowExW(0, WC_LISTVIEWW, L"",
-                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_NOCOLUMNHEADER |
-                                    LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
+                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL |
+                                    LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
                                 0, 0, 10, 10, page, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids::kList + i)),
                                 module_, nullptr);
     listViews_[i] = view;
@@ -99,18 +98,20 @@ void ModeratorWindow::buildListPage(PostList list, HWND page) {
     ListView_InsertColumn(view, 0, &column);
 
     if (list != PostList::blocked) {
-        details_[i] = CreateWindowExW(0, L"EDIT", utf8ToWide(model_.detailText(list)).c_str(),
-                                      WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
-                                      0, 0, 10, 10, page,
-                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids::kDetail + i)), module_, nullptr);
+        details_[i] = CreateWindowExW(
+            0, L"EDIT", utf8ToWide(model_.detailText(list)).c_str(),
+            WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, 0, 10, 10, page,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids::kDetail + i)), module_, nullptr);
         SendMessageW(details_[i], WM_SETFONT, reinterpret_cast<WPARAM>(look_.normal), FALSE);
     }
     const auto& actions = pageActions(list);
     for (std::size_t place = 0; place < actions.size(); ++place) {
         // "Approve & show": a button takes "&" for a mnemonic, "&&" for the character.
         std::wstring caption;
-        for (wchar_t c : utf8ToWide(actionCaption(actions[place]))) caption += c == L'&' ? std::wstring(L"&&") : std::wstring(1, c);
-        actionButtons_[i].push_back(makeButton(page, caption.c_str(), ids::actionId(list, static_cast<int>(place)), false));
+        for (wchar_t c : utf8ToWide(actionCaption(actions[place])))
+            caption += c == L'&' ? std::wstring(L"&&") : std::wstring(1, c);
+        actionButtons_[i].push_back(
+            makeButton(page, caption.c_str(), ids::actionId(list, static_cast<int>(place)), false));
     }
     refreshActionButtons(list);
 }
@@ -125,9 +126,10 @@ void ModeratorWindow::buildVoteTab() {
 
 void ModeratorWindow::buildInfoTab() {
     HWND tab = pages_[static_cast<int>(MainTab::info)];
-    for (int i = 0; i < kInfoPageCount; ++i) infoButtons_[i] = makeButton(tab, kInfoPageNames[i], ids::kInfoPage + i, true);
-    infoView_ = CreateWindowExW(0, kInfoViewClass, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP, 0, 0, 10,
-                                10, tab, nullptr, module_, this);
+    for (int i = 0; i < kInfoPageCount; ++i)
+        infoButtons_[i] = makeButton(tab, kInfoPageNames[i], ids::kInfoPage + i, true);
+    infoView_ = CreateWindowExW(0, kInfoViewClass, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP, 0, 0, 10, 10, tab,
+                                nullptr, module_, this);
     updatePage_ = makePage(tab);
 }
 

@@ -45,8 +45,8 @@ bool ModeratorWindow::create(HMODULE module, HWND hostWindow) {
         return false;
     }
     // WM_CREATE builds the pages (buildControls) with `this` from the creation record.
-    main_ = CreateWindowExW(WS_EX_APPWINDOW, kMainClass, L"LUMVO Moderator", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                            80, 80, 960, 860, nullptr, nullptr, module_, this);
+    main_ = CreateWindowExW(WS_EX_APPWINDOW, kMainClass, L"LUMVO Moderator", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 80,
+                            80, 960, 860, nullptr, nullptr, module_, this);
     if (!main_) {
         close();
         return false;
@@ -253,8 +253,8 @@ void ModeratorWindow::runAction(PostAction action, std::optional<PostList> list)
     FlagScope running(inAction_);
     // The plan holds copies of the post's id and name: the box below runs a message loop in which
     // the timer's poll may replace every list, and the poll after the request always does.
-    const ActionPlan plan = planAction(action, list ? model_.selectedRecord(*list) : std::nullopt,
-                                       model_.list(PostList::blocked).size());
+    const ActionPlan plan =
+        planAction(action, list ? model_.selectedRecord(*list) : std::nullopt, model_.list(PostList::blocked).size());
     if (!plan.enabled) return;
     if (!plan.statusText.empty()) setStatus(utf8ToWide(plan.statusText));
     if (plan.confirm) {
@@ -267,7 +267,8 @@ void ModeratorWindow::runAction(PostAction action, std::optional<PostList> list)
     if (!plan.photoPath.empty()) showPhotoPreview(module_, main_, services_.readPhoto, plan.photoPath);
     if (!plan.openUrl.empty()) openInBrowser(plan.openUrl);
     std::string after;
-    if (plan.request && services_.http) after = actionStatusAfter(plan, sendWallRequest(*services_.http, *plan.request));
+    if (plan.request && services_.http)
+        after = actionStatusAfter(plan, sendWallRequest(*services_.http, *plan.request));
     if (plan.pollAfter) pollState();
     if (!after.empty()) setStatus(utf8ToWide(after));
 }
@@ -305,8 +306,7 @@ LRESULT ModeratorWindow::onNotify(NMHDR* header) {
     if (id < ids::kList || id >= ids::kList + kPostListCount) return 0;
     const auto list = static_cast<PostList>(id - ids::kList);
     switch (header->code) {
-        case NM_CUSTOMDRAW:
-            return drawRow(list, *reinterpret_cast<NMLVCUSTOMDRAW*>(header));
+        case NM_CUSTOMDRAW: return drawRow(list, *reinterpret_cast<NMLVCUSTOMDRAW*>(header));
         case LVN_ITEMCHANGED: {
             const auto* change = reinterpret_cast<NMLISTVIEW*>(header);
             if (refilling_ || !(change->uChanged & LVIF_STATE) ||
@@ -320,11 +320,8 @@ LRESULT ModeratorWindow::onNotify(NMHDR* header) {
         }
         case NM_CLICK:
         case NM_DBLCLK:
-        case LVN_ITEMACTIVATE:
-            showDetail(list);
-            return 0;
-        default:
-            return 0;
+        case LVN_ITEMACTIVATE: showDetail(list); return 0;
+        default: return 0;
     }
 }
 
@@ -357,32 +354,23 @@ LRESULT ModeratorWindow::handleMain(HWND window, UINT message, WPARAM wParam, LP
     if (message == WM_NCCREATE) main_ = window;
     if (window != main_) return DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
-        case WM_CREATE:
-            buildControls();
-            return 0;
+        case WM_CREATE: buildControls(); return 0;
         case WM_ERASEBKGND: {
             RECT r{};
             GetClientRect(main_, &r);
             FillRect(reinterpret_cast<HDC>(wParam), &r, look_.window);
             return 1;
         }
-        case WM_SIZE:
-            layout();
-            return 0;
+        case WM_SIZE: layout(); return 0;
         case WM_CLOSE:
             ShowWindow(main_, SW_HIDE);  // X only hides: "Open moderator" shows the same window
             return 0;
         case WM_TIMER:
             if (wParam == kPollTimer) onTimer();
             return 0;
-        case WM_COMMAND:
-            onCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
-            return 0;
-        case WM_NOTIFY:
-            return onNotify(reinterpret_cast<NMHDR*>(lParam));
-        case WM_DRAWITEM:
-            onDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-            return TRUE;
+        case WM_COMMAND: onCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)); return 0;
+        case WM_NOTIFY: return onNotify(reinterpret_cast<NMHDR*>(lParam));
+        case WM_DRAWITEM: onDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)); return TRUE;
         case WM_CTLCOLOREDIT:
             return onControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), true);
         case WM_CTLCOLORSTATIC:
@@ -391,8 +379,7 @@ LRESULT ModeratorWindow::handleMain(HWND window, UINT message, WPARAM wParam, LP
         case kTrayMessage:
             if (LOWORD(lParam) == WM_LBUTTONUP || LOWORD(lParam) == NIN_BALLOONUSERCLICK) open(module_, hostWindow_);
             return 0;
-        default:
-            return DefWindowProcW(main_, message, wParam, lParam);
+        default: return DefWindowProcW(main_, message, wParam, lParam);
     }
 }
 
@@ -418,8 +405,7 @@ LRESULT ModeratorWindow::handlePage(HWND window, UINT message, WPARAM wParam, LP
             // Every control is handled by the main window, whatever page it sits on.
             if (HWND parent = GetParent(window)) return SendMessageW(parent, message, wParam, lParam);
             break;
-        default:
-            break;
+        default: break;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }

@@ -34,10 +34,10 @@ struct ModeratorServices {
     SharedSettings* settings = nullptr;  // `notify`, the chat colours, `repeat`
     std::function<bool()> wallFilesPresent;
     std::function<bool()> nodePresent;
-    std::function<void()> ensureServer;                       // start the wall server unless it runs
-    std::function<bool(std::string_view)> searchSongs;        // the host's song search
-    std::function<HWND()> askHostWindow;                      // the host's "get hwnd", null when none
-    PhotoReader readPhoto;                                    // a guest photo's bytes from disk
+    std::function<void()> ensureServer;                 // start the wall server unless it runs
+    std::function<bool(std::string_view)> searchSongs;  // the host's song search
+    std::function<HWND()> askHostWindow;                // the host's "get hwnd", null when none
+    PhotoReader readPhoto;                              // a guest photo's bytes from disk
 };
 
 // Control identifiers (the tests click the window through them).

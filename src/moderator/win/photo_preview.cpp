@@ -14,9 +14,9 @@ constexpr DWORD kPreviewExStyle = WS_EX_TOOLWINDOW | WS_EX_DLGMODALFRAME;
 // A guest photo larger than this is not taken in (phones send a few megabytes at most).
 constexpr std::uint64_t kMaxPhotoBytes = 32ull << 20;
 
-HWND g_preview = nullptr;           // the one open preview
+HWND g_preview = nullptr;             // the one open preview
 HINSTANCE g_classInstance = nullptr;  // the instance the class is registered with, or null
-HBRUSH g_background = nullptr;      // the class's brush, deleted when the class goes
+HBRUSH g_background = nullptr;        // the class's brush, deleted when the class goes
 
 struct PreviewWindow {
     std::unique_ptr<GdiplusPicture> image;
@@ -24,7 +24,9 @@ struct PreviewWindow {
     WNDPROC buttonProc = nullptr;
 };
 
-PreviewWindow* stateOf(HWND window) { return reinterpret_cast<PreviewWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA)); }
+PreviewWindow* stateOf(HWND window) {
+    return reinterpret_cast<PreviewWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
 
 void paint(HWND window, HDC dc) {
     RECT client{};
@@ -85,7 +87,8 @@ LRESULT CALLBACK previewProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         case WM_NCDESTROY: {
             PreviewWindow* state = stateOf(window);
             SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-            if (state && state->button) SetWindowLongPtrW(state->button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(state->buttonProc));
+            if (state && state->button)
+                SetWindowLongPtrW(state->button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(state->buttonProc));
             delete state;  // frees the decoded picture
             if (g_preview == window) g_preview = nullptr;
             break;
@@ -147,9 +150,9 @@ bool openWindow(HINSTANCE instance, HWND owner, std::unique_ptr<GdiplusPicture> 
     g_preview = window;
 
     const FitRect at = previewCloseButton(size.clientWidth, size.clientHeight);
-    raw->button = CreateWindowExW(0, L"BUTTON", L"Close", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, at.x, at.y,
-                                  at.width, at.height, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)),
-                                  instance, nullptr);
+    raw->button = CreateWindowExW(0, L"BUTTON", L"Close", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, at.x,
+                                  at.y, at.width, at.height, window,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)), instance, nullptr);
     if (raw->button) {
         SendMessageW(raw->button, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
         raw->buttonProc = reinterpret_cast<WNDPROC>(

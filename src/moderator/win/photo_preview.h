@@ -2,8 +2,8 @@
 // The photo preview: "View photo" opens a small window, owned by the moderator window, with the
 // guest's picture scaled to fit and a "Close" button. At most one exists; opening another closes
 // the first. The picture is read from the disk where the wall server saved it (never fetched
-// over HTTP), checked, decoded with GDI+ from memory, and freed with the window. GDI+ must be started by the caller (the
-// plug-in starts it for the overlay's canvases).
+// over HTTP), checked, decoded with GDI+ from memory, and freed with the window. GDI+ must be started by the caller
+// (the plug-in starts it for the overlay's canvases).
 #include <windows.h>
 
 #include <functional>

@@ -48,7 +48,8 @@ void ModeratorWindow::refillList(PostList list) {
     }
     RECT bounds{};
     GetWindowRect(view, &bounds);
-    fitColumn(view, list == PostList::blocked ? 480 : bounds.right - bounds.left);  // a scroll bar may have come or gone
+    fitColumn(view,
+              list == PostList::blocked ? 480 : bounds.right - bounds.left);  // a scroll bar may have come or gone
     SendMessageW(view, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(view, nullptr, FALSE);
     ++refills_[i];
@@ -71,10 +72,8 @@ LRESULT ModeratorWindow::drawRow(PostList list, NMLVCUSTOMDRAW& draw) {
                 colours_ = ChatColours{s.colorShoutout, s.colorRequest, s.colorPhoto, s.colorVenue};
             }
             return CDRF_NOTIFYITEMDRAW;
-        case CDDS_ITEMPREPAINT:
-            break;
-        default:
-            return CDRF_DODEFAULT;
+        case CDDS_ITEMPREPAINT: break;
+        default: return CDRF_DODEFAULT;
     }
     HDC dc = draw.nmcd.hdc;
     HWND view = draw.nmcd.hdr.hwndFrom;
@@ -86,8 +85,7 @@ LRESULT ModeratorWindow::drawRow(PostList list, NMLVCUSTOMDRAW& draw) {
     r.right -= 4;
     r.top += 3;
     r.bottom -= 3;
-    if (r.bottom - r.top < 8 || r.right - r.left < 8 || row < 0 ||
-        row >= static_cast<int>(model_.list(list).size())) {
+    if (r.bottom - r.top < 8 || r.right - r.left < 8 || row < 0 || row >= static_cast<int>(model_.list(list).size())) {
         return CDRF_SKIPDEFAULT;
     }
     const bool selected = (ListView_GetItemState(view, row, LVIS_SELECTED) & LVIS_SELECTED) != 0;
@@ -113,8 +111,8 @@ LRESULT ModeratorWindow::drawRow(PostList list, NMLVCUSTOMDRAW& draw) {
 
     if (!look.rightText.empty()) {
         const RECT right{r.right - (look.rightIsCount ? 44 : 62), r.top + 7, r.right - 10, r.top + 24};
-        drawLine(dc, utf8ToWide(look.rightText), right, look.rightIsCount ? tag : fromRgb(kRowTimeColour),
-                 look_.rowTag, DT_RIGHT);
+        drawLine(dc, utf8ToWide(look.rightText), right, look.rightIsCount ? tag : fromRgb(kRowTimeColour), look_.rowTag,
+                 DT_RIGHT);
     }
     drawLine(dc, utf8ToWide(look.name), RECT{pill.right + 8, r.top + 6, r.right - look.nameRightInset, r.top + 25},
              fromRgb(kRowNameColour), look_.rowName, DT_LEFT);

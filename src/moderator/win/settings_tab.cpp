@@ -36,7 +36,8 @@ void ModeratorWindow::buildSettingsTab() {
     }
 
     HWND blocked = settingsPages_[5];
-    SendMessageW(makeLabel(blocked, L"BLOCKED GUESTS", kBlockedHeadingId), WM_SETFONT, reinterpret_cast<WPARAM>(look_.bold), FALSE);
+    SendMessageW(makeLabel(blocked, L"BLOCKED GUESTS", kBlockedHeadingId), WM_SETFONT,
+                 reinterpret_cast<WPARAM>(look_.bold), FALSE);
     makeLabel(blocked, L"Select a name and Unblock to let that phone message again.", kBlockedHintId);
     buildListPage(PostList::blocked, blocked);
 
@@ -52,8 +53,8 @@ void ModeratorWindow::buildSettingsTab() {
         settingsBottom_.push_back(
             makeButton(tab, utf8ToWide(actionCaption(bottom[i])).c_str(), ids::kShowNext + static_cast<int>(i), false));
     }
-    settingsBottom_.push_back(
-        makeLabel(tab, L"Close this window with X. Reopen it from Open moderator in the VirtualDJ plugin.", kSettingsNoteId));
+    settingsBottom_.push_back(makeLabel(
+        tab, L"Close this window with X. Reopen it from Open moderator in the VirtualDJ plugin.", kSettingsNoteId));
 }
 
 void ModeratorWindow::layoutSettingsTab() {

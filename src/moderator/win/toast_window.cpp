@@ -152,8 +152,7 @@ LRESULT ModeratorWindow::handleToast(HWND window, UINT message, WPARAM wParam, L
     // Until CreateWindowEx returns, and once destroyToast forgot it, the toast is not ours to handle.
     if (window != toast_) return DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
-        case WM_ERASEBKGND:
-            return 1;
+        case WM_ERASEBKGND: return 1;
         case WM_PAINT: {
             PAINTSTRUCT paint{};
             HDC dc = BeginPaint(toast_, &paint);
@@ -163,8 +162,7 @@ LRESULT ModeratorWindow::handleToast(HWND window, UINT message, WPARAM wParam, L
             EndPaint(toast_, &paint);
             return 0;
         }
-        case WM_MOUSEACTIVATE:
-            return MA_NOACTIVATE;
+        case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
         case WM_TIMER:
             if (wParam == kToastLifeTimer || GetTickCount64() >= toastDeadline_) {
                 destroyToast();
@@ -187,8 +185,7 @@ LRESULT ModeratorWindow::handleToast(HWND window, UINT message, WPARAM wParam, L
             }
             return 0;
         }
-        default:
-            return DefWindowProcW(toast_, message, wParam, lParam);
+        default: return DefWindowProcW(toast_, message, wParam, lParam);
     }
 }
 

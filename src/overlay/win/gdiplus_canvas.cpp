@@ -130,7 +130,8 @@ void GdiplusCanvas::drawImage(const CanvasImage& image, const RectF& dest, float
     const float w = static_cast<float>(image.width()), h = static_cast<float>(image.height());
     Gdiplus::ImageAttributes* attributes = nullptr;
     if (opacity < 1.0f) {
-        Gdiplus::ColorMatrix matrix = {{{1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 1, 0, 0}, {0, 0, 0, opacity, 0}, {0, 0, 0, 0, 1}}};
+        Gdiplus::ColorMatrix matrix = {
+            {{1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 1, 0, 0}, {0, 0, 0, opacity, 0}, {0, 0, 0, 0, 1}}};
         fade_->SetColorMatrix(&matrix);
         attributes = fade_.get();
     }

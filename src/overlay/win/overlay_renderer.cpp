@@ -52,7 +52,8 @@ static_assert(sizeof(QuadConstants) == 32);
 // The error text of a failed compile is not shown anywhere: the overlay just does not draw.
 ComPtr<ID3DBlob> compile(const char* source, size_t size, const char* profile) {
     ComPtr<ID3DBlob> code, errors;
-    if (FAILED(D3DCompile(source, size, nullptr, nullptr, nullptr, "main", profile, 0, 0, &code, &errors))) return nullptr;
+    if (FAILED(D3DCompile(source, size, nullptr, nullptr, nullptr, "main", profile, 0, 0, &code, &errors)))
+        return nullptr;
     return code;
 }
 

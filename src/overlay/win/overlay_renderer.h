@@ -28,14 +28,14 @@ class CardSurface;
 
 // One layer's GPU picture.
 struct OverlayTexture {
-    ComPtr<ID3D11Texture2D> texture;      // B8G8R8A8_UNORM, one mip level, shader resource only
+    ComPtr<ID3D11Texture2D> texture;  // B8G8R8A8_UNORM, one mip level, shader resource only
     ComPtr<ID3D11ShaderResourceView> view;
     std::uint32_t width = 0, height = 0;  // 0 while there is no texture
     // The part the last paint used, from the top left: the whole texture, except in the flame
     // slot, whose texture the feed's and the featured card's flames share at their two sizes (it
     // grows to hold the larger, so it is not made anew twice a frame).
     std::uint32_t usedWidth = 0, usedHeight = 0;
-    std::string cacheKey;                 // the content key the pixels were painted from
+    std::string cacheKey;  // the content key the pixels were painted from
 };
 
 // The pieces of the host's pipeline state the overlay binds, saved before it and put back after.

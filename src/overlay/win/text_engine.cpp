@@ -27,8 +27,8 @@ constexpr const wchar_t* kEmojiFamily = L"Segoe UI Emoji";
 // symbols and dingbats, and what joins emoji into one (variation selectors, the zero-width
 // joiner, the keycap, tags). Then the system's own fallback.
 constexpr DWRITE_UNICODE_RANGE kEmojiRanges[] = {
-    {0x200D, 0x200D}, {0x20E3, 0x20E3}, {0x2300, 0x23FF}, {0x2600, 0x27BF}, {0x2B00, 0x2BFF},
-    {0xFE00, 0xFE0F}, {0x1F000, 0x1FAFF}, {0xE0020, 0xE007F},
+    {0x200D, 0x200D}, {0x20E3, 0x20E3}, {0x2300, 0x23FF},   {0x2600, 0x27BF},
+    {0x2B00, 0x2BFF}, {0xFE00, 0xFE0F}, {0x1F000, 0x1FAFF}, {0xE0020, 0xE007F},
 };
 constexpr const wchar_t* kFallbackFamilies[] = {L"Georgia", L"Segoe UI"};
 // The drawing target grows in steps of this many pixels, up to the largest box it serves.
@@ -83,8 +83,9 @@ public:
         const Gdiplus::CompositingMode compositing = graphics.GetCompositingMode();
         graphics.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
         graphics.SetCompositingMode(Gdiplus::CompositingModeSourceOver);
-        graphics.DrawImage(copyBitmap_.get(), Gdiplus::RectF(left, top, static_cast<float>(width), static_cast<float>(height)),
-                           0.0f, 0.0f, static_cast<float>(width), static_cast<float>(height), Gdiplus::UnitPixel);
+        graphics.DrawImage(copyBitmap_.get(),
+                           Gdiplus::RectF(left, top, static_cast<float>(width), static_cast<float>(height)), 0.0f, 0.0f,
+                           static_cast<float>(width), static_cast<float>(height), Gdiplus::UnitPixel);
         graphics.SetInterpolationMode(interpolation);
         graphics.SetCompositingMode(compositing);
     }
@@ -202,7 +203,8 @@ private:
         layout->SetFontSize(size, all);
         layout->SetWordWrapping(wrap ? DWRITE_WORD_WRAPPING_EMERGENCY_BREAK : DWRITE_WORD_WRAPPING_NO_WRAP);
         layout->SetTextAlignment(style.centre ? DWRITE_TEXT_ALIGNMENT_CENTER : DWRITE_TEXT_ALIGNMENT_LEADING);
-        layout->SetParagraphAlignment(style.middle ? DWRITE_PARAGRAPH_ALIGNMENT_CENTER : DWRITE_PARAGRAPH_ALIGNMENT_NEAR);
+        layout->SetParagraphAlignment(style.middle ? DWRITE_PARAGRAPH_ALIGNMENT_CENTER
+                                                   : DWRITE_PARAGRAPH_ALIGNMENT_NEAR);
         const float spacing = style.lineSpacing <= 0.5f ? 1.2f : style.lineSpacing;
         layout->SetLineSpacing(DWRITE_LINE_SPACING_METHOD_UNIFORM, std::max(size * spacing, size * 0.9f), size * 0.82f);
         return layout;
@@ -213,15 +215,17 @@ private:
     bool ensureTarget(UINT width, UINT height) {
         if (!ensureFactories()) return false;
         if (target_ && width <= targetWidth_ && height <= targetHeight_) return true;
-        const UINT w = std::min(std::max(targetWidth_, (width + kTargetStep - 1) / kTargetStep * kTargetStep), kTargetMax);
-        const UINT h = std::min(std::max(targetHeight_, (height + kTargetStep - 1) / kTargetStep * kTargetStep), kTargetMax);
+        const UINT w =
+            std::min(std::max(targetWidth_, (width + kTargetStep - 1) / kTargetStep * kTargetStep), kTargetMax);
+        const UINT h =
+            std::min(std::max(targetHeight_, (height + kTargetStep - 1) / kTargetStep * kTargetStep), kTargetMax);
         dropTarget();
         if (FAILED(wic_->CreateBitmap(w, h, GUID_WICPixelFormat32bppPBGRA, WICBitmapCacheOnLoad, &wicBitmap_))) {
             return false;
         }
         const D2D1_RENDER_TARGET_PROPERTIES properties = D2D1::RenderTargetProperties(
-            D2D1_RENDER_TARGET_TYPE_DEFAULT, D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED),
-            96.0f, 96.0f);
+            D2D1_RENDER_TARGET_TYPE_DEFAULT,
+            D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED), 96.0f, 96.0f);
         if (FAILED(d2d_->CreateWicBitmapRenderTarget(wicBitmap_.Get(), properties, &target_)) ||
             FAILED(target_->CreateSolidColorBrush(D2D1::ColorF(1, 1, 1, 1), &brush_))) {
             dropTarget();
@@ -229,8 +233,9 @@ private:
         }
         target_->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE);
         copy_.assign(static_cast<size_t>(w) * h, 0);
-        copyBitmap_ = std::make_unique<Gdiplus::Bitmap>(static_cast<INT>(w), static_cast<INT>(h), static_cast<INT>(w * 4),
-                                                        PixelFormat32bppPARGB, reinterpret_cast<BYTE*>(copy_.data()));
+        copyBitmap_ =
+            std::make_unique<Gdiplus::Bitmap>(static_cast<INT>(w), static_cast<INT>(h), static_cast<INT>(w * 4),
+                                              PixelFormat32bppPARGB, reinterpret_cast<BYTE*>(copy_.data()));
         if (copyBitmap_->GetLastStatus() != Gdiplus::Ok) {
             dropTarget();
             return false;

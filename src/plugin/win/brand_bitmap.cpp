@@ -45,8 +45,8 @@ HBITMAP buildBrandBitmap(const std::wstring& imagePath) {
         gp::ImageAttributes attributes;
         attributes.SetWrapMode(gp::WrapModeTileFlipXY);
         const gp::Rect destination(target.x, target.y, target.w, target.h);
-        if (graphics.DrawImage(source.get(), destination, crop.x, crop.y, crop.w, crop.h, gp::UnitPixel,
-                               &attributes) != gp::Ok) {
+        if (graphics.DrawImage(source.get(), destination, crop.x, crop.y, crop.w, crop.h, gp::UnitPixel, &attributes) !=
+            gp::Ok) {
             return nullptr;
         }
     }

@@ -78,8 +78,8 @@ vdj::HostResult VideoWallPlugin::load() {
         [this] {
             gdiplus_.start();
             if (hostCallbacks) {
-                hostCallbacks->declareParameter(&openModeratorParam_, vdj::kParameterButton,
-                                                kOpenModeratorParameterId, "Open moderator", "Mod", 0.0f);
+                hostCallbacks->declareParameter(&openModeratorParam_, vdj::kParameterButton, kOpenModeratorParameterId,
+                                                "Open moderator", "Mod", 0.0f);
             }
             WallSettings loaded;  // read outside the lock, swapped in under it
             loadSettings(loaded);
@@ -146,8 +146,7 @@ vdj::HostResult VideoWallPlugin::start() {
                 case WorkerThread::StartResult::failed:
                     return kHostFailed;  // flag cleared again: the next start tries anew
                 case WorkerThread::StartResult::started:
-                case WorkerThread::StartResult::alreadyRunning:
-                    break;
+                case WorkerThread::StartResult::alreadyRunning: break;
             }
             openModeratorWindow();
             return vdj::kOk;
@@ -156,11 +155,7 @@ vdj::HostResult VideoWallPlugin::start() {
 }
 
 vdj::HostResult VideoWallPlugin::stop() {
-    return guarded(
-        [this] {
-            return wallLink_.stop() ? vdj::kOk : kHostFailed;
-        },
-        kHostFailed);
+    return guarded([this] { return wallLink_.stop() ? vdj::kOk : kHostFailed; }, kHostFailed);
 }
 
 vdj::HostResult VideoWallPlugin::draw() {
@@ -247,8 +242,7 @@ vdj::HostResult createVideoWallPlugin(const vdj::HostGuid* classId, const vdj::H
         std::memcmp(interfaceId, &vdj::kVideoFxInterfaceId, sizeof(vdj::HostGuid)) != 0) {
         return vdj::kClassNotAvailable;
     }
-    void* memory = allocate ? allocate(sizeof(VideoWallPlugin))
-                            : ::operator new(sizeof(VideoWallPlugin), std::nothrow);
+    void* memory = allocate ? allocate(sizeof(VideoWallPlugin)) : ::operator new(sizeof(VideoWallPlugin), std::nothrow);
     if (!memory) {
         *out = nullptr;
         return kHostOutOfMemory;

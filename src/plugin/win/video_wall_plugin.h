@@ -37,9 +37,9 @@ inline constexpr const char* kPluginDescription = "LUMVO Video Wall: audience ch
 // output resolution.
 inline constexpr std::uint32_t kPluginInfoFlags = vdj::kInfoFlagOverlay | vdj::kInfoFlagOutputResolution;
 
-inline constexpr vdj::HostResult kHostFailed = static_cast<vdj::HostResult>(0x80004005u);      // E_FAIL
-inline constexpr vdj::HostResult kHostBadPointer = static_cast<vdj::HostResult>(0x80004003u);  // E_POINTER
-inline constexpr vdj::HostResult kHostOutOfMemory = static_cast<vdj::HostResult>(0x8007000Eu); // E_OUTOFMEMORY
+inline constexpr vdj::HostResult kHostFailed = static_cast<vdj::HostResult>(0x80004005u);       // E_FAIL
+inline constexpr vdj::HostResult kHostBadPointer = static_cast<vdj::HostResult>(0x80004003u);   // E_POINTER
+inline constexpr vdj::HostResult kHostOutOfMemory = static_cast<vdj::HostResult>(0x8007000Eu);  // E_OUTOFMEMORY
 inline constexpr vdj::HostResult kHostNoDevice = 1;  // deviceInit: the host has no Direct3D 11 device
 
 class VideoWallPlugin final : public vdj::VideoFxPlugin, public vdj::VideoMouseCallbacks {

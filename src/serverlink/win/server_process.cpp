@@ -123,16 +123,14 @@ void ServerProcess::ensureServer() {
     try {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!process_ || WaitForSingleObject(process_, 0) != WAIT_TIMEOUT) startLocked();
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 void ServerProcess::stopServer() {
     try {
         std::lock_guard<std::mutex> lock(mutex_);
         stopLocked();
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 std::uint32_t ServerProcess::serverPid() const {
@@ -153,8 +151,8 @@ void ServerProcess::startLocked() {
     if (node.empty()) return;
 
     const std::string serverFolder = wallFolder() + "\\server";
-    std::string command = "\"" + node + "\" \"" + serverFolder + "\\server.js\" " +
-                          std::to_string(GetCurrentProcessId());
+    std::string command =
+        "\"" + node + "\" \"" + serverFolder + "\\server.js\" " + std::to_string(GetCurrentProcessId());
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;

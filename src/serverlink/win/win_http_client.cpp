@@ -16,12 +16,12 @@ namespace {
 INIT_ONCE rootOnce = INIT_ONCE_STATIC_INIT;
 HINTERNET rootHandle = nullptr;
 
-constexpr DWORD kSecureProtocolsOption = 84;         // WINHTTP_OPTION_SECURE_PROTOCOLS
+constexpr DWORD kSecureProtocolsOption = 84;  // WINHTTP_OPTION_SECURE_PROTOCOLS
 constexpr DWORD kTls12AndTls13 = 0x00000800 | 0x00002000;
 
 HINTERNET openRoot() {
-    HINTERNET root = WinHttpOpen(L"LUMVO/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                                 WINHTTP_NO_PROXY_BYPASS, 0);
+    HINTERNET root =
+        WinHttpOpen(L"LUMVO/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
     if (!root) return nullptr;
     const HttpTimeouts t = kHttpRootTimeouts;
     WinHttpSetTimeouts(root, t.resolve, t.connect, t.send, t.receive);
@@ -110,10 +110,9 @@ HttpReply exchange(const HttpRequest& r) {
     if (!root) return {};
     InternetHandle connection(WinHttpConnect(root, utf8ToWide(r.options.host).c_str(), r.options.port, 0));
     if (!connection) return {};
-    InternetHandle request(WinHttpOpenRequest(connection.get(), utf8ToWide(r.method).c_str(),
-                                              utf8ToWide(r.path).c_str(), nullptr, WINHTTP_NO_REFERER,
-                                              WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                              r.options.secure ? WINHTTP_FLAG_SECURE : 0));
+    InternetHandle request(WinHttpOpenRequest(
+        connection.get(), utf8ToWide(r.method).c_str(), utf8ToWide(r.path).c_str(), nullptr, WINHTTP_NO_REFERER,
+        WINHTTP_DEFAULT_ACCEPT_TYPES, r.options.secure ? WINHTTP_FLAG_SECURE : 0));
     if (!request) return {};
 
     const HttpTimeouts t = requestTimeouts(r.options.timeoutMs, r.options.longReceive);
@@ -128,9 +127,9 @@ HttpReply exchange(const HttpRequest& r) {
     if (r.body) {
         if (r.body->size() > MAXDWORD) return {};
         const DWORD length = static_cast<DWORD>(r.body->size());
-        sent = WinHttpSendRequest(request.get(), L"Content-Type: application/json\r\n", static_cast<DWORD>(-1),
-                                  length ? const_cast<char*>(r.body->data()) : WINHTTP_NO_REQUEST_DATA, length,
-                                  length, 0);
+        sent =
+            WinHttpSendRequest(request.get(), L"Content-Type: application/json\r\n", static_cast<DWORD>(-1),
+                               length ? const_cast<char*>(r.body->data()) : WINHTTP_NO_REQUEST_DATA, length, length, 0);
     } else {
         sent = WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
     }

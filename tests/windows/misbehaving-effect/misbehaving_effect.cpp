@@ -69,11 +69,17 @@ public:
         const ComPtr<ID3DBlob> vs = standin::compileShader(kShaders, sizeof kShaders - 1, "vsFull", "vs_5_0", error);
         const ComPtr<ID3DBlob> ps = standin::compileShader(kShaders, sizeof kShaders - 1, "psFull", "ps_5_0", error);
         D3D11_BLEND_DESC blend{};
-        blend.RenderTarget[0] = {TRUE, D3D11_BLEND_SRC_ALPHA, D3D11_BLEND_INV_SRC_ALPHA, D3D11_BLEND_OP_ADD,
-                                 D3D11_BLEND_ONE, D3D11_BLEND_INV_SRC_ALPHA, D3D11_BLEND_OP_ADD,
+        blend.RenderTarget[0] = {TRUE,
+                                 D3D11_BLEND_SRC_ALPHA,
+                                 D3D11_BLEND_INV_SRC_ALPHA,
+                                 D3D11_BLEND_OP_ADD,
+                                 D3D11_BLEND_ONE,
+                                 D3D11_BLEND_INV_SRC_ALPHA,
+                                 D3D11_BLEND_OP_ADD,
                                  D3D11_COLOR_WRITE_ENABLE_ALL};
         const bool made =
-            vs && ps && SUCCEEDED(device->CreateVertexShader(vs->GetBufferPointer(), vs->GetBufferSize(), nullptr, &vs_)) &&
+            vs && ps &&
+            SUCCEEDED(device->CreateVertexShader(vs->GetBufferPointer(), vs->GetBufferSize(), nullptr, &vs_)) &&
             SUCCEEDED(device->CreatePixelShader(ps->GetBufferPointer(), ps->GetBufferSize(), nullptr, &ps_)) &&
             SUCCEEDED(device->CreateBlendState(&blend, &ownBlend_));
         return made ? vdj::kOk : static_cast<vdj::HostResult>(E_FAIL);
@@ -148,8 +154,7 @@ private:
             case 9:  // the geometry shader "restored" to none
                 c->GSSetShader(nullptr, nullptr, 0);
                 break;
-            default:
-                break;
+            default: break;
         }
     }
 

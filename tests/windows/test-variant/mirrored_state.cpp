@@ -24,8 +24,8 @@ std::string mirroredState(lumvo::VideoWallPlugin& plugin) {
                     "\":" + std::to_string(plugin.renderer().uploads(static_cast<LayerSlot>(i)));
     }
     return "{\"feed\":" + std::to_string(shown.feed.size()) + ",\"featuredId\":\"" +
-           jsonEscapeDropControls(shown.featuredId) + "\",\"photosCached\":" +
-           std::to_string(plugin.overlay().photos().size()) +
+           jsonEscapeDropControls(shown.featuredId) +
+           "\",\"photosCached\":" + std::to_string(plugin.overlay().photos().size()) +
            ",\"photoBytes\":" + std::to_string(plugin.overlay().photos().totalBytes()) + ",\"theme\":\"" +
            jsonEscapeDropControls(settings.theme) + "\",\"repaints\":{" + repaints + "}}";
 }
