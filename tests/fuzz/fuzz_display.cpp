@@ -19,6 +19,7 @@
 #include "documents/display_document.h"
 #include "overlay/feed.h"
 #include "settings/settings_table.h"
+#include "settings/settings_file.h"
 #include "support/recording_canvas.h"
 
 using namespace lumvo;
