@@ -8,7 +8,7 @@ import { Store } from './store.js';
 import { BACKUP_EVERY_MS, backupFiles, prepareDatabase, writeBackup } from './backup.js';
 import { Wall } from './wall.js';
 import { GuestLimits, Turns, addressKey } from './ratelimit.js';
-import { Replies } from './replies.js';
+import { IdempotencyStore } from './idempotency.js';
 import { securityHeaders, sendError, parseCookies, checkLoopback } from './http.js';
 import { InputError, wallFull } from './text.js';
 import { guestRoutes } from './guest-api.js';
@@ -66,7 +66,7 @@ export function createApp(options) {
     wall, store, uploadsDir, looksDir, webDir, wallDir,
     port: options.port ?? 8787,
     limits: new GuestLimits({ clock, disabled: options.rateLimits === false }),
-    replies: new Replies({ clock }),
+    idempotency: new IdempotencyStore({ clock }),
     turns: new Turns(),
     joinUrl: joinAddress({ port: () => app.port, joinHost: options.joinHost, log }),
   };
@@ -145,7 +145,7 @@ export function createApp(options) {
   ticker.unref();
   const sweeper = setInterval(() => {
     app.limits.sweep();
-    app.replies.sweep();
+    app.idempotency.sweep();
   }, 60000);
   sweeper.unref();
 

@@ -5,7 +5,7 @@ import { readBody, readJson, sendJson } from './http.js';
 import { checkImage, PHOTO_MAX } from './images.js';
 import { newId } from './ids.js';
 import { guestConfig, guestLive } from './views.js';
-import { IDEMPOTENCY_KEY } from './replies.js';
+import { IDEMPOTENCY_KEY } from './idempotency.js';
 
 export const GUEST_JSON_LIMIT = 8 * 1024;
 
@@ -38,7 +38,7 @@ export function guestRoutes(app) {
       throw new InputError('The Idempotency-Key header must be 16 to 64 letters, digits, "-" or "_".', 'bad_key');
     }
     // Remembered only once committed: a send whose commit failed is done again when repeated.
-    const r = await app.replies.once(ctx.deviceId, key, async () => {
+    const r = await app.idempotency.once(ctx.deviceId, key, async () => {
       const body = await fn(ctx);
       await app.store.committed();
       return body;

@@ -16,7 +16,7 @@ import { parsePollStart, endAtToTime } from '../src/polls.js';
 import { newPin, PIN_ALPHABET } from '../src/ids.js';
 import { WordFilter } from '../src/wordfilter.js';
 import { decodePng, phoneSized } from '../src/picture.js';
-import { Replies, REPLAY_MS } from '../src/replies.js';
+import { IdempotencyStore, REPLAY_MS } from '../src/idempotency.js';
 
 describe('settings push', () => {
   // The plug-in's settings table, exported by its native tests: one row per setting, "json" the
@@ -258,7 +258,7 @@ test('rate limiter: burst then steady rate, per key; memory stays bounded howeve
 
 test('idempotent sends are remembered per phone for at least 10 minutes, within a bound', async () => {
   let now = 0;
-  const replies = new Replies({ clock: () => now, maxEntries: 3 });
+  const replies = new IdempotencyStore({ clock: () => now, maxEntries: 3 });
   let runs = 0;
   const send = (device, key) => replies.once(device, key, async () => ({ n: ++runs }));
   assert.deepEqual(await send('a', 'k1'), { body: { n: 1 }, replay: false });

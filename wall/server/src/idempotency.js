@@ -6,7 +6,7 @@
 export const IDEMPOTENCY_KEY = /^[A-Za-z0-9_-]{16,64}$/;
 export const REPLAY_MS = 15 * 60 * 1000;
 
-export class Replies {
+export class IdempotencyStore {
   constructor({ clock = Date.now, keepMs = REPLAY_MS, maxEntries = 50000 } = {}) {
     Object.assign(this, { clock, keepMs, maxEntries });
     this.entries = new Map(); // "<device> <key>" -> { at, result: Promise<body|null> }, oldest first
