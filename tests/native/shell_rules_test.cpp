@@ -53,18 +53,10 @@ TEST(BrandGeometry, TheCropHoldsExactlyThePixelsAboveTheAlphaThreshold) {
     EXPECT_EQ(corners(visibleBounds(image.data(), width, height, stride)), (std::vector<int>{0, 0, width, height}));
 }
 
-TEST(BrandGeometry, TheMarkIsFittedIntoTheListSquareAspectKeptAndCentred) {
-    struct Case {
-        int w, h;
-        std::vector<int> expected;
-    };
-    const Case cases[] = {
-        {200, 100, {0, 16, 64, 32}},  // wide: full width, centred vertically
-        {3, 2, {0, 10, 64, 43}},      // small images are scaled up; 42.67 rounds to 43
-        {1, 1000, {31, 0, 1, 64}},    // 0.064 pixels wide still gives one column
-        {640, 641, {0, 0, 64, 64}},   // 63.9 rounds up: never beyond the square
-    };
-    for (const Case& c : cases) EXPECT_EQ(corners(fitCentred(c.w, c.h)), c.expected) << c.w << "x" << c.h;
+// A usual mark fitted and centred is the windows layer's (tests/windows/brand_bitmap_test.cpp).
+TEST(BrandGeometry, AnExtremeMarkKeepsAColumnAndNeverLeavesTheSquare) {
+    EXPECT_EQ(corners(fitCentred(1, 1000)), (std::vector<int>{31, 0, 1, 64})) << "0.064 pixels wide: one column";
+    EXPECT_EQ(corners(fitCentred(640, 641)), (std::vector<int>{0, 0, 64, 64})) << "63.9 rounds up, not beyond";
     EXPECT_EQ(fitCentred(0, 10).w, 0);
 }
 
