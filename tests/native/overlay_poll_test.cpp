@@ -1,14 +1,11 @@
-// The live poll panel and the featured card: the poll's step, confetti (counts, physics, the cap),
-// the panel's layout on the recording canvas, the picture decoded once, the winner rule, and the
-// featured card's content key, placeholder and feed line.
+// The live poll panel and the featured card: the poll's step, confetti (when it is thrown and the
+// cap), the panel's bars and picture on the recording canvas, when it is painted
+// again, the winner rule, and the featured card's content key, placeholder and feed line.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <functional>
 #include <limits>
 
 #include "overlay/featured.h"
-#include "overlay/particle_random.h"
 #include "overlay/poll.h"
 #include "support/recording_canvas.h"
 
@@ -16,8 +13,6 @@ namespace lumvo {
 namespace {
 
 using test::RecordingCanvas;
-using test::rectText;
-using test::sameRect;
 using Op = RecordingCanvas::Op;
 
 FrameState poll(std::vector<int> counts) {
@@ -38,25 +33,6 @@ bool paintPanel(RecordingCanvas& canvas, PollAnimation& a, PollPicture& picture,
     return paintPoll(canvas, a, s, layout);
 }
 
-// The next draws of particleRandom, worked out from draws taken now: each draw is the generator's
-// state's top 24 bits, and of the 256 states they allow only the true one gives the next draws.
-// Fails when the generator is not the 32-bit LCG x 1664525 + 1013904223 it promises.
-std::function<float()> particleDrawsToCome() {
-    constexpr auto next = [](std::uint32_t x) { return x * 1664525u + 1013904223u; };
-    constexpr auto draw = [](std::uint32_t x) { return static_cast<float>(x >> 8) / 16777216.0f; };
-    const float seen[4] = {particleRandom(), particleRandom(), particleRandom(), particleRandom()};
-    std::vector<std::uint32_t> states;
-    for (std::uint32_t low = 0; low < 256; ++low) {
-        std::uint32_t x = static_cast<std::uint32_t>(seen[0] * 16777216.0f) << 8 | low;
-        bool fits = true;
-        for (int i = 1; i < 4 && fits; ++i) fits = draw(x = next(x)) == seen[i];
-        if (fits) states.push_back(x);
-    }
-    EXPECT_EQ(states.size(), 1u) << "particleRandom's draws do not follow its generator";
-    std::uint32_t x = states.empty() ? 0 : states[0];
-    return [x, next, draw]() mutable { return draw(x = next(x)); };
-}
-
 // One frame: the step, then the paint.
 RecordingCanvas frame(PollAnimation& a, const FrameState& s, double now) {
     stepPoll(a, 1.0 / 60, now, s, false);
@@ -66,26 +42,18 @@ RecordingCanvas frame(PollAnimation& a, const FrameState& s, double now) {
     return canvas;
 }
 
-TEST(PollStep, SplitNewPollsFillShakeAndTheClosedStateShownLate) {
+TEST(PollStep, TheSplitSettlesANewPollStartsAfreshAndTheClosedStateShownLate) {
     PollAnimation a;
     FrameState s = poll({3, 1});
-    EXPECT_FLOAT_EQ(stepPoll(a, 0.05, 10, s, true), 0.275f) << "5.5/s towards 1 beside a featured card";
     for (int i = 0; i < 40 && a.split != 1.0f; ++i) stepPoll(a, 0.05, 10, s, true);
-    EXPECT_EQ(a.split, 1.0f) << "snapped, not creeping";
+    EXPECT_EQ(a.split, 1.0f) << "snapped, not creeping (a moving split repaints every frame)";
     s.editMode = true;
     for (int i = 0; i < 40 && a.split != 0.0f; ++i) stepPoll(a, 0.05, 10, s, true);
     EXPECT_EQ(a.split, 0.0f);
     s.editMode = false;
 
-    a = {};  // fill eases at 7/s to count / largest count; shake decays at 6.5/s
-    stepPoll(a, 0.05, 10, s, false);
-    a.shake[1] = 1;
-    stepPoll(a, 0.05, 10, s, false);
-    EXPECT_FLOAT_EQ(a.fill[0], 0.35f + 0.65f * 0.35f);
-    EXPECT_FLOAT_EQ(a.fill[1], (0.35f + 0.65f * 0.35f) / 3);
-    EXPECT_FLOAT_EQ(a.shake[1], 0.675f);
-
     // A changed title or option list is a new poll (a "|" in the title cannot fake an option).
+    stepPoll(a, 0.05, 10, s, false);
     a.lastCount = {3, 1, -1, -1};
     for (auto change :
          {+[](FrameState& f) { f.voteTitle = "Again?"; }, +[](FrameState& f) { f.voteBars[1].key = "v_2_2"; },
@@ -124,44 +92,20 @@ TEST(PollStep, SplitNewPollsFillShakeAndTheClosedStateShownLate) {
     EXPECT_EQ(a.fill[0], 0.0f);
 }
 
-TEST(PollConfetti, VoteJumpsFirstSightPhysicsRetirementAndTheCap) {
+TEST(PollConfetti, ThrownForNewVotesOnlyAndCapped) {
     PollAnimation a;
     FrameState s = poll({1, 5});
     frame(a, s, 1);
     EXPECT_TRUE(a.confetti.empty()) << "the first sight of a bar throws nothing, whatever its count";
-
-    s.voteBars[0].count = 3;  // +2: min(8, 18) + 10
-    auto u = particleDrawsToCome();
+    s.voteBars[0].count = 3;
     frame(a, s, 1.02);
-    ASSERT_EQ(a.confetti.size(), 18u);
+    EXPECT_FALSE(a.confetti.empty());
     EXPECT_EQ(a.shake[0], 1.0f);
-    // The first particle's draws in order (height, vx, vy, size, life), from bar 0 at
-    // (25.28, 122.41, 549.44, 54): see the layout below.
-    const float u0 = u(), u1 = u(), u2 = u(), u3 = u(), u4 = u();
-    const Confetto c = a.confetti[0];
-    EXPECT_NEAR(c.y, 122.4128f + 27 + (u0 - 0.5f) * 54 * 0.4f, 0.01f);
-    EXPECT_NEAR(c.vx, (0.12f + 0.55f * u1) * 549.44f, 0.01f);
-    EXPECT_FLOAT_EQ(c.vy, -(80 + 220 * u2));
-    EXPECT_FLOAT_EQ(c.size, 3 + 6 * u3);
-    EXPECT_FLOAT_EQ(c.life, 0.28f + 0.28f * u4);
-
-    PollAnimation moved = a;  // 520 px/s^2, then the move
-    stepPoll(moved, 0.02, 1.04, s, false);
-    EXPECT_FLOAT_EQ(moved.confetti[0].y, c.y + (c.vy + 520 * 0.02f) * 0.02f);
-    EXPECT_FLOAT_EQ(moved.confetti[0].x, c.x + c.vx * 0.02f);
-    s.voteBars[1].count = 15;  // +10: 18 + 10
-    frame(a, s, 1.3);
-    ASSERT_EQ(a.confetti.size(), 18u + 28u);
-    // After 0.4 s the particles whose age reached their life are gone, the others kept in order.
-    std::vector<float> survivors;
-    for (const Confetto& p : a.confetti) {
-        float age = p.age;
-        for (int i = 0; i < 20; ++i) age += 0.02f;
-        if (age < p.life) survivors.push_back(p.life);
-    }
-    for (int i = 0; i < 20; ++i) stepPoll(a, 0.02, 1.3 + 0.02 * i, s, false);
-    ASSERT_EQ(a.confetti.size(), survivors.size());
-    for (std::size_t i = 0; i < survivors.size(); ++i) EXPECT_EQ(a.confetti[i].life, survivors[i]);
+    EXPECT_EQ(a.shake[1], 0.0f);
+    stepPoll(a, 0.02, 1.04, s, false);
+    EXPECT_FALSE(a.confetti.empty()) << "not gone at once";
+    for (int i = 0; i < 50; ++i) stepPoll(a, 0.02, 1.06 + 0.02 * i, s, false);
+    EXPECT_TRUE(a.confetti.empty()) << "gone a second later: no particle lives longer";
 
     // Hundreds of votes a frame on every bar: the list and the paint stop at the cap.
     FrameState flood = poll({0, 0, 0, 0});
@@ -176,14 +120,11 @@ TEST(PollConfetti, VoteJumpsFirstSightPhysicsRetirementAndTheCap) {
     EXPECT_LE(last.of(Op::ellipse).size(), kMaxConfetti);
 }
 
-TEST(PollPanel, LayoutFourBarsPictureCountdownAndWhenToRepaint) {
-    // 600 x 400: pad 17.28, content (25.28, 25.28, 549.44, 349.44); bars from 122.41, 4 in 252.31:
-    // gap 10.09, 54 high. The last bar shown stands for the layout.
+TEST(PollPanel, FourBarsThePictureDecodedOnceTheCountdownAndWhenToRepaint) {
     PollAnimation a;
     FrameState five = poll({4, 3, 2, 1, 9});
     RecordingCanvas c = frame(a, five, 3);
-    EXPECT_TRUE(sameRect(c.textCall("Option 4")->rect, {37.28f, 122.4128f + 3 * 64.0923f, 340.6528f, 54}))
-        << rectText(c.textCall("Option 4")->rect);
+    EXPECT_NE(c.textCall("Option 4"), nullptr);
     EXPECT_EQ(c.textCall("Option 5"), nullptr) << "only four bars";
 
     // The picture: a column on the left of a wide panel, across the top of a tall one; decoded
@@ -195,8 +136,7 @@ TEST(PollPanel, LayoutFourBarsPictureCountdownAndWhenToRepaint) {
     RecordingCanvas wide, tall;
     PollPicture picture;
     paintPanel(wide, a, picture, five, 600, 400, photos, 1);
-    EXPECT_TRUE(sameRect(wide.of(Op::image).at(0).rect, {25.28f, 86.12f, 303.68f, 227.76f}));
-    EXPECT_NEAR(wide.textCall("Encore?")->rect.x, 25.28f + 303.68f + 17.28f, 0.01f);
+    EXPECT_GT(wide.textCall("Encore?")->rect.x, wide.of(Op::image).at(0).rect.right()) << "title beside the picture";
     paintPanel(tall, a, picture, five, 400, 600, photos, 1);
     EXPECT_GT(tall.textCall("Encore?")->rect.y, tall.of(Op::image).at(0).rect.bottom()) << "title under the picture";
     bytes = "not a picture";
@@ -211,10 +151,9 @@ TEST(PollPanel, LayoutFourBarsPictureCountdownAndWhenToRepaint) {
     paintPanel(again, a, picture, five, 600, 400, photos, 2);
     EXPECT_EQ(lookups, 3) << "tried again once the photo cache stored something";
 
-    EXPECT_EQ(countdownText(4000), "1:06:40");
-    EXPECT_EQ(countdownText(0.2f), "0:01");
-    EXPECT_EQ(countdownText(std::numeric_limits<float>::quiet_NaN()), "0:00");
-    EXPECT_EQ(countdownText(1e12f), "99:59:59");
+    const std::pair<float, const char*> countdowns[] = {
+        {4000, "1:06:40"}, {0.2f, "0:01"}, {std::numeric_limits<float>::quiet_NaN(), "0:00"}, {1e12f, "99:59:59"}};
+    for (const auto& [seconds, text] : countdowns) EXPECT_EQ(countdownText(seconds), text) << seconds;
 
     // Settled, a poll is painted again only when what it shows changes; while it moves, every frame.
     FrameState s = poll({3, 1});
@@ -243,24 +182,16 @@ TEST(PollResult, TheWinnerRuleAndWhatTheClosedPanelShows) {
         PollAnimation a;
         return frame(a, s, 20);
     };
-    auto has = [](const RecordingCanvas& c, Argb colour) {
-        return std::count_if(c.calls.begin(), c.calls.end(), [&](const auto& call) { return call.colour == colour; });
-    };
+    // The result's words are checked on a real frame (tests/windows/overlay_hero_test.cpp).
     const RecordingCanvas won = closedPanel({2, 1});
-    EXPECT_NE(won.textCall("WINNER"), nullptr);
-    EXPECT_EQ(won.textCall("1:15"), nullptr);
+    EXPECT_EQ(won.textCall("1:15"), nullptr) << "no countdown once closed";
     EXPECT_NE(won.textCall("Option 1"), nullptr);
     EXPECT_EQ(won.textCall("Option 2"), nullptr) << "the loser folded away";
-    EXPECT_EQ(won.of(Op::fillRounded).size() - has(won, 0xFF79828A) - 2, 3u) << "panel, track, three glow rings";
-    EXPECT_EQ(has(won, 0xFF79828A), 1) << "the winner's fill lightened by 0.45, not white under its white label";
-    for (const RecordingCanvas& none : {closedPanel({1, 1}), closedPanel({0, 0})}) {
-        EXPECT_NE(none.textCall("NO WINNER"), nullptr);
-        EXPECT_EQ(none.textCall("Option 1"), nullptr) << "all bars fold";
-        EXPECT_GT(has(none, 0xFFFFCC4D), 0) << "the thumbs-down";
-    }
+    for (const RecordingCanvas& none : {closedPanel({1, 1}), closedPanel({0, 0})})
+        EXPECT_EQ(none.textCall("Option 1"), nullptr) << "no winner: all bars fold";
 }
 
-TEST(Featured, KeyFollowsContentNotMotionPlaceholderAndNeverTwiceOnScreen) {
+TEST(Featured, KeyFollowsContentNotMotionTheFeedLineComesBackAndThePlaceholder) {
     FrameState s;
     for (const char* id : {"p1", "p2"}) s.feed.push_back({.id = id, .type = "shoutout", .name = "Ana", .text = id});
     s.feed[0].text = "Happy birthday Jo!";
@@ -282,10 +213,8 @@ TEST(Featured, KeyFollowsContentNotMotionPlaceholderAndNeverTwiceOnScreen) {
     const ComposeGeometry g = composeGeometry(1920, 1080, s);
     EXPECT_EQ(featuredTextureSize(g, true), (SizeI{480, 540})) << "beside a poll: its half, not squeezed";
 
-    RecordingCanvas feed, after;
-    const FeedPaint paint = paintFeed(feed, s, 537, 907, {});
-    EXPECT_EQ(feed.textCall("Happy birthday Jo!"), nullptr) << "not in the feed while it is out";
-    EXPECT_EQ(paint.records.at(1).id, "p1") << "its line stays, for the card to lift out of and fly back to";
+    // Not also in the feed while it is out: tests/windows/overlay_hero_test.cpp.
+    RecordingCanvas after;
     s.heroElapsed = 7;
     paintFeed(after, s, 537, 907, {});
     EXPECT_NE(after.textCall("Happy birthday Jo!"), nullptr) << "back in the feed once its time is up";

@@ -29,15 +29,11 @@ TEST(PhotoCache, PhotosInUseStayLongestAReplacedOneCountsOnceAndAHugeOneStaysAlo
     EXPECT_EQ(cache.size(), 1u);
 }
 
-TEST(SongSearch, CleansQuotesDashesAndBlanksAndCutsWholeCharacters) {
+// What any text cleans to is the names fuzz target's property; here, that cleaning keeps the words.
+TEST(SongSearch, QuotesDashesAndBlanksBecomeSingleBlanksBetweenTheWords) {
     EXPECT_EQ(songSearchScript("Mr Brightside \xE2\x80\x93 \"The Killers\""),
               "browser_window 'songs' & search 'Mr Brightside The Killers'");
-    EXPECT_EQ(songSearchScript("\"'`\\ '"), "") << "nothing left: no script";
     EXPECT_EQ(cleanSongSearch("  \tDon't   stop\r\nme\xE2\x80\x94now\x7F"), "Don t stop me now");
-    EXPECT_EQ(cleanSongSearch(std::string(200, 'a')).size(), 80u);
-    EXPECT_EQ(cleanSongSearch(std::string(79, 'a') + " b"), std::string(79, 'a')) << "the cut leaves no blank";
-    // 79 ASCII bytes, then a two-byte letter: it does not fit whole, so it goes.
-    EXPECT_EQ(cleanSongSearch(std::string(79, 'a') + "\xC3\xA9tude"), std::string(79, 'a'));
 }
 
 // A scripted process table: image paths by pid, and the listeners the system would report.
@@ -70,8 +66,6 @@ TEST(StaleServer, OnlyNodeProcessesOtherThanOurselvesAreEnded) {
     p.ended.clear();
     killStaleServers(p, 77, 77, 8787);  // a pid file naming the host itself
     EXPECT_EQ(p.ended, (std::vector<std::uint32_t>{30}));
-    EXPECT_FALSE(isNodeImage("node.ex"));
-    EXPECT_TRUE(isNodeImage("node.exe"));
 }
 
 }  // namespace

@@ -122,31 +122,31 @@ TEST(SettingsFile, ALineLongerThanTheBufferDoesNotSwallowTheNextOne) {
     EXPECT_EQ(s.hotNeed, 12);
 }
 
-TEST(Normalizers, Url) {
+TEST(Normalizers, UrlsAndTheBrandLabel) {
     // Blanks trimmed, back-slashes made slashes and https:// added: TextValues.
-    EXPECT_EQ(normalizeUrl("http:\\\\club.example\\a"), "http://club.example/a");
-    EXPECT_EQ(normalizeUrl("ftp://club.example"), "");
-    EXPECT_EQ(normalizeUrl("HTTPS://club.example"), "");  // the scheme test is case-sensitive
-    EXPECT_EQ(normalizeUrl(" \t\r\n"), "");
+    const std::pair<std::string, std::string> urls[] = {
+        {"http:\\\\club.example\\a", "http://club.example/a"},
+        {"ftp://club.example", ""},
+        {"HTTPS://club.example", ""},  // the scheme test is case-sensitive
+        {" \t\r\n", ""}};
+    for (const auto& [url, normal] : urls) EXPECT_EQ(normalizeUrl(url), normal) << url;
     EXPECT_EQ(normalizeUrl("https://" + std::string(300, 'a')).size(), 200u);
     // Two-byte characters from byte 9 on: byte 200 is the second half of one, so the cut falls before it.
     std::string accented = "https://a";
     for (int i = 0; i < 100; ++i) accented += "\xC3\xA9";
-    const std::string cut = normalizeUrl(accented);
-    EXPECT_EQ(cut.size(), 199u);
-    EXPECT_EQ(static_cast<unsigned char>(cut.back()), 0xA9);
-}
+    EXPECT_EQ(normalizeUrl(accented), accented.substr(0, 199));
 
-TEST(Normalizers, BrandLabel) {
-    EXPECT_EQ(brandLabel("https://www.www.MyClub.example/path?x=1"), "MyClub.example");
-    EXPECT_EQ(brandLabel("club.example#top"), "club.example");
-    EXPECT_EQ(brandLabel("http://club.example:8080?x"), "club.example:8080");
-    EXPECT_EQ(brandLabel(""), "Lumvo");
-    EXPECT_EQ(brandLabel("https://www./x"), "Lumvo");
     std::string ours = kMakerWebHost;
     for (char& c : ours) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    EXPECT_EQ(brandLabel("https://www." + ours + "/dj"), "Lumvo");
-    EXPECT_EQ(brandLabel(std::string("https://shop.") + kMakerWebHost), std::string("shop.") + kMakerWebHost);
+    const std::pair<std::string, std::string> labels[] = {
+        {"https://www.www.MyClub.example/path?x=1", "MyClub.example"},
+        {"club.example#top", "club.example"},
+        {"http://club.example:8080?x", "club.example:8080"},
+        {"", "Lumvo"},
+        {"https://www./x", "Lumvo"},
+        {"https://www." + ours + "/dj", "Lumvo"},  // the maker's own site is no venue's
+        {std::string("https://shop.") + kMakerWebHost, std::string("shop.") + kMakerWebHost}};
+    for (const auto& [url, label] : labels) EXPECT_EQ(brandLabel(url), label) << url;
 }
 
 TEST(SettingsPush, BodyIsValidJsonWithLinksUnchanged) {

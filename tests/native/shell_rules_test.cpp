@@ -1,5 +1,5 @@
-// Rules of the Windows shell that need no Windows: the host window handle carried in a double,
-// the brand bitmap's crop and fit, and the HTTP client's time-outs.
+// Rules of the Windows shell that need no Windows: the host window handle carried in a double, and
+// the brand bitmap's crop and fit.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,7 +9,6 @@
 
 #include "plugin/brand_geometry.h"
 #include "plugin/host_window.h"
-#include "base/http_timeouts.h"
 
 namespace {
 
@@ -54,28 +53,11 @@ TEST(BrandGeometry, TheCropHoldsExactlyThePixelsAboveTheAlphaThreshold) {
     EXPECT_EQ(corners(visibleBounds(image.data(), width, height, stride)), (std::vector<int>{0, 0, width, height}));
 }
 
-TEST(BrandGeometry, TheMarkIsFittedIntoTheListSquareAspectKeptAndCentred) {
-    struct Case {
-        int w, h;
-        std::vector<int> expected;
-    };
-    const Case cases[] = {
-        {200, 100, {0, 16, 64, 32}},                             // wide: full width, centred vertically
-        {3, 2, {0, 10, 64, 43}},                                 // small images are scaled up; 42.67 rounds to 43
-        {10, 10, {0, 0, 64, 64}},    {1, 1000, {31, 0, 1, 64}},  // 0.064 pixels wide still gives one column
-        {640, 641, {0, 0, 64, 64}},                              // 63.9 rounds up: never beyond the square
-    };
-    for (const Case& c : cases) EXPECT_EQ(corners(fitCentred(c.w, c.h)), c.expected) << c.w << "x" << c.h;
+// A usual mark fitted and centred is the windows layer's (tests/windows/brand_bitmap_test.cpp).
+TEST(BrandGeometry, AnExtremeMarkKeepsAColumnAndNeverLeavesTheSquare) {
+    EXPECT_EQ(corners(fitCentred(1, 1000)), (std::vector<int>{31, 0, 1, 64})) << "0.064 pixels wide: one column";
+    EXPECT_EQ(corners(fitCentred(640, 641)), (std::vector<int>{0, 0, 64, 64})) << "63.9 rounds up, not beyond";
     EXPECT_EQ(fitCentred(0, 10).w, 0);
-}
-
-TEST(HttpTimeouts, AnExplicitTimeOutRulesEveryPhaseElseTheDefaultsApply) {
-    auto all = [](HttpTimeouts t) { return std::vector<int>{t.resolve, t.connect, t.send, t.receive}; };
-    EXPECT_EQ(all(requestTimeouts(400, false)), (std::vector<int>{400, 400, 400, 400}));
-    EXPECT_EQ(all(requestTimeouts(400, true)), (std::vector<int>{400, 400, 400, 400}));
-    EXPECT_EQ(all(requestTimeouts(0, true)), (std::vector<int>{8000, 8000, 20000, 20000}));
-    EXPECT_EQ(all(requestTimeouts(-3, false)), (std::vector<int>{8000, 8000, 8000, 8000}));
-    // secureRequestTimeout: what httpGetEx and httpPostEx send (http_client_test).
 }
 
 }  // namespace

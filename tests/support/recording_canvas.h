@@ -52,20 +52,17 @@ public:
 
     struct Call {
         Op op;
-        RectF rect{};      // the shape, box, destination or clip
-        float radius = 0;  // rounded shapes and clips
+        RectF rect{};  // the shape, box, destination or clip
         Argb colour = 0;
         std::string text{};
         TextStyle style{};
         int clipDepth = 0;  // clips open when the call was made
-        float opacity = 1;  // images
     };
 
     std::vector<Call> calls;
     std::map<std::string, std::pair<int, int>, std::less<>> files;  // loadImageFile: path -> size
     // renderEmoji: an 80 x 80 picture whose every pixel has this alpha; none while negative.
     int emojiAlpha = -1;
-    std::vector<std::string> emojiRendered;  // what renderEmoji was asked for
 
     std::vector<Call> of(Op op) const {
         std::vector<Call> out;
@@ -81,10 +78,10 @@ public:
 
     void fillRect(const RectF& r, Argb colour) override { add({.op = Op::fillRect, .rect = r, .colour = colour}); }
     void fillRoundedRect(const RoundedRect& r, Argb colour) override {
-        add({.op = Op::fillRounded, .rect = r.rect, .radius = r.radius, .colour = colour});
+        add({.op = Op::fillRounded, .rect = r.rect, .colour = colour});
     }
     void strokeRoundedRect(const RoundedRect& r, float, Argb colour) override {
-        add({.op = Op::strokeRounded, .rect = r.rect, .radius = r.radius, .colour = colour});
+        add({.op = Op::strokeRounded, .rect = r.rect, .colour = colour});
     }
     void fillPolygon(std::span<const PointF>, Argb colour) override { add({.op = Op::polygon, .colour = colour}); }
     void fillEllipse(const RectF& bounds, Argb colour) override {
@@ -92,7 +89,7 @@ public:
     }
     void line(PointF, PointF, float, Argb colour) override { add({.op = Op::line, .colour = colour}); }
     void pushClip(const RoundedRect& shape) override {
-        add({.op = Op::pushClip, .rect = shape.rect, .radius = shape.radius});
+        add({.op = Op::pushClip, .rect = shape.rect});
         ++depth_;
     }
     void popClip() override {
@@ -108,11 +105,8 @@ public:
         const auto it = files.find(path);
         return it == files.end() ? nullptr : std::make_unique<FakeImage>(it->second.first, it->second.second);
     }
-    void drawImage(const CanvasImage&, const RectF& dest, float opacity) override {
-        add({.op = Op::image, .rect = dest, .opacity = opacity});
-    }
-    std::unique_ptr<CanvasImage> renderEmoji(std::string_view emoji) override {
-        emojiRendered.emplace_back(emoji);
+    void drawImage(const CanvasImage&, const RectF& dest, float) override { add({.op = Op::image, .rect = dest}); }
+    std::unique_ptr<CanvasImage> renderEmoji(std::string_view) override {
         return emojiAlpha < 0 ? nullptr : std::make_unique<FakeImage>(80, 80, emojiAlpha);
     }
     SizeF measureText(std::string_view text, SizeF box, const TextStyle& style) override {

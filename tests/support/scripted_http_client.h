@@ -1,8 +1,7 @@
 #pragma once
 // A scripted HttpClient for native tests of code that talks to the wall server: each path has a
 // queue of replies (status and body, or a failure at send or mid-body), each request takes the
-// next one for its path, and every request is recorded with the time it was sent. With a
-// ManualClock, a reply's delay moves that clock, as if the exchange had taken that long.
+// next one for its path, and every request is recorded.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -15,7 +14,6 @@
 #include <vector>
 
 #include "base/http_client.h"
-#include "support/manual_clock.h"
 
 namespace lumvo::test {
 
@@ -30,18 +28,10 @@ struct ScriptedReply {
     static constexpr std::uint64_t kBodySize = UINT64_MAX;
     std::optional<std::uint64_t> contentLength = kBodySize;
     std::size_t chunkBytes = 4096;  // the most one read hands over
-    std::uint64_t delayMs = 0;      // moves the manual clock at send
-};
-
-struct RecordedRequest {
-    HttpRequest request;
-    std::uint64_t sentAtMs = 0;  // the manual clock before the reply's delay (0 without one)
 };
 
 class ScriptedHttpClient final : public HttpClient {
 public:
-    explicit ScriptedHttpClient(ManualClock* clock = nullptr) : clock_(clock) {}
-
     // Queues `reply` for a later request to `path` (compared without its query).
     void script(const std::string& path, ScriptedReply reply) {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -53,7 +43,7 @@ public:
         std::optional<ScriptedReply> reply;
         try {
             std::lock_guard<std::mutex> lock(mutex_);
-            sent_.push_back({request, clock_ ? clock_->nowMs() : 0});
+            sent_.push_back(request);
             auto queue = queues_.find(request.path.substr(0, request.path.find('?')));
             if (queue != queues_.end() && !queue->second.empty()) {
                 reply = std::move(queue->second.front());
@@ -62,9 +52,7 @@ public:
         } catch (...) {
             return {};
         }
-        if (!reply) return {};
-        if (clock_) clock_->advance(reply->delayMs);
-        if (reply->failure == ScriptedReply::Failure::atSend) return {};
+        if (!reply || reply->failure == ScriptedReply::Failure::atSend) return {};
         const bool cut = reply->failure == ScriptedReply::Failure::midBody;
         std::optional<std::uint64_t> length = reply->contentLength;
         if (length == ScriptedReply::kBodySize) length = reply->body.size();
@@ -77,17 +65,9 @@ public:
         }
     }
 
-    std::vector<RecordedRequest> requests() const {
+    std::vector<HttpRequest> requests() const {
         std::lock_guard<std::mutex> lock(mutex_);
         return sent_;
-    }
-
-    // Scripted replies no request has taken yet.
-    std::size_t unanswered() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        std::size_t n = 0;
-        for (const auto& [path, queue] : queues_) n += queue.size();
-        return n;
     }
 
 private:
@@ -109,10 +89,9 @@ private:
         std::size_t at_ = 0;
     };
 
-    ManualClock* clock_;
     mutable std::mutex mutex_;
     std::map<std::string, std::deque<ScriptedReply>> queues_;
-    std::vector<RecordedRequest> sent_;
+    std::vector<HttpRequest> sent_;
 };
 
 }  // namespace lumvo::test
