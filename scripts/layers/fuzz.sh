@@ -8,15 +8,13 @@ source "$(dirname "$0")/../lib/common.sh"
 seconds="${LUMVO_FUZZ_SECONDS:-20}"
 summary=""
 status=0
-for binary in "$BUILD"/fuzz/tests/fuzz/fuzz_*; do
-  [ -x "$binary" ] || continue
-  target="$(basename "$binary")"
-  work="$OUTPUT/fuzz/$target"
-  rm -rf "$work" && mkdir -p "$work/corpus"
-  cp -R "$ROOT/tests/fuzz/corpus/$target/." "$work/corpus/" 2>/dev/null || true
-  log="$work/run.log"
-  if "$binary" -max_total_time="$seconds" -max_len=4096 -timeout=2 -rss_limit_mb=2048 -print_final_stats=1 \
-      -artifact_prefix="$work/" "$work/corpus" >"$log" 2>&1; then
+
+# Runs one target's command (the rest of the arguments) with its output in $work/run.log, and adds
+# its result and libFuzzer's count of runs to the summary.
+run_target() {
+  local target="$1" work="$2"; shift 2
+  local log="$work/run.log" result runs
+  if "$@" >"$log" 2>&1; then
     result=ok
   else
     result=FAILED; status=1
@@ -25,6 +23,15 @@ for binary in "$BUILD"/fuzz/tests/fuzz/fuzz_*; do
   runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)"
   say "$target: $result, ${runs:-?} runs in ${seconds}s"
   summary="$summary $target=${runs:-?}runs/${seconds}s($result)"
+}
+for binary in "$BUILD"/fuzz/tests/fuzz/fuzz_*; do
+  [ -x "$binary" ] || continue
+  target="$(basename "$binary")"
+  work="$OUTPUT/fuzz/$target"
+  rm -rf "$work" && mkdir -p "$work/corpus"
+  cp -R "$ROOT/tests/fuzz/corpus/$target/." "$work/corpus/" 2>/dev/null || true
+  run_target "$target" "$work" "$binary" -max_total_time="$seconds" -max_len=4096 -timeout=2 -rss_limit_mb=2048 \
+    -print_final_stats=1 -artifact_prefix="$work/" "$work/corpus"
 done
 
 # The wall server's picture decoders under Jazzer.js (libFuzzer driving instrumented JavaScript),
@@ -41,22 +48,12 @@ for script in "$ROOT"/tests/fuzz/js/*.fuzz.mjs; do
   work="$OUTPUT/fuzz/$target"
   rm -rf "$work" && mkdir -p "$work"
   "$NODE_LINUX" "$ROOT/tests/fuzz/js/seeds.mjs" "$name" "$work/corpus"
-  log="$work/run.log"
   # Not --sync, although the targets are synchronous: Node frees what a failed zlib call holds only
   # when its event loop turns, which it never does between synchronous runs (a PNG target then
   # grows past 2 GB within a million runs).
-  if (cd "$ROOT" && env ${preload:+LD_PRELOAD="$preload"} "$NODE_LINUX" "$jazzer" "$script" "$work/corpus" \
-      --timeout=2000 --includes=wall/server/src/ --disable_bug_detectors='.*' \
-      -- -max_total_time="$seconds" -max_len=4096 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$work/") \
-      >"$log" 2>&1; then
-    result=ok
-  else
-    result=FAILED; status=1
-    tail -n 40 "$log"
-  fi
-  runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)"
-  say "$target: $result, ${runs:-?} runs in ${seconds}s"
-  summary="$summary $target=${runs:-?}runs/${seconds}s($result)"
+  run_target "$target" "$work" env -C "$ROOT" ${preload:+LD_PRELOAD="$preload"} "$NODE_LINUX" "$jazzer" "$script" \
+    "$work/corpus" --timeout=2000 --includes=wall/server/src/ --disable_bug_detectors='.*' \
+    -- -max_total_time="$seconds" -max_len=4096 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$work/"
 done
 [ -n "$summary" ] || { say "no fuzz targets were built"; exit 1; }
 say "summary: fuzz$summary"

@@ -21,16 +21,11 @@
 #include "settings/settings_table.h"
 #include "settings/settings_file.h"
 #include "support/recording_canvas.h"
+#include "fuzz_check.h"
 
 using namespace lumvo;
 
 namespace {
-// A failed property names itself in the log before the fuzzer keeps the input.
-[[noreturn]] void fail(const char* what, int line) {
-    std::fprintf(stderr, "property failed at line %d: %s\n", line, what);
-    std::abort();
-}
-#define CHECK(ok) ((ok) ? void() : fail(#ok, __LINE__))
 
 // A JSON string as the server writes it: quotes and back-slashes escaped, control bytes as \u00XX.
 std::string quoted(std::string_view text) {

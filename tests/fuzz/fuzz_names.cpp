@@ -15,16 +15,11 @@
 
 #include "base/data_paths.h"
 #include "serverlink/song_search.h"
+#include "fuzz_check.h"
 
 using namespace lumvo;
 
 namespace {
-// A failed property names itself in the log before the fuzzer keeps the input.
-[[noreturn]] void fail(const char* what, int line) {
-    std::fprintf(stderr, "property failed at line %d: %s\n", line, what);
-    std::abort();
-}
-#define CHECK(ok) ((ok) ? void() : fail(#ok, __LINE__))
 
 bool validUtf8(std::string_view s) {
     for (std::size_t i = 0; i < s.size();) {

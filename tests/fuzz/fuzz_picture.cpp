@@ -17,16 +17,11 @@
 
 #include "documents/display_document.h"
 #include "media/image_check.h"
+#include "fuzz_check.h"
 
 using namespace lumvo;
 
 namespace {
-// A failed property names itself in the log before the fuzzer keeps the input.
-[[noreturn]] void fail(const char* what, int line) {
-    std::fprintf(stderr, "property failed at line %d: %s\n", line, what);
-    std::abort();
-}
-#define CHECK(ok) ((ok) ? void() : fail(#ok, __LINE__))
 
 std::string be(std::uint32_t value, int bytes) {
     std::string out;
