@@ -2,9 +2,9 @@
 // Driving the moderator window the way the DJ does, through its controls and window messages:
 // clicks on buttons, rows selected in the list views, timer ticks, the close box; and pictures of
 // it for test-output/moderator/.
+#include <winsock2.h>
 #include <windows.h>
 #include <commctrl.h>
-#include <winhttp.h>
 
 #include <string>
 #include <vector>
@@ -15,30 +15,31 @@
 
 namespace lumvo::test {
 
-// POST as a guest's phone on its first visit: without cookies, so every call is a new phone to the
-// server (the process's WinHTTP session would otherwise keep the device cookie the server sets and
-// make every caller in the process the same phone). The reply's body, empty on failure.
+// POST as a guest's phone on its first visit: a bare HTTP/1.0 exchange without cookies, so every
+// call is a new phone to the server (the process's WinHTTP session would keep the device cookie
+// the server sets and make every caller in the process the same phone). The reply's body, empty on
+// failure.
 inline std::string newPhonePost(const std::string& path, const std::string& json) {
-    std::string body;
-    HINTERNET session = WinHttpOpen(L"lumvo-test-phone", WINHTTP_ACCESS_TYPE_NO_PROXY, nullptr, nullptr, 0);
-    HINTERNET connection = session ? WinHttpConnect(session, L"127.0.0.1", 8787, 0) : nullptr;
-    HINTERNET request =
-        connection ? WinHttpOpenRequest(connection, L"POST", utf8ToWide(path).c_str(), nullptr, nullptr, nullptr, 0)
-                   : nullptr;
-    DWORD noCookies = WINHTTP_DISABLE_COOKIES;
-    if (request && WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &noCookies, sizeof noCookies) &&
-        WinHttpSendRequest(request, L"Content-Type: application/json\r\n", static_cast<DWORD>(-1),
-                           const_cast<char*>(json.data()), static_cast<DWORD>(json.size()),
-                           static_cast<DWORD>(json.size()), 0) &&
-        WinHttpReceiveResponse(request, nullptr)) {
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+    const SOCKET phone = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in server{};
+    server.sin_family = AF_INET;
+    server.sin_port = htons(8787);
+    server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string reply;
+    if (connect(phone, reinterpret_cast<sockaddr*>(&server), sizeof server) == 0) {
+        const std::string request = "POST " + path +
+                                    " HTTP/1.0\r\nHost: 127.0.0.1:8787\r\nContent-Type: application/json" +
+                                    "\r\nContent-Length: " + std::to_string(json.size()) + "\r\n\r\n" + json;
+        send(phone, request.data(), static_cast<int>(request.size()), 0);
         char buffer[4096];
-        DWORD read = 0;
-        while (WinHttpReadData(request, buffer, sizeof buffer, &read) && read > 0) body.append(buffer, read);
+        for (int n; (n = recv(phone, buffer, sizeof buffer, 0)) > 0;) reply.append(buffer, n);
     }
-    for (HINTERNET handle : {request, connection, session}) {
-        if (handle) WinHttpCloseHandle(handle);
-    }
-    return body;
+    closesocket(phone);
+    WSACleanup();
+    const size_t body = reply.find("\r\n\r\n");
+    return body == std::string::npos ? std::string() : reply.substr(body + 4);
 }
 
 // One tick of the window's one-second timer, delivered as the system delivers it.

@@ -2,8 +2,6 @@
 // HTTP server on 127.0.0.1:8787 that answers GET /api/state with the same body every time, with
 // one of two bodies of 200 posts in turn (every tick a changed reply), or not at all (it accepts
 // and stays silent). Also the benchmark bench/moderator-tick.sh (LUMVO_BENCH_TICKS ticks a case).
-#include <winsock2.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,9 +9,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <thread>
+#include <optional>
 #include <vector>
 
+#include "local_http_server.h"
 #include "moderator_support.h"
 #include "serverlink/win/win_http_client.h"
 
@@ -37,94 +36,6 @@ std::string stateBody(int posts, char variant) {
     }
     return body + "],\"requests\":[],\"tips\":[],\"rejected\":[],\"feed\":[],\"blocked\":[]}";
 }
-
-// The wall server's port, served from a thread of this process.
-class StateServer {
-public:
-    enum class Mode { same, changing, silent };
-
-    StateServer() : a_(stateBody(200, 'a')), b_(stateBody(200, 'b')) {
-        WSADATA wsa;
-        WSAStartup(MAKEWORD(2, 2), &wsa);
-        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(8787);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        listening_ =
-            bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(listener_, 16) == 0;
-        if (listening_) thread_ = std::thread([this] { run(); });
-    }
-    ~StateServer() {
-        stop_ = true;
-        if (thread_.joinable()) thread_.join();
-        for (SOCKET held : held_) closesocket(held);
-        closesocket(listener_);
-        WSACleanup();
-    }
-    bool listening() const { return listening_; }
-    void setMode(Mode mode) { mode_ = mode; }
-
-private:
-    void run() {
-        while (!stop_) {
-            if (!readable(listener_)) continue;
-            SOCKET client = accept(listener_, nullptr, nullptr);
-            if (client == INVALID_SOCKET) continue;
-            if (mode_ == Mode::silent) {
-                held_.push_back(client);  // accepted, never answered, closed at the end
-            } else {
-                connections_.emplace_back([this, client] { serve(client); });
-            }
-        }
-        for (std::thread& connection : connections_) connection.join();
-    }
-
-    bool readable(SOCKET socket) const {
-        fd_set ready;
-        FD_ZERO(&ready);
-        FD_SET(socket, &ready);
-        timeval wait{0, 20000};
-        return select(0, &ready, nullptr, nullptr, &wait) > 0;
-    }
-
-    // One connection, kept alive as the wall server's Node.js keeps it: a reply per request until
-    // the client closes it.
-    void serve(SOCKET client) {
-        std::string pending;
-        char buffer[4096];
-        while (!stop_) {
-            if (pending.find("\r\n\r\n") == std::string::npos) {
-                if (!readable(client)) continue;
-                const int n = recv(client, buffer, sizeof buffer, 0);
-                if (n <= 0) break;
-                pending.append(buffer, static_cast<size_t>(n));
-                continue;
-            }
-            if (mode_ == Mode::silent) {  // taken, never answered
-                pending.clear();
-                continue;
-            }
-            pending.erase(0, pending.find("\r\n\r\n") + 4);
-            const std::string& body = mode_ == Mode::changing && (++served_ % 2) ? b_ : a_;
-            const std::string reply =
-                "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
-                "\r\nConnection: keep-alive\r\n\r\n" + body;
-            send(client, reply.data(), static_cast<int>(reply.size()), 0);
-        }
-        closesocket(client);
-    }
-
-    const std::string a_, b_;
-    SOCKET listener_ = INVALID_SOCKET;
-    bool listening_ = false;
-    std::atomic<bool> stop_{false};
-    std::atomic<Mode> mode_{Mode::same};
-    std::atomic<unsigned> served_{0};
-    std::vector<SOCKET> held_;
-    std::vector<std::thread> connections_;
-    std::thread thread_;
-};
 
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -150,8 +61,20 @@ TEST(ModeratorTick, AnUnchangedReplyCostsNoRefillAChangedOneRefillsOnceAndASilen
     const char* requested = std::getenv("LUMVO_BENCH_TICKS");
     const int ticks = std::max(requested ? std::atoi(requested) : 0, 21);
     ASSERT_TRUE(lumvo::test::wallGet("/api/display").empty()) << "something else answers on 127.0.0.1:8787";
-    StateServer server;
-    ASSERT_TRUE(server.listening());
+    // The wall server's port, served from this process: the same body, two bodies in turn, or silence.
+    enum class Mode { same, changing, silent };
+    std::atomic<Mode> mode{Mode::same};
+    std::atomic<unsigned> served{0};
+    const std::string a = stateBody(200, 'a'), b = stateBody(200, 'b');
+    lumvo::test::LocalHttpServer server(
+        [&](const lumvo::test::Request&) -> std::optional<std::string> {
+            if (mode == Mode::silent) return std::nullopt;
+            const std::string& body = mode == Mode::changing && (++served % 2) ? b : a;
+            return "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
+                   std::to_string(body.size()) + "\r\nConnection: keep-alive\r\n\r\n" + body;
+        },
+        lumvo::test::LocalHttpServer::After::keepAlive, 8787);
+    ASSERT_NE(server.port(), 0);
 
     lumvo::WinHttpClient http;
     lumvo::ModeratorServices services;
@@ -186,14 +109,14 @@ TEST(ModeratorTick, AnUnchangedReplyCostsNoRefillAChangedOneRefillsOnceAndASilen
     EXPECT_EQ(window.refills(PostList::messages), filled) << "an unchanged reply refilled the list";
 
     // Changed every tick: the Messages list view is refilled once per tick, the others never.
-    server.setMode(StateServer::Mode::changing);
+    mode = Mode::changing;
     const double changed = median(timeTicks(window, ticks));
     EXPECT_EQ(window.refills(PostList::messages), filled + ticks);
     EXPECT_EQ(window.refills(PostList::requests), window.refills(PostList::tips));
     EXPECT_LE(window.refills(PostList::requests), 1);
 
     // Silent: the tick waits out the poll's 400 ms and changes nothing.
-    server.setMode(StateServer::Mode::silent);
+    mode = Mode::silent;
     const auto before = window.model().list(PostList::messages).size();
     const std::vector<double> silentTicks = timeTicks(window, 3);
     const double silent = median(silentTicks);

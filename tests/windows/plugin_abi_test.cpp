@@ -1,18 +1,26 @@
 // The plug-in as the host sees it: the real DLL, loaded by path, its one export, and every slot
 // called by number through the raw table of the object, with the host's members written at their
 // byte offsets. Slot numbers and offsets are written out here on purpose instead of taken from
-// host_interface.h, so a layout mistake there cannot hide.
+// host_interface.h, so a layout mistake there cannot hide. Then the object from inside, through its
+// records: the moderator's owner and module, and the failure paths that need a seam (an allocation
+// that fails, a host that has not filled its members).
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
-#include "moving_video.h"
 #include "base/version.h"
+#include "moving_video.h"
+#include "plugin/win/video_wall_plugin.h"
+#include "settings/settings_file.h"
 #include "test_support.h"
 
 namespace {
@@ -114,21 +122,21 @@ TEST_F(PluginAbi, TheFactoryAnswersOnlyForThePluginClassAndTheVideoEffectInterfa
     }
 }
 
-TEST_F(PluginAbi, LoadDeclaresTheOpenModeratorButtonAndMakesTheDataFolders) {
+TEST_F(PluginAbi, LoadDeclaresTheOpenModeratorButtonWhichAloneOpensTheModerator) {
     EXPECT_EQ(callSlot<std::int32_t>(object_, 0), kOk);
-
-    ASSERT_EQ(host_.declared.size(), 1u);
-    const FakeHost::Declared& button = host_.declared[0];
-    EXPECT_EQ(button.kind, 0) << "a button";
-    EXPECT_EQ(button.id, 11);
-    EXPECT_EQ(button.name, "Open moderator");
-    EXPECT_EQ(button.shortName, "Mod");
-    EXPECT_EQ(button.defaultValue, 0.0f);
+    // Parameter 11, a button (kind 0).
+    EXPECT_EQ(host_.declared, std::vector<std::string>{"11 0 Open moderator (Mod) 0.000000"});
     // The parameter the host writes lives in the plug-in object, after the host's members.
-    const auto* parameter = static_cast<const char*>(button.parameter);
+    const auto* parameter = static_cast<const char*>(host_.declaredParameter);
     EXPECT_GE(parameter, static_cast<const char*>(object_) + 56);
     EXPECT_LT(parameter, static_cast<const char*>(object_) + 64 * 1024);
     EXPECT_TRUE(folderExists(data_ / "LUMVO\\video-wall\\uploads"));
+
+    // Slot 4 with another parameter does nothing; with 11 the moderator asks for the host's window.
+    EXPECT_EQ(callSlot<std::int32_t>(object_, 4, 12), kOk);
+    EXPECT_TRUE(host_.queries.empty());
+    EXPECT_EQ(callSlot<std::int32_t>(object_, 4, 11), kOk);
+    EXPECT_EQ(host_.queries, std::vector<std::string>{"get hwnd"});
 }
 
 TEST_F(PluginAbi, LoadReadsTheLayoutIniBesideTheDllWhenTheDataFolderHasNone) {
@@ -168,39 +176,80 @@ TEST_F(PluginAbi, LoadReadsTheLayoutIniBesideTheDllWhenTheDataFolderHasNone) {
 }
 
 TEST_F(PluginAbi, DescribeFillsTheRecordWithTheBrandBitmapAndKeepsOnlyTheExtendedRecordFlag) {
-    const std::string brand = data_ / "LUMVO\\video-wall\\web\\brand";
-    makeFolders(brand);
-    ASSERT_TRUE(writeTestPng(brand + "\\lumvo-mark.png", 120, 90, {10, 20, 60, 30}, 0xFF3366CC));
+    const std::string mark = data_ / "LUMVO\\video-wall\\web\\brand\\lumvo-mark.png";
+    makeFolders(data_ / "LUMVO\\video-wall\\web\\brand");
+    writeBytes(mark, "<html>not found</html>");
     void* const sentinel = reinterpret_cast<void*>(0x1234);
-
     InfoRecord plain{};
     plain.flags = 0xFFFFFFEFu;  // everything but 0x10
     plain.mouse = sentinel;
     EXPECT_EQ(callSlot<std::int32_t>(object_, 1, &plain), kOk);
     EXPECT_STREQ(plain.name, "LUMVO Video Wall");
-    EXPECT_STREQ(plain.author, "LUMVO");
-    EXPECT_STREQ(plain.description, "LUMVO Video Wall: audience chat, photos and QR overlay for the TV");
     EXPECT_STREQ(plain.version, lumvo::kPluginVersion) << "the number in VERSION";
     EXPECT_EQ(plain.flags, 0x440000u);
     EXPECT_EQ(plain.mouse, sentinel) << "the short record has no mouse field to write";
-    // The brand mark as a 64 x 64 list bitmap.
-    ASSERT_NE(plain.bitmap, nullptr);
-    BITMAP info{};
-    ASSERT_EQ(GetObject(static_cast<HBITMAP>(plain.bitmap), sizeof info, &info), static_cast<int>(sizeof info));
-    EXPECT_EQ(info.bmWidth, 64);
-    EXPECT_EQ(info.bmHeight, 64);
+    EXPECT_EQ(plain.bitmap, nullptr) << "the brand mark is no picture";
 
+    // 200 x 120, transparent but for a 100 x 50 block: the block alone is fitted to the 64 x 64 list
+    // bitmap's width and centred (rows 16 to 47) on the dark background. (The geometry is tested
+    // natively; here GDI+ paints it.)
+    ASSERT_TRUE(writeTestPng(mark, 200, 120, {70, 40, 100, 50}, 0xFF3366CC));
     InfoRecord extended{};
     extended.flags = 0x10 | 0x8;
     EXPECT_EQ(callSlot<std::int32_t>(object_, 1, &extended), kOk);
     EXPECT_EQ(extended.flags, 0x440010u);
-    EXPECT_EQ(extended.bitmap, plain.bitmap) << "the bitmap is built once, not per call";
+    BITMAP size{};
+    ASSERT_EQ(GetObject(static_cast<HBITMAP>(extended.bitmap), sizeof size, &size), static_cast<int>(sizeof size));
+    ASSERT_TRUE(size.bmWidth == 64 && size.bmHeight == 64);
+    std::uint32_t pixels[64 * 64] = {};
+    BITMAPINFO format{};
+    format.bmiHeader = {sizeof format.bmiHeader, 64, -64, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    HDC screen = GetDC(nullptr);
+    EXPECT_EQ(GetDIBits(screen, static_cast<HBITMAP>(extended.bitmap), 0, 64, pixels, &format, DIB_RGB_COLORS), 64);
+    ReleaseDC(nullptr, screen);
+    auto closeTo = [](std::uint32_t p, int r, int g, int b, int tolerance) {
+        return std::abs(static_cast<int>((p >> 16) & 0xFF) - r) <= tolerance &&
+               std::abs(static_cast<int>((p >> 8) & 0xFF) - g) <= tolerance &&
+               std::abs(static_cast<int>(p & 0xFF) - b) <= tolerance;
+    };
+    for (int x : {0, 32, 63}) EXPECT_TRUE(closeTo(pixels[32 * 64 + x], 0x33, 0x66, 0xCC, 6)) << "the mark at " << x;
+    for (int y : {4, 14, 49, 60}) EXPECT_TRUE(closeTo(pixels[y * 64 + 32], 18, 18, 26, 2)) << "the background at " << y;
+    InfoRecord again{};
+    EXPECT_EQ(callSlot<std::int32_t>(object_, 1, &again), kOk);
+    EXPECT_EQ(again.bitmap, extended.bitmap) << "the bitmap is built once, not per call";
     ASSERT_NE(extended.mouse, nullptr);
-    // The mouse interface has its own table: move, down, up (one-byte bools) and key.
-    EXPECT_FALSE(callSlot<bool>(extended.mouse, 0, 10, 10, 0, 0));
-    EXPECT_FALSE(callSlot<bool>(extended.mouse, 1, 10, 10, 1, 0));
-    EXPECT_FALSE(callSlot<bool>(extended.mouse, 2, 10, 10, 1, 0));
-    callSlot<void>(extended.mouse, 3, "a", 0, 0, 0, 0);
+    callSlot<void>(extended.mouse, 3, "a", 0, 0, 0, 0);  // the mouse table's key slot, which does nothing
+}
+
+TEST_F(PluginAbi, InEditModeADragThroughTheMouseTableMovesTheChatBoxIntoLayoutIni) {
+    // The drag's geometry is tested natively; here the host's calls reach it (move, down and up
+    // return one-byte bools), at the frame size the host wrote at offsets 40 and 44, and the box
+    // lands in layout.ini.
+    makeFolders(data_ / "LUMVO\\video-wall");
+    writeBytes(data_ / "LUMVO\\video-wall\\layout.ini", "edit=1\n");
+    ASSERT_EQ(callSlot<std::int32_t>(object_, 0), kOk);
+    InfoRecord info{};
+    info.flags = 0x10;
+    ASSERT_EQ(callSlot<std::int32_t>(object_, 1, &info), kOk);
+    ASSERT_NE(info.mouse, nullptr);
+    EXPECT_EQ(callSlot<std::int32_t>(object_, 9), kOk) << "a frame (without a device): the plug-in learns its size";
+    // Pressed at (1000, 300) in the chat box (0.70, 0.08, 0.28, 0.84 of 1280 x 720), let go at (600, 330).
+    EXPECT_FALSE(callSlot<bool>(info.mouse, 1, 640, 40, 1, 0)) << "outside every box";
+    EXPECT_TRUE(callSlot<bool>(info.mouse, 1, 1000, 300, 1, 0));
+    for (int step = 1; step <= 4; ++step) {
+        EXPECT_TRUE(callSlot<bool>(info.mouse, 0, 1000 - 100 * step, 300 + 15 * step / 2, 1, 0));
+    }
+    EXPECT_TRUE(callSlot<bool>(info.mouse, 2, 600, 330, 0, 0));
+
+    lumvo::WallSettings saved;
+    std::FILE* file = std::fopen((data_ / "LUMVO\\video-wall\\layout.ini").c_str(), "r");
+    ASSERT_NE(file, nullptr);
+    lumvo::readSettings(file, saved);
+    std::fclose(file);
+    EXPECT_NEAR(saved.chat.x, 600.0f / 1280 - (1000.0f / 1280 - 0.70f), 1e-3) << "the grab offset is kept";
+    EXPECT_NEAR(saved.chat.y, 330.0f / 720 - (300.0f / 720 - 0.08f), 1e-3);
+    EXPECT_NEAR(saved.chat.w, 0.28f, 1e-4);
+    EXPECT_EQ(saved.edit, 1);
 }
 
 TEST_F(PluginAbi, TheSlotsWithoutAJobAnswerAsTheHostExpects) {
@@ -220,10 +269,9 @@ TEST_F(PluginAbi, TheSlotsWithoutAJobAnswerAsTheHostExpects) {
     EXPECT_EQ(record[31], 0xAB);
 }
 
-TEST_F(PluginAbi, StartRunsOneWorkerAndOpensTheModeratorEachTimeStopJoinsIt) {
-    ASSERT_EQ(callSlot<std::int32_t>(object_, 0), kOk);
+TEST_F(PluginAbi, StartRunsOneWorkerAndOpensTheModeratorStopReleaseOrTheDestructionSlotJoinsIt) {
+    ASSERT_EQ(callSlot<std::int32_t>(object_, 0), kOk);  // a first load may start threads that stay
     EXPECT_EQ(callSlot<std::int32_t>(object_, 8), kOk) << "stop before any start";
-
     const int idle = processThreadCount();
     EXPECT_EQ(callSlot<std::int32_t>(object_, 7), kOk);
     EXPECT_EQ(callSlot<std::int32_t>(object_, 7), kOk);
@@ -232,16 +280,7 @@ TEST_F(PluginAbi, StartRunsOneWorkerAndOpensTheModeratorEachTimeStopJoinsIt) {
     EXPECT_EQ(host_.queries, (std::vector<std::string>{"get hwnd", "get hwnd"}));
     EXPECT_EQ(callSlot<std::int32_t>(object_, 8), kOk);
     EXPECT_TRUE(threadsSettleAt(idle));
-    // Start and stop alternate freely.
-    EXPECT_EQ(callSlot<std::int32_t>(object_, 7), kOk);
-    EXPECT_TRUE(threadsSettleAt(idle + 1));
-    EXPECT_EQ(callSlot<std::int32_t>(object_, 8), kOk);
-    EXPECT_TRUE(threadsSettleAt(idle));
-}
 
-TEST_F(PluginAbi, ReleaseOrTheDestructionSlotWhileRunningJoinsTheWorkerFirst) {
-    ASSERT_EQ(callSlot<std::int32_t>(object_, 0), kOk);  // a first load may start threads that stay
-    const int idle = processThreadCount();
     // Release without stop, and a host that calls slot 3 (flag 1: free the memory) directly: no
     // running thread is left behind to take the process down.
     for (auto end : {+[](void* o) { callSlot<std::uint32_t>(o, 2); }, +[](void* o) { callSlot<void*>(o, 3, 1u); }}) {
@@ -249,18 +288,10 @@ TEST_F(PluginAbi, ReleaseOrTheDestructionSlotWhileRunningJoinsTheWorkerFirst) {
         ASSERT_NE(running, nullptr);
         ASSERT_EQ(callSlot<std::int32_t>(running, 0), kOk);
         ASSERT_EQ(callSlot<std::int32_t>(running, 7), kOk);
-        EXPECT_TRUE(threadsSettleAt(idle + 1)) << "threads: " << processThreadCount();  // and end it all the same
+        EXPECT_TRUE(threadsSettleAt(idle + 1)) << "threads: " << processThreadCount();
         end(running);
         EXPECT_TRUE(threadsSettleAt(idle));
     }
-}
-
-TEST_F(PluginAbi, OnlyParameterElevenOpensTheModerator) {
-    EXPECT_EQ(callSlot<std::int32_t>(object_, 4, 3), kOk);
-    EXPECT_EQ(callSlot<std::int32_t>(object_, 4, 12), kOk);
-    EXPECT_TRUE(host_.queries.empty());
-    EXPECT_EQ(callSlot<std::int32_t>(object_, 4, 11), kOk);
-    EXPECT_EQ(host_.queries, std::vector<std::string>{"get hwnd"});
 }
 
 TEST_F(PluginAbi, DeviceInitTakesTheHostsDirect3D11DeviceAndWithoutOneEveryDrawAsksAgain) {
@@ -282,6 +313,65 @@ TEST_F(PluginAbi, DeviceInitTakesTheHostsDirect3D11DeviceAndWithoutOneEveryDrawA
     EXPECT_EQ(callSlot<std::int32_t>(object_, 9), kOk) << "draw asks again, and gets it";
     EXPECT_EQ(callSlot<std::int32_t>(object_, 9), kOk) << "draw, with a device";
     EXPECT_EQ(host_.deviceKinds, (std::vector<int>(5, 3)));
+}
+
+using lumvo::VideoWallPlugin;
+
+VideoWallPlugin* asPlugin(void* object) {
+    return static_cast<VideoWallPlugin*>(static_cast<vdj::VideoFxPlugin*>(object));
+}
+
+TEST(PluginObject, TheModeratorOwnerIsTheHostWindowAndItsModuleTheHostInstanceOrElseOurOwn) {
+    lumvo::test::TempFolder data;
+    lumvo::test::ScopedEnvironment localAppData("LOCALAPPDATA", data.path().c_str());
+    lumvo::test::FakeHost host;
+    void* object = nullptr;
+    ASSERT_EQ(lumvo::createVideoWallPlugin(&vdj::kPluginClassId, &vdj::kVideoFxInterfaceId, &object), 0);
+    VideoWallPlugin* plugin = asPlugin(object);
+    plugin->hostCallbacks = &host;
+    // Beyond 2^63, so a signed conversion on the way would show.
+    host.windowNumber = std::ldexp(1.0, 63) + 65536.0;
+    EXPECT_EQ(plugin->parameterChanged(11), 0);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(plugin->moderator().owner()), (std::uintptr_t{1} << 63) + 65536u);
+    EXPECT_EQ(plugin->moderator().module(), GetModuleHandleA(nullptr))
+        << "no host instance: our own module, the program";
+
+    host.windowQueryResult = -1;
+    plugin->hostInstance = reinterpret_cast<void*>(0x7FF00000);
+    EXPECT_EQ(plugin->parameterChanged(11), 0);
+    EXPECT_EQ(plugin->moderator().owner(), nullptr) << "a failed query gives no owner";
+    EXPECT_EQ(plugin->moderator().module(), reinterpret_cast<HMODULE>(0x7FF00000));
+    plugin->release();
+}
+
+TEST(PluginFactory, FailuresAreReportedAndTheObjectStartsZeroFilledWhereItHasNoInitialValue) {
+    void* out = reinterpret_cast<void*>(0x1);
+    auto create = [&](auto allocate) {
+        return lumvo::createVideoWallPlugin(&vdj::kPluginClassId, &vdj::kVideoFxInterfaceId, &out, allocate);
+    };
+    EXPECT_EQ(create([](std::size_t) -> void* { return nullptr; }), lumvo::kHostOutOfMemory);
+    EXPECT_EQ(out, nullptr) << "a failed allocation is not handed over as an object";
+    EXPECT_EQ(lumvo::createVideoWallPlugin(&vdj::kPluginClassId, &vdj::kVideoFxInterfaceId, nullptr),
+              lumvo::kHostBadPointer);
+
+    // The host fills its members after creation; until then they read as zero, not as garbage.
+    ASSERT_EQ(create([](std::size_t size) -> void* {
+                  void* memory = ::operator new(size, std::nothrow);
+                  if (memory) std::memset(memory, 0xCD, size);
+                  return memory;
+              }),
+              0);
+    VideoWallPlugin* plugin = asPlugin(out);
+    EXPECT_EQ(plugin->hostInstance, nullptr);
+    EXPECT_EQ(plugin->hostCallbacks, nullptr);
+    EXPECT_EQ(plugin->frameWidth, 0);
+    EXPECT_EQ(plugin->videoCallbacks, nullptr);
+    EXPECT_EQ(plugin->overlay().lastFrameSize().width, 1920);
+    // Slots that reach the host tolerate a host that has not filled its members yet.
+    EXPECT_EQ(plugin->deviceInit(), lumvo::kHostNoDevice);
+    EXPECT_EQ(plugin->parameterChanged(11), 0);
+    EXPECT_FALSE(plugin->searchSongs("Hey Jude")) << "no host to run the search";
+    plugin->release();
 }
 
 }  // namespace

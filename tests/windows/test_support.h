@@ -67,19 +67,6 @@ private:
     std::optional<std::string> previous_;
 };
 
-// Changes the current folder for the scope.
-class ScopedCurrentFolder {
-public:
-    explicit ScopedCurrentFolder(const std::string& folder) {
-        GetCurrentDirectoryA(MAX_PATH, previous_);
-        SetCurrentDirectoryA(folder.c_str());
-    }
-    ~ScopedCurrentFolder() { SetCurrentDirectoryA(previous_); }
-
-private:
-    char previous_[MAX_PATH] = {};
-};
-
 inline bool fileExists(const std::string& path) {
     const DWORD a = GetFileAttributesA(path.c_str());
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
@@ -95,24 +82,6 @@ inline std::string readBytes(const std::string& path) {
 }
 inline void writeBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
-}
-// A picture file's pixels as 0xAARRGGBB, top row first; false when GDI+ cannot read it.
-inline bool readPicturePixels(const std::string& path, int& width, int& height, std::vector<std::uint32_t>& pixels) {
-    Gdiplus::Bitmap bitmap(utf8ToWide(path).c_str());
-    if (bitmap.GetLastStatus() != Gdiplus::Ok) return false;
-    width = static_cast<int>(bitmap.GetWidth());
-    height = static_cast<int>(bitmap.GetHeight());
-    Gdiplus::Rect all(0, 0, width, height);
-    Gdiplus::BitmapData data{};
-    if (bitmap.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) != Gdiplus::Ok) return false;
-    pixels.clear();
-    for (int y = 0; y < height; ++y) {
-        const auto* row =
-            reinterpret_cast<const std::uint32_t*>(static_cast<const char*>(data.Scan0) + y * data.Stride);
-        pixels.insert(pixels.end(), row, row + width);
-    }
-    bitmap.UnlockBits(&data);
-    return true;
 }
 // With every missing parent.
 inline void makeFolders(const std::string& path) { SHCreateDirectoryExA(nullptr, path.c_str(), nullptr); }
@@ -179,12 +148,6 @@ inline int processThreadCount() {
 
 // A host that records what the plug-in asks of it (single-threaded use).
 struct FakeHost final : vdj::HostCallbacks, vdj::VideoCallbacks {
-    struct Declared {
-        void* parameter;
-        int kind, id;
-        std::string name, shortName;
-        float defaultValue;
-    };
     // What "get hwnd" and getDevice answer.
     vdj::HostResult windowQueryResult = 0;
     double windowNumber = 0.0;
@@ -192,7 +155,8 @@ struct FakeHost final : vdj::HostCallbacks, vdj::VideoCallbacks {
     void* device = nullptr;
     // What was asked.
     std::vector<std::string> queries;
-    std::vector<Declared> declared;
+    std::vector<std::string> declared;  // "<id> <kind> <name> (<short name>) <default>" per parameter
+    void* declaredParameter = nullptr;  // the last one's
     std::vector<int> deviceKinds;
     std::vector<std::string> scripts;
 
@@ -208,7 +172,9 @@ struct FakeHost final : vdj::HostCallbacks, vdj::VideoCallbacks {
     vdj::HostResult queryText(const char*, char*, int) override { return -1; }
     vdj::HostResult declareParameter(void* parameter, int kind, int id, const char* name, const char* shortName,
                                      float defaultValue) override {
-        declared.push_back({parameter, kind, id, name ? name : "", shortName ? shortName : "", defaultValue});
+        declared.push_back(std::to_string(id) + " " + std::to_string(kind) + " " + (name ? name : "") + " (" +
+                           (shortName ? shortName : "") + ") " + std::to_string(defaultValue));
+        declaredParameter = parameter;
         return 0;
     }
     vdj::HostResult getSongBuffer(int, int, short**) override { return -1; }

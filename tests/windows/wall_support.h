@@ -1,12 +1,14 @@
 #pragma once
 // Helpers for the Windows tests that run a wall server on 127.0.0.1:8787: the repo's wall files or
 // a fixture (tests/windows/fixtures/) staged as the wall files under a test LOCALAPPDATA, the
-// server's pid file, HTTP calls to it, and processes started or watched by id.
+// server's pid file, HTTP calls to it, processes started or watched by id, and the stand-in host
+// run with its exit code and output.
 #include <windows.h>
 
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -47,6 +49,15 @@ inline void stageFixtureWall(const TempFolder& data, const std::string& fixture)
     makeFolders(wall + "\\web");
     writeBytes(wall + "\\server\\server.js", readBytes(repoPath("tests/windows/fixtures/" + fixture)));
     writeBytes(wall + "\\web\\index.html", "<!doctype html><title>guest</title>");
+}
+
+// The wall files as the feed fixture with a guest photo, in `data`; `switchedOff` writes a
+// layout.ini that switches the wall off.
+inline void stageRollingFeed(const TempFolder& data, bool switchedOff) {
+    stageFixtureWall(data, "feed-server.js");
+    makeFolders(wallFolderUnder(data) + "\\photos");
+    writeBytes(wallFolderUnder(data) + "\\photos\\guest.png", readBytes(repoPath("wall/web/brand/lumvo-mark.png")));
+    if (switchedOff) writeBytes(wallFolderUnder(data) + "\\layout.ini", "enable=0\n");
 }
 
 // The pid in the wall folder's server.pid; 0 when there is none.
@@ -99,28 +110,64 @@ inline void terminateProcessById(DWORD pid) {
     }
 }
 
-// Starts `command` hidden, its output going to `logPath` (or nowhere); the process handle, owned
-// by the caller, or null.
-inline HANDLE startProgram(std::string command, const std::string& logPath = {}) {
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE log = logPath.empty() ? INVALID_HANDLE_VALUE
-                                 : CreateFileA(logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                                               FILE_ATTRIBUTE_NORMAL, nullptr);
+// Starts `command` hidden; the process handle, owned by the caller, or null.
+inline HANDLE startProgram(std::string command) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
-    if (log != INVALID_HANDLE_VALUE) {
-        startup.dwFlags |= STARTF_USESTDHANDLES;
-        startup.hStdOutput = startup.hStdError = log;
-    }
     PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, log != INVALID_HANDLE_VALUE, 0,
-                                        nullptr, nullptr, &startup, &process);
-    if (log != INVALID_HANDLE_VALUE) CloseHandle(log);
-    if (!started) return nullptr;
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return nullptr;
     CloseHandle(process.hThread);
     return process.hProcess;
+}
+
+struct RunResult {
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string output;
+};
+
+// Arguments that make the stand-in host load the test variant of the DLL, the one with the
+// test-only LumvoMirroredState that --print-state and --by-repaint read.
+inline std::string testVariantDll() {
+    return " --dll \"" + programFolder() + "\\test-variant\\LUMVO Video Wall.dll\" ";
+}
+
+// Runs the stand-in host with `arguments`, its output going to a file in `scratch`; ends it after
+// `timeoutMs`. `whileRunning`, when given, is called with the started process before the wait.
+inline RunResult runStandinHost(const std::string& arguments, const TempFolder& scratch, DWORD timeoutMs = 120000,
+                                const std::function<void(const PROCESS_INFORMATION&)>& whileRunning = {}) {
+    RunResult result;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE log = CreateFileA((scratch / "host-output.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = log;
+    std::string command(1, '"');
+    command += programFolder() + "\\lumvo-standin-host.exe\" " + arguments;
+    PROCESS_INFORMATION process{};
+    const BOOL started = log != INVALID_HANDLE_VALUE && CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE,
+                                                                       0, nullptr, nullptr, &startup, &process);
+    CloseHandle(log);
+    if (!started) return result;
+    if (whileRunning) whileRunning(process);
+    if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
+    GetExitCodeProcess(process.hProcess, &result.exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    result.output = readBytes(scratch / "host-output.txt");
+    return result;
+}
+
+// The line of the host's output that starts with `prefix`, without it; empty when none.
+inline std::string outputLine(const std::string& output, const std::string& prefix, size_t from = 0) {
+    const size_t at = output.find(prefix, from);
+    if (at == std::string::npos) return {};
+    const size_t end = output.find('\n', at);
+    return output.substr(at + prefix.size(), end == std::string::npos ? std::string::npos : end - at - prefix.size());
 }
 
 }  // namespace lumvo::test

@@ -12,7 +12,6 @@ constexpr vdj::HostResult kNotImplemented = static_cast<vdj::HostResult>(0x80004
 
 vdj::HostResult StandinHost::runScript(const char* script) {
     std::printf("host: script \"%s\"\n", script ? script : "");
-    scripts.push_back(script ? script : "");
     return vdj::kOk;
 }
 
@@ -32,11 +31,10 @@ vdj::HostResult StandinHost::queryText(const char* query, char* result, int size
     return kFail;
 }
 
-vdj::HostResult StandinHost::declareParameter(void* parameter, int kind, int id, const char* name,
-                                              const char* shortName, float defaultValue) {
+vdj::HostResult StandinHost::declareParameter(void*, int kind, int id, const char* name, const char* shortName,
+                                              float defaultValue) {
     std::printf("host: parameter %d \"%s\" (\"%s\"), kind %d, default %g\n", id, name ? name : "",
                 shortName ? shortName : "", kind, static_cast<double>(defaultValue));
-    parameters.push_back({parameter, kind, id, name ? name : "", shortName ? shortName : ""});
     return vdj::kOk;
 }
 

@@ -3,24 +3,14 @@
 // host answers them, with every call the plug-in makes printed on stdout.
 #include <windows.h>
 
-#include <string>
-#include <vector>
-
 #include "plugin/host_interface.h"
 
 namespace standin {
 
 class StandinHost final : public vdj::HostCallbacks, public vdj::VideoCallbacks {
 public:
-    HWND window = nullptr;             // answered to "get hwnd"
-    void* device = nullptr;            // the ID3D11Device handed out for kind 3
-    std::vector<std::string> scripts;  // every script the plug-in ran
-    struct Parameter {
-        void* value;
-        int kind, id;
-        std::string name, shortName;
-    };
-    std::vector<Parameter> parameters;
+    HWND window = nullptr;   // answered to "get hwnd"
+    void* device = nullptr;  // the ID3D11Device handed out for kind 3
 
     vdj::HostResult runScript(const char* script) override;
     vdj::HostResult queryNumber(const char* query, double* result) override;
