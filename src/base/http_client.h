@@ -24,6 +24,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/http_cancel.h"
+
 namespace lumvo {
 
 inline constexpr const char* kWallServerHost = "127.0.0.1";
@@ -33,9 +35,10 @@ inline constexpr std::uint16_t kWallServerPort = 8787;
 struct HttpOptions {
     std::string host = kWallServerHost;  // UTF-8
     std::uint16_t port = kWallServerPort;
-    bool secure = false;       // HTTPS (TLS 1.2 or 1.3)
-    int timeoutMs = 0;         // >= 1: every phase; otherwise the defaults (8 s)
-    bool longReceive = false;  // with the defaults: 20 s to send and to receive (photos, downloads)
+    bool secure = false;           // HTTPS (TLS 1.2 or 1.3)
+    int timeoutMs = 0;             // >= 1: every phase; otherwise the defaults (8 s)
+    bool longReceive = false;      // with the defaults: 20 s to send and to receive (photos, downloads)
+    HttpCancel* cancel = nullptr;  // the owner's token: cancelling it ends this exchange at once
 };
 
 struct HttpRequest {
