@@ -65,8 +65,9 @@ private:
 // The request handle of one exchange, which a cancel may close from another thread: that wakes a
 // call waiting in it on Windows (Wine 8 lets the call run to its time-out, which is why every
 // time-out is kept short where a stop must not wait). The handle is closed exactly once: by the
-// abort only while the exchange is inside a call, otherwise by the exchange itself, and never used
-// once the abort has run.
+// abort only while the exchange is inside a call, otherwise by the exchange itself, and no call
+// starts once the abort has run. (An abort landing just as a call is entered closes the handle
+// under it; that call then fails on the closed handle.)
 class RequestHandle {
 public:
     explicit RequestHandle(HINTERNET handle) : handle_(handle) {}
