@@ -51,19 +51,37 @@ bool FileSink::finish() {
     return finished_;
 }
 
+HttpBounds::HttpBounds(const HttpOptions& options) : maxBodyBytes_(options.maxBodyBytes), cancel_(options.cancel) {
+    if (options.totalMs >= 1) deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(options.totalMs);
+}
+
+int HttpBounds::phaseMs(int timeoutMs) const {
+    if (cancel_ && cancel_->cancelled()) return 0;
+    if (!deadline_) return timeoutMs;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline_ - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return 0;
+    return left.count() < timeoutMs ? static_cast<int>(left.count()) : timeoutMs;
+}
+
+bool HttpBounds::over() const { return phaseMs(1) == 0; }
+
 bool HttpReply::readBody(HttpSink& sink) noexcept {
     const std::unique_ptr<HttpBodySource> body = std::move(body_);  // a body is read once
     if (!body) return false;
     try {
+        const std::uint64_t cap = bounds_.maxBodyBytes();
+        if (cap && contentLength_ && *contentLength_ > cap) return false;
         if (!sink.begin(status_, contentLength_)) return false;
         std::array<char, 16384> buffer;
         std::uint64_t received = 0;
         for (;;) {
+            if (bounds_.over()) return false;
             const std::optional<std::size_t> got = body->read(buffer.data(), buffer.size());
             if (!got) return false;  // cut off
             if (*got == 0) break;
             received += *got;
             if (contentLength_ && received > *contentLength_) return false;
+            if (cap && received > cap) return false;
             if (!sink.write(buffer.data(), *got)) return false;
         }
         // The connection may end early without an error: the announced length decides.
@@ -75,6 +93,7 @@ bool HttpReply::readBody(HttpSink& sink) noexcept {
 }
 
 bool httpExchange(HttpClient& client, const HttpRequest& request, HttpSink& sink) noexcept {
+    if (request.options.cancel && request.options.cancel->cancelled()) return false;
     HttpReply reply = client.send(request);
     const bool whole = reply.readBody(sink);
     return whole && reply.success();

@@ -12,8 +12,13 @@
 //    Content-Length) is a failure, never a success with half a document or half a photo;
 //  - the body of an error reply is read like any other, so a caller can show why;
 //  - a body, even an empty one, goes with "Content-Type: application/json";
-//  - time-outs follow requestTimeouts() / secureRequestTimeout() (base/http_timeouts.h);
+//  - time-outs follow requestTimeouts() / secureRequestTimeout() (base/http_timeouts.h), each
+//    shrunk to what is left of the exchange's total (HttpOptions::totalMs), which also ends a body
+//    that trickles in;
+//  - a body longer than HttpOptions::maxBodyBytes fails, also when its Content-Length says so;
+//  - a cancelled token (HttpOptions::cancel) ends the exchange in flight and refuses new ones;
 //  - nothing throws out of a client, a reply or the functions below.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -35,10 +40,32 @@ inline constexpr std::uint16_t kWallServerPort = 8787;
 struct HttpOptions {
     std::string host = kWallServerHost;  // UTF-8
     std::uint16_t port = kWallServerPort;
-    bool secure = false;           // HTTPS (TLS 1.2 or 1.3)
-    int timeoutMs = 0;             // >= 1: every phase; otherwise the defaults (8 s)
-    bool longReceive = false;      // with the defaults: 20 s to send and to receive (photos, downloads)
-    HttpCancel* cancel = nullptr;  // the owner's token: cancelling it ends this exchange at once
+    bool secure = false;             // HTTPS (TLS 1.2 or 1.3)
+    int timeoutMs = 0;               // >= 1: every phase; otherwise the defaults (8 s)
+    bool longReceive = false;        // with the defaults: 20 s to send and to receive (photos, downloads)
+    int totalMs = 0;                 // >= 1: the whole exchange, body included, ends by then
+    std::uint64_t maxBodyBytes = 0;  // >= 1: a longer body fails the read
+    HttpCancel* cancel = nullptr;    // the owner's token: cancelling it ends this exchange at once
+};
+
+// What bounds one exchange, fixed when it starts: the end of its total, its body's cap and its
+// cancel token. Clients make one at the start of send() and hand it to the reply.
+class HttpBounds {
+public:
+    HttpBounds() = default;  // no total, no cap, no token
+    explicit HttpBounds(const HttpOptions& options);
+
+    // A phase's time-out (ms) shrunk to what is left of the total; 0 when nothing is left.
+    int phaseMs(int timeoutMs) const;
+    // Cancelled, or past the total.
+    bool over() const;
+    std::uint64_t maxBodyBytes() const { return maxBodyBytes_; }
+    HttpCancel* cancel() const { return cancel_; }
+
+private:
+    std::optional<std::chrono::steady_clock::time_point> deadline_;
+    std::uint64_t maxBodyBytes_ = 0;
+    HttpCancel* cancel_ = nullptr;
 };
 
 struct HttpRequest {
@@ -119,8 +146,9 @@ public:
 class HttpReply {
 public:
     HttpReply() = default;  // no reply
-    HttpReply(int status, std::optional<std::uint64_t> contentLength, std::unique_ptr<HttpBodySource> body)
-        : status_(status), contentLength_(contentLength), body_(std::move(body)) {}
+    HttpReply(int status, std::optional<std::uint64_t> contentLength, std::unique_ptr<HttpBodySource> body,
+              HttpBounds bounds)
+        : status_(status), contentLength_(contentLength), body_(std::move(body)), bounds_(bounds) {}
 
     int status() const { return status_; }
     bool replied() const { return status_ != 0; }
@@ -128,14 +156,16 @@ public:
     std::optional<std::uint64_t> contentLength() const { return contentLength_; }
 
     // The whole body into `sink`, whatever the status. True when every byte arrived (as many as
-    // the Content-Length said, when there was one) and the sink took them and finished. False
-    // without a reply, on a second call, or when the sink or the body source throws.
+    // the Content-Length said, when there was one) within the bounds and the sink took them and
+    // finished. False without a reply, on a second call, past the total or the cap, once cancelled,
+    // or when the sink or the body source throws.
     bool readBody(HttpSink& sink) noexcept;
 
 private:
     int status_ = 0;
     std::optional<std::uint64_t> contentLength_;
     std::unique_ptr<HttpBodySource> body_;
+    HttpBounds bounds_;
 };
 
 // One exchange at a time per call; a client may be called from several threads at once.
@@ -146,7 +176,8 @@ public:
     virtual HttpReply send(const HttpRequest& request) noexcept = 0;
 };
 
-// send() and readBody() in one: true only for a 2xx reply whose whole body the sink kept.
+// send() and readBody() in one: true only for a 2xx reply whose whole body the sink kept. Nothing
+// is sent once the request's token is cancelled.
 bool httpExchange(HttpClient& client, const HttpRequest& request, HttpSink& sink) noexcept;
 
 // One-line calls. `out` is emptied first and holds the reply's body (also an error reply's).

@@ -161,28 +161,42 @@ DisplayDocument readDisplayDocument(std::string_view d) {
     return doc;
 }
 
-void applyServerSettings(std::string_view d, WallSettings& settings) {
+ServerSettings readServerSettings(std::string_view d) {
+    ServerSettings decided;
     for (const DocumentKey& key : displayDocumentKeys()) {
         if (key.kind != K::setting) continue;
         const SettingRow& row = *key.setting;
+        ServerSettings::Value value{&row};
         switch (row.kind) {
-            case SettingKind::toggle:
-                settings.*std::get<std::int32_t WallSettings::*>(row.target) = jsonGetBool(d, key.key, true) ? 1 : 0;
-                break;
+            case SettingKind::toggle: value.whole = jsonGetBool(d, key.key, true) ? 1 : 0; break;
             case SettingKind::wholeNumber: {
-                std::int32_t& value = settings.*std::get<std::int32_t WallSettings::*>(row.target);
                 // Truncated toward zero, then clamped (in double, so that no huge value overflows).
-                const double n = std::trunc(jsonGetNumber(d, key.key, value));
-                value = static_cast<std::int32_t>(n < row.min ? row.min : (n > row.max ? row.max : n));
+                const double n = std::trunc(jsonGetNumber(d, key.key, std::nan("")));
+                if (!std::isnan(n))
+                    value.whole = static_cast<std::int32_t>(n < row.min ? row.min : (n > row.max ? row.max : n));
                 break;
             }
-            case SettingKind::theme:
-                settings.*std::get<std::string WallSettings::*>(row.target) = normalizeTheme(jsonGetString(d, key.key));
-                break;
-            default: break;  // no other kind is decided by the server
+            case SettingKind::theme: value.theme = normalizeTheme(jsonGetString(d, key.key)); break;
+            default: continue;  // no other kind is decided by the server
+        }
+        decided.values_.push_back(std::move(value));
+    }
+    return decided;
+}
+
+void ServerSettings::applyTo(WallSettings& settings) const {
+    for (const Value& value : values_) {
+        const SettingRow& row = *value.row;
+        if (row.kind == SettingKind::theme) {
+            settings.*std::get<std::string WallSettings::*>(row.target) = value.theme;
+        } else {
+            std::int32_t& current = settings.*std::get<std::int32_t WallSettings::*>(row.target);
+            current = value.whole ? *value.whole : std::clamp<std::int32_t>(current, row.min, row.max);
         }
     }
 }
+
+void applyServerSettings(std::string_view d, WallSettings& settings) { readServerSettings(d).applyTo(settings); }
 
 bool looksLikePicture(std::string_view b) {
     if (b.size() < 12) return false;

@@ -4,6 +4,7 @@
 // plug-in reads is one row of one table (displayDocumentKeys), which the readers below walk and the
 // native tests export to tests/contract/plugin-reads.json for the wall server's tests.
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -92,9 +93,25 @@ std::vector<VoteBar> decodeVoteBars(std::string_view packed);
 DisplayDocument readDisplayDocument(std::string_view document);
 
 // The settings the wall server decides (the table's setting keys: backdrop, hot and reaction
-// switches, the hot numbers, the theme), read from the document into `settings`: absent switches
-// are on, absent numbers keep the current value, numbers are truncated and clamped, an absent theme
-// is "club".
+// switches, the hot numbers, the theme), as read from a display document: absent switches are on,
+// absent numbers keep the current value, numbers are truncated and clamped, an absent theme is
+// "club". Read without any lock held; applied under the settings' lock.
+class ServerSettings {
+public:
+    void applyTo(WallSettings& settings) const;
+
+private:
+    friend ServerSettings readServerSettings(std::string_view document);
+    struct Value {
+        const SettingRow* row = nullptr;
+        std::optional<std::int32_t> whole;  // a switch or a number; none: keep the current value
+        std::string theme;
+    };
+    std::vector<Value> values_;
+};
+
+ServerSettings readServerSettings(std::string_view document);
+// Both at once.
 void applyServerSettings(std::string_view document, WallSettings& settings);
 
 // Whether downloaded bytes start like a JPEG, a PNG or a WebP picture (and hold at least 12 bytes).

@@ -244,9 +244,12 @@ RowLook ModerationModel::rowLook(PostList list, int row, bool selected, const Ch
     return lumvo::rowLook(posts[static_cast<std::size_t>(row)], list, selected, colours, timeOfDay_);
 }
 
-std::optional<ModerationUpdate> pollModeration(HttpClient& http, ModerationModel& model) {
+std::optional<ModerationUpdate> pollModeration(HttpClient& http, ModerationModel& model, HttpCancel* cancel) {
     HttpOptions options;
     options.timeoutMs = 400;
+    options.totalMs = 800;
+    options.maxBodyBytes = kModerationDocumentMaxBytes;
+    options.cancel = cancel;
     std::string body;
     if (!httpGet(http, "/api/state", body, options)) return std::nullopt;
     return model.apply(body);

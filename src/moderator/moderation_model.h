@@ -5,11 +5,13 @@
 // line, detail boxes, vote status). The Win32 code feeds it each reply with apply() and shows what
 // apply() says changed; it never decides anything itself.
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/http_client.h"
 #include "moderator/moderation_text.h"
 #include "moderator/post_record.h"
 #include "moderator/row_look.h"
@@ -113,8 +115,12 @@ private:
     std::string guestBgStatus_;
 };
 
-// GET /api/state with the poll's 400 ms time-out and apply() the body. Nothing when the request
-// fails (every list, caption and text stays).
-std::optional<ModerationUpdate> pollModeration(HttpClient& http, ModerationModel& model);
+// The most the moderation document may hold: a longer reply is refused, not kept.
+inline constexpr std::uint64_t kModerationDocumentMaxBytes = 4u << 20;
+
+// GET /api/state with the poll's 400 ms time-out (800 ms in all) and apply() the body. Nothing
+// when the request fails or its body is over kModerationDocumentMaxBytes (every list, caption and
+// text stays). `cancel`, the token of the thread that polls, ends the request when cancelled.
+std::optional<ModerationUpdate> pollModeration(HttpClient& http, ModerationModel& model, HttpCancel* cancel = nullptr);
 
 }  // namespace lumvo

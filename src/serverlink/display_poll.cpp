@@ -11,7 +11,11 @@ DisplayPoll::DisplayPoll(PublishedDisplay& display, SharedSettings& settings, Ph
                          Clock& clock, DisplayPollHooks hooks)
     : display_(display), settings_(settings), photos_(photos), http_(http), clock_(clock), hooks_(std::move(hooks)) {}
 
-bool DisplayPoll::pushSettings() { return lumvo::pushSettings(http_, settings_.copy(), hooks_.defaultMediaFolder); }
+bool DisplayPoll::pushSettings() {
+    return lumvo::pushSettings(
+        http_, settings_.copy(), hooks_.defaultMediaFolder,
+        {.timeoutMs = kSettingsPushTimeoutMs, .totalMs = 2 * kSettingsPushTimeoutMs, .cancel = hooks_.cancel});
+}
 
 std::uint64_t DisplayPoll::pass() {
     if (hooks_.wallFilesPresent && !hooks_.wallFilesPresent()) return kNoWallFilesWaitMs;
@@ -23,8 +27,10 @@ std::uint64_t DisplayPoll::pass() {
     }
 
     std::string reply;
-    HttpOptions options;
-    options.timeoutMs = kDisplayTimeoutMs;
+    const HttpOptions options{.timeoutMs = kDisplayTimeoutMs,
+                              .totalMs = kDisplayTotalMs,
+                              .maxBodyBytes = kDisplayDocumentMaxBytes,
+                              .cancel = hooks_.cancel};
     if (!httpGet(http_, "/api/display", reply, options)) {
         // The server may come back as a new process that has lost what we pushed: push again then.
         pushed_ = false;
@@ -41,7 +47,11 @@ std::uint64_t DisplayPoll::pass() {
     if (reply != lastReply_) {
         lastReply_ = std::move(reply);
         state = readDisplayDocument(lastReply_);
-        if (pushedBefore) settings_.change([&](WallSettings& s) { applyServerSettings(lastReply_, s); });
+        // Read here; the render thread's lock is held only to apply the values.
+        if (pushedBefore) {
+            const ServerSettings decided = readServerSettings(lastReply_);
+            settings_.change([&](WallSettings& s) { decided.applyTo(s); });
+        }
         display_.publish(state);
     } else {
         state = display_.copy();
@@ -64,8 +74,10 @@ void DisplayPoll::ensurePhoto(const std::string& reference) {
     std::optional<std::string> bytes = hooks_.photoFromDisk ? hooks_.photoFromDisk(reference) : std::nullopt;
     if (!bytes) {
         std::string body;
-        HttpOptions options;
-        options.longReceive = true;
+        const HttpOptions options{.timeoutMs = kPhotoTimeoutMs,
+                                  .totalMs = kPhotoTotalMs,
+                                  .maxBodyBytes = kPhotoMaxBytes,
+                                  .cancel = hooks_.cancel};
         if (httpGet(http_, reference, body, options) && looksLikePicture(body)) bytes = std::move(body);
     }
     if (!bytes) return;  // tried again on the next pass

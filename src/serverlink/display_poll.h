@@ -29,11 +29,22 @@ struct DisplayPollHooks {
     std::function<std::optional<std::string>(std::string_view reference)> photoFromDisk;
     // The folder announced when the media folder setting is empty.
     std::string defaultMediaFolder;
+    // The worker's token: every request of the poll gives up at once when it is cancelled.
+    HttpCancel* cancel = nullptr;
 };
 
 inline constexpr std::uint64_t kPollIntervalMs = 150;
 inline constexpr std::uint64_t kNoWallFilesWaitMs = 400;
+// Every request goes to the wall server on this PC, so each has short phases and a total: a
+// misbehaving server costs a pass no more than its total, and a stop no more than one phase where
+// closing the request's handle does not wake the call (Wine 8). Bodies are capped.
 inline constexpr int kDisplayTimeoutMs = 400;
+inline constexpr int kDisplayTotalMs = 1000;
+inline constexpr std::uint64_t kDisplayDocumentMaxBytes = 1u << 20;
+inline constexpr int kPhotoTimeoutMs = 500;
+inline constexpr int kPhotoTotalMs = 2000;
+inline constexpr std::uint64_t kPhotoMaxBytes = 8u << 20;  // the wall server takes photos up to 5 MiB
+inline constexpr int kSettingsPushTimeoutMs = 500;
 inline constexpr std::uint64_t kSettingsRepushMs = 15 * 60 * 1000;
 
 class DisplayPoll {

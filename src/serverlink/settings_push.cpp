@@ -6,11 +6,12 @@
 
 namespace lumvo {
 
-bool pushSettings(HttpClient& http, const WallSettings& settings, std::string_view defaultMediaFolder) {
+bool pushSettings(HttpClient& http, const WallSettings& settings, std::string_view defaultMediaFolder,
+                  const HttpOptions& options) {
     const std::string body = settingsPushBody(
         settings, settings.mediaDir.empty() ? defaultMediaFolder : std::string_view(settings.mediaDir));
     std::string reply;
-    return httpPost(http, "/api/settings", body, reply);
+    return httpPost(http, "/api/settings", body, reply, options);
 }
 
 }  // namespace lumvo

@@ -9,6 +9,7 @@
 namespace lumvo {
 
 // True when the server took them. An empty media folder setting announces `defaultMediaFolder`.
-bool pushSettings(HttpClient& http, const WallSettings& settings, std::string_view defaultMediaFolder);
+bool pushSettings(HttpClient& http, const WallSettings& settings, std::string_view defaultMediaFolder,
+                  const HttpOptions& options = {});
 
 }  // namespace lumvo

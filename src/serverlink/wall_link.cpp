@@ -17,6 +17,11 @@ WallLink::~WallLink() {
 
 WorkerThread::StartResult WallLink::start() {
     try {
+        if (worker_.running()) return WorkerThread::StartResult::alreadyRunning;
+        // A worker left attached by a failed join is still cancelled: join it before letting
+        // requests run again.
+        if (worker_.attached() && !worker_.stop()) return WorkerThread::StartResult::failed;
+        cancel_.reset();
         return worker_.start([this] { run(); });
     } catch (...) {
         return WorkerThread::StartResult::failed;
@@ -24,6 +29,7 @@ WorkerThread::StartResult WallLink::start() {
 }
 
 bool WallLink::stop() {
+    cancel_.cancel();
     const bool joined = worker_.stop();
     // The worker has let go of the server (or never had one): shut it down. Should the join have
     // failed, the worker may still be in a pass; the server is stopped all the same.
@@ -42,7 +48,9 @@ void WallLink::run() {
     if (services_.server && (!services_.hooks.wallFilesPresent || services_.hooks.wallFilesPresent())) {
         services_.server->startServer();
     }
-    DisplayPoll poll(display_, settings_, *services_.photos, *services_.http, *services_.clock, services_.hooks);
+    DisplayPollHooks hooks = services_.hooks;
+    hooks.cancel = &cancel_;
+    DisplayPoll poll(display_, settings_, *services_.photos, *services_.http, *services_.clock, std::move(hooks));
     poll.run(wait);
 }
 

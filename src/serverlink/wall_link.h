@@ -47,8 +47,9 @@ public:
     // Starts the worker unless it runs already: it launches the server (when the wall files are
     // there) and polls the display until stopped. Never throws.
     WorkerThread::StartResult start();
-    // Tells the worker to stop, joins it and stops the server; false when the worker could not be
-    // joined now (it is joined by the next start, stop or the destructor).
+    // Tells the worker to stop, ends the request it may be waiting in, joins it and stops the
+    // server; false when the worker could not be joined now (it is joined by the next start, stop
+    // or the destructor).
     bool stop();
     bool running() const { return worker_.running(); }
     bool attached() const { return worker_.attached(); }
@@ -61,6 +62,8 @@ private:
     PublishedDisplay& display_;
     SharedSettings& settings_;
     WallLinkServices services_;
+    // Handed to every request of the worker; stop() cancels it so that no exchange holds the join.
+    HttpCancel cancel_;
     // Last, so that it is joined before anything it uses goes away.
     WorkerThread worker_;
 };

@@ -1,6 +1,6 @@
 // The portable half of the HTTP seam, driven through the scripted client: what counts as a
-// success, the file sink's guarantees on disk when a download fails, and the steady clock's
-// stop-aware sleep.
+// success, the total, the body cap and the cancel token, the file sink's guarantees on disk when a download fails, and
+// the steady clock's stop-aware sleep.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -51,6 +51,65 @@ TEST(HttpExchange, OnlyA2xxReplyWithItsWholeBodyIsASuccessAndTheBodyIsKeptEither
         EXPECT_EQ(httpGet(http, "/api/display", out), c.ok) << c.what;
         EXPECT_EQ(out, c.out) << c.what;
     }
+}
+
+double msSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST(HttpExchange, ABodyPastItsTotalOrItsCapFailsWhetherOrNotItsLengthWasAnnounced) {
+    // A trickle of 100 bytes over 2 s against a total of 200 ms: ended by the total, not the body.
+    ScriptedHttpClient http;
+    const ScriptedReply trickle{.body = std::string(100, 'x'), .chunkBytes = 1, .msPerChunk = 20};
+    http.script("/uploads/a.jpg", trickle);
+    std::string out;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(httpGet(http, "/uploads/a.jpg", out, {.totalMs = 200}));
+    EXPECT_GE(msSince(start), 180);
+    EXPECT_LT(msSince(start), 700);
+    // The same trickle, short enough, within its total.
+    http.script("/uploads/a.jpg", {.body = "xyz", .chunkBytes = 1, .msPerChunk = 20});
+    EXPECT_TRUE(httpGet(http, "/uploads/a.jpg", out, {.totalMs = 1000}));
+
+    const std::string kib(1024, 'k');
+    const struct {
+        const char* what;
+        ScriptedReply reply;
+        bool ok;
+    } cases[] = {
+        {"at the cap", {.body = kib}, true},
+        {"over, announced", {.body = kib + "!"}, false},
+        {"over, not announced", {.body = kib + "!", .contentLength = std::nullopt, .chunkBytes = 100}, false},
+    };
+    for (const auto& c : cases) {
+        http.script("/api/display", c.reply);
+        EXPECT_EQ(httpGet(http, "/api/display", out, {.maxBodyBytes = 1024}), c.ok) << c.what;
+        EXPECT_LE(out.size(), 1024u) << c.what << ": kept past the cap";
+    }
+}
+
+TEST(HttpExchange, ACancelledTokenEndsTheExchangeInFlightAndRefusesLaterOnesUntilReset) {
+    ScriptedHttpClient http;
+    HttpCancel cancel;
+    http.script("/api/display", {.body = std::string(1000, 'x'), .chunkBytes = 1, .msPerChunk = 10});
+    std::atomic<bool> ok{true};
+    std::thread worker([&] {
+        std::string out;
+        ok = httpGet(http, "/api/display", out, {.cancel = &cancel});
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const auto start = std::chrono::steady_clock::now();
+    cancel.cancel();
+    worker.join();
+    EXPECT_LT(msSince(start), 200) << "the exchange went on after the cancel";
+    EXPECT_FALSE(ok);
+
+    http.script("/api/display", {.body = "{}"});
+    std::string out;
+    EXPECT_FALSE(httpGet(http, "/api/display", out, {.cancel = &cancel}));
+    EXPECT_EQ(http.requests().size(), 1u) << "a cancelled token still sent a request";
+    cancel.reset();
+    EXPECT_TRUE(httpGet(http, "/api/display", out, {.cancel = &cancel}));
 }
 
 // A throw-away folder under the system's temp folder.

@@ -3,6 +3,7 @@
 // queue of replies (status and body, or a failure at send or mid-body), each request takes the
 // next one for its path, and every request is recorded.
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <deque>
@@ -11,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/http_client.h"
@@ -28,6 +30,7 @@ struct ScriptedReply {
     static constexpr std::uint64_t kBodySize = UINT64_MAX;
     std::optional<std::uint64_t> contentLength = kBodySize;
     std::size_t chunkBytes = 4096;  // the most one read hands over
+    int msPerChunk = 0;             // real time each read waits before handing its piece over (a trickle)
 };
 
 class ScriptedHttpClient final : public HttpClient {
@@ -58,8 +61,8 @@ public:
         if (length == ScriptedReply::kBodySize) length = reply->body.size();
         if (cut) reply->body.resize(std::min(reply->bytesBeforeCut, reply->body.size()));
         try {
-            auto body = std::make_unique<Body>(std::move(reply->body), reply->chunkBytes, cut);
-            return HttpReply(reply->status, length, std::move(body));
+            auto body = std::make_unique<Body>(std::move(reply->body), reply->chunkBytes, cut, reply->msPerChunk);
+            return HttpReply(reply->status, length, std::move(body), HttpBounds(request.options));
         } catch (...) {
             return {};
         }
@@ -73,8 +76,10 @@ public:
 private:
     class Body final : public HttpBodySource {
     public:
-        Body(std::string bytes, std::size_t chunk, bool cut) : bytes_(std::move(bytes)), chunk_(chunk), cut_(cut) {}
+        Body(std::string bytes, std::size_t chunk, bool cut, int msPerChunk)
+            : bytes_(std::move(bytes)), chunk_(chunk), cut_(cut), msPerChunk_(msPerChunk) {}
         std::optional<std::size_t> read(char* buffer, std::size_t capacity) override {
+            if (msPerChunk_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(msPerChunk_));
             if (at_ == bytes_.size()) return cut_ ? std::nullopt : std::optional<std::size_t>(0);
             const std::size_t n = std::min({capacity, chunk_, bytes_.size() - at_});
             std::memcpy(buffer, bytes_.data() + at_, n);
@@ -86,6 +91,7 @@ private:
         std::string bytes_;
         std::size_t chunk_;
         bool cut_;
+        int msPerChunk_;
         std::size_t at_ = 0;
     };
 
