@@ -55,7 +55,7 @@ TEST(OverlayFrame, ACardIsRepaintedOnlyWhenWhatItShowsChangedOrAPhotoArrived) {
     shown.feed.push_back(post("p3", "Cem", "Greetings from table 7"));
     plugin.display().publish(shown);
     EXPECT_EQ(frames(5), 2u) << "one upload per change";
-    plugin.overlay().photos().storePhoto("/uploads/new.jpg", std::string(64, 'x'));
+    plugin.overlay().photos().storePhoto("/uploads/new.jpg", fakePicture(8, 8));
     EXPECT_EQ(frames(5), 3u) << "a photo arriving repaints the feed on the render thread";
     EXPECT_EQ(plugin.renderer().uploads(LayerSlot::qrCard), 0u) << "no join address, no QR card";
 
@@ -262,7 +262,7 @@ TEST(OverlayHero, AFeaturedPostIsShownInTheHeroBoxAndNotAlsoInTheFeed) {
     // Where the feed put its lines, for this frame's state.
     RecordingCanvas canvas;
     const lumvo::FeedPaint paint = lumvo::paintFeed(canvas, wall.plugin->overlay().preparedState(), 358, 604,
-                                                    [](std::string_view) { return std::nullopt; });
+                                                    [](std::string_view) { return lumvo::PictureRef(); });
     ASSERT_EQ(paint.records.size(), 3u);
     const float chatX = 1280 * 0.70f, chatY = 720 * 0.08f, sx = 1280 * 0.28f / 358, sy = 720 * 0.84f / 604;
     for (const lumvo::FeedRecord& record : paint.records) {

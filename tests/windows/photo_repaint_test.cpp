@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "drawing_plugin.h"
+#include "media/win/picture_decoder.h"
 #include "png_file.h"
 #include "test_pictures.h"
 
@@ -33,12 +34,13 @@ std::uint64_t commitBytes() {
 // sampled every 2 ms on a thread of its own.
 class PeakSampler {
 public:
-    PeakSampler() : start_(commitBytes()), peak_(start_), thread_([this] {
-        while (!stop_.load()) {
-            peak_.store(std::max(peak_.load(), commitBytes()));
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-    }) {}
+    PeakSampler()
+        : start_(commitBytes()), peak_(start_), thread_([this] {
+              while (!stop_.load()) {
+                  peak_.store(std::max(peak_.load(), commitBytes()));
+                  std::this_thread::sleep_for(std::chrono::milliseconds(2));
+              }
+          }) {}
     ~PeakSampler() { stop(); }
     double riseMiB() {
         stop();
@@ -63,9 +65,9 @@ struct RepaintRun {
     double peakRiseMiB = 0;
 };
 
-// The photo as the worker puts it in the plug-in's cache.
+// The photo as the worker puts it in the plug-in's cache: decoded within the feed's side.
 void storePhoto(lumvo::VideoWallPlugin& plugin, const std::string& reference, const std::string& bytes) {
-    plugin.overlay().photos().storePhoto(reference, bytes);
+    plugin.overlay().photos().storePhoto(reference, lumvo::decodePicture(bytes, lumvo::kFeedPhotoSide));
 }
 
 lumvo::DisplayDocument feedWithPhoto(int reactionCount) {
@@ -115,6 +117,7 @@ RepaintRun runWithPhoto(const std::string& photo, const std::string& keepFrameAs
     if (!keepFrameAs.empty()) {
         const Frame frame = wall.pixels();
         makeFolders(repoPath("test-output\\windows"));
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);  // the PNG writer's WIC
         EXPECT_TRUE(standin::writePng(lumvo::utf8ToWide(repoPath("test-output\\windows\\" + keepFrameAs)),
                                       reinterpret_cast<const std::uint8_t*>(frame.pixels.data()), frame.width,
                                       frame.height, frame.width * 4));
@@ -145,6 +148,56 @@ TEST(PhotoRepaint, AHugePhotoCostsTheDrawSlotAndMemoryAboutWhatAPhonePhotoDoes) 
         EXPECT_LE(large->worstRepaintMs, 3 * base.worstRepaintMs);
         EXPECT_LE(large->peakRiseMiB, base.peakRiseMiB + 200);
     }
+}
+
+// The colour at (x, y) of a decoded picture, 0xRRGGBB (opaque pictures: premultiplied is straight).
+std::uint32_t colourAt(const lumvo::DecodedPicture& picture, int x, int y) {
+    const std::uint8_t* p = picture.pixels.data() + (static_cast<std::size_t>(y) * picture.width + x) * 4;
+    return static_cast<std::uint32_t>(p[2]) << 16 | p[1] << 8 | p[0];
+}
+
+TEST(PhotoDecode, BoundedTheRightWayUpAndNothingForBrokenOrTooLargePictures) {
+    GdiplusSession gdiplus;
+    // Wide and tall, JPEG and PNG: within the side, the aspect kept, each quarter where it was.
+    const std::pair<std::string, std::pair<int, int>> pictures[] = {{quartersJpeg(1600, 1200), {160, 120}},
+                                                                    {quartersPng(3000, 200), {2048, 137}},
+                                                                    {quartersPng(90, 4000), {4, 160}}};
+    for (const auto& [bytes, size] : pictures) {
+        const int side = std::max(size.first, size.second);
+        const lumvo::PictureRef picture = lumvo::decodePicture(bytes, side);
+        ASSERT_TRUE(picture) << side;
+        EXPECT_EQ(std::make_pair(picture->width, picture->height), size);
+        const int w = picture->width, h = picture->height;
+        // A point in each quarter, clear of the JPEG's diagonal band.
+        const std::pair<int, int> centres[] = {
+            {w / 8, 3 * h / 8}, {5 * w / 8, h / 8}, {w / 8, 5 * h / 8}, {7 * w / 8, 5 * h / 8}};
+        for (int i = 0; i < 4; ++i) {
+            const std::uint32_t c = colourAt(*picture, centres[i].first, centres[i].second);
+            for (int shift : {16, 8, 0})
+                EXPECT_NEAR(static_cast<int>(c >> shift & 0xFF), static_cast<int>(kQuarterColours[i] >> shift & 0xFF),
+                            24)
+                    << "quarter " << i << " of a " << w << " x " << h << " picture: " << std::hex << c;
+        }
+    }
+    // A small picture is not enlarged.
+    const lumvo::PictureRef small = lumvo::decodePicture(quartersPng(40, 30), lumvo::kLargePhotoSide);
+    ASSERT_TRUE(small);
+    EXPECT_EQ(std::make_pair(small->width, small->height), std::make_pair(40, 30));
+
+    // More pixels than the decoders may hold (12000 x 12000, 9000 x 6000), whatever the side asked.
+    EXPECT_FALSE(lumvo::decodePicture(quartersPng(12000, 12000), lumvo::kFeedPhotoSide));
+    EXPECT_FALSE(lumvo::decodePicture(quartersPng(9000, 6000), lumvo::kFeedPhotoSide));
+    EXPECT_TRUE(lumvo::decodePicture(quartersPng(8000, 6000), lumvo::kFeedPhotoSide)) << "48 megapixels decode";
+    // Words, nothing, and a JPEG whose first segment claims more bytes than there are (Wine's decoder
+    // would read past the data and take the host down).
+    EXPECT_FALSE(lumvo::decodePicture("not a picture at all, just words", lumvo::kFeedPhotoSide));
+    EXPECT_FALSE(lumvo::decodePicture("", lumvo::kFeedPhotoSide));
+    EXPECT_FALSE(
+        lumvo::decodePicture(std::string("\xFF\xD8\xFF\xE0", 4) + std::string(4000, 'a'), lumvo::kFeedPhotoSide));
+    // A PNG whose header is whole but whose data is not.
+    std::string cut = quartersPng(400, 300);
+    cut.resize(cut.size() / 2);
+    EXPECT_FALSE(lumvo::decodePicture(cut, lumvo::kFeedPhotoSide));
 }
 
 }  // namespace
