@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "drawing_plugin.h"
 #include "media/win/picture_decoder.h"
@@ -60,9 +61,14 @@ private:
 };
 
 struct RepaintRun {
-    double worstRepaintMs = 0;  // the slowest draw slot call that painted the feed again
-    int repaints = 0;
+    std::vector<double> repaintMs;  // each draw slot call that painted the feed again
     double peakRiseMiB = 0;
+    double worst() const { return repaintMs.empty() ? 0 : *std::max_element(repaintMs.begin(), repaintMs.end()); }
+    double median() const {
+        std::vector<double> sorted = repaintMs;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted.empty() ? 0 : sorted[sorted.size() / 2];
+    }
 };
 
 // The photo as the worker puts it in the plug-in's cache: decoded within the feed's side.
@@ -106,11 +112,8 @@ RepaintRun runWithPhoto(const std::string& photo, const std::string& keepFrameAs
             QueryPerformanceCounter(&t0);
             wall.draw(1);
             QueryPerformanceCounter(&t1);
-            if (plugin.renderer().uploads(LayerSlot::chatFeed) != before) {
-                ++run.repaints;
-                run.worstRepaintMs = std::max(
-                    run.worstRepaintMs, 1000.0 * static_cast<double>(t1.QuadPart - t0.QuadPart) / frequency.QuadPart);
-            }
+            if (plugin.renderer().uploads(LayerSlot::chatFeed) != before)
+                run.repaintMs.push_back(1000.0 * static_cast<double>(t1.QuadPart - t0.QuadPart) / frequency.QuadPart);
         }
     }
     run.peakRiseMiB = memory.riseMiB();
@@ -134,18 +137,18 @@ TEST(PhotoRepaint, AHugePhotoCostsTheDrawSlotAndMemoryAboutWhatAPhonePhotoDoes) 
     ASSERT_FALSE(largeJpeg.empty());
 
     const RepaintRun base = runWithPhoto(phone, "photo-post-frame.png");
-    ASSERT_EQ(base.repaints, 5) << "one feed repaint per reaction change";
+    ASSERT_EQ(base.repaintMs.size(), 5u) << "one feed repaint per reaction change";
     const RepaintRun png = runWithPhoto(largePng);
     const RepaintRun jpeg = runWithPhoto(largeJpeg);
     std::printf(
-        "measured: feed repaint with a photo post, reactions changing every 2 s, 1920x1080 under Wine: worst "
-        "draw %.1f ms with a 1600x1200 JPEG (peak +%.0f MiB), %.1f ms with a 12000x12000 PNG of %zu KB (peak "
-        "+%.0f MiB), %.1f ms with an 8000x6000 JPEG of %zu KB (peak +%.0f MiB)\n",
-        base.worstRepaintMs, base.peakRiseMiB, png.worstRepaintMs, largePng.size() / 1024, png.peakRiseMiB,
-        jpeg.worstRepaintMs, largeJpeg.size() / 1024, jpeg.peakRiseMiB);
+        "measured: feed repaint with a photo post, reactions changing every 2 s, 1920x1080 under Wine (worst / "
+        "median of 5 repaints, peak commit rise): 1600x1200 JPEG %.0f / %.0f ms, +%.0f MiB; 12000x12000 PNG of %zu "
+        "KB %.0f / %.0f ms, +%.0f MiB; 8000x6000 JPEG of %zu KB %.0f / %.0f ms, +%.0f MiB\n",
+        base.worst(), base.median(), base.peakRiseMiB, largePng.size() / 1024, png.worst(), png.median(),
+        png.peakRiseMiB, largeJpeg.size() / 1024, jpeg.worst(), jpeg.median(), jpeg.peakRiseMiB);
     for (const RepaintRun* large : {&png, &jpeg}) {
-        EXPECT_EQ(large->repaints, 5);
-        EXPECT_LE(large->worstRepaintMs, 3 * base.worstRepaintMs);
+        EXPECT_EQ(large->repaintMs.size(), 5u);
+        EXPECT_LE(large->worst(), 3 * base.worst());
         EXPECT_LE(large->peakRiseMiB, base.peakRiseMiB + 200);
     }
 }
