@@ -63,11 +63,9 @@ TEST(DecodedPicture, ShrinkingAveragesEveryPixelIntoItsPlaceAndKeepsTheAspect) {
             EXPECT_EQ(half->pixels[(y * 3 + x) * 4 + 1], 10 * (2 * x) + 5 + 60 * (2 * y) + 30 + 1) << x << "," << y;
     EXPECT_EQ(shrinkPicture(source, 6), source) << "a picture that fits is not copied";
 
-    // A wide picture keeps its aspect and every side at least 1; a tall one the same way round.
-    EXPECT_EQ(std::make_tuple(boundedSize(8000, 6000, 160).width, boundedSize(8000, 6000, 160).height),
-              std::make_tuple(160, 120));
-    EXPECT_EQ(std::make_tuple(boundedSize(3, 9000, 160).width, boundedSize(3, 9000, 160).height),
-              std::make_tuple(1, 160));
+    // A thin picture keeps every side at least 1.
+    const PictureSize thin = boundedSize(3, 9000, 160);
+    EXPECT_EQ(std::make_tuple(thin.width, thin.height), std::make_tuple(1, 160));
 }
 
 // What any text cleans to is the names fuzz target's property; here, that cleaning keeps the words.
