@@ -2,38 +2,37 @@
 
 namespace lumvo {
 
-std::vector<std::string> PhotoCache::storePhoto(std::string_view id, std::string bytes) {
-    std::vector<std::string> evicted;
-    if (id.empty() || bytes.size() < 32) return evicted;
+bool PhotoCache::storePhoto(std::string_view id, PictureRef picture, std::vector<std::string>* evicted) {
+    if (id.empty() || !picture || picture->bytes() == 0 || picture->bytes() > budget_) return false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (const auto found = index_.find(id); found != index_.end()) {
             const Order::iterator old = found->second;
-            total_ -= old->bytes.size();
+            total_ -= old->picture->bytes();
             index_.erase(found);  // its key points into the entry: erased first
             order_.erase(old);
         }
-        order_.push_front(Entry{std::string(id), std::move(bytes)});
+        total_ += picture->bytes();
+        order_.push_front(Entry{std::string(id), std::move(picture)});
         index_.emplace(order_.front().id, order_.begin());
-        total_ += order_.front().bytes.size();
-        while (total_ > budget_ && order_.size() > 1) {
+        while (total_ > budget_) {  // never the new one: it fits the budget alone
             Entry& oldest = order_.back();
-            total_ -= oldest.bytes.size();
+            total_ -= oldest.picture->bytes();
             index_.erase(std::string_view(oldest.id));
-            evicted.push_back(std::move(oldest.id));
+            if (evicted) evicted->push_back(std::move(oldest.id));
             order_.pop_back();
         }
     }
     generation_.fetch_add(1);
-    return evicted;
+    return true;
 }
 
-std::optional<std::string> PhotoCache::lookup(std::string_view id) {
+PictureRef PhotoCache::lookup(std::string_view id) {
     std::lock_guard<std::mutex> lock(mutex_);
     const auto found = index_.find(id);
-    if (found == index_.end()) return std::nullopt;
+    if (found == index_.end()) return nullptr;
     order_.splice(order_.begin(), order_, found->second);
-    return found->second->bytes;
+    return found->second->picture;
 }
 
 bool PhotoCache::touch(std::string_view id) {

@@ -1,23 +1,26 @@
 #pragma once
-// The renderer's photo cache: the encoded bytes of guests' photos and poll pictures by reference,
-// filled by the worker thread once per photo and read by the render thread when it paints a card.
-// It is bounded by total bytes: past the budget the least recently used photos go (a photo shown
-// on the wall is touched by every display poll and so stays). Its own mutex guards it; it never
-// takes another lock.
+// The renderer's photo cache: guests' photos and poll pictures by reference, decoded and bounded
+// (media/decoded_picture.h), filled by the worker thread once per photo and read by the render
+// thread when it paints a card. It is bounded by the decoded pictures' bytes: past the budget the
+// least recently used photos go (a photo shown on the wall is touched by every display poll and so
+// stays), and a picture larger than the whole budget is not kept at all. Its own mutex guards it; it
+// never takes another lock.
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <list>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "media/decoded_picture.h"
+
 namespace lumvo {
 
-// 96 MiB: a few hundred phone photos (at most 1600 px JPEGs of well under 1 MB each).
+// 96 MiB of decoded pixels: a feed photo takes at most 100 KiB (160 x 160), the featured and poll
+// pictures at most 16 MiB each (2048 x 2048), so every photo a wall shows at once fits many times.
 inline constexpr std::size_t kPhotoCacheBudget = 96u << 20;
 
 class PhotoCache {
@@ -26,12 +29,13 @@ public:
     PhotoCache(const PhotoCache&) = delete;
     PhotoCache& operator=(const PhotoCache&) = delete;
 
-    // Stores (or replaces) the bytes of `id`; ignored when the id is empty or the bytes are fewer
-    // than 32. Returns the ids evicted to stay within the budget (the newest photo always stays,
-    // even alone beyond it). Counts one generation when something was stored.
-    std::vector<std::string> storePhoto(std::string_view id, std::string bytes);
-    // A copy of the bytes of `id`, marked as just used; nothing when not held.
-    std::optional<std::string> lookup(std::string_view id);
+    // Stores (or replaces) the picture of `id`; false, with nothing stored and the cache unchanged,
+    // when the id is empty, the picture is null or empty, or it alone is larger than the budget.
+    // The ids evicted to stay within the budget are added to `evicted`. Counts one generation when
+    // something was stored.
+    bool storePhoto(std::string_view id, PictureRef picture, std::vector<std::string>* evicted = nullptr);
+    // The picture of `id`, marked as just used; null when not held.
+    PictureRef lookup(std::string_view id);
     // Marks `id` as just used; false when not held.
     bool touch(std::string_view id);
 
@@ -44,7 +48,7 @@ public:
 private:
     struct Entry {
         std::string id;
-        std::string bytes;
+        PictureRef picture;
     };
     using Order = std::list<Entry>;  // most recently used first
 

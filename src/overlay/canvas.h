@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "base/argb.h"
+#include "media/decoded_picture.h"
 
 namespace lumvo {
 
@@ -73,8 +74,10 @@ public:
     virtual void pushClip(const RoundedRect& shape) = 0;
     virtual void popClip() = 0;
 
-    // Decodes JPEG, PNG or WebP bytes; null when they do not decode.
-    virtual std::unique_ptr<CanvasImage> decodeImage(std::string_view bytes) = 0;
+    // A photo decoded and bounded by the worker, as an image this canvas draws: the pixels are
+    // wrapped (kept alive by the image), never decoded or copied here. Null for a null or empty
+    // picture.
+    virtual std::unique_ptr<CanvasImage> pictureImage(PictureRef picture) = 0;
     // Loads a picture file (UTF-8 path); null when missing or unreadable.
     virtual std::unique_ptr<CanvasImage> loadImageFile(std::string_view path) = 0;
     // Draws the whole image stretched into `dest`, high-quality interpolation.

@@ -14,9 +14,8 @@ SizeI featuredTextureSize(const ComposeGeometry& g, bool pollShown) {
 void paintFeatured(Canvas& canvas, const FrameState& s, int w, int h, const PhotoLookup& photos) {
     const RectF card{10, 10, static_cast<float>(w) - 20, static_cast<float>(h) - 20};
     if (!s.editMode || !s.featuredId.empty() || !s.name.empty() || !s.text.empty()) {
-        std::optional<std::string> bytes;
-        if (!s.photo.empty() && photos) bytes = photos(s.photo);
-        drawPostBubble(canvas, featuredItem(s), bytes ? std::string_view(*bytes) : std::string_view{}, card, s, false);
+        const PictureRef photo = !s.photo.empty() && photos ? photos(s.photo) : nullptr;
+        drawPostBubble(canvas, featuredItem(s), photo, card, s, false);
     } else {
         const Theme& theme = themeFor(s.theme);
         const Argb accent = typeAccent("shoutout", s.palette);

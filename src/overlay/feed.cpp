@@ -100,9 +100,8 @@ FeedPaint paintFeed(Canvas& canvas, const FrameState& state, int w, int h, const
             y -= 8;
             continue;
         }
-        std::optional<std::string> bytes;
-        if (!item->photo.empty() && photos) bytes = photos(item->photo);
-        drawPostBubble(canvas, *item, bytes ? std::string_view(*bytes) : std::string_view{}, *rect, state, true);
+        const PictureRef photo = !item->photo.empty() && photos ? photos(item->photo) : nullptr;
+        drawPostBubble(canvas, *item, photo, *rect, state, true);
         if (item->hot) paint.hotRects.push_back(inset(*rect, 6));
         y -= 8;
     }
@@ -189,7 +188,7 @@ void drawFeaturedText(Canvas& canvas, const FeedItem& post, const RectF& box, co
 
 }  // namespace
 
-void drawPostBubble(Canvas& canvas, const FeedItem& post, std::string_view photoBytes, const RectF& bubble,
+void drawPostBubble(Canvas& canvas, const FeedItem& post, const PictureRef& photoPicture, const RectF& bubble,
                     const FrameState& state, bool isFeedItem) {
     if (bubble.w < 8 || bubble.h < 8) return;
     const Theme& theme = themeFor(state.theme);
@@ -218,8 +217,8 @@ void drawPostBubble(Canvas& canvas, const FeedItem& post, std::string_view photo
         box.x += 8;
         box.w = std::max(box.w - 8, 8.0f);
     }
-    if (!photoBytes.empty()) {
-        if (const auto photo = canvas.decodeImage(photoBytes)) {
+    if (photoPicture) {
+        if (const auto photo = canvas.pictureImage(photoPicture)) {
             float side = isFeedItem ? box.h : std::min(box.w * 0.46f, box.h);
             if (!post.name.empty() || !post.text.empty()) side = std::min(box.w * (isFeedItem ? 0.38f : 0.46f), side);
             side = std::max(side, 18.0f);

@@ -14,8 +14,8 @@
 
 namespace lumvo {
 
-// The encoded bytes of a photo by its id (the photo cache on Windows); nothing when not held.
-using PhotoLookup = std::function<std::optional<std::string>(std::string_view photoId)>;
+// The decoded picture of a photo by its id (the photo cache on Windows); null when not held.
+using PhotoLookup = std::function<PictureRef(std::string_view photoId)>;
 
 // Where one post went in the last feed paint, in feed-texture pixels.
 struct FeedRecord {
@@ -61,9 +61,9 @@ bool holdsFeaturedLine(const FrameState& state);
 // ends the column (older posts are not shown).
 FeedPaint paintFeed(Canvas& canvas, const FrameState& state, int w, int h, const PhotoLookup& photos);
 
-// One post in `r`: at feed scale (isFeedItem) or as the featured card. `photoBytes` are the
-// encoded photo (empty: none); a photo that does not decode is left out.
-void drawPostBubble(Canvas& canvas, const FeedItem& post, std::string_view photoBytes, const RectF& r,
+// One post in `r`: at feed scale (isFeedItem) or as the featured card, with its decoded photo
+// (null: none, or not held yet).
+void drawPostBubble(Canvas& canvas, const FeedItem& post, const PictureRef& photo, const RectF& r,
                     const FrameState& state, bool isFeedItem);
 
 // The row of reaction pills over the lower-left corner and edge of the bubble `r`.

@@ -77,8 +77,8 @@ void drawPicture(Canvas& canvas, const CanvasImage& picture, const RectF& area) 
     canvas.popClip();
 }
 
-// The picture of the running poll: kept while its id stays; decoded again only for a new id, or,
-// when it is missing or did not decode, after the photo cache stored something new.
+// The picture of the running poll: kept while its id stays; looked up again only for a new id, or,
+// when it was missing, after the photo cache stored something new.
 const CanvasImage* pollPicture(Canvas& canvas, PollPicture& picture, const FrameState& s, const PhotoLookup& photos,
                                std::uint64_t generation) {
     if (s.votePhoto.empty()) {
@@ -90,10 +90,7 @@ const CanvasImage* pollPicture(Canvas& canvas, PollPicture& picture, const Frame
         picture.image.reset();
         picture.id = s.votePhoto;
         picture.generation = generation;
-        if (photos) {
-            if (const std::optional<std::string> bytes = photos(s.votePhoto))
-                picture.image = canvas.decodeImage(*bytes);
-        }
+        if (photos) picture.image = canvas.pictureImage(photos(s.votePhoto));
     }
     return picture.image && picture.image->width() > 0 && picture.image->height() > 0 ? picture.image.get() : nullptr;
 }

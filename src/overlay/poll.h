@@ -22,8 +22,8 @@
 
 namespace lumvo {
 
-// The poll picture as last decoded, and what it was decoded from. A picture that is missing or
-// does not decode is tried again only when the photo cache has stored something since.
+// The poll picture as last looked up, and what it was looked up by. A picture that was missing is
+// looked up again only when the photo cache has stored something since.
 struct PollPicture {
     std::shared_ptr<CanvasImage> image;
     std::string id;
@@ -50,7 +50,7 @@ struct PollLayout {
 };
 
 // Lays the panel out in a w x h bitmap from the state and the animation: measures the question
-// and, when the poll's picture changed, decodes it into `picture` (its bytes come from `photos`;
+// and, when the poll's picture changed, looks it up into `picture` (from `photos`;
 // `photoGeneration` is the photo cache's). Not shown while no vote is active.
 PollLayout layoutPoll(Canvas& canvas, const PollAnimation& poll, PollPicture& picture, const FrameState& state, int w,
                       int h, const PhotoLookup& photos, std::uint64_t photoGeneration);

@@ -1,6 +1,7 @@
 #include "serverlink/display_poll.h"
 
 #include <chrono>
+#include <vector>
 
 #include "documents/display_document.h"
 #include "serverlink/settings_push.h"
@@ -57,17 +58,38 @@ std::uint64_t DisplayPoll::pass() {
         state = display_.copy();
     }
 
-    ensurePhoto(state.photo);
-    ensurePhoto(state.votePhoto);
-    for (const FeedItem& item : state.feed) ensurePhoto(item.photo);
+    ensurePhotos(state);
     return kPollIntervalMs;
 }
 
-void DisplayPoll::ensurePhoto(const std::string& reference) {
-    if (reference.empty()) return;
-    if (fetched_.contains(reference)) {
-        photos_.touch(reference);  // shown on the wall: the cache keeps it
-        return;
+void DisplayPoll::ensurePhotos(const DisplayDocument& state) {
+    const std::uint64_t now = clock_.nowMs();
+    for (const std::string* shownLarge : {&state.photo, &state.votePhoto}) {
+        if (!shownLarge->empty()) largeUntil_[*shownLarge] = now + kLargePhotoHoldMs;
+    }
+    std::erase_if(largeUntil_, [&](const auto& entry) { return entry.second < now; });
+    auto sideFor = [&](const std::string& reference) {
+        return largeUntil_.contains(reference) ? kLargePhotoSide : kFeedPhotoSide;
+    };
+    ensurePhoto(state.photo, sideFor(state.photo));
+    ensurePhoto(state.votePhoto, sideFor(state.votePhoto));
+    for (const FeedItem& item : state.feed) ensurePhoto(item.photo, sideFor(item.photo));
+}
+
+void DisplayPoll::ensurePhoto(const std::string& reference, int side) {
+    if (reference.empty() || unusable_.contains(reference)) return;
+    if (const auto held = fetched_.find(reference); held != fetched_.end()) {
+        if (held->second == side) {
+            photos_.touch(reference);  // shown on the wall: the cache keeps it
+            return;
+        }
+        if (held->second > side) {
+            // No longer shown large: a smaller copy of the picture held, without decoding again.
+            if (PictureRef larger = photos_.lookup(reference)) {
+                storePhoto(reference, shrinkPicture(larger, side), side);
+                return;
+            }
+        }
     }
     // A stop does not wait for the rest of a pass's downloads.
     if (keepGoing_ && !keepGoing_(std::chrono::milliseconds(0))) return;
@@ -81,8 +103,21 @@ void DisplayPoll::ensurePhoto(const std::string& reference) {
         if (httpGet(http_, reference, body, options) && looksLikePicture(body)) bytes = std::move(body);
     }
     if (!bytes) return;  // tried again on the next pass
-    fetched_.insert(reference);
-    for (const std::string& evicted : photos_.storePhoto(reference, std::move(*bytes))) fetched_.erase(evicted);
+    storePhoto(reference, hooks_.decodePhoto ? hooks_.decodePhoto(*bytes, side) : nullptr, side);
+}
+
+void DisplayPoll::storePhoto(const std::string& reference, PictureRef picture, int side) {
+    std::vector<std::string> evicted;
+    if (photos_.storePhoto(reference, std::move(picture), &evicted)) {
+        fetched_[reference] = side;
+    } else {
+        // Bytes that do not decode (or a picture the cache cannot hold) are not fetched again: the
+        // same bytes would fail the same way on every pass. Forgotten in bulk, so it stays small.
+        if (unusable_.size() >= 256) unusable_.clear();
+        unusable_.insert(reference);
+        fetched_.erase(reference);
+    }
+    for (const std::string& id : evicted) fetched_.erase(id);
 }
 
 void DisplayPoll::run(const StopAwareWait& wait) {

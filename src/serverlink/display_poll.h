@@ -2,14 +2,17 @@
 // The worker's display poll: about six times a second it asks the wall server what the TV shows,
 // publishes every changed reply as a new display document for the render thread, takes the
 // settings the server decides, pushes the DJ's settings when the server comes up (and every 15
-// minutes), and fetches each photo the document names once into the renderer's photo cache. It
-// keeps the last document while the server is away and never holds a lock across network or file
-// work.
+// minutes), and fetches and decodes each photo the document names once into the renderer's photo
+// cache: within kFeedPhotoSide for a feed line, within kLargePhotoSide while the featured card or the
+// poll shows it (and for a minute after, while the card may still play out), the smaller copy made
+// from the larger one without decoding again. It keeps the last document while the server is away
+// and never holds a lock across network, file or decoding work.
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "base/clock.h"
@@ -31,6 +34,9 @@ struct DisplayPollHooks {
     std::string defaultMediaFolder;
     // The worker's token: every request of the poll gives up at once when it is cancelled.
     HttpCancel* cancel = nullptr;
+    // Decodes a photo's bytes within a side (the system's codecs in the plug-in); without it no
+    // photo is stored.
+    PictureDecoder decodePhoto;
 };
 
 inline constexpr std::uint64_t kPollIntervalMs = 150;
@@ -46,6 +52,9 @@ inline constexpr int kPhotoTotalMs = 2000;
 inline constexpr std::uint64_t kPhotoMaxBytes = 8u << 20;  // the wall server takes photos up to 5 MiB
 inline constexpr int kSettingsPushTimeoutMs = 500;
 inline constexpr std::uint64_t kSettingsRepushMs = 15 * 60 * 1000;
+// How long a photo stays large after the featured card or the poll last named it: a card the server
+// let go plays out the rest of its time (at most a minute).
+inline constexpr std::uint64_t kLargePhotoHoldMs = 65 * 1000;
 
 class DisplayPoll {
 public:
@@ -62,7 +71,10 @@ public:
 
 private:
     bool pushSettings();
-    void ensurePhoto(const std::string& reference);
+    // Every photo the document names, each within the side it is shown at.
+    void ensurePhotos(const DisplayDocument& state);
+    void ensurePhoto(const std::string& reference, int side);
+    void storePhoto(const std::string& reference, PictureRef picture, int side);
 
     PublishedDisplay& display_;
     SharedSettings& settings_;
@@ -74,7 +86,9 @@ private:
     std::string lastReply_;
     bool pushed_ = false;
     std::uint64_t lastPeriodicPushMs_ = 0;
-    std::unordered_set<std::string> fetched_;
+    std::unordered_map<std::string, int> fetched_;               // references in the cache: the side held
+    std::unordered_map<std::string, std::uint64_t> largeUntil_;  // references shown large, until when
+    std::unordered_set<std::string> unusable_;                   // fetched but not decodable: not fetched again
     StopAwareWait keepGoing_;
 };
 

@@ -4,9 +4,13 @@
 //    bytes after a plausible picture do not make it implausible.
 //  - A PNG, JPEG (with segments and fill bytes before its frame header) or WebP (lossy, lossless,
 //    extended) built from the bytes with the sides they pick: it passes exactly when the sides its
-//    header reports are from 1 to kMaxPictureSide, and never when it is cut before its header ends.
+//    header reports are from 1 to kMaxPictureSide, pictureSides then gives exactly those sides (width
+//    first), and never when it is cut before its header ends.
+//  - A small decoded picture from the bytes, shrunk within a side they pick: no side above it or
+//    below 1, and every channel of every pixel within the range that channel has in the source.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +20,7 @@
 #include <string_view>
 
 #include "documents/display_document.h"
+#include "media/decoded_picture.h"
 #include "media/image_check.h"
 #include "fuzz_check.h"
 
@@ -120,11 +125,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int format = in.ConsumeIntegralInRange(0, 2);
     const Built b = format == 0 ? png(in) : format == 1 ? jpeg(in) : webp(in);
     CHECK(plausiblePicture(b.bytes) == (sideOk(b.w) && sideOk(b.h)));
+    if (const std::optional<PictureSize> sides = pictureSides(b.bytes)) {
+        CHECK(sides->width == static_cast<int>(b.w) && sides->height == static_cast<int>(b.h));
+    }
     for (std::size_t cut = 0; cut < b.headerEnd; ++cut) {
         // A heap block of exactly `cut` bytes, so that a read past it is caught.
         const std::unique_ptr<char[]> prefix(new char[cut]);
         std::memcpy(prefix.get(), b.bytes.data(), cut);
         CHECK(!plausiblePicture(std::string_view(prefix.get(), cut)));
     }
+
+    auto source = std::make_shared<DecodedPicture>();
+    source->width = in.ConsumeIntegralInRange(1, 48), source->height = in.ConsumeIntegralInRange(1, 48);
+    const int side = in.ConsumeIntegralInRange(1, 48);
+    std::uint8_t low[4] = {255, 255, 255, 255}, high[4] = {0, 0, 0, 0};
+    for (int i = 0; i < source->width * source->height * 4; ++i) {
+        const auto v = in.ConsumeIntegral<std::uint8_t>();
+        source->pixels.push_back(v);
+        low[i % 4] = std::min(low[i % 4], v), high[i % 4] = std::max(high[i % 4], v);
+    }
+    const PictureRef shrunk = shrinkPicture(source, side);
+    CHECK(shrunk && shrunk->width >= 1 && shrunk->height >= 1 && shrunk->width <= side && shrunk->height <= side);
+    CHECK(shrunk->bytes() == static_cast<std::size_t>(shrunk->width) * shrunk->height * 4);
+    for (std::size_t i = 0; i < shrunk->bytes(); ++i)
+        CHECK(shrunk->pixels[i] >= low[i % 4] && shrunk->pixels[i] <= high[i % 4]);
     return 0;
 }

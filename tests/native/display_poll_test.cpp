@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "support/manual_clock.h"
@@ -31,6 +32,18 @@ struct PollBench {
     test::ScriptedHttpClient http;
     bool wallFiles = true;
     std::map<std::string, std::string> disk;
+    // Every decode, as "<last byte or 'broken'>@<side>"; a square picture of one pixel per byte (at
+    // most the side), none for bytes ending in "broken".
+    std::vector<std::string> decoded;
+    PictureRef decode(std::string_view bytes, int side) {
+        const bool broken = bytes.ends_with("broken");
+        decoded.push_back((broken ? std::string("broken") : std::string(1, bytes.back())) + "@" + std::to_string(side));
+        if (broken) return nullptr;
+        auto picture = std::make_shared<DecodedPicture>();
+        picture->width = picture->height = std::min(static_cast<int>(bytes.size()), side);
+        picture->pixels.assign(static_cast<std::size_t>(picture->width) * picture->height * 4, 0x40);
+        return picture;
+    }
     DisplayPoll poll{display,
                      settings,
                      photos,
@@ -41,7 +54,8 @@ struct PollBench {
                           const auto found = disk.find(std::string(ref));
                           return found == disk.end() ? std::nullopt : std::optional(found->second);
                       },
-                      .defaultMediaFolder = "D:\\Pictures\\LUMVO"}};
+                      .defaultMediaFolder = "D:\\Pictures\\LUMVO",
+                      .decodePhoto = [this](std::string_view bytes, int side) { return decode(bytes, side); }}};
 
     DisplayDocument shown() { return display.copy(); }
     std::vector<std::string> paths() {
@@ -112,36 +126,65 @@ TEST(DisplayPoll, PushesOnTheFirstReplyTakesTheServersSettingsFromTheSecondAndKe
     EXPECT_EQ(b.paths()[before], "POST /api/settings");
 }
 
-TEST(DisplayPoll, PhotosComeFromDiskOrAsPicturesFromTheServerOnceAndAgainAfterEviction) {
-    PollBench b;
+TEST(DisplayPoll, EachPhotoIsDecodedOnceOnTheWorkerLargeOnlyWhileTheHeroBoxShowsItAndAgainAfterEviction) {
+    PollBench b(300'000);  // two feed pictures (160 x 160 x 4 bytes each), not three
     const std::string feed = R"({"feedPacked":"a\tphoto\tA\t\t/uploads/a.jpg\nb\tphoto\tB\t\t/uploads/b.jpg\n)"
-                             R"(c\tphoto\tC\t\t/uploads/c.jpg","votePhoto":"/uploads/poll.png"})";
+                             R"(c\tphoto\tC\t\t/uploads/c.jpg\nd\tphoto\tD\t\t/uploads/d.jpg")";
     b.disk["/uploads/poll.png"] = "\x89PNG" + std::string(200, 'p');
     b.http.script("/api/settings", {});
-    b.http.script("/api/display", {.body = feed});
+    b.http.script("/api/display", {.body = feed + R"(,"votePhoto":"/uploads/poll.png"})"});
     b.http.script("/uploads/a.jpg", {.body = "<html>oops, not a picture</html>"});
-    b.http.script("/uploads/b.jpg", {.body = kJpeg + std::string(300, 'b')});
+    b.http.script("/uploads/b.jpg", {.body = kJpeg + std::string(200, 'b')});
     b.http.script("/uploads/c.jpg", {.status = 404, .body = kJpeg});
+    b.http.script("/uploads/d.jpg", {.body = kJpeg + "broken"});
     b.poll.pass();
-    EXPECT_EQ(b.poll.fetchedPhotos(), 2u) << "the poll picture from disk, b from the server";
-    EXPECT_TRUE(b.photos.lookup("/uploads/poll.png"));
-    EXPECT_FALSE(b.photos.lookup("/uploads/a.jpg")) << "an error page is no photo";
+    EXPECT_EQ(b.decoded, (std::vector<std::string>{"p@2048", "b@160", "broken@160"}))
+        << "the poll picture from disk, b from the server; an error page is no photo";
+    ASSERT_TRUE(b.photos.lookup("/uploads/poll.png") && b.photos.lookup("/uploads/b.jpg"));
+    EXPECT_EQ(b.photos.lookup("/uploads/b.jpg")->width, 160);
 
-    // a and c are asked for again, b and the poll picture are held. But the cache's 1000 bytes
-    // cannot hold them all: a pushes out b (the least recently used; the poll picture was just
-    // looked at), so b is fetched again, which pushes out the poll picture, and c pushes out a.
-    b.http.script("/api/display", {.body = feed});
-    b.http.script("/uploads/a.jpg", {.body = kJpeg + std::string(500, 'a')});
-    b.http.script("/uploads/b.jpg", {.body = kJpeg + std::string(300, 'b')});
-    b.http.script("/uploads/c.jpg", {.body = kJpeg + std::string(500, 'c')});
+    // The poll closes: the same feed, pass after pass. b is neither fetched nor decoded again, nor
+    // is d, whose bytes do not decode; a and c are asked for again (the server may have them now).
+    b.decoded.clear();
     const auto before = b.http.requests().size();
-    b.poll.pass();
+    for (int i = 0; i < 5; ++i) {
+        b.http.script("/api/display", {.body = feed + "}"});
+        b.poll.pass();
+        b.clock.advance(150);
+    }
     auto paths = b.paths();
-    EXPECT_EQ(std::vector<std::string>(paths.begin() + before, paths.end()),
-              (std::vector<std::string>{"GET /api/display", "GET /uploads/a.jpg", "GET /uploads/b.jpg",
-                                        "GET /uploads/c.jpg"}));
-    EXPECT_LE(b.photos.totalBytes(), 1000u);
-    EXPECT_TRUE(b.photos.lookup("/uploads/b.jpg") && b.photos.lookup("/uploads/c.jpg"));
+    EXPECT_EQ(std::count(paths.begin() + before, paths.end(), "GET /uploads/b.jpg"), 0);
+    EXPECT_EQ(std::count(paths.begin() + before, paths.end(), "GET /uploads/d.jpg"), 0);
+    EXPECT_EQ(std::count(paths.begin() + before, paths.end(), "GET /uploads/a.jpg"), 5);
+    EXPECT_TRUE(b.decoded.empty());
+
+    // b is featured: decoded once more within the large side. The server lets it go; a minute on
+    // (the card may still play out) the small copy is made from the large picture, without a fetch
+    // or a decode.
+    b.http.script("/api/display", {.body = feed + R"(,"featuredId":"b","photo":"/uploads/b.jpg"})"});
+    b.http.script("/uploads/b.jpg", {.body = kJpeg + std::string(200, 'b')});
+    b.poll.pass();
+    EXPECT_EQ(b.decoded, (std::vector<std::string>{"b@2048"}));
+    EXPECT_EQ(b.photos.lookup("/uploads/b.jpg")->width, 264) << "the whole picture: it is smaller than the side";
+    EXPECT_FALSE(b.photos.lookup("/uploads/poll.png")) << "pushed out by the large one";
+    b.http.script("/api/display", {.body = feed + "}"});
+    b.poll.pass();
+    EXPECT_EQ(b.photos.lookup("/uploads/b.jpg")->width, 264) << "still large while the card may play out";
+    b.clock.advance(kLargePhotoHoldMs + 1);
+    const auto held = b.http.requests().size();
+    b.http.script("/api/display", {.body = feed + "}"});
+    b.poll.pass();
+    EXPECT_EQ(b.photos.lookup("/uploads/b.jpg")->width, 160);
+    EXPECT_EQ(b.decoded, (std::vector<std::string>{"b@2048"}));
+    paths = b.paths();
+    EXPECT_EQ(std::count(paths.begin() + held, paths.end(), "GET /uploads/b.jpg"), 0);
+
+    // c arrives, and the cache (two feed pictures) pushes out the least recently used: what left
+    // is fetched and decoded again when shown, and the cache never passes its budget.
+    b.http.script("/api/display", {.body = feed + R"(,"votePhoto":"/uploads/poll.png"})"});
+    b.http.script("/uploads/c.jpg", {.body = kJpeg + std::string(200, 'c')});
+    b.poll.pass();
+    EXPECT_LE(b.photos.totalBytes(), 300'000u);
     EXPECT_EQ(b.poll.fetchedPhotos(), b.photos.size()) << "what left the cache is fetched again when shown";
 }
 

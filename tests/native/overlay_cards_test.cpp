@@ -113,14 +113,14 @@ TEST(Feed, ReactionsParseHighestFirstLeavingOutBrokenItems) {
 TEST(Feed, ThePhotoIsASquareBesideTheTextAndEmphasisInsetsTheBubble) {
     FrameState state;
     const RectF r{16, 100, 300, 190};
-    for (const bool decodes : {true, false}) {
+    for (const bool held : {true, false}) {
         RecordingCanvas canvas;
-        const std::string bytes = decodes ? test::fakeImageBytes(640, 480) : "junk";
-        drawPostBubble(canvas, post("a", "photo", "hello", "ph"), bytes, r, state, true);
+        drawPostBubble(canvas, post("a", "photo", "hello", "ph"), held ? test::fakePicture(640, 480) : nullptr, r,
+                       state, true);
         const auto images = canvas.of(Op::image);
         const RectF text = canvas.textCall("hello")->rect;
-        ASSERT_EQ(images.size(), decodes ? 1u : 0u) << "bytes that do not decode are left out";
-        if (decodes) {
+        ASSERT_EQ(images.size(), held ? 1u : 0u) << "a photo not held (yet) is left out";
+        if (held) {
             const RectF& photo = images[0].rect;
             EXPECT_TRUE(photo.w == photo.h && inside(photo, r) && photo.right() < text.x) << rectText(photo);
         } else {
@@ -134,7 +134,7 @@ TEST(Feed, ThePhotoIsASquareBesideTheTextAndEmphasisInsetsTheBubble) {
     hot.hot = true;
     for (const bool isFeedItem : {true, false}) {
         RecordingCanvas canvas;
-        drawPostBubble(canvas, hot, "", r, state, isFeedItem);
+        drawPostBubble(canvas, hot, nullptr, r, state, isFeedItem);
         EXPECT_TRUE(sameRect(canvas.of(Op::fillRounded).at(0).rect, inset(r, isFeedItem ? 6 : 0)));
         EXPECT_EQ(canvas.of(Op::strokeRounded).size() > 1, isFeedItem);
     }

@@ -120,7 +120,7 @@ TEST(PollConfetti, ThrownForNewVotesOnlyAndCapped) {
     EXPECT_LE(last.of(Op::ellipse).size(), kMaxConfetti);
 }
 
-TEST(PollPanel, FourBarsThePictureDecodedOnceTheCountdownAndWhenToRepaint) {
+TEST(PollPanel, FourBarsThePictureLookedUpOnceTheCountdownAndWhenToRepaint) {
     PollAnimation a;
     FrameState five = poll({4, 3, 2, 1, 9});
     RecordingCanvas c = frame(a, five, 3);
@@ -128,10 +128,10 @@ TEST(PollPanel, FourBarsThePictureDecodedOnceTheCountdownAndWhenToRepaint) {
     EXPECT_EQ(c.textCall("Option 5"), nullptr) << "only four bars";
 
     // The picture: a column on the left of a wide panel, across the top of a tall one; decoded
-    // once, and one that does not decode is not copied and decoded again every frame.
+    // looked up once, and one not held is not looked up again every frame.
     int lookups = 0;
-    std::string bytes = test::fakeImageBytes(640, 480);
-    const PhotoLookup photos = [&](std::string_view) -> std::optional<std::string> { return ++lookups, bytes; };
+    PictureRef held = test::fakePicture(640, 480);
+    const PhotoLookup photos = [&](std::string_view) { return ++lookups, held; };
     five.votePhoto = "/uploads/poll.jpg";
     RecordingCanvas wide, tall;
     PollPicture picture;
@@ -139,7 +139,7 @@ TEST(PollPanel, FourBarsThePictureDecodedOnceTheCountdownAndWhenToRepaint) {
     EXPECT_GT(wide.textCall("Encore?")->rect.x, wide.of(Op::image).at(0).rect.right()) << "title beside the picture";
     paintPanel(tall, a, picture, five, 400, 600, photos, 1);
     EXPECT_GT(tall.textCall("Encore?")->rect.y, tall.of(Op::image).at(0).rect.bottom()) << "title under the picture";
-    bytes = "not a picture";
+    held = nullptr;
     five.votePhoto = "/uploads/broken.jpg";
     for (int i = 0; i < 20; ++i) {
         RecordingCanvas broken;

@@ -13,20 +13,59 @@
 namespace lumvo {
 namespace {
 
-TEST(PhotoCache, PhotosInUseStayLongestAReplacedOneCountsOnceAndAHugeOneStaysAlone) {
+// A decoded picture of `bytes` bytes (a 1-pixel-high strip).
+PictureRef picture(int bytes) {
+    auto p = std::make_shared<DecodedPicture>();
+    p->width = bytes / 4, p->height = 1;
+    p->pixels.assign(static_cast<std::size_t>(bytes / 4) * 4, 0);
+    return p;
+}
+
+TEST(PhotoCache, DecodedBytesAreBudgetedPhotosInUseStayLongestAndOneLargerThanTheBudgetIsNotKept) {
     PhotoCache cache(1000);
-    for (const char* id : {"a", "b", "c"}) cache.storePhoto(id, std::string(300, 'j'));
+    for (const char* id : {"a", "b", "c"}) EXPECT_TRUE(cache.storePhoto(id, picture(300)));
     const auto before = cache.generation();
-    cache.storePhoto("c", std::string(100, 'k'));
-    EXPECT_EQ(cache.totalBytes(), 700u);
+    const PictureRef small = picture(100);
+    EXPECT_TRUE(cache.storePhoto("c", small));
+    EXPECT_EQ(cache.totalBytes(), 700u) << "a replaced picture counts once";
+    EXPECT_EQ(cache.lookup("c"), small);
     EXPECT_TRUE(cache.touch("a"));  // shown on the wall
-    EXPECT_EQ(*cache.lookup("b"), std::string(300, 'j'));
-    cache.storePhoto("tiny", "12345");  // too small to be a photo, and nameless: neither is stored
-    cache.storePhoto("", std::string(300, 'j'));
-    EXPECT_EQ(std::make_tuple(cache.generation(), cache.size()), std::make_tuple(before + 1, std::size_t{3}));
-    // Beyond the whole budget: the rest go, least recently used first; the huge one stays, alone.
-    EXPECT_EQ(cache.storePhoto("huge", std::string(5000, 'h')), (std::vector<std::string>{"c", "a", "b"}));
-    EXPECT_EQ(cache.size(), 1u);
+    EXPECT_FALSE(cache.storePhoto("empty", std::make_shared<DecodedPicture>()));
+    EXPECT_FALSE(cache.storePhoto("", picture(300)));
+    EXPECT_FALSE(cache.storePhoto("none", nullptr));
+
+    // Larger than the whole budget: not kept, and nothing else is pushed out for it.
+    std::vector<std::string> evicted;
+    EXPECT_FALSE(cache.storePhoto("huge", picture(1004), &evicted));
+    EXPECT_TRUE(evicted.empty());
+    EXPECT_EQ(std::make_tuple(cache.generation(), cache.size(), cache.totalBytes()),
+              std::make_tuple(before + 1, std::size_t{3}, std::size_t{700}));
+
+    // Past the budget the least recently used go (b, then c: a was shown, c looked up after it).
+    EXPECT_TRUE(cache.lookup("c"));
+    EXPECT_TRUE(cache.storePhoto("d", picture(800), &evicted));
+    EXPECT_EQ(evicted, (std::vector<std::string>{"b", "a"}));
+    EXPECT_EQ(std::make_tuple(cache.size(), cache.totalBytes()), std::make_tuple(std::size_t{2}, std::size_t{900}));
+}
+
+TEST(DecodedPicture, ShrinkingAveragesEveryPixelIntoItsPlaceAndKeepsTheAspect) {
+    // 6 x 4, shrunk into 3 x 2: each output pixel the mean of a 2 x 2 block.
+    auto source = std::make_shared<DecodedPicture>();
+    source->width = 6, source->height = 4;
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x)
+            for (int c = 0; c < 4; ++c) source->pixels.push_back(static_cast<std::uint8_t>(10 * x + 60 * y + c));
+    const PictureRef half = shrinkPicture(source, 3);
+    ASSERT_TRUE(half);
+    ASSERT_EQ(std::make_tuple(half->width, half->height, half->bytes()), std::make_tuple(3, 2, std::size_t{24}));
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x)
+            EXPECT_EQ(half->pixels[(y * 3 + x) * 4 + 1], 10 * (2 * x) + 5 + 60 * (2 * y) + 30 + 1) << x << "," << y;
+    EXPECT_EQ(shrinkPicture(source, 6), source) << "a picture that fits is not copied";
+
+    // A thin picture keeps every side at least 1.
+    const PictureSize thin = boundedSize(3, 9000, 160);
+    EXPECT_EQ(std::make_tuple(thin.width, thin.height), std::make_tuple(1, 160));
 }
 
 // What any text cleans to is the names fuzz target's property; here, that cleaning keeps the words.

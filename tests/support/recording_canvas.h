@@ -4,8 +4,8 @@
 //   one byte is 0.5 x size wide; one line is size x lineSpacing high (0.5 or less: 1.2);
 //   a wrapping text breaks anywhere, as many bytes to a line as the box width holds;
 //   an empty text is 0 wide and one line high.
-// decodeImage knows one made-up format, fakeImageBytes(w, h); loadImageFile knows the files a
-// test put in `files`.
+// pictureImage takes any decoded picture (fakePicture(w, h) makes one); loadImageFile knows the files
+// a test put in `files`.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -32,7 +32,13 @@ inline std::string rectText(const RectF& r) {
     return text;
 }
 
-inline std::string fakeImageBytes(int w, int h) { return "FAKEIMG " + std::to_string(w) + "x" + std::to_string(h); }
+// A decoded picture of w x h grey pixels, as the worker's decoder would hand it over.
+inline PictureRef fakePicture(int w, int h) {
+    auto picture = std::make_shared<DecodedPicture>();
+    picture->width = w, picture->height = h;
+    picture->pixels.assign(static_cast<std::size_t>(w) * h * 4, 0x80);
+    return picture;
+}
 
 class FakeImage final : public CanvasImage {
 public:
@@ -96,10 +102,9 @@ public:
         --depth_;
         add({.op = Op::popClip});
     }
-    std::unique_ptr<CanvasImage> decodeImage(std::string_view bytes) override {
-        int w = 0, h = 0;
-        if (std::sscanf(std::string(bytes).c_str(), "FAKEIMG %dx%d", &w, &h) != 2 || w < 1 || h < 1) return nullptr;
-        return std::make_unique<FakeImage>(w, h);
+    std::unique_ptr<CanvasImage> pictureImage(PictureRef picture) override {
+        if (!picture || picture->width < 1 || picture->height < 1 || picture->pixels.empty()) return nullptr;
+        return std::make_unique<FakeImage>(picture->width, picture->height);
     }
     std::unique_ptr<CanvasImage> loadImageFile(std::string_view path) override {
         const auto it = files.find(path);

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "base/json.h"
-#include "moving_video.h"
+#include "drawing_plugin.h"
 #include "overlay/feed.h"
 #include "overlay/poll.h"
 #include "plugin/win/video_wall_plugin.h"
@@ -30,85 +30,6 @@ namespace {
 
 using namespace lumvo::test;
 
-// A frame's pixels as 0xAARRGGBB rows.
-struct Frame {
-    int width = 0, height = 0;
-    std::vector<std::uint32_t> pixels;
-    std::uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-    // How many pixels of `r` (frame pixels) pass `test`, and how many there are.
-    std::pair<int, int> count(const lumvo::RectF& r, const std::function<bool(std::uint32_t)>& test) const {
-        int hits = 0, all = 0;
-        for (int y = std::max(static_cast<int>(r.y), 0); y < std::min(static_cast<int>(r.bottom()), height); ++y)
-            for (int x = std::max(static_cast<int>(r.x), 0); x < std::min(static_cast<int>(r.right()), width);
-                 ++x, ++all)
-                hits += test(at(x, y));
-        return {hits, all};
-    }
-};
-
-bool dark(std::uint32_t p) { return std::max({(p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF}) <= 60; }
-bool white(std::uint32_t p) { return std::min({(p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF}) >= 200; }
-// Within `tolerance` of `rgb` in every channel.
-std::function<bool(std::uint32_t)> closeTo(std::uint32_t rgb, int tolerance = 40) {
-    return [=](std::uint32_t p) {
-        for (int shift : {16, 8, 0}) {
-            if (std::abs(static_cast<int>((p >> shift) & 0xFF) - static_cast<int>((rgb >> shift) & 0xFF)) > tolerance)
-                return false;
-        }
-        return true;
-    };
-}
-
-// The plug-in object made the way the factory makes it, loaded (GDI+) and given a Direct3D device by
-// a fake host, drawing frames of the test video's size; its animations run on `clock`. Call start()
-// and stop the test when it fails (HasFatalFailure).
-struct DrawingPlugin {
-    TempFolder data;
-    ScopedEnvironment localAppData{"LOCALAPPDATA", data.path().c_str()};
-    GdiplusSession gdiplus;
-    standin::TestVideo video;
-    FakeHost host;
-    ManualClock clock{1'000'000};
-    lumvo::VideoWallPlugin* plugin = nullptr;
-
-    ~DrawingPlugin() {
-        if (plugin) plugin->release();
-    }
-    void start(int width, int height) {
-        std::string error;
-        ASSERT_TRUE(video.create(width, height, error)) << error;
-        host.device = video.device();
-        void* object = nullptr;
-        ASSERT_EQ(lumvo::createVideoWallPlugin(&vdj::kPluginClassId, &vdj::kVideoFxInterfaceId, &object), 0);
-        plugin = static_cast<lumvo::VideoWallPlugin*>(static_cast<vdj::VideoFxPlugin*>(object));
-        plugin->hostCallbacks = &host;
-        plugin->videoCallbacks = &host;
-        plugin->frameWidth = width;
-        plugin->frameHeight = height;
-        plugin->overlay().setClock(&clock);
-        ASSERT_EQ(plugin->load(), 0);
-        ASSERT_EQ(plugin->deviceInit(), 0);
-    }
-    // `frames` frames, `stepMs` apart on the clock: the test video, then the draw slot.
-    void draw(int frames = 1, std::uint64_t stepMs = 50) {
-        for (int i = 0; i < frames; ++i) {
-            clock.advance(stepMs);
-            video.drawFrame(static_cast<double>(clock.nowMs()) / 1000);
-            EXPECT_EQ(plugin->draw(), 0);
-        }
-    }
-    // What the last frame shows.
-    Frame pixels() {
-        video.finishGpuWork();
-        std::vector<std::uint8_t> bgra;
-        Frame frame;
-        if (!video.readPixels(bgra)) return frame;
-        frame.width = video.width(), frame.height = video.height();
-        frame.pixels.resize(bgra.size() / 4);
-        std::memcpy(frame.pixels.data(), bgra.data(), bgra.size());
-        return frame;
-    }
-};
 using lumvo::LayerSlot;
 
 lumvo::FeedItem post(const std::string& id, const std::string& name, const std::string& text) {
@@ -134,7 +55,7 @@ TEST(OverlayFrame, ACardIsRepaintedOnlyWhenWhatItShowsChangedOrAPhotoArrived) {
     shown.feed.push_back(post("p3", "Cem", "Greetings from table 7"));
     plugin.display().publish(shown);
     EXPECT_EQ(frames(5), 2u) << "one upload per change";
-    plugin.overlay().photos().storePhoto("/uploads/new.jpg", std::string(64, 'x'));
+    plugin.overlay().photos().storePhoto("/uploads/new.jpg", fakePicture(8, 8));
     EXPECT_EQ(frames(5), 3u) << "a photo arriving repaints the feed on the render thread";
     EXPECT_EQ(plugin.renderer().uploads(LayerSlot::qrCard), 0u) << "no join address, no QR card";
 
@@ -341,7 +262,7 @@ TEST(OverlayHero, AFeaturedPostIsShownInTheHeroBoxAndNotAlsoInTheFeed) {
     // Where the feed put its lines, for this frame's state.
     RecordingCanvas canvas;
     const lumvo::FeedPaint paint = lumvo::paintFeed(canvas, wall.plugin->overlay().preparedState(), 358, 604,
-                                                    [](std::string_view) { return std::nullopt; });
+                                                    [](std::string_view) { return lumvo::PictureRef(); });
     ASSERT_EQ(paint.records.size(), 3u);
     const float chatX = 1280 * 0.70f, chatY = 720 * 0.08f, sx = 1280 * 0.28f / 358, sy = 720 * 0.84f / 604;
     for (const lumvo::FeedRecord& record : paint.records) {

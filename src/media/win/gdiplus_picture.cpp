@@ -68,8 +68,8 @@ std::unique_ptr<Gdiplus::Bitmap> decodeWithWic(IStream* stream) {
 
 }  // namespace
 
-GdiplusPicture::GdiplusPicture(std::unique_ptr<Gdiplus::Bitmap> bitmap, IStream* source)
-    : bitmap_(std::move(bitmap)), source_(source) {
+GdiplusPicture::GdiplusPicture(std::unique_ptr<Gdiplus::Bitmap> bitmap, IStream* source, PictureRef pixels)
+    : bitmap_(std::move(bitmap)), source_(source), pixels_(std::move(pixels)) {
     if (source_) source_->AddRef();
 }
 
@@ -84,6 +84,17 @@ int GdiplusPicture::alphaAt(int x, int y) const {
     if (x < 0 || y < 0 || x >= width() || y >= height()) return 0;
     Gdiplus::Color colour;
     return bitmap_->GetPixel(x, y, &colour) == Gdiplus::Ok ? colour.GetA() : 0;
+}
+
+std::unique_ptr<GdiplusPicture> pictureBitmap(PictureRef picture) {
+    if (!picture || picture->width < 1 || picture->height < 1 ||
+        picture->pixels.size() < static_cast<std::size_t>(picture->width) * picture->height * 4)
+        return nullptr;
+    // GDI+ only reads these pixels: the bitmap is drawn from, never drawn on or locked for writing.
+    auto bitmap = std::make_unique<Gdiplus::Bitmap>(picture->width, picture->height, picture->width * 4,
+                                                    PixelFormat32bppPARGB, const_cast<BYTE*>(picture->pixels.data()));
+    if (bitmap->GetLastStatus() != Gdiplus::Ok) return nullptr;
+    return std::make_unique<GdiplusPicture>(std::move(bitmap), nullptr, std::move(picture));
 }
 
 std::unique_ptr<GdiplusPicture> loadPictureFile(std::string_view utf8Path) {

@@ -1,8 +1,14 @@
 #include "moderator/win/photo_preview.h"
 
+#include <atomic>
 #include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
+#include "media/image_check.h"
 #include "media/win/gdiplus_picture.h"
+#include "media/win/picture_decoder.h"
 #include "moderator/photo_fit.h"
 
 namespace lumvo {
@@ -14,12 +20,44 @@ constexpr DWORD kPreviewExStyle = WS_EX_TOOLWINDOW | WS_EX_DLGMODALFRAME;
 // A guest photo larger than this is not taken in (phones send a few megabytes at most).
 constexpr std::uint64_t kMaxPhotoBytes = 32ull << 20;
 
+// Posted by a decoding thread to its preview when the picture is ready (or did not decode).
+constexpr UINT kPictureArrived = WM_APP + 0x50;
+
 HWND g_preview = nullptr;             // the one open preview
 HINSTANCE g_classInstance = nullptr;  // the instance the class is registered with, or null
 HBRUSH g_background = nullptr;        // the class's brush, deleted when the class goes
 
+// What a decoding thread hands its preview; shared, so either may be gone first.
+struct Delivery {
+    std::mutex mutex;
+    PictureRef picture;
+    bool finished = false;
+};
+
+// The decoding threads, on the moderator window's thread only: a finished one is joined when the
+// next preview opens, every one when the previews close (a decode is bounded, at most about a
+// second under Wine).
+struct Decoding {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> done;
+};
+std::vector<Decoding> g_decodings;
+
+void joinDecodings(bool evenRunning) {
+    for (auto it = g_decodings.begin(); it != g_decodings.end();) {
+        if (evenRunning || it->done->load()) {
+            if (it->thread.joinable()) it->thread.join();
+            it = g_decodings.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
 struct PreviewWindow {
-    std::unique_ptr<GdiplusPicture> image;
+    std::unique_ptr<GdiplusPicture> image;  // null until the picture arrived
+    std::shared_ptr<Delivery> delivery;
+    PictureSize picture;  // as the picture's header gives it: the window's size and the aspect
     HWND button = nullptr;
     WNDPROC buttonProc = nullptr;
 };
@@ -36,7 +74,7 @@ void paint(HWND window, HDC dc) {
     DeleteObject(fill);
     const PreviewWindow* state = stateOf(window);
     if (!state || !state->image) return;
-    const FitRect at = previewPictureRect(client.right, client.bottom, state->image->width(), state->image->height());
+    const FitRect at = previewPictureRect(client.right, client.bottom, state->picture.width, state->picture.height);
     Gdiplus::Graphics graphics(dc);
     graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
     graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHighQuality);
@@ -71,6 +109,24 @@ LRESULT CALLBACK previewProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return 0;
         }
         case WM_PRINTCLIENT: paint(window, reinterpret_cast<HDC>(wParam)); return 0;
+        case kPictureArrived: {
+            PreviewWindow* state = stateOf(window);
+            if (!state || !state->delivery) return 0;
+            PictureRef picture;
+            {
+                std::lock_guard<std::mutex> lock(state->delivery->mutex);
+                if (!state->delivery->finished) return 0;
+                picture = std::move(state->delivery->picture);
+            }
+            state->delivery.reset();
+            state->image = pictureBitmap(std::move(picture));
+            if (!state->image) {
+                DestroyWindow(window);  // it did not decode after all: nothing to show
+                return 0;
+            }
+            InvalidateRect(window, nullptr, FALSE);
+            return 0;
+        }
         case WM_COMMAND:
             if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
                 DestroyWindow(window);
@@ -130,17 +186,18 @@ bool registerClass(HINSTANCE instance) {
     return true;
 }
 
-bool openWindow(HINSTANCE instance, HWND owner, std::unique_ptr<GdiplusPicture> image) {
+bool openWindow(HINSTANCE instance, HWND owner, PictureSize picture, std::shared_ptr<Delivery> delivery) {
     if (!instance) instance = owner ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE)) : nullptr;
     if (!instance) instance = GetModuleHandleW(nullptr);
     if (g_preview) DestroyWindow(g_preview);
     if (!registerClass(instance)) return false;
 
-    const PreviewSize size = previewSize(image->width(), image->height());
+    const PreviewSize size = previewSize(picture.width, picture.height);
     RECT frame{0, 0, size.clientWidth, size.clientHeight};
     AdjustWindowRectEx(&frame, kPreviewStyle, FALSE, kPreviewExStyle);
     auto state = std::make_unique<PreviewWindow>();
-    state->image = std::move(image);
+    state->picture = picture;
+    state->delivery = std::move(delivery);
     PreviewWindow* raw = state.get();
     HWND window = CreateWindowExW(kPreviewExStyle, kPhotoPreviewClass, L"Guest photo", kPreviewStyle, CW_USEDEFAULT,
                                   CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, owner, nullptr,
@@ -168,10 +225,40 @@ bool openWindow(HINSTANCE instance, HWND owner, std::unique_ptr<GdiplusPicture> 
 
 bool showPhotoPreviewBytes(HINSTANCE instance, HWND owner, const std::string& bytes) {
     if (g_preview) DestroyWindow(g_preview);  // another photo asked for: this one goes either way
+    joinDecodings(false);
     if (bytes.empty() || bytes.size() > kMaxPhotoBytes) return false;
-    std::unique_ptr<GdiplusPicture> image = loadPictureBytes(bytes);  // checks the structure first
-    if (!image || image->width() < 1 || image->height() < 1) return false;
-    return openWindow(instance, owner, std::move(image));
+    // The window's size comes from the header; the picture is decoded on a thread of its own (a
+    // large one takes long enough to stall the host's window) and shown when it arrives.
+    const std::optional<PictureSize> sides = pictureSides(bytes);
+    if (!sides || static_cast<std::uint64_t>(sides->width) * sides->height > kMaxDecodePixels) return false;
+    auto delivery = std::make_shared<Delivery>();
+    if (!openWindow(instance, owner, *sides, delivery)) return false;
+    HWND window = g_preview;
+    auto decodeAndPost = [delivery, window](const std::string& photo) {
+        PictureRef picture = decodePicture(photo, kPreviewSide);
+        {
+            std::lock_guard<std::mutex> lock(delivery->mutex);
+            delivery->picture = std::move(picture);
+            delivery->finished = true;
+        }
+        PostMessageW(window, kPictureArrived, 0, 0);  // fails harmlessly when the window is gone
+    };
+    try {
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        std::thread thread([decodeAndPost, done, photo = bytes] {
+            decodeAndPost(photo);
+            done->store(true);
+        });
+        g_decodings.push_back({std::move(thread), std::move(done)});
+    } catch (...) {
+        decodeAndPost(bytes);  // no thread to be had: decoded here, as a last resort
+    }
+    return true;
+}
+
+bool photoPreviewShowsPicture() {
+    const PreviewWindow* state = g_preview ? stateOf(g_preview) : nullptr;
+    return state && state->image;
 }
 
 bool showPhotoPreview(HINSTANCE instance, HWND owner, const PhotoReader& readPhoto, const std::string& photoPath) {
@@ -187,6 +274,7 @@ HWND photoPreviewWindow() { return g_preview; }
 void closePhotoPreview(HINSTANCE instance) {
     if (g_preview) DestroyWindow(g_preview);
     g_preview = nullptr;
+    joinDecodings(true);
     if (!g_classInstance && instance) UnregisterClassW(kPhotoPreviewClass, instance);  // harmless when absent
     unregisterClass();
 }

@@ -114,8 +114,8 @@ void GdiplusCanvas::popClip() {
     clips_.pop_back();
 }
 
-std::unique_ptr<CanvasImage> GdiplusCanvas::decodeImage(std::string_view bytes) {
-    return canvasImage(loadPictureBytes(bytes));
+std::unique_ptr<CanvasImage> GdiplusCanvas::pictureImage(PictureRef picture) {
+    return canvasImage(pictureBitmap(std::move(picture)));
 }
 
 std::unique_ptr<CanvasImage> GdiplusCanvas::loadImageFile(std::string_view path) {

@@ -48,7 +48,7 @@ public:
     void line(PointF from, PointF to, float width, Argb colour) override;
     void pushClip(const RoundedRect& shape) override;
     void popClip() override;
-    std::unique_ptr<CanvasImage> decodeImage(std::string_view bytes) override;
+    std::unique_ptr<CanvasImage> pictureImage(PictureRef picture) override;
     std::unique_ptr<CanvasImage> loadImageFile(std::string_view path) override;
     void drawImage(const CanvasImage& image, const RectF& dest, float opacity = 1.0f) override;
     SizeF measureText(std::string_view text, SizeF box, const TextStyle& style) override;

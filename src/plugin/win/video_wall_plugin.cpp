@@ -6,6 +6,7 @@
 #include "base/version.h"
 #include "base/win/data_folders.h"
 #include "base/win/wide_text.h"
+#include "media/win/picture_decoder.h"
 #include "plugin/host_window.h"
 #include "serverlink/song_search.h"
 #include "settings/win/settings_store.h"
@@ -37,6 +38,7 @@ VideoWallPlugin::VideoWallPlugin()
         return readPhotoFromDisk(reference, settings_.copy().mediaDir);
     };
     services.hooks.defaultMediaFolder = defaultMediaFolder();
+    services.hooks.decodePhoto = [](std::string_view bytes, int maxSide) { return decodePicture(bytes, maxSide); };
     wallLink_.connect(std::move(services));
     ModeratorServices moderator;
     moderator.http = &http_;
