@@ -1,6 +1,9 @@
 // Photos are recognised by their bytes, never by their name or declared type.
 
 import { InputError } from './text.js';
+import { jpegSize } from './picture/jpeg.js';
+import { pngSize } from './picture/png.js';
+import { MAX_PIXELS } from './picture/planes.js';
 
 export const PHOTO_MAX = 5 * 1024 * 1024;
 export const POLL_PHOTO_MAX = 2 * 1024 * 1024;
@@ -29,6 +32,25 @@ export function imageContentType(fileName) {
 // Photo files this server wrote (uploads and album copies): LUMVO_ followed by our own id characters.
 export const ALBUM_FILE = new RegExp(`^LUMVO_[A-Za-z0-9_-]{1,80}\\.(${Object.keys(IMAGE_TYPES).join('|')})$`);
 
+// The sides a WebP's header gives (lossy, lossless or extended), or null.
+export function webpSize(buf) {
+  if (buf.length < 30 || sniffImage(buf) !== 'webp') return null;
+  const chunk = buf.toString('latin1', 12, 16);
+  if (chunk === 'VP8X') return { width: buf.readUIntLE(24, 3) + 1, height: buf.readUIntLE(27, 3) + 1 };
+  if (chunk === 'VP8L' && buf[20] === 0x2f) {
+    const bits = buf.readUInt32LE(21);
+    return { width: (bits & 0x3fff) + 1, height: ((bits >>> 14) & 0x3fff) + 1 };
+  }
+  if (chunk === 'VP8 ' && buf[23] === 0x9d && buf[24] === 0x01 && buf[25] === 0x2a) {
+    return { width: buf.readUInt16LE(26) & 0x3fff, height: buf.readUInt16LE(28) & 0x3fff };
+  }
+  return null;
+}
+
+// A picture the wall would not draw: the TV decodes at most MAX_PIXELS, and no side longer than
+// MAX_SIDE (phones send a few thousand pixels).
+export const MAX_SIDE = 12000;
+
 // Checks an image buffer; returns its extension or throws a clear error.
 export function checkImage(buf, max = PHOTO_MAX) {
   if (buf.length > max) {
@@ -36,6 +58,10 @@ export function checkImage(buf, max = PHOTO_MAX) {
   }
   const ext = buf.length >= PHOTO_MIN ? sniffImage(buf) : '';
   if (!ext) throw new InputError('That photo is not a JPG, PNG or WebP picture.', 'bad_image', 415);
+  const size = ext === 'png' ? pngSize(buf) : ext === 'jpg' ? jpegSize(buf) : webpSize(buf);
+  if (size && (size.width > MAX_SIDE || size.height > MAX_SIDE || size.width * size.height > MAX_PIXELS)) {
+    throw new InputError('That photo has too many pixels for the wall. Try a smaller copy.', 'too_large', 413);
+  }
   return ext;
 }
 

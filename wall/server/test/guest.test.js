@@ -6,7 +6,7 @@ import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import http from 'node:http';
 import path from 'node:path';
-import { startServer, Phone, Booth, fakeJpeg } from './helpers/server.js';
+import { startServer, Phone, Booth, fakeJpeg, fakePng } from './helpers/server.js';
 
 let srv;
 let booth;
@@ -76,6 +76,16 @@ test('photos: checked by content and size, refused before upload when off', asyn
   const gif = await up(Buffer.from(`GIF89a${'x'.repeat(100)}`));
   assert.deepEqual([gif.status, /JPG, PNG or WebP/.test(gif.data.error)], [415, true]);
   assert.equal((await up(Buffer.from('<html><script>alert(1)</script></html>'))).status, 415);
+  // Small files whose headers claim more pixels than the TV decodes: a PNG, a JPEG, a WebP.
+  const png = fakePng(100);
+  Buffer.from('\0\0\0\x0dIHDR', 'latin1').copy(png, 8);
+  png.writeUInt32BE(12000, 16); png.writeUInt32BE(12000, 20);
+  const jpeg = Buffer.concat([Buffer.from([0xff, 0xd8, 0xff, 0xc0, 0, 11, 8, 0x27, 0x10, 0x1f, 0x40, 1, 1, 0x11, 0]), Buffer.alloc(40)]);
+  const webp = Buffer.concat([Buffer.from('RIFF\0\0\0\0WEBPVP8X\x0a\0\0\0\0\0\0\0', 'latin1'), Buffer.from([0x3f, 0x1f, 0, 0x3f, 0x1f, 0]), Buffer.alloc(40)]);
+  for (const body of [png, jpeg, webp]) {
+    const r = await up(body);
+    assert.deepEqual([r.status, /too many pixels/.test(r.data.error)], [413, true]);
+  }
   await booth.act('settings', { allowPhotos: false });
   assert.equal((await up(fakeJpeg(100))).data.code, 'off');
   await booth.act('settings', { allowPhotos: true });
