@@ -16,8 +16,6 @@
 
 namespace lumvo {
 
-class HttpClient;
-
 // A new-post alert: ping with this label and message (the count is what it is about).
 struct PostAlert {
     std::string label;    // "POSTS", "PHOTO", "TIP", "REQUEST" or "SHOUTOUT"
@@ -112,9 +110,5 @@ private:
     std::string pinLine_;
     std::string guestBgStatus_;
 };
-
-// GET /api/state with the poll's 400 ms time-out and apply() the body. Nothing when the request
-// fails (every list, caption and text stays).
-std::optional<ModerationUpdate> pollModeration(HttpClient& http, ModerationModel& model);
 
 }  // namespace lumvo
