@@ -249,6 +249,7 @@ void ModeratorWindow::repaintAlertButtons() {
 }
 
 void ModeratorWindow::onTimer() {
+    takeDeskResults();  // any whose message was lost (a full queue), so no poll stays pending for good
     if (model_.alertOn()) {
         blinkOn_ = !blinkOn_;
         repaintAlertButtons();
