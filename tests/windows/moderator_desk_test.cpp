@@ -251,7 +251,10 @@ TEST(ModeratorDesk, TheHostReleasesAndUnloadsThePluginUnderTheBlockBoxAndRunsOn)
         LocalHttpServer::After::close, 8787);
     ASSERT_NE(server.port(), 0);
 
-    const std::string path = pluginDllPath();
+    // A copy of the DLL, so that no other test's reference keeps it loaded.
+    makeFolders(data / "plugin");
+    const std::string path = data / "plugin\\LUMVO Video Wall.dll";
+    ASSERT_TRUE(CopyFileA(pluginDllPath().c_str(), path.c_str(), FALSE));
     HMODULE dll = LoadLibraryA(path.c_str());
     ASSERT_NE(dll, nullptr);
     using GetClassObject = HRESULT(WINAPI*)(const GUID&, const GUID&, void**);
@@ -289,6 +292,7 @@ TEST(ModeratorDesk, TheHostReleasesAndUnloadsThePluginUnderTheBlockBoxAndRunsOn)
     // Back in this thread's loop, the DLL goes: the box's reference on it was handed back.
     EXPECT_TRUE(pumpUntil([&] { return GetModuleHandleA(path.c_str()) == nullptr; }))
         << "the DLL stayed loaded after the box";
+
     pumpFor(300);
     EXPECT_EQ(server.requests().size(), requestsAfterRelease) << "something of the plug-in still talks to the server";
 
