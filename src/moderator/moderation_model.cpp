@@ -3,8 +3,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "base/http_client.h"
-
 namespace lumvo {
 namespace {
 
@@ -242,17 +240,6 @@ RowLook ModerationModel::rowLook(PostList list, int row, bool selected, const Ch
     const auto& posts = lists_[listIndex(list)];
     if (row < 0 || static_cast<std::size_t>(row) >= posts.size()) return {};
     return lumvo::rowLook(posts[static_cast<std::size_t>(row)], list, selected, colours, timeOfDay_);
-}
-
-std::optional<ModerationUpdate> pollModeration(HttpClient& http, ModerationModel& model, HttpCancel* cancel) {
-    HttpOptions options;
-    options.timeoutMs = 400;
-    options.totalMs = 800;
-    options.maxBodyBytes = kModerationDocumentMaxBytes;
-    options.cancel = cancel;
-    std::string body;
-    if (!httpGet(http, "/api/state", body, options)) return std::nullopt;
-    return model.apply(body);
 }
 
 }  // namespace lumvo

@@ -18,8 +18,6 @@
 
 namespace lumvo {
 
-class HttpClient;
-
 // A new-post alert: ping with this label and message (the count is what it is about).
 struct PostAlert {
     std::string label;    // "POSTS", "PHOTO", "TIP", "REQUEST" or "SHOUTOUT"
@@ -114,13 +112,5 @@ private:
     std::string pinLine_;
     std::string guestBgStatus_;
 };
-
-// The most the moderation document may hold: a longer reply is refused, not kept.
-inline constexpr std::uint64_t kModerationDocumentMaxBytes = 4u << 20;
-
-// GET /api/state with the poll's 400 ms time-out (800 ms in all) and apply() the body. Nothing
-// when the request fails or its body is over kModerationDocumentMaxBytes (every list, caption and
-// text stays). `cancel`, the token of the thread that polls, ends the request when cancelled.
-std::optional<ModerationUpdate> pollModeration(HttpClient& http, ModerationModel& model, HttpCancel* cancel = nullptr);
 
 }  // namespace lumvo

@@ -148,11 +148,13 @@ std::string actionStatusAfter(const ActionPlan& plan, bool succeeded) {
     return "The wall server did not take that. Try again.";
 }
 
-bool sendWallRequest(HttpClient& http, const WallRequest& request) {
+bool sendWallRequest(HttpClient& http, const WallRequest& request, const HttpOptions& options) {
     std::string reply;
-    if (request.method == "GET") return httpGet(http, request.path, reply);
-    return httpPost(http, request.path, request.body, reply);
+    if (request.method == "GET") return httpGet(http, request.path, reply, options);
+    return httpPost(http, request.path, request.body, reply, options);
 }
+
+bool sendWallRequest(HttpClient& http, const WallRequest& request) { return sendWallRequest(http, request, {}); }
 
 WallRequest vdjSearchClearRequest() { return {"POST", "/api/vdj-search", "{\"clear\":true}"}; }
 

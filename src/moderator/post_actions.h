@@ -17,6 +17,7 @@
 namespace lumvo {
 
 class HttpClient;
+struct HttpOptions;
 
 enum class PostAction {
     show,
@@ -124,7 +125,9 @@ inline bool actionEnabled(PostAction action, const std::optional<PostRecord>& se
 // The status line after the request: empty (leave it) on success, a short note on failure.
 std::string actionStatusAfter(const ActionPlan& plan, bool succeeded);
 
-// Sends a request to the wall server with the client's default time-outs; true for a 2xx reply.
+// Sends a request to the wall server (with the client's default time-outs unless `options` say
+// otherwise); true for a 2xx reply.
+bool sendWallRequest(HttpClient& http, const WallRequest& request, const HttpOptions& options);
 bool sendWallRequest(HttpClient& http, const WallRequest& request);
 
 // After a song search taken from the moderation document: the server drops its request.

@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "moderator/desk_requests.h"
 #include "moderator/moderation_model.h"
 #include "moderator/moderation_text.h"
 #include "moderator/photo_fit.h"
@@ -117,16 +118,23 @@ TEST(ModerationModel, ABadBodyIsKeptSoItIsNotReadAgainAndAFailedPollChangesNothi
     EXPECT_TRUE(model.list(PostList::messages).empty());
     EXPECT_TRUE(model.apply("<html>502 Bad Gateway</html>").unchanged);
 
-    // Through the HTTP seam: a failed request or an error status leaves everything; a reply is applied.
+    // Through the desk's fetch: a failed request, an error status or a document over the cap
+    // (announced, or arriving without a length) gives nothing, so the model keeps what it had.
     test::ScriptedHttpClient http;
+    const std::string huge(kModerationBodyCap + 1, ' ');
     http.script("/api/state", {.status = 200, .body = stateBody(json::array({post("m9")}))});
     http.script("/api/state", {.failure = test::ScriptedReply::Failure::atSend});
     http.script("/api/state", {.status = 500, .body = stateBody(json::array())});
-    ASSERT_TRUE(pollModeration(http, model).has_value());
+    http.script("/api/state", {.body = huge});
+    http.script("/api/state", {.body = huge, .contentLength = std::nullopt, .chunkBytes = 1 << 20});
+    http.script("/api/state", {.body = std::string(kModerationBodyCap, ' ')});
+    const auto first = fetchModeration(http);
+    ASSERT_TRUE(first.has_value());
+    model.apply(*first);
     EXPECT_EQ(ids(model.list(PostList::messages)), std::vector<std::string>{"m9"});
-    EXPECT_FALSE(pollModeration(http, model).has_value());
-    EXPECT_FALSE(pollModeration(http, model).has_value());
-    EXPECT_EQ(ids(model.list(PostList::messages)), std::vector<std::string>{"m9"});
+    for (int i = 0; i < 4; ++i) EXPECT_FALSE(fetchModeration(http).has_value()) << i;
+    EXPECT_TRUE(fetchModeration(http).has_value()) << "a document of exactly the cap is taken";
+    EXPECT_EQ(http.requests().front().options.timeoutMs, kDeskPollTimeoutMs);
 }
 
 TEST(ModerationModel, AlertsComeForNewPostsButNeverForTheFirstReply) {

@@ -42,10 +42,49 @@ inline std::string newPhonePost(const std::string& path, const std::string& json
     return body == std::string::npos ? std::string() : reply.substr(body + 4);
 }
 
-// One tick of the window's one-second timer, delivered as the system delivers it.
-inline void tick(const ModeratorWindow& window) { SendMessageW(window.handle(), WM_TIMER, kPollTimer, 0); }
+inline double msSince(const LARGE_INTEGER& start) {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// Runs the window's thread's messages until the desk has nothing under way and no result left to
+// apply (at most `timeoutMs`); the milliseconds the thread spent handling messages meanwhile.
+inline double settle(const ModeratorWindow& window, int timeoutMs = 5000) {
+    double handled = 0;
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);
+    while (window.deskBusy() && GetTickCount64() < end) {
+        MSG msg;
+        if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+            continue;
+        }
+        LARGE_INTEGER before;
+        QueryPerformanceCounter(&before);
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+        handled += msSince(before);
+    }
+    return handled;
+}
+
+// One tick of the window's one-second timer, delivered as the system delivers it, and the wait
+// for its poll's reply to be applied; the milliseconds the window's thread spent on both.
+inline double tick(const ModeratorWindow& window) {
+    LARGE_INTEGER before;
+    QueryPerformanceCounter(&before);
+    SendMessageW(window.handle(), WM_TIMER, kPollTimer, 0);
+    const double handled = msSince(before);
+    return handled + settle(window);
+}
 
 inline void click(HWND button) { SendMessageW(button, BM_CLICK, 0, 0); }
+// A click on one of the window's buttons, and the wait for what it asked of the wall server.
+inline void click(const ModeratorWindow& window, HWND button) {
+    click(button);
+    settle(window);
+}
 
 inline int rowCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
 inline int selectedRow(HWND list) {

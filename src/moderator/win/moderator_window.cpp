@@ -7,6 +7,7 @@
 
 #include "base/http_client.h"
 #include "base/win/wide_text.h"
+#include "moderator/win/module_pin.h"
 #include "moderator/win/moderator_parts.h"
 #include "moderator/win/photo_preview.h"
 #include "moderator/win/window_proc.h"
@@ -44,6 +45,8 @@ bool ModeratorWindow::create(HMODULE module, HWND hostWindow) {
         close();
         return false;
     }
+    thread_ = GetCurrentThreadId();
+    alive_ = std::make_shared<bool>(true);
     // WM_CREATE builds the pages (buildControls) with `this` from the creation record.
     main_ = CreateWindowExW(WS_EX_APPWINDOW, kMainClass, L"LUMVO Moderator", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 80,
                             80, 960, 860, nullptr, nullptr, module_, this);
@@ -55,7 +58,16 @@ bool ModeratorWindow::create(HMODULE module, HWND hostWindow) {
     return true;
 }
 
-void ModeratorWindow::close() {
+void ModeratorWindow::closeHere() {
+    // A frame waiting in a box learns from its copy of the token that the window is gone, the box
+    // ends, and the desk's thread is stopped (its exchange cancelled) before anything it reports to.
+    if (alive_) *alive_ = false;
+    alive_.reset();
+    endBoxes();
+    desk_.stop();
+    pollTicket_ = actionTicket_ = 0;
+    inAction_ = false;
+    boxesUp_ = 0;
     closePhotoPreview(module_);
     removeTrayIcon();
     destroyToast();
@@ -94,6 +106,7 @@ void ModeratorWindow::close() {
     refills_ = {};
     tab_ = settingsPage_ = displayGroup_ = infoPage_ = 0;
     setupMode_ = blinkOn_ = false;
+    thread_ = 0;
 }
 
 bool ModeratorWindow::registerClasses() {
@@ -110,9 +123,8 @@ bool ModeratorWindow::registerClasses() {
         wc.lpszClassName = name;
         return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
     };
-    constexpr WNDPROC mainProc = windowProc<ModeratorWindow, &ModeratorWindow::handleMain>;
     constexpr WNDPROC pageProc = windowProc<ModeratorWindow, &ModeratorWindow::handlePage>;
-    classesRegistered_ = registerOne(kMainClass, mainProc, LoadIconW(nullptr, IDI_APPLICATION)) &&
+    classesRegistered_ = registerOne(kMainClass, &ModeratorWindow::mainProc, LoadIconW(nullptr, IDI_APPLICATION)) &&
                          registerOne(kPageClass, pageProc, nullptr) && registerOne(kInfoViewClass, pageProc, nullptr);
     if (!classesRegistered_) unregisterClasses();
     return classesRegistered_;
@@ -161,8 +173,11 @@ HWND ModeratorWindow::control(int id) const {
 // --- The poll -----------------------------------------------------------------------------------
 
 void ModeratorWindow::pollState() {
-    if (!main_ || !services_.http || !hookSays(services_.wallFilesPresent)) return;
-    if (const auto update = pollModeration(*services_.http, model_)) applyUpdate(*update);
+    if (!main_ || !services_.http || pollTicket_ != 0 || !hookSays(services_.wallFilesPresent) ||
+        hookSays(services_.linkStopped)) {
+        return;
+    }
+    pollTicket_ = submitDesk({std::nullopt, true});
 }
 
 void ModeratorWindow::applyUpdate(const ModerationUpdate& update) {
@@ -174,7 +189,7 @@ void ModeratorWindow::applyUpdate(const ModerationUpdate& update) {
     }
     if (!update.songSearch.empty()) {
         if (services_.searchSongs) services_.searchSongs(update.songSearch);
-        if (services_.http) sendWallRequest(*services_.http, vdjSearchClearRequest());
+        submitDesk({vdjSearchClearRequest(), false});
     }
     InvalidateRect(listViews_[listIndex(PostList::requests)], nullptr, FALSE);
     for (PostList list : kTabLists) showDetail(list);
@@ -234,6 +249,7 @@ void ModeratorWindow::repaintAlertButtons() {
 }
 
 void ModeratorWindow::onTimer() {
+    takeDeskResults();  // any whose message was lost (a full queue), so no poll stays pending for good
     if (model_.alertOn()) {
         blinkOn_ = !blinkOn_;
         repaintAlertButtons();
@@ -247,30 +263,58 @@ void ModeratorWindow::onTimer() {
 // --- Actions ------------------------------------------------------------------------------------
 
 void ModeratorWindow::runAction(PostAction action, std::optional<PostList> list) {
-    // One action at a time: a click queued while a box or a request of another was up waits for
-    // nothing and is dropped, rather than acting on whatever is selected after that one's poll.
+    // One action at a time, until its request's result is in: a click queued while a box or a
+    // request of another was up waits for nothing and is dropped, rather than acting on whatever is
+    // selected after that one's poll.
     if (inAction_ || !main_) return;
-    FlagScope running(inAction_);
     // The plan holds copies of the post's id and name: the box below runs a message loop in which
     // the timer's poll may replace every list, and the poll after the request always does.
     const ActionPlan plan =
         planAction(action, list ? model_.selectedRecord(*list) : std::nullopt, model_.list(PostList::blocked).size());
     if (!plan.enabled) return;
+    inAction_ = true;
     if (!plan.statusText.empty()) setStatus(utf8ToWide(plan.statusText));
     if (plan.confirm) {
-        const UINT icon = plan.confirm->icon == Confirmation::Icon::warning ? MB_ICONWARNING : MB_ICONQUESTION;
-        const int answer = MessageBoxW(main_, utf8ToWide(plan.confirm->text).c_str(),
-                                       utf8ToWide(plan.confirm->title).c_str(), MB_YESNO | MB_DEFBUTTON2 | icon);
-        if (answer != IDYES || !main_) return;
+        const std::shared_ptr<bool> alive = alive_;
+        const int answer = askYesNo(*plan.confirm);
+        if (!alive || !*alive) return;  // closed under the box: nothing of ours may be touched
+        if (answer != IDYES || !main_) {
+            inAction_ = false;
+            return;
+        }
     }
     if (!plan.songSearch.empty() && services_.searchSongs) services_.searchSongs(plan.songSearch);
     if (!plan.photoPath.empty()) showPhotoPreview(module_, main_, services_.readPhoto, plan.photoPath);
     if (!plan.openUrl.empty()) openInBrowser(plan.openUrl);
-    std::string after;
-    if (plan.request && services_.http)
-        after = actionStatusAfter(plan, sendWallRequest(*services_.http, *plan.request));
-    if (plan.pollAfter) pollState();
-    if (!after.empty()) setStatus(utf8ToWide(after));
+    if (plan.request) {
+        // The result (the status after it, the poll's lists) is applied when it comes back.
+        actionTicket_ = submitDesk({*plan.request, plan.pollAfter});
+        if (actionTicket_ != 0) {
+            actionPlan_ = plan;
+            return;
+        }
+        setStatus(utf8ToWide(actionStatusAfter(plan, false)));
+    } else if (plan.pollAfter) {
+        pollState();
+    }
+    inAction_ = false;
+}
+
+int ModeratorWindow::askYesNo(const Confirmation& confirm) {
+    // The box's loop may see the host release the plug-in and unload the DLL: the pin keeps the
+    // code under this frame mapped, and the token copy says whether this object still exists.
+    ModulePin pin;
+    const std::shared_ptr<bool> alive = alive_;
+    ++boxesUp_;
+    const UINT icon = confirm.icon == Confirmation::Icon::warning ? MB_ICONWARNING : MB_ICONQUESTION;
+    const int answer = MessageBoxW(main_, utf8ToWide(confirm.text).c_str(), utf8ToWide(confirm.title).c_str(),
+                                   MB_YESNO | MB_DEFBUTTON2 | icon);
+    if (alive && *alive) {
+        --boxesUp_;
+        return answer;
+    }
+    pin.releaseAfterUnwinding();
+    return IDNO;
 }
 
 void ModeratorWindow::openInBrowser(const std::string& url) {
@@ -376,6 +420,7 @@ LRESULT ModeratorWindow::handleMain(HWND window, UINT message, WPARAM wParam, LP
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN:
             return onControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), false);
+        case kDeskMessage: takeDeskResults(); return 0;
         case kTrayMessage:
             if (LOWORD(lParam) == WM_LBUTTONUP || LOWORD(lParam) == NIN_BALLOONUSERCLICK) open(module_, hostWindow_);
             return 0;

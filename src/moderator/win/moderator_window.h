@@ -1,21 +1,25 @@
 #pragma once
 // The DJ's moderator window: eight tabs of pages over the wall server's moderation document. It
 // lives on the host thread that first opens it and has no message loop of its own; its one-second
-// timer polls GET /api/state, and every action on a post is one synchronous POST followed by a
-// poll. What the lists hold, which alert fires, what the captions, title and status line say and
-// which request an action sends are decided by the portable model in src/moderator/; this class
-// only shows those decisions and turns clicks into them.
+// timer polls GET /api/state, and every action on a post is one POST followed by a poll. The
+// requests run on the desk's own thread (DeskRequests), whose results come back as a posted
+// message, so the host's thread never waits on the network. What the lists hold, which alert
+// fires, what the captions, title and status line say and which request an action sends are
+// decided by the portable model in src/moderator/; this class only shows those decisions and turns
+// clicks into them.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "moderator/desk_requests.h"
 #include "moderator/moderation_model.h"
 #include "moderator/win/photo_preview.h"
 #include "moderator/post_actions.h"
@@ -37,6 +41,7 @@ struct ModeratorServices {
     std::function<void()> ensureServer;                 // start the wall server unless it runs
     std::function<bool(std::string_view)> searchSongs;  // the host's song search
     std::function<HWND()> askHostWindow;                // the host's "get hwnd", null when none
+    std::function<bool()> linkStopped;                  // the wall link is stopped: no polls
     PhotoReader readPhoto;                              // a guest photo's bytes from disk
 };
 
@@ -71,6 +76,8 @@ inline constexpr int kUpdateInfoPage = 7;
 
 // Window messages posted to the main window.
 inline constexpr UINT kTrayMessage = WM_APP + 7;
+inline constexpr UINT kDeskMessage = WM_APP + 8;   // the desk's thread has results
+inline constexpr UINT kCloseMessage = WM_APP + 9;  // close(), asked from another thread
 inline constexpr UINT_PTR kPollTimer = 1;
 
 class ModeratorWindow {
@@ -91,7 +98,9 @@ public:
     // (nothing is left behind then).
     bool create(HMODULE module, HWND hostWindow);
     // Removes the tray icon, destroys the toast and the window, unregisters the classes and
-    // deletes the fonts and brushes. Safe to call again.
+    // deletes the fonts and brushes. Safe to call again, from any thread: another thread asks the
+    // window's own thread to do it and waits (bounded). While a confirmation box is up it ends the
+    // box, and the frame that asked never touches this object again.
     void close();
 
     void showTab(int index);
@@ -103,8 +112,11 @@ public:
     void ping(std::string_view label, std::string_view message, bool force);
     void layout();
 
-    // The poll of GET /api/state (does nothing without the wall files).
+    // Queues a poll of GET /api/state on the desk's thread (nothing without the wall files, while
+    // the wall link is stopped or while a poll is under way); the reply is applied when it comes.
     void pollState();
+    // A request queued or under way, or a result not yet applied (tests wait for this to end).
+    bool deskBusy() const { return pollTicket_ != 0 || actionTicket_ != 0 || desk_.busy(); }
     // A copy of the post behind the list's selected row; none when no row is selected.
     std::optional<PostRecord> selectedRecord(PostList list) const { return model_.selectedRecord(list); }
     void showDetail(PostList list);
@@ -113,6 +125,7 @@ public:
     HMODULE module() const { return module_; }
     HWND owner() const { return hostWindow_; }
     HWND handle() const { return main_; }
+    DWORD windowThread() const { return thread_; }
     HWND control(int id) const;
     HWND toastWindow() const { return toast_; }
     bool setupMode() const { return setupMode_; }
@@ -137,6 +150,16 @@ private:
     void repaintAlertButtons();
     void setStatus(const std::wstring& text);
     void runAction(PostAction action, std::optional<PostList> list);
+    int askYesNo(const Confirmation& confirm);
+
+    // The desk's requests and their results, and closing from any thread (desk_link.cpp).
+    std::uint64_t submitDesk(DeskJob job);
+    void takeDeskResults();
+    void closeHere();
+    bool closeOnWindowThread();
+    void abandonWindows();
+    void endBoxes();
+    static LRESULT CALLBACK mainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void applyUpdate(const ModerationUpdate& update);
     void refreshActionButtons(PostList list);
     void openInBrowser(const std::string& url);
@@ -217,12 +240,22 @@ private:
     bool setupMode_ = false;
     bool blinkOn_ = false;
     bool trayAdded_ = false;
-    bool inAction_ = false;   // an action is running (its box or request)
+    bool inAction_ = false;   // an action is running (its box, or its request until its result)
+    int boxesUp_ = 0;         // confirmation boxes on screen (their loops run on our stack)
     bool refilling_ = false;  // a list view is being refilled: its selection notices are ours
     ChatColours colours_;     // the DJ's chat colours, read once per list paint
 
     ModerationModel model_;
     std::array<int, kPostListCount> refills_{};
+
+    // The desk's thread and what is expected back from it. `alive_` is false from the moment the
+    // window is closed; a frame that waited in a box holds a copy and looks at it, not at us.
+    DeskRequests desk_;
+    std::shared_ptr<bool> alive_;
+    DWORD thread_ = 0;
+    std::uint64_t pollTicket_ = 0;    // the timer's poll under way
+    std::uint64_t actionTicket_ = 0;  // the running action's request under way
+    ActionPlan actionPlan_;
 
     std::wstring toastLabel_;
     std::wstring toastMessage_;

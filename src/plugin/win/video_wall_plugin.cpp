@@ -45,7 +45,11 @@ VideoWallPlugin::VideoWallPlugin()
     moderator.settings = &settings_;
     moderator.wallFilesPresent = [] { return wallFilesPresent(); };
     moderator.nodePresent = [] { return !findNode().empty(); };
-    moderator.ensureServer = [this] { server_.ensureServer(); };
+    moderator.ensureServer = [this] {
+        serverWanted_ = true;
+        server_.ensureServer();
+    };
+    moderator.linkStopped = [this] { return !serverWanted_.load(); };
     moderator.searchSongs = [this](std::string_view text) { return searchSongs(text); };
     moderator.askHostWindow = [this] { return hostMainWindow(); };
     moderator.readPhoto = [this](std::string_view photoPath) {
@@ -150,6 +154,7 @@ vdj::HostResult VideoWallPlugin::start() {
                 case WorkerThread::StartResult::started:
                 case WorkerThread::StartResult::alreadyRunning: break;
             }
+            serverWanted_ = true;
             openModeratorWindow();
             return vdj::kOk;
         },
@@ -157,7 +162,12 @@ vdj::HostResult VideoWallPlugin::start() {
 }
 
 vdj::HostResult VideoWallPlugin::stop() {
-    return guarded([this] { return wallLink_.stop() ? vdj::kOk : kHostFailed; }, kHostFailed);
+    return guarded(
+        [this] {
+            serverWanted_ = false;  // the server goes down now: the moderator window stops polling it
+            return wallLink_.stop() ? vdj::kOk : kHostFailed;
+        },
+        kHostFailed);
 }
 
 vdj::HostResult VideoWallPlugin::draw() {

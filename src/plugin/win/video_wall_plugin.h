@@ -7,6 +7,7 @@
 // lets an exception out: each catches everything and answers with a failure code.
 #include <windows.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -102,20 +103,25 @@ private:
     PublishedDisplay display_;
     // The drag of layout editing; layout.ini is written when a drag ends.
     LayoutEditor layoutEditor_;
-    // Destroyed in the reverse order, which is release's: the worker joined and the server stopped
-    // first, then the server's job closed (ending whatever still runs in it), then the moderator
-    // window, the overlay with its photo cache, the renderer (its textures, GDI+ surfaces and the
-    // text engine), the list bitmap and GDI+.
+    // Whether the wall server is meant to run (set by start and by the moderator window starting
+    // it, cleared by stop): the moderator window polls only then. Read on the window's thread.
+    std::atomic<bool> serverWanted_{false};
+    // Destroyed in the reverse order, which is release's: the moderator window first (on its own
+    // thread, its desk's requests cancelled and their thread joined), so none of its handlers runs
+    // on a half-destroyed object; then the worker joined and the server stopped, the server's job
+    // closed (ending whatever still runs in it), the overlay with its photo cache, the renderer
+    // (its textures, GDI+ surfaces and the text engine), the list bitmap and GDI+.
     GdiplusSession gdiplus_;
     BrandBitmap bitmap_;
     OverlayRenderer renderer_;
     Overlay overlay_;
-    ModeratorWindow moderator_;
-    // What the wall link's worker uses: declared before it, so they outlive it.
+    // What the wall link's worker and the moderator's desk use: declared before them, so they
+    // outlive them.
     WinHttpClient http_;
     SteadyClock clock_;
     ServerProcess server_{http_};
     WallLink wallLink_{display_, settings_};
+    ModeratorWindow moderator_;
 };
 
 // The class factory behind DllGetClassObject: checks both identifiers (16-byte compare), then
