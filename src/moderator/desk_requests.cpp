@@ -103,7 +103,10 @@ void DeskRequests::run() {
                 result.requestSent = true;
                 result.requestOk = sendWallRequest(*http, request, deskOptions(kDeskActionTimeoutMs, &cancel_));
             }
-            if (next.second.poll) result.state = fetchModeration(*http, &cancel_);
+            if (next.second.poll) {
+                result.polled = true;
+                result.state = fetchModeration(*http, &cancel_);
+            }
         } catch (...) {}
         std::function<void()> notify;
         {

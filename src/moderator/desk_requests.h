@@ -41,7 +41,8 @@ struct DeskResult {
     std::uint64_t ticket = 0;
     bool requestSent = false;
     bool requestOk = false;
-    std::optional<std::string> state;
+    bool polled = false;               // the moderation document was asked for
+    std::optional<std::string> state;  // its body, when it came
 };
 
 // GET /api/state with the poll's time-outs and the body cap; nothing when it failed.

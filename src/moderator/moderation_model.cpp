@@ -160,6 +160,25 @@ ModerationUpdate ModerationModel::apply(std::string_view body) {
     return update;
 }
 
+namespace {
+constexpr int kSilentPollsBeforeNotice = 3;
+constexpr const char* kNotAnswering = "The wall server is not answering. Posts wait on it until it does.";
+}  // namespace
+
+bool ModerationModel::pollFailed() {
+    if (++failedPolls_ != kSilentPollsBeforeNotice) return false;
+    status_ = kNotAnswering;
+    return true;
+}
+
+bool ModerationModel::pollAnswered() {
+    const bool noticed = failedPolls_ >= kSilentPollsBeforeNotice;
+    failedPolls_ = 0;
+    if (!noticed || status_ != kNotAnswering || !counted_) return false;
+    status_ = computeStatus();
+    return true;
+}
+
 std::string ModerationModel::computeTitle() const {
     const std::size_t waiting =
         lists_[listIndex(PostList::messages)].size() + lists_[listIndex(PostList::requests)].size();

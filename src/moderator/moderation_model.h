@@ -88,6 +88,12 @@ public:
     // The status line. An action may put its own text there; it stays until a changed reply.
     const std::string& statusLine() const { return status_; }
     void setStatusLine(std::string text) { status_ = std::move(text); }
+    // A poll that got no reply. From the third in a row the status line says the wall server is
+    // not answering; true when that changed it.
+    bool pollFailed();
+    // A poll that got a reply: the status line that said the server was not answering shows the
+    // lists' counts again (an unchanged reply would not); true when that changed it.
+    bool pollAnswered();
 
     RowLook rowLook(PostList list, int row, bool selected, const ChatColours& colours) const;
 
@@ -109,6 +115,7 @@ private:
     std::string voteCaption_ = "Vote";
     std::string voteStatus_ = "No vote running.";
     std::string status_ = "Waiting for guests\xE2\x80\xA6";
+    int failedPolls_ = 0;
     std::string pinLine_;
     std::string guestBgStatus_;
 };

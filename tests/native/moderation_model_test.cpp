@@ -135,6 +135,17 @@ TEST(ModerationModel, ABadBodyIsKeptSoItIsNotReadAgainAndAFailedPollChangesNothi
     for (int i = 0; i < 4; ++i) EXPECT_FALSE(fetchModeration(http).has_value()) << i;
     EXPECT_TRUE(fetchModeration(http).has_value()) << "a document of exactly the cap is taken";
     EXPECT_EQ(http.requests().front().options.timeoutMs, kDeskPollTimeoutMs);
+
+    // Polls that go unanswered: the third in a row says so on the status line, and the first
+    // answer puts the counts back even when its body is the one seen before.
+    const std::string counts = model.statusLine();
+    EXPECT_FALSE(model.pollFailed() || model.pollFailed());
+    EXPECT_TRUE(model.pollFailed());
+    EXPECT_NE(model.statusLine().find("not answering"), std::string::npos);
+    EXPECT_FALSE(model.pollFailed()) << "said once, not at every tick";
+    EXPECT_TRUE(model.pollAnswered());
+    EXPECT_EQ(model.statusLine(), counts);
+    EXPECT_FALSE(model.pollFailed() || model.pollFailed() || model.pollAnswered()) << "two misses are not silence";
 }
 
 TEST(ModerationModel, AlertsComeForNewPostsButNeverForTheFirstReply) {

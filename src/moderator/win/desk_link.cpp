@@ -37,6 +37,8 @@ std::uint64_t ModeratorWindow::submitDesk(DeskJob job) {
 void ModeratorWindow::takeDeskResults() {
     for (const DeskResult& result : desk_.takeResults()) {
         if (!main_) return;
+        if (result.polled && (result.state ? model_.pollAnswered() : model_.pollFailed()))
+            setTextIfChanged(status_, utf8ToWide(model_.statusLine()));
         if (result.state) applyUpdate(model_.apply(*result.state));
         if (result.ticket == pollTicket_) pollTicket_ = 0;
         if (result.ticket != actionTicket_) continue;
