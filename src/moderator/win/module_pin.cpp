@@ -36,7 +36,44 @@ DWORD WINAPI dropWhenUnwound(void* data) {
     return 0;
 }
 
+struct DetachedWork {
+    HMODULE module;
+    std::function<void()> work;
+};
+
+DWORD WINAPI runThenDrop(void* data) {
+    auto* detached = static_cast<DetachedWork*>(data);
+    const HMODULE module = detached->module;
+    try {
+        detached->work();
+    } catch (...) {}
+    delete detached;  // frees what the work owned, while our code is still mapped
+    FreeLibraryAndExitThread(module, 0);
+}
+
 }  // namespace
+
+bool runDetachedPinned(std::function<void()> work) noexcept {
+    const HMODULE module = referenceOurModule(0);
+    if (!module) return false;
+    auto* detached = new (std::nothrow) DetachedWork{module, {}};
+    if (detached) {
+        try {
+            detached->work = std::move(work);
+        } catch (...) {
+            delete detached;
+            detached = nullptr;
+        }
+    }
+    HANDLE thread = detached ? CreateThread(nullptr, 0, runThenDrop, detached, 0, nullptr) : nullptr;
+    if (!thread) {
+        delete detached;
+        FreeLibrary(module);
+        return false;
+    }
+    CloseHandle(thread);
+    return true;
+}
 
 ModulePin::ModulePin() noexcept : module_(referenceOurModule(0)) {}
 

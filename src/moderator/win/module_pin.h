@@ -8,6 +8,8 @@
 // that drops it only once this thread is back in a message loop outside our code.
 #include <windows.h>
 
+#include <functional>
+
 namespace lumvo {
 
 class ModulePin {
@@ -24,6 +26,11 @@ private:
     HMODULE module_ = nullptr;
     bool afterUnwinding_ = false;
 };
+
+// Runs `work` on a thread of its own that holds a reference on the module until it has left our
+// code, so nobody need wait for it: the plug-in may be released and the DLL unloaded meanwhile.
+// `work` must own everything it touches. False when no thread could be made (nothing ran).
+bool runDetachedPinned(std::function<void()> work) noexcept;
 
 // Keeps the module mapped for the rest of the process (a window of ours that cannot be destroyed
 // still has its window procedure here).

@@ -1,15 +1,14 @@
 #include "moderator/win/photo_preview.h"
 
-#include <atomic>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "media/image_check.h"
 #include "media/win/gdiplus_picture.h"
 #include "media/win/picture_decoder.h"
 #include "moderator/photo_fit.h"
+#include "moderator/win/module_pin.h"
 
 namespace lumvo {
 namespace {
@@ -33,26 +32,6 @@ struct Delivery {
     PictureRef picture;
     bool finished = false;
 };
-
-// The decoding threads, on the moderator window's thread only: a finished one is joined when the
-// next preview opens, every one when the previews close (a decode is bounded, at most about a
-// second under Wine).
-struct Decoding {
-    std::thread thread;
-    std::shared_ptr<std::atomic<bool>> done;
-};
-std::vector<Decoding> g_decodings;
-
-void joinDecodings(bool evenRunning) {
-    for (auto it = g_decodings.begin(); it != g_decodings.end();) {
-        if (evenRunning || it->done->load()) {
-            if (it->thread.joinable()) it->thread.join();
-            it = g_decodings.erase(it);
-        } else {
-            ++it;
-        }
-    }
-}
 
 struct PreviewWindow {
     std::unique_ptr<GdiplusPicture> image;  // null until the picture arrived
@@ -225,7 +204,6 @@ bool openWindow(HINSTANCE instance, HWND owner, PictureSize picture, std::shared
 
 bool showPhotoPreviewBytes(HINSTANCE instance, HWND owner, const std::string& bytes) {
     if (g_preview) DestroyWindow(g_preview);  // another photo asked for: this one goes either way
-    joinDecodings(false);
     if (bytes.empty() || bytes.size() > kMaxPhotoBytes) return false;
     // The window's size comes from the header; the picture is decoded on a thread of its own (a
     // large one takes long enough to stall the host's window) and shown when it arrives.
@@ -243,16 +221,13 @@ bool showPhotoPreviewBytes(HINSTANCE instance, HWND owner, const std::string& by
         }
         PostMessageW(window, kPictureArrived, 0, 0);  // fails harmlessly when the window is gone
     };
+    // Nobody waits for the decoding thread: it owns what it uses and keeps our code mapped, so
+    // closing the preview or releasing the plug-in never waits out a large picture.
+    bool started = false;
     try {
-        auto done = std::make_shared<std::atomic<bool>>(false);
-        std::thread thread([decodeAndPost, done, photo = bytes] {
-            decodeAndPost(photo);
-            done->store(true);
-        });
-        g_decodings.push_back({std::move(thread), std::move(done)});
-    } catch (...) {
-        decodeAndPost(bytes);  // no thread to be had: decoded here, as a last resort
-    }
+        started = runDetachedPinned([decodeAndPost, photo = bytes] { decodeAndPost(photo); });
+    } catch (...) {}                     // std::bad_alloc copying the bytes
+    if (!started) decodeAndPost(bytes);  // no thread to be had: decoded here, as a last resort
     return true;
 }
 
@@ -274,7 +249,6 @@ HWND photoPreviewWindow() { return g_preview; }
 void closePhotoPreview(HINSTANCE instance) {
     if (g_preview) DestroyWindow(g_preview);
     g_preview = nullptr;
-    joinDecodings(true);
     if (!g_classInstance && instance) UnregisterClassW(kPhotoPreviewClass, instance);  // harmless when absent
     unregisterClass();
 }

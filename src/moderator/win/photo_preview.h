@@ -34,9 +34,9 @@ bool showPhotoPreviewBytes(HINSTANCE instance, HWND owner, const std::string& by
 HWND photoPreviewWindow();
 // Whether the open preview's picture has arrived from its decoding thread.
 bool photoPreviewShowsPicture();
-// Destroys the open preview (if any), waits for the decoding threads and unregisters the window
-// class; the moderator window calls it from close(), so a host that unloads the DLL keeps no class
-// or thread pointing into it.
+// Destroys the open preview (if any) and unregisters the window class; the moderator window calls
+// it from close(), so a host that unloads the DLL keeps no class pointing into it. A decoding
+// thread still at work is not waited for: it holds its own reference on the module.
 void closePhotoPreview(HINSTANCE instance);
 
 }  // namespace lumvo
