@@ -42,13 +42,6 @@ double msBetween(const LARGE_INTEGER& a, const LARGE_INTEGER& b) {
     return 1000.0 * static_cast<double>(b.QuadPart - a.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-HWND actionButton(const ModeratorWindow& window, PostList list, PostAction action) {
-    const std::vector<PostAction> buttons = lumvo::listButtons(list);
-    const auto place = std::find(buttons.begin(), buttons.end(), action);
-    return place == buttons.end() ? nullptr
-                                  : window.control(ids::actionId(list, static_cast<int>(place - buttons.begin())));
-}
-
 // The server goes silent under a running desk: for five of the window's own timer ticks, a "Skip"
 // and a Block (answered "Yes" from another thread) every message the host's loop dispatches is
 // timed. The Block's click holds the box, which is the DJ's time (and, under Wine, a good part of

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,15 @@ inline void click(HWND button) { SendMessageW(button, BM_CLICK, 0, 0); }
 inline void click(const ModeratorWindow& window, HWND button) {
     click(button);
     settle(window);
+}
+
+// The button for `action` under `list`, found by its place in the desk's button table.
+inline HWND actionButton(const ModeratorWindow& window, PostList list, PostAction action) {
+    const std::vector<PostAction> buttons = listButtons(list);
+    const auto place = std::find(buttons.begin(), buttons.end(), action);
+    return place == buttons.end()
+               ? nullptr
+               : window.control(moderator_ids::actionId(list, static_cast<int>(place - buttons.begin())));
 }
 
 inline int rowCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }

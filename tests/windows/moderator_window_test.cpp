@@ -35,13 +35,6 @@ std::string guestPost(const std::string& kind, const std::string& name, const st
 HWND listOf(const ModeratorWindow& window, PostList list) {
     return window.control(ids::kList + lumvo::listIndex(list));
 }
-// The button for `action` under `list`, found by its place in the desk's button table.
-HWND button(const ModeratorWindow& window, PostList list, PostAction action) {
-    const std::vector<PostAction> buttons = lumvo::listButtons(list);
-    const auto place = std::find(buttons.begin(), buttons.end(), action);
-    return place == buttons.end() ? nullptr
-                                  : window.control(ids::actionId(list, static_cast<int>(place - buttons.begin())));
-}
 
 // Setup mode: with node.exe missing the tabs that need the server are hidden and a forced switch
 // lands on the setup page; the toast goes to the host window's corner. Once node.exe is back the
@@ -138,7 +131,7 @@ TEST(ModeratorWindow, FromSetupModeToGuestPostsTheDjsClicksReachTheWallServerAnd
     // Selecting the row shows the whole message; "Approve & show" puts it on the big card.
     selectListRow(messages, 0);
     EXPECT_EQ(textOf(window.control(ids::kDetail)), "Happy birthday Jo!");
-    click(window, button(window, PostList::messages, PostAction::show));
+    click(window, actionButton(window, PostList::messages, PostAction::show));
     EXPECT_EQ(lumvo::jsonGetString(wallGet("/api/display"), "featuredId"), ava);
     // The action polled at once: no tick between the click and the lists.
     EXPECT_EQ(rowCount(messages), 0);
@@ -153,12 +146,12 @@ TEST(ModeratorWindow, FromSetupModeToGuestPostsTheDjsClicksReachTheWallServerAnd
     tick(window);
     EXPECT_EQ(rowCount(messages), 3);
     EXPECT_EQ(rowCount(listOf(window, PostList::requests)), 1);
-    click(window, button(window, PostList::messages, PostAction::reject));  // nothing selected
+    click(window, actionButton(window, PostList::messages, PostAction::reject));  // nothing selected
     EXPECT_EQ(rowCount(messages), 3);
 
     // Reject through the Messages page.
     selectListRow(messages, findRow(messages, "Dex"));
-    click(window, button(window, PostList::messages, PostAction::reject));
+    click(window, actionButton(window, PostList::messages, PostAction::reject));
     EXPECT_EQ(findRow(messages, "Dex"), -1);
     EXPECT_EQ(rowText(listOf(window, PostList::rejected), 0), "Dex");
 
@@ -195,7 +188,7 @@ TEST(ModeratorWindow, FromSetupModeToGuestPostsTheDjsClicksReachTheWallServerAnd
         Sleep(1500);
         PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
     });
-    click(window, button(window, PostList::live, PostAction::block));
+    click(window, actionButton(window, PostList::live, PostAction::block));
     dj.join();
     EXPECT_EQ(defaultButton, IDNO) << "no confirmation box, or not with No as its default";
     const auto& blocked = window.model().list(PostList::blocked);
@@ -211,7 +204,7 @@ TEST(ModeratorWindow, FromSetupModeToGuestPostsTheDjsClicksReachTheWallServerAnd
     const HWND blockedList = listOf(window, PostList::blocked);
     ASSERT_EQ(rowCount(blockedList), 1);
     selectListRow(blockedList, 0);
-    click(window, button(window, PostList::blocked, PostAction::unblock));
+    click(window, actionButton(window, PostList::blocked, PostAction::unblock));
     EXPECT_EQ(rowCount(blockedList), 0);
     EXPECT_EQ(wallGet("/api/state").find("\"blocked\":[]") != std::string::npos, true);
 
@@ -238,7 +231,7 @@ TEST(ModeratorWindow, FromSetupModeToGuestPostsTheDjsClicksReachTheWallServerAnd
     const HWND requests = listOf(window, PostList::requests);
     selectListRow(requests, findRow(requests, "Ben"));
     fakeHost.scripts.clear();
-    click(window, button(window, PostList::requests, PostAction::search));
+    click(window, actionButton(window, PostList::requests, PostAction::search));
     ASSERT_EQ(fakeHost.scripts.size(), 1u);
     EXPECT_NE(fakeHost.scripts[0].find("Mr Brightside"), std::string::npos) << fakeHost.scripts[0];
     wallPost("/api/vdj-search", "{\"text\":\"Dancing Queen ABBA\"}");
