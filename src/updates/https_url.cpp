@@ -30,8 +30,10 @@ std::optional<HttpsUrl> parseHttpsUrl(std::string_view url) {
     // A fragment is the reader's business, never sent; "?q" on the bare host asks for "/?q".
     const std::string_view path =
         end == std::string_view::npos ? std::string_view{} : rest.substr(end, rest.find('#', end) - end);
-    const bool rooted = !path.empty() && path.front() == '/';
-    return HttpsUrl{std::string(authority), port, (rooted ? "" : "/") + std::string(path)};
+    HttpsUrl parts{std::string(authority), port, {}};
+    if (path.empty() || path.front() != '/') parts.path.push_back('/');
+    parts.path.append(path.data(), path.size());
+    return parts;
 }
 
 }  // namespace lumvo

@@ -28,7 +28,8 @@ DWORD runSigningScript(const std::string& arguments, const std::string& log) {
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = startup.hStdError = output;
-    std::string command = "\"" + lumvo::findNode() + "\" \"" + repoPath("scripts/sign-update.mjs") + "\" " + arguments;
+    std::string command(1, '"');
+    command += lumvo::findNode() + "\" \"" + repoPath("scripts/sign-update.mjs") + "\" " + arguments;
     PROCESS_INFORMATION process{};
     const BOOL started =
         output != INVALID_HANDLE_VALUE &&
@@ -43,7 +44,12 @@ DWORD runSigningScript(const std::string& arguments, const std::string& log) {
     return code;
 }
 
-std::string quoted(const std::string& path) { return "\"" + path + "\""; }
+std::string quoted(const std::string& path) {
+    std::string text(1, '"');
+    text += path;
+    text += '"';
+    return text;
+}
 
 TEST(UpdateSignature, ADocumentSignedWithTheKeyVerifiesAndNoChangedByteDoes) {
     ASSERT_FALSE(lumvo::findNode().empty()) << "the windows layer stages node.exe";
