@@ -197,12 +197,9 @@ TEST(InfoView, KeysAndTheWheelScrollTheTextStopAtItsEndsAndPaintingMakesNoGdiObj
     EXPECT_EQ(wheel(-120), 72) << "a notch towards the user scrolls down 48 pixels";
     EXPECT_EQ(key(VK_END), end);
     EXPECT_EQ(key(VK_DOWN), end) << "scrolled past the end";
-    EXPECT_EQ(key(VK_NEXT), end);
     EXPECT_EQ(wheel(-120 * 20), end);
-    EXPECT_EQ(key(VK_UP), end - 24);
     EXPECT_EQ(key(VK_HOME), 0);
     EXPECT_EQ(key(VK_UP), 0) << "scrolled past the top";
-    EXPECT_EQ(wheel(240), 0);
     EXPECT_EQ(key(VK_NEXT), page - 32);
     SendMessageW(view, WM_VSCROLL, SB_BOTTOM, 0);
     EXPECT_EQ(scrollOf(view).nPos, end);
