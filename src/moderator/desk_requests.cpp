@@ -1,5 +1,6 @@
 #include "moderator/desk_requests.h"
 
+#include <algorithm>
 #include <exception>
 #include <utility>
 
@@ -23,6 +24,18 @@ std::optional<std::string> fetchModeration(HttpClient& http, HttpCancel* cancel)
         options.maxBodyBytes = kModerationBodyCap;
         std::string body;
         if (!httpGet(http, "/api/state", body, options)) return std::nullopt;
+        return body;
+    } catch (...) {  // std::bad_alloc
+        return std::nullopt;
+    }
+}
+
+std::optional<std::string> fetchWallText(HttpClient& http, const DeskGet& get, HttpCancel* cancel) {
+    try {
+        HttpOptions options = deskOptions(kDeskActionTimeoutMs, cancel);
+        options.maxBodyBytes = std::max<std::size_t>(get.maxBytes, 1);
+        std::string body;
+        if (!httpGet(http, get.path, body, options)) return std::nullopt;
         return body;
     } catch (...) {  // std::bad_alloc
         return std::nullopt;
@@ -107,6 +120,7 @@ void DeskRequests::run() {
                 result.polled = true;
                 result.state = fetchModeration(*http, &cancel_);
             }
+            if (next.second.get) result.got = fetchWallText(*http, *next.second.get, &cancel_);
         } catch (...) {}
         std::function<void()> notify;
         {

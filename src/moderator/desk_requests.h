@@ -30,10 +30,19 @@ inline constexpr int kDeskActionTimeoutMs = 750;
 // A moderation document longer than this is refused (the poll fails).
 inline constexpr std::size_t kModerationBodyCap = std::size_t{4} << 20;
 
-// One job: a request to send (if any), then a poll of the moderation document (if asked).
+// A GET of a text from the wall server (a help page): its body when the reply is a 2xx whose body
+// came whole and within `maxBytes` (at least 1).
+struct DeskGet {
+    std::string path;
+    std::size_t maxBytes = 1;
+};
+
+// One job: a request to send (if any), then a poll of the moderation document (if asked), then a
+// GET (if any).
 struct DeskJob {
     std::optional<WallRequest> request;
     bool poll = false;
+    std::optional<DeskGet> get;
 };
 
 // What a job got. `state` is the moderation document's body when the poll succeeded.
@@ -43,10 +52,14 @@ struct DeskResult {
     bool requestOk = false;
     bool polled = false;               // the moderation document was asked for
     std::optional<std::string> state;  // its body, when it came
+    std::optional<std::string> got;    // the GET's body, when it came
 };
 
 // GET /api/state with the poll's time-outs and the body cap; nothing when it failed.
 std::optional<std::string> fetchModeration(HttpClient& http, HttpCancel* cancel = nullptr);
+// The GET of `get` with the POSTs' time-outs; nothing when it failed, answered other than 2xx, or
+// its body was cut off or over the cap.
+std::optional<std::string> fetchWallText(HttpClient& http, const DeskGet& get, HttpCancel* cancel = nullptr);
 
 class DeskRequests {
 public:

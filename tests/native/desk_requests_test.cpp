@@ -121,5 +121,40 @@ TEST(DeskRequests, JobsRunInOrderOffTheCallersThreadAndStopEndsAStalledExchangeA
     EXPECT_EQ(results[2].state, std::optional<std::string>("{}"));
 }
 
+// A help text asked of the wall server: the body only when a 2xx brought all of it within the
+// cap; an error page, a cut-off body or one over the cap is no text (httpGet hands those over too).
+TEST(DeskRequests, AGetBringsBackABodyOnlyWhenItCameWholeWithinItsCap) {
+    test::ScriptedHttpClient http;
+    http.script("/web/info/start.txt", {.body = "GETTING STARTED\n"});
+    http.script("/web/info/vote.txt", {.status = 404, .body = "{\"error\":\"There is nothing here.\"}"});
+    http.script("/web/info/tips.txt", {.body = std::string(64, 'x')});
+    http.script("/web/info/help.txt",
+                {.body = "HELP\nand more", .failure = test::ScriptedReply::Failure::midBody, .bytesBeforeCut = 5});
+    DeskRequests desk;
+    std::vector<std::uint64_t> tickets;
+    for (const char* name : {"start", "vote", "tips", "help"}) {
+        tickets.push_back(
+            desk.submit(&http, {std::nullopt, false, DeskGet{"/web/info/" + std::string(name) + ".txt", 63}}, [] {}));
+    }
+    std::vector<DeskResult> results;
+    for (int i = 0; i < 500 && results.size() < tickets.size(); ++i) {
+        for (DeskResult& r : desk.takeResults()) results.push_back(std::move(r));
+        std::this_thread::sleep_for(2ms);
+    }
+    ASSERT_EQ(results.size(), 4u);
+    EXPECT_EQ(results[0].got, std::optional<std::string>("GETTING STARTED\n"));
+    for (std::size_t i = 1; i < 4; ++i) {
+        EXPECT_EQ(results[i].ticket, tickets[i]);
+        EXPECT_FALSE(results[i].got.has_value()) << http.requests()[i].path;
+        EXPECT_FALSE(results[i].polled);
+    }
+    for (const HttpRequest& request : http.requests()) {
+        EXPECT_EQ(request.method, "GET");
+        EXPECT_GE(request.options.timeoutMs, 1) << "the client's default time-outs would hold the desk";
+        EXPECT_GE(request.options.totalMs, 1);
+        EXPECT_NE(request.options.cancel, nullptr);
+    }
+}
+
 }  // namespace
 }  // namespace lumvo

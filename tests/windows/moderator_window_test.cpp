@@ -262,10 +262,16 @@ TEST(ModeratorWindow, FromSetupModeToGuestPostsTheDjsClicksReachTheWallServerAnd
     makeFolders(folder);
     const char* names[] = {"messages", "requests", "tips", "rejected", "live", "vote", "settings", "info"};
     for (int tab = 0; tab < lumvo::kMainTabCount; ++tab) {
-        click(window.control(ids::kTab + tab));
+        click(window, window.control(ids::kTab + tab));
         if (tab < 5) {
             const HWND list = listOf(window, static_cast<PostList>(tab));
             if (rowCount(list) > 0 && selectedRow(list) < 0) selectListRow(list, 0);
+        }
+        if (tab == static_cast<int>(lumvo::MainTab::info)) {
+            // The Start page: the help text the wall server serves (or the info folder holds).
+            const std::string start = readBytes(repoPath("wall/web/info/start.txt"));
+            const std::string shown = textOf(window.control(ids::kInfoView));
+            EXPECT_TRUE(shown.starts_with(start.substr(0, start.find('\n')))) << shown.substr(0, 200);
         }
         const std::string path = folder + "\\tab-" + std::to_string(tab) + "-" + names[tab] + ".png";
         EXPECT_TRUE(saveWindowPicture(main, path)) << path;

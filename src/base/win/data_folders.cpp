@@ -82,6 +82,12 @@ std::string defaultMediaFolder() {
 
 std::string shellLocalAppData() { return shellFolderUtf8(CSIDL_LOCAL_APPDATA); }
 
+std::wstring infoFolder() {
+    wchar_t path[MAX_PATH] = {};
+    if (SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, path) != S_OK || !path[0]) return {};
+    return std::wstring(path) + L"\\LUMVO\\video-wall\\web\\info\\";
+}
+
 void createWholePath(std::string_view utf8Path) {
     const std::wstring path = utf8ToWide(utf8Path);
     if (!path.empty()) SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);

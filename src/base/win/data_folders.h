@@ -28,6 +28,9 @@ void ensureDataFolders();
 std::string defaultMediaFolder();
 // The shell's local application data folder (UTF-8), empty when the shell cannot say.
 std::string shellLocalAppData();
+// The help texts' folder: the shell's local application data folder + "\LUMVO\video-wall\web\info\";
+// empty when the shell cannot say.
+std::wstring infoFolder();
 // Creates a folder with every missing parent; the outcome is not reported.
 void createWholePath(std::string_view utf8Path);
 // The DJ's folder choice into `mediaFolder` (the media folder setting's text, UTF-8): ignored when

@@ -41,6 +41,7 @@ void ModeratorWindow::takeDeskResults() {
             setTextIfChanged(status_, utf8ToWide(model_.statusLine()));
         if (result.state) applyUpdate(model_.apply(*result.state));
         if (result.ticket == pollTicket_) pollTicket_ = 0;
+        if (result.ticket == infoTicket_) takeInfoText(result);
         if (result.ticket != actionTicket_) continue;
         actionTicket_ = 0;
         inAction_ = false;
@@ -119,9 +120,8 @@ void ModeratorWindow::abandonWindows() {
         [](HWND child, LPARAM) -> BOOL {
             wchar_t name[32] = {};
             GetClassNameW(child, name, 32);
-            if (lstrcmpW(name, moderator_parts::kPageClass) == 0 ||
-                lstrcmpW(name, moderator_parts::kInfoViewClass) == 0)
-                SetWindowLongPtrW(child, GWLP_USERDATA, 0);
+            // (The text views own their state and reach nothing of ours: they are left as they are.)
+            if (lstrcmpW(name, moderator_parts::kPageClass) == 0) SetWindowLongPtrW(child, GWLP_USERDATA, 0);
             return TRUE;
         },
         0);

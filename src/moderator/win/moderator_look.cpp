@@ -25,8 +25,7 @@ bool Look::create() {
     if (!rowText) rowText = makeFont(13, 400);
     if (!window) window = CreateSolidBrush(kWindow);
     if (!edit) edit = CreateSolidBrush(kEdit);
-    if (!infoView) infoView = CreateSolidBrush(kInfoView);
-    return normal && bold && pin && rowTag && rowName && rowText && window && edit && infoView;
+    return normal && bold && pin && rowTag && rowName && rowText && window && edit;
 }
 
 void Look::release() {
@@ -38,7 +37,6 @@ void Look::release() {
     deleteObject(rowText);
     deleteObject(window);
     deleteObject(edit);
-    deleteObject(infoView);
 }
 
 void fill(HDC dc, const RECT& r, COLORREF colour) {

@@ -21,7 +21,7 @@ inline constexpr COLORREF kHint = rgb(0xA8A8B2);
 inline constexpr COLORREF kPinLine = rgb(0xB4B4BE);
 inline constexpr COLORREF kEdit = rgb(0x101016);
 inline constexpr COLORREF kFrame = rgb(0x3A3A48);
-inline constexpr COLORREF kInfoView = rgb(0x1C1C26);
+inline constexpr COLORREF kInfoView = rgb(0x1C1C26);  // the Info tab's text view
 
 // The window's fonts and brushes. Not copyable: one owner deletes them.
 struct Look {
@@ -33,7 +33,6 @@ struct Look {
     HFONT rowText = nullptr;
     HBRUSH window = nullptr;  // #16161E, also the class background of the main window and pages
     HBRUSH edit = nullptr;    // #101016
-    HBRUSH infoView = nullptr;
 
     Look() = default;
     Look(const Look&) = delete;

@@ -11,7 +11,8 @@
 // The pages: building every tab's controls, laying them out, switching tabs and sub-pages (and the
 // setup mode that hides most of them), and the look of the owner-drawn buttons and of the labels.
 // The post lists' pages are built here; a tab with controls of its own has a file of its own,
-// called from buildControls and layout (the Settings tab: settings_tab.cpp).
+// called from buildControls and layout (the Settings tab: settings_tab.cpp; the Info tab:
+// info_tab.cpp).
 
 namespace lumvo {
 
@@ -25,8 +26,6 @@ constexpr int kRowHeight = 58;
 
 constexpr const wchar_t* kTabNames[kMainTabCount] = {L"Messages", L"Requests", L"Tips",     L"Rejected",
                                                      L"Live",     L"Vote",     L"Settings", L"Info"};
-constexpr const wchar_t* kInfoPageNames[kInfoPageCount] = {L"Start", L"Features", L"Booth", L"Vote",
-                                                           L"Tips",  L"Words",    L"Help",  L"Update"};
 constexpr const wchar_t* kFirstPinLine = L"Venue PIN  -----   Give this to the manager. Same QR, then Venue login.";
 
 }  // namespace
@@ -124,15 +123,6 @@ void ModeratorWindow::buildVoteTab() {
     SendMessageW(voteStatus_, WM_SETFONT, reinterpret_cast<WPARAM>(look_.normal), FALSE);
 }
 
-void ModeratorWindow::buildInfoTab() {
-    HWND tab = pages_[static_cast<int>(MainTab::info)];
-    for (int i = 0; i < kInfoPageCount; ++i)
-        infoButtons_[i] = makeButton(tab, kInfoPageNames[i], ids::kInfoPage + i, true);
-    infoView_ = CreateWindowExW(0, kInfoViewClass, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP, 0, 0, 10, 10, tab,
-                                nullptr, module_, this);
-    updatePage_ = makePage(tab);
-}
-
 // --- Layout -------------------------------------------------------------------------------------
 
 void ModeratorWindow::layout() {
@@ -188,17 +178,6 @@ void ModeratorWindow::layoutListPage(PostList list, HWND page, bool withDetail) 
 
 void ModeratorWindow::layoutVoteTab() { place(voteStatus_, 8, 8, 480, 100); }
 
-void ModeratorWindow::layoutInfoTab() {
-    HWND info = pages_[static_cast<int>(MainTab::info)];
-    RECT page{};
-    GetClientRect(info, &page);
-    const int slot = std::max(static_cast<int>(page.right), 160) / kInfoPageCount;
-    for (int i = 0; i < kInfoPageCount; ++i) place(infoButtons_[i], i * slot, 0, slot - 4, 32);
-    const int top = setupMode_ ? 0 : 40;
-    place(infoView_, 0, top, page.right, page.bottom - top);
-    place(updatePage_, 0, top, page.right, page.bottom - top);
-}
-
 // --- Switching ----------------------------------------------------------------------------------
 
 void ModeratorWindow::showTab(int index) {
@@ -234,16 +213,6 @@ void ModeratorWindow::showDisplayGroup(int index) {
     displayGroup_ = std::clamp(index, 0, kDisplayGroupCount - 1);
     layout();
     for (HWND button : displayButtons_) InvalidateRect(button, nullptr, FALSE);
-}
-
-void ModeratorWindow::showInfoPage(int index) {
-    if (!main_) return;
-    index = std::clamp(index, 0, kInfoPageCount - 1);
-    if (setupMode_) index = kUpdateInfoPage;
-    infoPage_ = index;
-    for (HWND button : infoButtons_) InvalidateRect(button, nullptr, FALSE);
-    show(infoView_, index != kUpdateInfoPage);
-    show(updatePage_, index == kUpdateInfoPage);
 }
 
 void ModeratorWindow::refreshSetupState(bool navigate) {

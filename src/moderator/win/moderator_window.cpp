@@ -7,6 +7,7 @@
 
 #include "base/http_client.h"
 #include "base/win/wide_text.h"
+#include "moderator/win/info_view.h"
 #include "moderator/win/module_pin.h"
 #include "moderator/win/moderator_parts.h"
 #include "moderator/win/photo_preview.h"
@@ -65,7 +66,7 @@ void ModeratorWindow::closeHere() {
     alive_.reset();
     endBoxes();
     desk_.stop();
-    pollTicket_ = actionTicket_ = 0;
+    pollTicket_ = actionTicket_ = infoTicket_ = 0;
     inAction_ = false;
     boxesUp_ = 0;
     closePhotoPreview(module_);
@@ -125,7 +126,8 @@ bool ModeratorWindow::registerClasses() {
     };
     constexpr WNDPROC pageProc = windowProc<ModeratorWindow, &ModeratorWindow::handlePage>;
     classesRegistered_ = registerOne(kMainClass, &ModeratorWindow::mainProc, LoadIconW(nullptr, IDI_APPLICATION)) &&
-                         registerOne(kPageClass, pageProc, nullptr) && registerOne(kInfoViewClass, pageProc, nullptr);
+                         registerOne(kPageClass, pageProc, nullptr) &&
+                         registerOne(kInfoViewClass, infoViewProc, nullptr);
     if (!classesRegistered_) unregisterClasses();
     return classesRegistered_;
 }
@@ -433,11 +435,7 @@ LRESULT ModeratorWindow::handlePage(HWND window, UINT message, WPARAM wParam, LP
         case WM_ERASEBKGND: {
             RECT r{};
             GetClientRect(window, &r);
-            wchar_t name[32] = {};
-            GetClassNameW(window, name, 32);
-            const bool info = lstrcmpW(name, kInfoViewClass) == 0;
-            FillRect(reinterpret_cast<HDC>(wParam), &r, info ? look_.infoView : look_.window);
-            if (info) frame(reinterpret_cast<HDC>(wParam), r, rgb(0x30303C));
+            FillRect(reinterpret_cast<HDC>(wParam), &r, look_.window);
             return 1;
         }
         case WM_COMMAND:

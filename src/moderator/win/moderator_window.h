@@ -43,6 +43,7 @@ struct ModeratorServices {
     std::function<HWND()> askHostWindow;                // the host's "get hwnd", null when none
     std::function<bool()> linkStopped;                  // the wall link is stopped: no polls
     PhotoReader readPhoto;                              // a guest photo's bytes from disk
+    std::function<std::wstring()> infoFolder;           // the help texts' folder, ending in "\"
 };
 
 // Control identifiers (the tests click the window through them).
@@ -62,6 +63,7 @@ inline constexpr int kInstallNode = 1500;
 inline constexpr int kPinLine = 1600;
 inline constexpr int kStatusLine = 1601;
 inline constexpr int kVoteStatus = 1602;
+inline constexpr int kInfoView = 1603;
 inline constexpr int actionId(PostList list, int place) { return kAction + listIndex(list) * 16 + place; }
 }  // namespace moderator_ids
 
@@ -107,6 +109,10 @@ public:
     void showSettingsPage(int index);
     void showDisplayGroup(int index);
     void showInfoPage(int index);
+    // Shows a help text in the Info tab's text view: the info folder's file of that name when it
+    // reads, else the wall server's copy (GET /web/info/<name>, on the desk's thread; the view is
+    // empty until it comes), else the fixed text that says the page could not be loaded.
+    void loadInfoPage(std::string_view fileName);
     void refreshSetupState(bool navigate);
     // The alert: toast, tray balloon, blinking tabs. `force` shows it even over our own window.
     void ping(std::string_view label, std::string_view message, bool force);
@@ -116,7 +122,7 @@ public:
     // the wall link is stopped or while a poll is under way); the reply is applied when it comes.
     void pollState();
     // A request queued or under way, or a result not yet applied (tests wait for this to end).
-    bool deskBusy() const { return pollTicket_ != 0 || actionTicket_ != 0 || desk_.busy(); }
+    bool deskBusy() const { return pollTicket_ != 0 || actionTicket_ != 0 || infoTicket_ != 0 || desk_.busy(); }
     // A copy of the post behind the list's selected row; none when no row is selected.
     std::optional<PostRecord> selectedRecord(PostList list) const { return model_.selectedRecord(list); }
     void showDetail(PostList list);
@@ -174,16 +180,21 @@ private:
     HWND makeLabel(HWND parent, const wchar_t* text, int id = 0);
     void buildListPage(PostList list, HWND page);
     void buildVoteTab();
-    void buildInfoTab();
     void layoutListPage(PostList list, HWND page, bool withDetail);
     void layoutVoteTab();
-    void layoutInfoTab();
     void onDrawItem(const DRAWITEMSTRUCT& item);
     LRESULT onControlColour(HDC dc, HWND control, bool edit);
 
     // The Settings tab's sub-pages and the buttons under them (settings_tab.cpp).
     void buildSettingsTab();
     void layoutSettingsTab();
+
+    // The Info tab: its sub-page buttons, the text view and the help texts in it, the Update page
+    // (info_tab.cpp).
+    void buildInfoTab();
+    void layoutInfoTab();
+    void setInfoText(std::string_view utf8);
+    void takeInfoText(const DeskResult& result);
 
     // The post lists' rows: filling a list view from the model and drawing each row
     // (post_list_rows.cpp).
@@ -255,6 +266,7 @@ private:
     DWORD thread_ = 0;
     std::uint64_t pollTicket_ = 0;    // the timer's poll under way
     std::uint64_t actionTicket_ = 0;  // the running action's request under way
+    std::uint64_t infoTicket_ = 0;    // the shown help page's text coming from the wall server
     ActionPlan actionPlan_;
 
     std::wstring toastLabel_;

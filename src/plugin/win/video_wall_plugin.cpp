@@ -55,6 +55,7 @@ VideoWallPlugin::VideoWallPlugin()
     moderator.readPhoto = [this](std::string_view photoPath) {
         return readPhotoFromDisk(photoPath, settings_.copy().mediaDir);
     };
+    moderator.infoFolder = [] { return infoFolder(); };
     moderator_.connect(std::move(moderator));
     // The draw slot's retry: while there is no device, every frame asks the host again.
     renderer_.setDeviceSource([this] { return hostDevice(); });
