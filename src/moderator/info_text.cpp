@@ -4,45 +4,13 @@
 #include <array>
 #include <climits>
 
+#include "base/utf8_text.h"
+
 namespace lumvo {
 namespace {
 
 constexpr std::array<std::string_view, kInfoTextPageCount> kPageFiles{
     "start.txt", "features.txt", "booth.txt", "vote.txt", "tips.txt", "words.txt", "help.txt"};
-
-// The next code point of `text` from `at`, moving `at` past it; a byte that starts no valid
-// sequence is one character of its own (and no letter).
-char32_t nextCodePoint(std::string_view text, std::size_t& at) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    int length = 0;  // 0: a stray continuation byte or an invalid lead
-    char32_t c = lead;
-    if (lead < 0x80) {
-        length = 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        c = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        c = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        c = lead & 0x07;
-    }
-    if (length == 0 || at + static_cast<std::size_t>(length) > text.size()) {
-        ++at;
-        return 0xFFFD;
-    }
-    for (int i = 1; i < length; ++i) {
-        if ((byte(at + i) & 0xC0) != 0x80) {
-            ++at;
-            return 0xFFFD;
-        }
-        c = (c << 6) | (byte(at + i) & 0x3F);
-    }
-    at += static_cast<std::size_t>(length);
-    return c;
-}
 
 struct Letter {
     bool letter = false;

@@ -1,5 +1,7 @@
 #include "updates/swap_command.h"
 
+#include "base/utf8_text.h"
+
 namespace lumvo {
 namespace {
 
@@ -30,27 +32,7 @@ std::u16string psQuote(std::u16string_view text) {
 std::u16string utf8ToUtf16(std::string_view text) {
     std::u16string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const int length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
-        std::uint32_t cp = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
-        bool valid = length > 0 && i + length <= text.size();
-        for (int k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            valid = (next & 0xC0) == 0x80;
-            cp = cp << 6 | (next & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are no characters.
-        static constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        valid = valid && cp >= kSmallest[length] && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
-        if (!valid) {
-            out += u'\uFFFD';
-            ++i;
-            continue;
-        }
-        appendCodePoint(out, cp);
-        i += static_cast<std::size_t>(length);
-    }
+    for (std::size_t i = 0; i < text.size();) appendCodePoint(out, nextCodePoint(text, i));
     return out;
 }
 
