@@ -2,7 +2,7 @@
 // The plug-in's HTTP seam. One synchronous client serves every caller: the display poll (small
 // JSON), photo fetches (bytes to memory), the settings push, and the update and Node.js runtime
 // downloads (large files to disk with progress). On Windows it is WinHttpClient
-// (serverlink/win/win_http_client.h); native tests script it (tests/support/scripted_http_client.h).
+// (base/win/win_http_client.h); native tests script it (tests/support/scripted_http_client.h).
 //
 // An exchange is two steps: send() gives the reply's status, then readBody() hands the body to a
 // sink, so a caller can look at the status before choosing where the body goes. The rules, the

@@ -43,11 +43,9 @@ void WallLink::run() {
         while (wait(kPollPass)) {}
         return;
     }
-    // The server is launched once per start, and only when the wall files are there now; later
-    // launches come from the moderator window.
-    if (services_.server && (!services_.hooks.wallFilesPresent || services_.hooks.wallFilesPresent())) {
-        services_.server->startServer();
-    }
+    // The server is launched once per start (the launch itself prepares the wall folder and starts
+    // nothing without the wall files); later launches come from the moderator window.
+    if (services_.server) services_.server->startServer();
     DisplayPollHooks hooks = services_.hooks;
     hooks.cancel = &cancel_;
     DisplayPoll poll(display_, settings_, *services_.photos, *services_.http, *services_.clock, std::move(hooks));

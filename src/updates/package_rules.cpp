@@ -85,6 +85,24 @@ std::optional<std::string> findPackageRoot(const std::vector<std::string>& files
     return best;
 }
 
+std::optional<std::string> findShallowestFile(const std::vector<std::string>& files, std::string_view name) {
+    std::optional<std::string> best;
+    std::size_t bestDepth = 0;
+    for (const std::string& file : files) {
+        const std::vector<std::string_view> parts = pathParts(file);
+        if (parts.empty() || !equalIgnoringCase(parts.back(), name)) continue;
+        if (std::any_of(parts.begin(), parts.end() - 1,
+                        [](std::string_view part) { return equalIgnoringCase(part, "node_modules"); })) {
+            continue;
+        }
+        if (!best || parts.size() < bestDepth || (parts.size() == bestDepth && file < *best)) {
+            best = file;
+            bestDepth = parts.size();
+        }
+    }
+    return best;
+}
+
 bool isKeptName(std::string_view name) {
     static constexpr std::string_view kKept[] = {
         "layout.ini",     "brand-logo.png",  "server.pid",      "uploads",       "update",        "update-status.txt",
@@ -122,5 +140,24 @@ bool emptyFolder(const fs::path& folder, const LinkTest& isLink) {
     }
     return fs::is_empty(folder, error) && !error;
 }
+
+void copyPackageFolder(const fs::path& source, const fs::path& target, bool keepUserFiles, const LinkTest& isLink) {
+    std::error_code error;
+    fs::create_directories(target, error);
+    for (fs::directory_iterator it(source, error), end; !error && it != end; it.increment(error)) {
+        const fs::path& entry = it->path();
+        if (isLink(entry)) continue;
+        if (keepUserFiles && isKeptName(utf8FileName(entry))) continue;
+        std::error_code ignored;
+        const fs::path copy = target / entry.filename();
+        if (fs::is_directory(entry, ignored)) {
+            copyPackageFolder(entry, copy, keepUserFiles, isLink);
+        } else if (fs::is_regular_file(entry, ignored)) {
+            fs::copy_file(entry, copy, fs::copy_options::overwrite_existing, ignored);
+        }
+    }
+}
+
+fs::path pathFromUtf8(std::string_view utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
 
 }  // namespace lumvo

@@ -21,6 +21,10 @@ inline constexpr int kPackageSearchDepth = 7;
 // when no folder qualifies.
 std::optional<std::string> findPackageRoot(const std::vector<std::string>& files);
 
+// The shallowest file named `name` (ignoring ASCII case) in a package listing, never one under a
+// "node_modules" folder; the first in byte order among equally shallow ones. Nothing when none.
+std::optional<std::string> findShallowestFile(const std::vector<std::string>& files, std::string_view name);
+
 // Whether the copy into the wall folder skips this name, at any folder level: the DJ's settings,
 // pictures, uploads and looks, the server's pid file and the staging folder. Compared as the file
 // system compares names: ignoring ASCII case and any dots and blanks at the end, which Windows drops
@@ -42,5 +46,14 @@ std::vector<std::string> listPackageFiles(const std::filesystem::path& folder, c
 // package or archive is found and installed again. A link inside is removed, never followed, so
 // nothing outside the folder is touched. True when the folder exists and is empty afterwards.
 bool emptyFolder(const std::filesystem::path& folder, const LinkTest& isLink = isSymbolicLink);
+
+// Copies `source` into `target` (created as needed), file by file, overwriting; with `keepUserFiles`
+// every isKeptName entry is skipped at every level. Links are neither followed nor copied, and a
+// file that cannot be copied is passed over: the copy goes on, and the next update copies again.
+void copyPackageFolder(const std::filesystem::path& source, const std::filesystem::path& target, bool keepUserFiles,
+                       const LinkTest& isLink = isSymbolicLink);
+
+// A UTF-8 path as a path (wide on Windows, whatever the code page).
+std::filesystem::path pathFromUtf8(std::string_view utf8);
 
 }  // namespace lumvo

@@ -18,7 +18,7 @@
 #include "media/photo_cache.h"
 #include "serverlink/wall_link.h"
 #include "serverlink/win/server_process.h"
-#include "serverlink/win/win_http_client.h"
+#include "base/win/win_http_client.h"
 #include "settings/shared_settings.h"
 #include "wall_support.h"
 

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "base/win/wide_text.h"
-#include "serverlink/win/win_http_client.h"
+#include "base/win/win_http_client.h"
 #include "local_http_server.h"
 #include "test_support.h"
 

@@ -16,7 +16,7 @@
 #include "moderator/info_text.h"
 #include "moderator_support.h"
 #include "process_resources.h"
-#include "serverlink/win/win_http_client.h"
+#include "base/win/win_http_client.h"
 
 namespace {
 

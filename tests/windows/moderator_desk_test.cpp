@@ -18,7 +18,7 @@
 
 #include "local_http_server.h"
 #include "moderator_support.h"
-#include "serverlink/win/win_http_client.h"
+#include "base/win/win_http_client.h"
 
 namespace {
 

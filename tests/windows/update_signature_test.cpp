@@ -12,6 +12,7 @@
 #include "updates/encoding.h"
 #include "updates/release_key.h"
 #include "updates/win/signature.h"
+#include "updates/package_rules.h"
 #include "updates/win/unpack_folder.h"
 #include "wall_support.h"
 
@@ -121,7 +122,7 @@ TEST(UpdateUnpack, AnOlderPackageLeavesNothingBehindAndTheRootIsThePackagesOwn) 
     makeFolders(unpack + "\\old\\server");
     writeBytes(unpack + "\\old\\server\\server.js", "old");
     writeBytes(unpack + "\\old\\LUMVO Video Wall.dll", "old plug-in");
-    ASSERT_TRUE(lumvo::emptyUnpackFolder(unpack));
+    ASSERT_TRUE(lumvo::emptyFolder(lumvo::pathFromUtf8(unpack), lumvo::isReparsePoint));
     EXPECT_TRUE(folderExists(unpack));
     EXPECT_FALSE(folderExists(unpack + "\\old"));
 
@@ -129,7 +130,8 @@ TEST(UpdateUnpack, AnOlderPackageLeavesNothingBehindAndTheRootIsThePackagesOwn) 
     makeFolders(unpack + "\\pkg\\server");
     writeBytes(unpack + "\\pkg\\node_modules\\dep\\server\\server.js", "dependency");
     writeBytes(unpack + "\\pkg\\server\\server.js", "wall");
-    EXPECT_EQ(lumvo::findUnpackedPackageRoot(unpack), unpack + "\\pkg");
+    EXPECT_EQ(lumvo::findPackageRoot(lumvo::listPackageFiles(lumvo::pathFromUtf8(unpack), lumvo::isReparsePoint)),
+              "pkg");
 }
 
 }  // namespace

@@ -14,7 +14,7 @@
 
 #include "base/http_client.h"
 #include "base/json.h"
-#include "serverlink/win/win_http_client.h"
+#include "base/win/win_http_client.h"
 #include "test_support.h"
 
 namespace lumvo::test {

@@ -57,6 +57,17 @@ std::string wallFolder() { return wallFolderUnder(dataBase()); }
 
 std::string uploadsFolder() { return wallFolder() + "\\uploads"; }
 
+std::wstring wallFolderWide() {
+    const std::wstring base = localAppDataWide();
+    return (base.empty() ? std::wstring(L".") : base) + L"\\LUMVO\\video-wall";
+}
+
+std::wstring runtimeFolder() {
+    wchar_t path[MAX_PATH] = {};
+    if (SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, path) != S_OK || !path[0]) return {};
+    return std::wstring(path) + L"\\LUMVO\\runtime";
+}
+
 bool wallFilesPresent() {
     const std::string wall = wallFolder();
     for (const std::string& file : {wall + "\\server\\server.js", wall + "\\web\\index.html"}) {

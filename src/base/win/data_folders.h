@@ -18,6 +18,11 @@ namespace lumvo {
 // LOCALAPPDATA + "\LUMVO\video-wall"; "." stands in for LOCALAPPDATA when it is unset or too long.
 std::string wallFolder();
 std::string uploadsFolder();
+// The wall folder as UTF-16, for the update's copies (the same folder, whatever the code page).
+std::wstring wallFolderWide();
+// The private Node.js runtime's folder: the shell's local application data folder +
+// "\LUMVO\runtime", where the server's launch looks for node.exe first; empty when the shell cannot say.
+std::wstring runtimeFolder();
 // Whether the wall files are in place: <wall folder>\server\server.js and <wall folder>\web\index.html.
 bool wallFilesPresent();
 // Creates <base>\LUMVO, the wall folder, and its server, web and uploads folders; failures are

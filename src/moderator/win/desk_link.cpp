@@ -4,7 +4,7 @@
 #include "base/win/wide_text.h"
 #include "moderator/win/moderator_parts.h"
 #include "moderator/win/moderator_window.h"
-#include "moderator/win/module_pin.h"
+#include "base/win/module_pin.h"
 #include "moderator/win/window_proc.h"
 
 // The window's side of the desk's thread (queueing requests, applying what comes back on the

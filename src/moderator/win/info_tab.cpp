@@ -21,8 +21,9 @@ namespace {
 constexpr const wchar_t* kInfoPageNames[kInfoPageCount] = {L"Start", L"Features", L"Booth", L"Vote",
                                                            L"Tips",  L"Words",    L"Help",  L"Update"};
 
-// A help text from disk: read as bytes, nothing when it cannot be read, is over the cap or empty.
-std::optional<std::string> readInfoFile(const std::wstring& path) {
+}  // namespace
+
+std::optional<std::string> moderator_parts::readInfoFile(const std::wstring& path) {
     FILE* file = _wfopen(path.c_str(), L"rb");
     if (!file) return std::nullopt;
     std::string bytes;
@@ -38,8 +39,6 @@ std::optional<std::string> readInfoFile(const std::wstring& path) {
     return infoTextFromBytes(std::move(bytes));
 }
 
-}  // namespace
-
 void ModeratorWindow::buildInfoTab() {
     HWND tab = pages_[static_cast<int>(MainTab::info)];
     for (int i = 0; i < kInfoPageCount; ++i)
@@ -48,6 +47,7 @@ void ModeratorWindow::buildInfoTab() {
         CreateWindowExW(0, kInfoViewClass, L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_CLIPSIBLINGS | WS_TABSTOP, 0, 0,
                         10, 10, tab, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids::kInfoView)), module_, nullptr);
     updatePage_ = makePage(tab);
+    buildUpdatePage();
 }
 
 void ModeratorWindow::layoutInfoTab() {
@@ -59,6 +59,7 @@ void ModeratorWindow::layoutInfoTab() {
     const int top = setupMode_ ? 0 : 40;
     place(infoView_, 0, top, page.right, page.bottom - top);
     place(updatePage_, 0, top, page.right, page.bottom - top);
+    layoutUpdatePage();
 }
 
 void ModeratorWindow::showInfoPage(int index) {
@@ -71,6 +72,9 @@ void ModeratorWindow::showInfoPage(int index) {
     show(updatePage_, index == kUpdateInfoPage);
     if (index == kUpdateInfoPage) {
         infoTicket_ = 0;  // a help text still on its way is not wanted any more
+        // Every opening asks the update site again (the page shows the last answer meanwhile).
+        if (hookSays(services_.wallFilesPresent) && services_.startUpdateCheck) services_.startUpdateCheck(main_);
+        refreshUpdatePage();
     } else {
         loadInfoPage(infoPageFile(index));
     }

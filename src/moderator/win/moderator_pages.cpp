@@ -243,7 +243,7 @@ void ModeratorWindow::refreshSetupState(bool navigate) {
     } else if (setupMode_ && tab_ < 6) {
         showTab(tab_);  // a tab that is hidden now cannot stay shown
     }
-    layout();
+    refreshUpdatePage();  // lays the window out again
 }
 
 // --- The controls' look -------------------------------------------------------------------------

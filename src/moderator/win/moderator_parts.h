@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,9 @@ inline constexpr int kSetupHeadingId = 1710;
 inline constexpr int kSetupNoteId = 1711;
 inline constexpr int kSetupHintId = 1712;
 inline constexpr int kSettingsNoteId = 1720;
+
+// A help text from disk (info_tab.cpp): nothing when it cannot be read, is over the cap or empty.
+std::optional<std::string> readInfoFile(const std::wstring& path);
 
 // How long a toast and the tray balloon stay up.
 inline constexpr UINT kToastLifeMs = 8000;

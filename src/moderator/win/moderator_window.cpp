@@ -8,7 +8,7 @@
 #include "base/http_client.h"
 #include "base/win/wide_text.h"
 #include "moderator/win/info_view.h"
-#include "moderator/win/module_pin.h"
+#include "base/win/module_pin.h"
 #include "moderator/win/moderator_parts.h"
 #include "moderator/win/photo_preview.h"
 #include "moderator/win/window_proc.h"
@@ -333,6 +333,8 @@ void ModeratorWindow::onCommand(int id, int code, HWND from) {
     }
     if (id >= ids::kInfoPage && id < ids::kInfoPage + kInfoPageCount) return showInfoPage(id - ids::kInfoPage);
     if (code != BN_CLICKED) return;
+    if (id == ids::kUpdateButton) return startWallUpdate();
+    if (id == ids::kInstallNode || id == ids::kUpdateInstallNode) return startNodeInstall();
     if (id >= ids::kShowNext && id <= ids::kBrowserMod) {
         static const std::vector<PostAction> bottom = settingsButtons();
         const auto place = static_cast<std::size_t>(id - ids::kShowNext);
@@ -423,6 +425,11 @@ LRESULT ModeratorWindow::handleMain(HWND window, UINT message, WPARAM wParam, LP
         case WM_CTLCOLORBTN:
             return onControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), false);
         case kDeskMessage: takeDeskResults(); return 0;
+        case kNodeInstalledMessage:
+        case kUpdateProgressMessage:
+        case kUpdateDoneMessage:
+        case kUpdateCheckedMessage:
+        case kUpdateNewerMessage: onUpdateJobMessage(message, wParam); return 0;
         case kTrayMessage:
             if (LOWORD(lParam) == WM_LBUTTONUP || LOWORD(lParam) == NIN_BALLOONUSERCLICK) open(module_, hostWindow_);
             return 0;

@@ -24,6 +24,7 @@
 #include "moderator/win/photo_preview.h"
 #include "moderator/post_actions.h"
 #include "moderator/post_record.h"
+#include "moderator/update_page.h"
 #include "moderator/win/moderator_look.h"
 
 namespace lumvo {
@@ -44,6 +45,13 @@ struct ModeratorServices {
     std::function<bool()> linkStopped;                  // the wall link is stopped: no polls
     PhotoReader readPhoto;                              // a guest photo's bytes from disk
     std::function<std::wstring()> infoFolder;           // the help texts' folder, ending in "\"
+    // The update jobs. Each runs on a thread of its own and reports to the window it is given by
+    // posting it the messages below; a start answers false when no thread could be made.
+    std::function<UpdateCheckFacts()> lastUpdateCheck;
+    std::function<bool(HWND)> startUpdateCheck;  // kUpdateCheckedMessage (kUpdateNewerMessage too when newer)
+    std::function<bool(HWND)> startWallUpdate;   // kUpdateProgressMessage while it runs, kUpdateDoneMessage
+    std::function<bool(HWND)> startNodeInstall;  // kNodeInstalledMessage
+    std::function<bool()> restartNeeded;         // an update staged a new plug-in DLL
 };
 
 // Control identifiers (the tests click the window through them).
@@ -59,7 +67,16 @@ inline constexpr int kShowNext = 1400;
 inline constexpr int kSkip = 1401;
 inline constexpr int kClearChat = 1402;
 inline constexpr int kBrowserMod = 1403;
-inline constexpr int kInstallNode = 1500;
+inline constexpr int kInstallNode = 1500;        // the setup page's
+inline constexpr int kUpdateInstallNode = 1501;  // the Update page's
+inline constexpr int kUpdateButton = 1502;
+inline constexpr int kUpdateVersion = 1503;
+inline constexpr int kUpdateLatest = 1504;
+inline constexpr int kUpdateStatus = 1505;
+inline constexpr int kUpdateProgress = 1506;
+inline constexpr int kUpdatePercent = 1507;
+inline constexpr int kUpdateNodeNote = 1508;
+inline constexpr int kChangelogView = 1509;
 inline constexpr int kPinLine = 1600;
 inline constexpr int kStatusLine = 1601;
 inline constexpr int kVoteStatus = 1602;
@@ -80,6 +97,12 @@ inline constexpr int kUpdateInfoPage = 7;
 inline constexpr UINT kTrayMessage = WM_APP + 7;
 inline constexpr UINT kDeskMessage = WM_APP + 8;   // the desk's thread has results
 inline constexpr UINT kCloseMessage = WM_APP + 9;  // close(), asked from another thread
+// From the update jobs' threads.
+inline constexpr UINT kNodeInstalledMessage = WM_APP + 21;   // wParam: 1 on success
+inline constexpr UINT kUpdateProgressMessage = WM_APP + 22;  // wParam: percent
+inline constexpr UINT kUpdateDoneMessage = WM_APP + 23;      // wParam: 1 on success
+inline constexpr UINT kUpdateCheckedMessage = WM_APP + 24;
+inline constexpr UINT kUpdateNewerMessage = WM_APP + 25;  // the check found a newer version
 inline constexpr UINT_PTR kPollTimer = 1;
 
 class ModeratorWindow {
@@ -114,6 +137,13 @@ public:
     // empty until it comes), else the fixed text that says the page could not be loaded.
     void loadInfoPage(std::string_view fileName);
     void refreshSetupState(bool navigate);
+    // The Update page from the last check, what is installed and what runs; the Node.js pairs too.
+    void refreshUpdatePage();
+    void refreshNodeStatus();
+    // The Update button: starts the wall-file update when there is something to install.
+    void startWallUpdate();
+    // Either "Install Node" button: starts the install unless Node.js is there or one runs.
+    void startNodeInstall();
     // The alert: toast, tray balloon, blinking tabs. `force` shows it even over our own window.
     void ping(std::string_view label, std::string_view message, bool force);
     void layout();
@@ -141,6 +171,8 @@ public:
     // How many times each list view was refilled since creation (no refill: no flicker).
     int refills(PostList list) const { return refills_[listIndex(list)]; }
     bool trayIconAdded() const { return trayAdded_; }
+    bool updateRunning() const { return updateRunning_; }
+    bool installRunning() const { return installRunning_; }
 
 private:
     // The window's life, its messages, the poll and the actions (moderator_window.cpp). Each
@@ -196,6 +228,13 @@ private:
     void setInfoText(std::string_view utf8);
     void takeInfoText(const DeskResult& result);
 
+    // The Update page and the update jobs' messages (update_tab.cpp).
+    void buildUpdatePage();
+    void layoutUpdatePage();
+    UpdatePageInput updatePageInput() const;
+    void onUpdateJobMessage(UINT message, WPARAM wParam);
+    void onUpdateDone(bool ok);
+
     // The post lists' rows: filling a list view from the model and drawing each row
     // (post_list_rows.cpp).
     void refillList(PostList list);
@@ -237,6 +276,7 @@ private:
     std::array<HWND, kInfoPageCount> infoButtons_{};
     HWND infoView_ = nullptr;
     HWND updatePage_ = nullptr;
+    HWND changelogView_ = nullptr;
     HWND voteStatus_ = nullptr;
     std::vector<HWND> settingsBottom_;  // the four buttons and the note under the sub-pages
     std::vector<HWND> setupOnly_;       // shown only in setup mode
@@ -254,7 +294,10 @@ private:
     bool inAction_ = false;   // an action is running (its box, or its request until its result)
     int boxesUp_ = 0;         // confirmation boxes on screen (their loops run on our stack)
     bool refilling_ = false;  // a list view is being refilled: its selection notices are ours
-    ChatColours colours_;     // the DJ's chat colours, read once per list paint
+    bool updateRunning_ = false;
+    bool installRunning_ = false;
+    bool updateAlertShown_ = false;  // the "New Update Available" alert, once per window life
+    ChatColours colours_;            // the DJ's chat colours, read once per list paint
 
     ModerationModel model_;
     std::array<int, kPostListCount> refills_{};

@@ -8,7 +8,7 @@
 #include "media/win/gdiplus_picture.h"
 #include "media/win/picture_decoder.h"
 #include "moderator/photo_fit.h"
-#include "moderator/win/module_pin.h"
+#include "base/win/module_pin.h"
 
 namespace lumvo {
 namespace {

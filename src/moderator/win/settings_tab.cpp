@@ -43,8 +43,7 @@ void ModeratorWindow::buildSettingsTab() {
 
     HWND setup = settingsPages_[kSetupSettingsPage];
     SendMessageW(makeLabel(setup, L"SETUP", kSetupHeadingId), WM_SETFONT, reinterpret_cast<WPARAM>(look_.bold), FALSE);
-    // The Node.js install job comes with the Update page; until then the button cannot be used.
-    EnableWindow(makeButton(setup, L"Install Node", ids::kInstallNode, false), FALSE);
+    makeButton(setup, L"Install Node", ids::kInstallNode, false);
     makeLabel(setup, L"Needed for guest phones and the booth page. LUMVO keeps its own copy.", kSetupNoteId);
     setupOnly_.push_back(makeLabel(setup, kSetupHint, kSetupHintId));
 

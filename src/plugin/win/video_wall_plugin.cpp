@@ -10,11 +10,27 @@
 #include "plugin/host_window.h"
 #include "serverlink/song_search.h"
 #include "settings/win/settings_store.h"
+#include "updates/win/update_jobs.h"
 
 namespace lumvo {
 namespace {
 
 // Runs one slot body; whatever it throws ends here as `onFailure`, never in the host.
+// What the moderator's Update page needs of the last update check.
+UpdateCheckFacts updateCheckFacts(const UpdateInfo& info) {
+    UpdateCheckFacts facts;
+    facts.complete = info.complete;
+    facts.reached = info.reached;
+    facts.updateAvailable = info.updateAvailable;
+    facts.newer = info.newer;
+    facts.wallFilesMissing = info.wallFilesMissing;
+    facts.currentVersion = info.currentVersion;
+    facts.latestVersion = info.latestVersion;
+    facts.changelog = info.changelog;
+    facts.error = info.error;
+    return facts;
+}
+
 template <class Body>
 auto guarded(Body&& body, decltype(body()) onFailure) noexcept -> decltype(body()) {
     try {
@@ -40,6 +56,7 @@ VideoWallPlugin::VideoWallPlugin()
     services.hooks.defaultMediaFolder = defaultMediaFolder();
     services.hooks.decodePhoto = [](std::string_view bytes, int maxSide) { return decodePicture(bytes, maxSide); };
     wallLink_.connect(std::move(services));
+    server_.setBeforeLaunch([] { prepareWallFolder(); });
     ModeratorServices moderator;
     moderator.http = &http_;
     moderator.settings = &settings_;
@@ -56,6 +73,17 @@ VideoWallPlugin::VideoWallPlugin()
         return readPhotoFromDisk(photoPath, settings_.copy().mediaDir);
     };
     moderator.infoFolder = [] { return infoFolder(); };
+    moderator.lastUpdateCheck = [] { return updateCheckFacts(lastUpdateCheck()); };
+    moderator.startUpdateCheck = [](HWND window) {
+        return lumvo::startUpdateCheck({window, 0, kUpdateCheckedMessage, kUpdateNewerMessage});
+    };
+    moderator.startWallUpdate = [](HWND window) {
+        return lumvo::startWallUpdate({window, kUpdateProgressMessage, kUpdateDoneMessage, 0});
+    };
+    moderator.startNodeInstall = [](HWND window) {
+        return lumvo::startNodeInstall({window, 0, kNodeInstalledMessage, 0}, [] { return !findNode().empty(); });
+    };
+    moderator.restartNeeded = [] { return lumvo::restartNeeded(); };
     moderator_.connect(std::move(moderator));
     // The draw slot's retry: while there is no device, every frame asks the host again.
     renderer_.setDeviceSource([this] { return hostDevice(); });

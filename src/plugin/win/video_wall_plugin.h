@@ -24,7 +24,7 @@
 #include "plugin/win/brand_bitmap.h"
 #include "serverlink/wall_link.h"
 #include "serverlink/win/server_process.h"
-#include "serverlink/win/win_http_client.h"
+#include "base/win/win_http_client.h"
 #include "settings/shared_settings.h"
 
 namespace lumvo {

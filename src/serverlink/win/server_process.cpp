@@ -144,6 +144,7 @@ void ServerProcess::startLocked() {
     } else {
         killStaleServer();
     }
+    if (beforeLaunch_) beforeLaunch_();
     ensureDataFolders();
     if (!job_) job_ = makeKillOnCloseJob();
     if (!wallFilesPresent()) return;

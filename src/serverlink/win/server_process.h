@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -54,12 +55,17 @@ public:
 
     // Stops the server we hold (or clears away a stale one), then starts
     // "<node>" "<wall folder>\server\server.js" <our pid> in <wall folder>\server, and writes its
-    // pid to <wall folder>\server.pid. Without the wall files or Node.js it starts nothing.
+    // pid to <wall folder>\server.pid. Without the wall files (after the launch's preparation) or
+    // Node.js it starts nothing.
     void startServer() override;
     // Starts the server when we hold none or ours has ended.
     void ensureServer() override;
     // Asks ours to shut down, waits, ends it if it still runs; then always killStaleServer().
     void stopServer() override;
+
+    // Runs before every launch, ahead of the check for the wall files (the plug-in prepares the wall
+    // folder there). Set once, before the first start.
+    void setBeforeLaunch(std::function<void()> prepare) { beforeLaunch_ = std::move(prepare); }
 
     // The id of the server process we hold, 0 when none.
     std::uint32_t serverPid() const;
@@ -69,6 +75,7 @@ private:
     void stopLocked();
 
     HttpClient& http_;
+    std::function<void()> beforeLaunch_;
     mutable std::mutex mutex_;
     HANDLE job_ = nullptr;      // made on the first start, closed by the destructor
     HANDLE process_ = nullptr;  // the server we started

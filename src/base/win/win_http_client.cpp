@@ -1,4 +1,4 @@
-#include "serverlink/win/win_http_client.h"
+#include "base/win/win_http_client.h"
 
 #include <windows.h>
 #include <winhttp.h>

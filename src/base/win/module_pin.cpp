@@ -1,4 +1,4 @@
-#include "moderator/win/module_pin.h"
+#include "base/win/module_pin.h"
 
 #include <new>
 
