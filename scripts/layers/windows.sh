@@ -23,6 +23,13 @@ exports="$(exports_of "$TEST_DLL")"
 [ "$exports" = "DllGetClassObject LumvoMirroredState" ] \
   || die "the test variant must export DllGetClassObject and LumvoMirroredState; it exports: $exports"
 
+# The update jobs of the shipped DLL go only to the maker's site with the release key: the test
+# build's setup, which reads where to go from LUMVO_TEST_* variables, must not be in it. (The test
+# variant carries it, which shows that the check can see it.)
+holds_test_setup() { LC_ALL=C grep -qaP 'L\x00U\x00M\x00V\x00O\x00_\x00T\x00E\x00S\x00T\x00_' "$1"; }
+holds_test_setup "$TEST_DLL" || die "the test variant lacks its update setup; the check below would see nothing"
+! holds_test_setup "$DLL" || die "the shipped DLL holds the test build's update setup"
+
 # Only DLLs every Windows has: no MinGW runtime to ship beside the plug-in.
 system_dlls='^(kernel32|user32|gdi32|gdiplus|winhttp|shell32|ole32|oleaut32|advapi32|msvcrt|comctl32|comdlg32|d3d11|d3dcompiler_47|dxgi|dwrite|d2d1|windowscodecs|iphlpapi|shlwapi|ws2_32|uxtheme|crypt32|bcrypt|api-ms-win-[a-z0-9-]+)\.dll$'
 imports="$("$OBJDUMP" -p "$DLL" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z')"

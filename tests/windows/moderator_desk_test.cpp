@@ -167,45 +167,6 @@ TEST(ModeratorDesk, ASilentServerHoldsNoMessageOfTheHostsThreadAndTheStatusLineS
     silent = false;
 }
 
-// The moderator window's control with `id`, found from outside the DLL.
-HWND controlById(HWND main, int id) {
-    struct Search {
-        int id;
-        HWND found;
-    } search{id, nullptr};
-    EnumChildWindows(
-        main,
-        [](HWND child, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            if (GetDlgCtrlID(child) != s->id) return TRUE;
-            s->found = child;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-void pumpFor(int ms) {
-    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
-    while (GetTickCount64() < end) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-}
-
-template <class Predicate>
-bool pumpUntil(Predicate predicate, int ms = 5000) {
-    for (int waited = 0; waited < ms && !predicate(); waited += 20) pumpFor(20);
-    return predicate();
-}
-
-template <class Result, class... Args>
-Result callSlot(void* object, int slot, Args... args) {
-    void** table = *static_cast<void***>(object);
-    return reinterpret_cast<Result (*)(void*, Args...)>(table[slot])(object, args...);
-}
-
 // What the host does from inside the box's message loop (a timer of its own): release the plug-in
 // and unload the DLL, as a DJ quitting would make it.
 struct HostQuit {

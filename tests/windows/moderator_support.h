@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -182,5 +183,98 @@ inline bool saveWindowPicture(HWND window, const std::string& path) {
     SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     return saved;
 }
+
+// The moderator window's control with `id`, found from outside the DLL.
+inline HWND controlById(HWND main, int id) {
+    struct Search {
+        int id;
+        HWND found;
+    } search{id, nullptr};
+    EnumChildWindows(
+        main,
+        [](HWND child, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            if (GetDlgCtrlID(child) != s->id) return TRUE;
+            s->found = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+inline void pumpFor(int ms) {
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
+    while (GetTickCount64() < end) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+}
+
+template <class Predicate>
+inline bool pumpUntil(Predicate predicate, int ms = 5000) {
+    for (int waited = 0; waited < ms && !predicate(); waited += 20) pumpFor(20);
+    return predicate();
+}
+
+template <class Result, class... Args>
+inline Result callSlot(void* object, int slot, Args... args) {
+    void** table = *static_cast<void***>(object);
+    return reinterpret_cast<Result (*)(void*, Args...)>(table[slot])(object, args...);
+}
+
+// A copy of a plug-in DLL in `folder`, loaded by path and driven through its raw table as a host
+// drives it (so that no other test's reference keeps it loaded): load on creation; release and
+// unload at the end unless a test did so itself.
+class PluginCopy {
+public:
+    PluginCopy(const std::string& source, const std::wstring& folder) : path_(folder + L"\\LUMVO Video Wall.dll") {
+        CreateDirectoryW(folder.c_str(), nullptr);
+        if (!CopyFileW(utf8ToWide(source).c_str(), path_.c_str(), FALSE)) return;
+        dll_ = LoadLibraryW(path_.c_str());
+        if (!dll_) return;
+        using GetClassObject = HRESULT(WINAPI*)(const GUID&, const GUID&, void**);
+        const auto factory =
+            reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(dll_, "DllGetClassObject")));
+        if (!factory || factory(*reinterpret_cast<const GUID*>(&vdj::kPluginClassId),
+                                *reinterpret_cast<const GUID*>(&vdj::kVideoFxInterfaceId), &plugin_) != 0) {
+            plugin_ = nullptr;
+            return;
+        }
+        *reinterpret_cast<HMODULE*>(static_cast<char*>(plugin_) + 8) = dll_;
+        *reinterpret_cast<vdj::HostCallbacks**>(static_cast<char*>(plugin_) + 16) = &host_;
+        if (callSlot<std::int32_t>(plugin_, 0) != 0) release();  // load
+    }
+    ~PluginCopy() {
+        release();
+        unload();
+    }
+    PluginCopy(const PluginCopy&) = delete;
+    PluginCopy& operator=(const PluginCopy&) = delete;
+
+    bool loaded() const { return plugin_ != nullptr; }
+    const std::wstring& path() const { return path_; }
+    // Whether the DLL is still mapped in this process (by anyone's reference).
+    bool mapped() const { return GetModuleHandleW(path_.c_str()) != nullptr; }
+    // The "Open moderator" button; the window's handle.
+    HWND openModerator() {
+        if (plugin_) callSlot<std::int32_t>(plugin_, 4, 11);
+        return FindWindowW(L"LUMVOModeratorWnd", nullptr);
+    }
+    void release() {
+        if (plugin_) callSlot<std::uint32_t>(plugin_, 2);
+        plugin_ = nullptr;
+    }
+    void unload() {
+        if (dll_) FreeLibrary(dll_);
+        dll_ = nullptr;
+    }
+
+private:
+    std::wstring path_;
+    FakeHost host_;
+    HMODULE dll_ = nullptr;
+    void* plugin_ = nullptr;
+};
 
 }  // namespace lumvo::test
