@@ -131,8 +131,13 @@ export function addPhotoFiles(app, { uploadsMaxBytes, log }) {
   app.deletePhoto = (ref) => {
     const name = ref.slice('/uploads/'.length);
     if (!ALBUM_FILE.test(name)) return;
+    // At once, so that the reply that follows (and the next photo) sees the room it made.
     const file = path.join(uploadsDir, name);
-    fs.promises.stat(file).then((st) => fs.promises.unlink(file).then(() => { app.uploadsBytes -= st.size; })).catch(() => {});
+    try {
+      const { size } = fs.statSync(file);
+      fs.unlinkSync(file);
+      app.uploadsBytes -= size;
+    } catch { /* gone already */ }
   };
   app.saveLookPicture = async (buf, ext) => {
     const name = `${newId('look')}.${ext}`;
