@@ -30,12 +30,16 @@ constexpr BoothAction kActions[] = {
     {A::skip, "skip", "Skip", false, "POST", "/api/skip", B::empty},
     {A::clearChat, "clearChat", "Clear chat", false, "POST", "/api/clear", B::empty},
     {A::browserMod, "browserMod", "Browser mod", false, nullptr, nullptr, B::none, nullptr, "browser"},
+    {A::rejectPhone, "rejectPhone", "Reject all from phone", true, "POST", "/api/reject-phone", B::postId, nullptr,
+     nullptr, "vote"},
+    {A::rejectAddress, "rejectAddress", "Reject all from network", true, "POST", "/api/reject-address", B::postId,
+     nullptr, nullptr, "vote"},
 };
 
 constexpr bool actionsInOrder() {
     for (std::size_t i = 0; i < std::size(kActions); ++i)
         if (static_cast<std::size_t>(kActions[i].action) != i) return false;
-    return std::size(kActions) == static_cast<std::size_t>(A::browserMod) + 1;
+    return std::size(kActions) == static_cast<std::size_t>(A::rejectAddress) + 1;
 }
 static_assert(actionsInOrder(), "one row per PostAction, in its order");
 
@@ -133,6 +137,19 @@ ActionPlan planAction(PostAction action, const std::optional<PostRecord>& select
             if (!post->hasPhoto()) return {};
             plan.photoPath = post->photo;
             break;
+        case PostAction::rejectPhone:
+        case PostAction::rejectAddress: {
+            const bool phone = action == PostAction::rejectPhone;
+            const std::string who =
+                post->name.empty() ? std::string("this guest") : cutWithEllipsis(post->name, kBoxNameMax);
+            plan.confirm = Confirmation{
+                phone ? "Reject all from this phone?" : "Reject all from this network?",
+                phone ? "Reject every post waiting from " + who + "'s phone? The phone is not blocked."
+                      : "Reject every post waiting from the network address " + who +
+                            "'s phone sent from? Other guests on that address lose their waiting posts too.",
+                Confirmation::Icon::warning};
+            break;
+        }
         case PostAction::browserMod: plan.openUrl = "http://127.0.0.1:8787/mod"; break;
         default: break;
     }

@@ -37,6 +37,10 @@ enum class PostAction {
     skip,
     clearChat,
     browserMod,
+    // Reject every waiting post from the phone, or from the network address, the post's row names
+    // (the wall server answers how many it rejected). Not on any row of the desk yet.
+    rejectPhone,
+    rejectAddress,
 };
 
 // What a button sends to the wall server.

@@ -109,6 +109,31 @@ test('the moderator page on a laptop runs every queue action, updating live', as
   await page.context().close();
 });
 
+// A phone that floods the queue goes in one click from any of its rows; the network's button
+// needs a phone on the network (from this PC it says so).
+test('the moderator page rejects everything a phone has waiting at once', async () => {
+  const page = await newPhone(browser, { ...DESK, viewport: { width: 1366, height: 768 } });
+  const flood = new Phone(wall.base);
+  for (let i = 0; i < 4; i++) assert.equal((await flood.post('/api/guest/shoutout', { name: 'Flo', text: `flood ${i}` })).status, 200);
+  await wall.guest('shoutout', { name: 'Ada', text: 'a real message' });
+  await page.goto(`${wall.base}/mod`);
+  const row = page.locator('li.row', { hasText: 'flood 2' });
+  await row.waitFor();
+  page.once('dialog', (d) => {
+    assert.match(d.message(), /^Reject every post waiting from Flo's phone\?/);
+    d.accept();
+  });
+  await row.getByRole('button', { name: 'Reject all from phone: Flo' }).click();
+  await page.locator('#status', { hasText: 'Rejected 4 posts.' }).waitFor();
+  await page.locator('li.row', { hasText: 'flood' }).first().waitFor({ state: 'detached' });
+  assert.deepEqual((await wall.state()).pending.map((p) => p.text), ['a real message']);
+  page.once('dialog', (d) => d.accept());
+  await page.locator('li.row', { hasText: 'a real message' }).getByRole('button', { name: 'Reject all from network: Ada' }).click();
+  await page.locator('#status', { hasText: 'came from no phone on the network' }).waitFor();
+  assert.deepEqual(page.problems.filter((p) => !/409/.test(p)), []);
+  await page.context().close();
+});
+
 test('the look editor makes, previews and applies a look that phones then show over the wall theme', async () => {
   const page = await newPhone(browser, DESK);
   await page.goto(`${wall.base}/bg`);

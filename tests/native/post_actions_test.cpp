@@ -120,6 +120,16 @@ TEST(PostActions, APostButtonNamesExactlyItsPostAndNeedsOne) {
     full.type = "vote";
     EXPECT_FALSE(actionEnabled(PostAction::block, full));
     EXPECT_TRUE(actionEnabled(PostAction::remove, full));
+    // Rejecting everything from a phone or a network asks first, naming the guest, and a vote
+    // result (from no phone) never offers it.
+    PostRecord guest = record("p5");
+    guest.name = "Rex";
+    for (PostAction action : {PostAction::rejectPhone, PostAction::rejectAddress}) {
+        EXPECT_FALSE(actionEnabled(action, full)) << actionCaption(action);
+        const ActionPlan plan = planAction(action, guest);
+        ASSERT_TRUE(plan.confirm) << actionCaption(action);
+        EXPECT_NE(plan.confirm->text.find("Rex"), std::string::npos) << plan.confirm->text;
+    }
 }
 
 TEST(PostActions, MarksToggleAndSearchPhotoAndUnblockAllFollowTheirRules) {

@@ -9,7 +9,7 @@ import { BACKUP_EVERY_MS, backupFiles, prepareDatabase, writeBackup } from './ba
 import { Wall } from './wall.js';
 import { GuestLimits, Turns, addressKey } from './ratelimit.js';
 import { IdempotencyStore } from './idempotency.js';
-import { securityHeaders, sendError, parseCookies, checkLoopback } from './http.js';
+import { securityHeaders, sendError, parseCookies, checkLoopback, loopbackHost } from './http.js';
 import { InputError, wallFull } from './text.js';
 import { guestRoutes } from './guest-api.js';
 import { contractRoutes } from './contract-api.js';
@@ -83,6 +83,13 @@ export function createApp(options) {
     const url = { pathname: q < 0 ? req.url : req.url.slice(0, q), search: q < 0 ? '' : req.url.slice(q + 1) };
     if (!url.pathname.startsWith('/')) return sendError(res, new InputError('Bad address.', 'bad_path'));
     const loopback = isLoopback(req.socket.remoteAddress);
+    // A caller on this PC that names another host is a page of another site that a rebinding DNS
+    // server pointed at this PC: it must not pass as the booth (which skips the per-address limits
+    // and the lockout), on any endpoint.
+    if (loopback && !loopbackHost(req.headers.host, app.port)) {
+      req.resume();
+      return sendError(res, new InputError('This wall answers on this PC only as 127.0.0.1 or localhost.', 'bad_host', 403));
+    }
     const address = loopback ? '' : addressKey(req.socket.remoteAddress);
     const cookies = parseCookies(req.headers.cookie);
     const { deviceId, deviceWait } = device(cookies.lumvo_device, address, res);

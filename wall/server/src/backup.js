@@ -109,7 +109,14 @@ export function prepareDatabase(file, wallDir, log, now = Date.now()) {
   const candidates = [latest, previous].filter(exists);
   if (missing && candidates.length === 0) return; // a wall's first start
   const name = path.basename(file);
-  const what = missing ? `${name} is missing` : `${name} ${damage}: moved it to ${path.basename(moveAside(file, now))}`;
+  let what = missing ? `${name} is missing` : `${name} ${damage}: moved it to ${path.basename(moveAside(file, now))}`;
+  // A log or shared memory left without its database belongs to that database, not to the
+  // backup: SQLite would apply the old log to the restored copy and spoil it.
+  if (missing) {
+    const stale = ['-wal', '-shm'].filter((suffix) => exists(file + suffix));
+    for (const suffix of stale) fs.renameSync(file + suffix, `${file}.stale-${stamp(now)}${suffix}`);
+    if (stale.length) what += ` (its ${stale.map((x) => name + x).join(' and ')} set aside as ${name}.stale-${stamp(now)}-*)`;
+  }
   for (const b of candidates) {
     fs.copyFileSync(b, file);
     if (!damageOf(file)) {

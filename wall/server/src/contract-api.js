@@ -8,7 +8,7 @@ import { readJson, sendJson } from './http.js';
 import { displayDocument, stateDocument } from './documents.js';
 import { parsePollStart } from './polls.js';
 import { parseLook } from './looks.js';
-import { decodeDataUrl, ALBUM_FILE, POLL_PHOTO_MAX, PHOTO_MAX } from './images.js';
+import { decodeDataUrl, sniffImage, withinPixelBudget, tooManyPixels, ALBUM_FILE, POLL_PHOTO_MAX, PHOTO_MAX } from './images.js';
 import { newId } from './ids.js';
 import { displayView, stateView } from './views.js';
 
@@ -40,6 +40,9 @@ export function contractRoutes(app) {
     if (!m || !ALBUM_FILE.test(m[1]) || !fs.existsSync(path.join(app.uploadsDir, m[1]))) {
       throw new InputError('The vote picture could not be found.', 'bad_poll');
     }
+    // A file copied in by the moderator window has not been checked yet: its header is read here.
+    const buf = await fs.promises.readFile(path.join(app.uploadsDir, m[1]));
+    if (!withinPixelBudget(buf, sniffImage(buf))) throw tooManyPixels();
     return value;
   };
 
@@ -73,6 +76,15 @@ export function contractRoutes(app) {
     'POST /api/remove': action((id) => wall.posts.remove(id)),
     'POST /api/restore': action((id) => wall.posts.restore(id)),
     'POST /api/block': action((id) => wall.posts.block(id)),
+    // Every waiting post from the phone, or from the network address, that the post's row names.
+    'POST /api/reject-phone': async ({ req, res }) => {
+      const body = await readJson(req, SMALL);
+      ok(res, { rejected: wall.posts.rejectFrom(needId(body), 'phone') });
+    },
+    'POST /api/reject-address': async ({ req, res }) => {
+      const body = await readJson(req, SMALL);
+      ok(res, { rejected: wall.posts.rejectFrom(needId(body), 'address') });
+    },
     'POST /api/unblock': async ({ req, res }) => {
       const body = await readJson(req, SMALL);
       if (body.all === true) wall.unblockAll();

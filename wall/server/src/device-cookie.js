@@ -21,8 +21,14 @@ export function deviceCookies(app) {
       knownCookies.set(value, id);
       return { deviceId: id, deviceWait: 0 };
     }
-    // A phone from before cookies were signed keeps its id once, now signed.
-    if (DEVICE_ID.test(value ?? '') && wall.devices.has(value)) {
+    // A phone from before cookies were signed keeps its id once, now signed; after that its bare
+    // id is a new phone like any other unsigned value.
+    const legacy = DEVICE_ID.test(value ?? '') ? wall.devices.get(value) : undefined;
+    if (legacy && !legacy.signed) {
+      app.store.tx(() => {
+        app.store.setSigned(legacy.id);
+        legacy.signed = true;
+      });
       setDeviceCookie(res, value);
       return { deviceId: value, deviceWait: 0 };
     }

@@ -47,9 +47,33 @@ export function webpSize(buf) {
   return null;
 }
 
-// A picture the wall would not draw: the TV decodes at most MAX_PIXELS, and no side longer than
-// MAX_SIDE (phones send a few thousand pixels).
+// A picture the wall would not draw: no side longer than MAX_SIDE (phones send a few thousand
+// pixels) and at most PICTURE_MAX_PIXELS (a 24-megapixel camera's 6000 × 4000, well under the
+// MAX_PIXELS the decoders stop at). What a picture costs to decode is its pixels, or for a PNG
+// its unpacked rows, which are larger at 16 bits per sample: those may hold PNG_MAX_ROW_BYTES (a
+// 24-megapixel PNG of 8-bit RGBA, or a 12-megapixel one of 16-bit RGBA). A few hundred
+// kilobytes of well-compressed PNG can claim a picture that takes a gigabyte to decode, so this
+// is decided from the header, before anything is decoded.
 export const MAX_SIDE = 12000;
+export const PICTURE_MAX_PIXELS = Math.min(24e6, MAX_PIXELS);
+export const PNG_MAX_ROW_BYTES = 100e6;
+
+// Whether the picture (of the sniffed kind `ext`) is within the pixel budget, from its header
+// alone; a header that names no size is left to the decoders.
+export function withinPixelBudget(buf, ext) {
+  const size = ext === 'png' ? pngSize(buf) : ext === 'jpg' ? jpegSize(buf) : webpSize(buf);
+  if (!size) return true;
+  const { width, height } = size;
+  if (width > MAX_SIDE || height > MAX_SIDE || width * height > PICTURE_MAX_PIXELS) return false;
+  if (ext === 'png' && buf.length >= 26) {
+    const depth = buf[24];
+    const channels = { 0: 1, 2: 3, 3: 1, 4: 2, 6: 4 }[buf[25]] ?? 4;
+    if (Math.ceil((width * channels * depth) / 8 + 1) * height > PNG_MAX_ROW_BYTES) return false;
+  }
+  return true;
+}
+
+export const tooManyPixels = () => new InputError('That photo has too many pixels for the wall. Try a smaller copy.', 'too_large', 413);
 
 // Checks an image buffer; returns its extension or throws a clear error.
 export function checkImage(buf, max = PHOTO_MAX) {
@@ -58,10 +82,7 @@ export function checkImage(buf, max = PHOTO_MAX) {
   }
   const ext = buf.length >= PHOTO_MIN ? sniffImage(buf) : '';
   if (!ext) throw new InputError('That photo is not a JPG, PNG or WebP picture.', 'bad_image', 415);
-  const size = ext === 'png' ? pngSize(buf) : ext === 'jpg' ? jpegSize(buf) : webpSize(buf);
-  if (size && (size.width > MAX_SIDE || size.height > MAX_SIDE || size.width * size.height > MAX_PIXELS)) {
-    throw new InputError('That photo has too many pixels for the wall. Try a smaller copy.', 'too_large', 413);
-  }
+  if (!withinPixelBudget(buf, ext)) throw tooManyPixels();
   return ext;
 }
 

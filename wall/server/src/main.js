@@ -8,13 +8,28 @@ import { watchHost } from './lifecycle.js';
 const here = path.dirname(fileURLToPath(import.meta.url));
 const serverDir = path.resolve(here, '..');
 
+// One line on the server's log (its standard error), never a reason to stop: a write that fails
+// (a full disk, a closed pipe) is dropped, and so is what comes while the stream is stuck.
+export function safeLog(stream) {
+  let broken = false;
+  stream.on('error', () => { broken = true; });
+  return (msg) => {
+    if (broken || stream.writableLength > 1024 * 1024) return;
+    try {
+      stream.write(`[wall] ${msg}\n`);
+    } catch {
+      broken = true;
+    }
+  };
+}
+
 export async function main(argv = process.argv.slice(2), env = process.env) {
   const wallDir = env.LUMVO_WALL_DIR || path.resolve(serverDir, '..');
   const webDir = env.LUMVO_WEB_DIR || path.join(path.resolve(serverDir, '..'), 'web');
   const port = env.LUMVO_PORT !== undefined ? Number(env.LUMVO_PORT) : 8787;
   const host = env.LUMVO_HOST || '0.0.0.0';
   const hostPid = Number.parseInt(argv[0] ?? '', 10);
-  const log = (msg) => process.stderr.write(`[wall] ${msg}\n`);
+  const log = safeLog(process.stderr);
 
   const app = createApp({
     wallDir, webDir, port, host, log,

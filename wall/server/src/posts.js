@@ -7,24 +7,35 @@ import { tipLinksFor } from './settings.js';
 import { newId } from './ids.js';
 
 export const MAX_WAITING_PER_PHONE = 10;
+// Posts waiting from one client address (an IPv6 one by its /64): the per-address rate limit's
+// "about ten phones" each with its full share, so a room of guests behind one router (where the
+// usual phone has one or two posts waiting) keeps posting, while one address holds a tenth of
+// the wall's queue at most.
+export const MAX_WAITING_PER_ADDRESS = 100;
 // Posts waiting for the DJ from all phones together; auto-approved shout-outs and a second asker
-// of a waiting request do not wait, so they still go through.
+// of a waiting request do not wait, so they still go through. Past it, an address with fewer than
+// WAITING_RESERVE posts waiting still gets those in (so a few addresses that filled the queue do
+// not silence everyone else), up to MAX_WAITING_CEILING in all.
 export const MAX_WAITING_TOTAL = 1000;
+export const WAITING_RESERVE = 3;
+export const MAX_WAITING_CEILING = 2000;
 
 const VISIBLE = new Set(['waiting', 'live', 'rejected']);
+// A post in one of these states never shows its photo again: the file is deleted.
+const PHOTO_GONE = new Set(['rejected', 'dropped', 'removed', 'cleared']);
 const notFound = () => new InputError('That post is no longer there.', 'no_post', 404);
 
 // Every post the wall makes starts here: a guest's, the booth's, the venue's, a poll result.
-export function newPost({ type, origin, deviceId = null, name, text, photo = '', search = '', songKey: key = '', color = '', state = 'new', now }) {
+export function newPost({ type, origin, deviceId = null, address = '', name, text, photo = '', search = '', songKey: key = '', color = '', state = 'new', now }) {
   return {
-    id: newId('p'), type, origin, deviceId, name, text, photo, search, songKey: key, mark: '', color, state,
+    id: newId('p'), type, origin, deviceId, address, name, text, photo, search, songKey: key, mark: '', color, state,
     createdAt: now, lastAt: now, count: 1, liveSeq: 0, changedAt: now, flag: '',
   };
 }
 
 function fromRow(r) {
   return {
-    id: r.id, type: r.type, origin: r.origin, deviceId: r.device_id, name: r.name, text: r.text, photo: r.photo,
+    id: r.id, type: r.type, origin: r.origin, deviceId: r.device_id, address: r.address, name: r.name, text: r.text, photo: r.photo,
     search: r.search, songKey: r.song_key, mark: r.mark, color: r.color, state: r.state, createdAt: r.created_at,
     lastAt: r.last_at, count: r.count, liveSeq: r.live_seq, changedAt: r.changed_at, flag: '',
   };
@@ -35,6 +46,7 @@ export class PostBoard {
     this.wall = wall;
     this.byId = new Map(); // visible posts: waiting, live, rejected
     this.waitingCount = new Map(); // device id -> number of its posts waiting for the DJ
+    this.waitingByAddress = new Map(); // address key -> number of posts from it waiting
     this.waitingTotal = 0;
     this.live = []; // live posts in feed order (oldest first)
     this.requestIndex = new Map(); // song key -> waiting request
@@ -80,8 +92,11 @@ export class PostBoard {
   countWaiting(p, delta) {
     if (!p.deviceId) return;
     this.waitingTotal += delta;
-    const n = (this.waitingCount.get(p.deviceId) ?? 0) + delta;
-    if (n > 0) this.waitingCount.set(p.deviceId, n); else this.waitingCount.delete(p.deviceId);
+    for (const [map, key] of [[this.waitingCount, p.deviceId], [this.waitingByAddress, p.address]]) {
+      if (!key) continue;
+      const n = (map.get(key) ?? 0) + delta;
+      if (n > 0) map.set(key, n); else map.delete(key);
+    }
   }
 
   // Every change of a post's state goes through here, inside the caller's transaction. A new post
@@ -105,6 +120,10 @@ export class PostBoard {
     if (wasWaitingRequest && state !== 'waiting' && this.requestIndex.get(p.songKey) === p) this.requestIndex.delete(p.songKey);
     if (state === 'waiting' && p.type === 'request' && p.songKey && !this.requestIndex.has(p.songKey)) this.requestIndex.set(p.songKey, p);
     if (!VISIBLE.has(state)) this.byId.delete(p.id);
+    if (PHOTO_GONE.has(state) && p.photo) {
+      this.wall.dropPhoto(p.photo);
+      p.photo = '';
+    }
     if (write) this.store.updatePost(p);
   }
 
@@ -115,7 +134,8 @@ export class PostBoard {
     this.store.insertPost(p);
   }
 
-  submit(deviceId, type, body, photo = '') {
+  // address: the caller's address key ('' from this PC).
+  submit(deviceId, type, body, photo = '', address = '') {
     const { wall } = this;
     const now = wall.clock();
     const s = wall.settings;
@@ -133,7 +153,7 @@ export class PostBoard {
       const key = songKey(text);
       if (!key) throw new InputError('Please add the song.', 'empty');
       const existing = this.requestIndex.get(key);
-      if (existing) return this.askAgain(existing, deviceId, d.name, now);
+      if (existing) return this.askAgain(existing, deviceId, d.name, now, address);
     }
     if ((this.waitingCount.get(deviceId) ?? 0) >= MAX_WAITING_PER_PHONE) {
       const e = new InputError('You have lots of posts waiting for the DJ. Try again in a little while.', 'slow_down', 429);
@@ -142,33 +162,44 @@ export class PostBoard {
     }
     const request = type === 'request';
     const p = newPost({
-      type, origin: 'guest', deviceId, name: d.name, text, photo, state: 'waiting', now,
+      type, origin: 'guest', deviceId, address, name: d.name, text, photo, state: 'waiting', now,
       search: request ? songSearchText(text) : '', songKey: request ? songKey(text) : '', color: s.allowGuestColors ? d.color : '',
     });
     // A post the word filter flags always waits for the DJ; the phone is not told why.
     this.screen(p);
     const live = type === 'shoutout' && s.autoApprove && !p.flag;
-    if (!live && this.waitingTotal >= MAX_WAITING_TOTAL) {
-      const e = new InputError('The DJ has a lot to read right now. Try again in a minute.', 'busy', 429);
-      e.retryAfter = 60;
-      throw e;
-    }
+    if (!live) this.checkRoom(address);
     this.store.tx(() => {
       this.byId.set(p.id, p);
       this.countWaiting(p, 1);
       if (request) this.requestIndex.set(p.songKey, p);
       if (live) this.setState(p, 'live', now, false);
       this.store.insertPost(p);
-      if (request) this.store.addAsker(p.id, deviceId, now);
+      if (request) this.store.addAsker(p.id, deviceId, now, address);
       if (live) wall.featured.enqueue(p.id, false);
     });
     return { id: p.id, status: live ? 'live' : 'pending', count: 1 };
   }
 
+  // Room in the waiting queue for one more post from `address`, or a 429.
+  checkRoom(address) {
+    const busy = (message) => {
+      const e = new InputError(message, 'busy', 429);
+      e.retryAfter = 60;
+      return e;
+    };
+    const fromAddress = address ? this.waitingByAddress.get(address) ?? 0 : 0;
+    if (fromAddress >= MAX_WAITING_PER_ADDRESS) {
+      throw busy('Lots of posts from your network are waiting for the DJ. Try again in a little while.');
+    }
+    const reserved = address && fromAddress < WAITING_RESERVE && this.waitingTotal < MAX_WAITING_CEILING;
+    if (this.waitingTotal >= MAX_WAITING_TOTAL && !reserved) throw busy('The DJ has a lot to read right now. Try again in a minute.');
+  }
+
   // The same song from another phone raises the count; the same phone asking again does not.
-  askAgain(request, deviceId, name, now) {
+  askAgain(request, deviceId, name, now, address = '') {
     return this.store.tx(() => {
-      if (this.store.addAsker(request.id, deviceId, now)) {
+      if (this.store.addAsker(request.id, deviceId, now, address)) {
         request.count += 1;
         request.lastAt = now;
         request.name = name;
@@ -231,6 +262,7 @@ export class PostBoard {
   restore(id) {
     const p = this.get(id);
     if (p.state !== 'rejected') throw new InputError('Only rejected posts can be restored.', 'not_rejected', 409);
+    if (p.type === 'photo' && !p.photo) throw new InputError('Its photo was deleted when it was rejected.', 'photo_gone', 409);
     this.store.tx(() => this.setState(p, 'waiting', this.wall.clock()));
   }
 
@@ -250,19 +282,53 @@ export class PostBoard {
     const now = this.wall.clock();
     this.store.tx(() => {
       this.wall.setBlocked(d, now);
-      for (const q of [...this.byId.values()]) {
-        if (q.state !== 'waiting') continue;
-        if (q.type !== 'request') {
-          if (q.deviceId === d.id) this.setState(q, 'rejected', now);
-          continue;
-        }
-        const askers = this.store.askersOf(q.id);
-        if (!askers.some((a) => a.device_id === d.id)) continue;
-        const others = askers.filter((a) => a.device_id !== d.id);
-        if (others.length === 0) this.setState(q, 'rejected', now);
-        else this.takeAskOff(q, d.id, others.at(-1));
-      }
+      this.rejectWaiting((x) => x.device_id === d.id, now);
     });
+  }
+
+  // Rejects every waiting post from the phone (by 'phone') or the client address (by 'address')
+  // that the post's row names, without blocking anything; returns how many posts it rejected. A
+  // request also asked for from elsewhere stays for the others, without these asks.
+  rejectFrom(id, by) {
+    const p = this.get(id);
+    let match;
+    if (by === 'address') {
+      const last = p.type === 'request' ? this.store.askersOf(p.id).at(-1) : undefined;
+      const address = last ? last.address : p.address;
+      if (!address) throw new InputError('That post came from no phone on the network.', 'no_address', 409);
+      match = (x) => x.address === address;
+    } else {
+      const d = this.namedDevice(p);
+      if (!d) throw new InputError('Posts from the booth come from no phone.', 'no_phone', 409);
+      match = (x) => x.device_id === d.id;
+    }
+    return this.store.tx(() => this.rejectWaiting(match, this.wall.clock()));
+  }
+
+  // match({ device_id, address }): whether a post's sender or a request's asker is the one.
+  rejectWaiting(match, now) {
+    let n = 0;
+    for (const q of [...this.byId.values()]) {
+      if (q.state !== 'waiting') continue;
+      if (q.type !== 'request') {
+        if (q.deviceId && match({ device_id: q.deviceId, address: q.address })) {
+          this.setState(q, 'rejected', now);
+          n++;
+        }
+        continue;
+      }
+      const askers = this.store.askersOf(q.id);
+      const mine = askers.filter(match);
+      if (mine.length === 0) continue;
+      const others = askers.filter((a) => !match(a));
+      if (others.length === 0) {
+        this.setState(q, 'rejected', now);
+        n++;
+      } else {
+        for (const a of mine) this.takeAskOff(q, a.device_id, others.at(-1));
+      }
+    }
+    return n;
   }
 
   takeAskOff(request, deviceId, last) {

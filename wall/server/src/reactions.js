@@ -14,6 +14,10 @@ export function isHot(reactionTimes, now, need, windowSec) {
   return false;
 }
 
+// Different emojis on one post: with all emojis and several per phone allowed, a post could
+// otherwise collect any number, and every reply carries the post's whole tally.
+export const MAX_EMOJIS_PER_POST = 20;
+
 export function tallyList(tally) {
   return [...tally.entries()]
     .filter(([, c]) => c > 0)
@@ -58,6 +62,12 @@ export class Reactions {
     const emoji = checkEmoji(emojiIn, s.allowAllEmojis);
     const now = wall.clock();
     const mine = this.byPost.get(postId)?.get(deviceId) ?? new Map();
+    if (!remove && !mine.has(emoji)) {
+      const tally = this.tally(postId);
+      if (!tally.has(emoji) && tally.size >= MAX_EMOJIS_PER_POST) {
+        throw new InputError('This post has all the different emojis it can take. Pick one it already has.', 'too_many_emojis', 409);
+      }
+    }
     const store = wall.store;
     store.tx(() => {
       wall.ensureDevice(deviceId);

@@ -17,17 +17,18 @@ const SCHEMA = `
 CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);
 CREATE TABLE IF NOT EXISTS devices (
   id TEXT PRIMARY KEY, handle TEXT NOT NULL UNIQUE, name TEXT NOT NULL DEFAULT '',
-  color TEXT NOT NULL DEFAULT '', created_at INTEGER NOT NULL, blocked_at INTEGER);
+  color TEXT NOT NULL DEFAULT '', created_at INTEGER NOT NULL, blocked_at INTEGER, signed INTEGER NOT NULL DEFAULT 0);
 CREATE TABLE IF NOT EXISTS posts (
   id TEXT PRIMARY KEY, type TEXT NOT NULL, origin TEXT NOT NULL, device_id TEXT,
   name TEXT NOT NULL, text TEXT NOT NULL, photo TEXT NOT NULL DEFAULT '', search TEXT NOT NULL DEFAULT '',
   song_key TEXT NOT NULL DEFAULT '', mark TEXT NOT NULL DEFAULT '', color TEXT NOT NULL DEFAULT '',
   state TEXT NOT NULL, created_at INTEGER NOT NULL, last_at INTEGER NOT NULL, count INTEGER NOT NULL DEFAULT 1,
-  live_seq INTEGER NOT NULL DEFAULT 0, changed_at INTEGER NOT NULL);
+  live_seq INTEGER NOT NULL DEFAULT 0, changed_at INTEGER NOT NULL, address TEXT NOT NULL DEFAULT '');
 CREATE INDEX IF NOT EXISTS posts_state ON posts(state);
 CREATE INDEX IF NOT EXISTS posts_device ON posts(device_id, created_at);
 CREATE TABLE IF NOT EXISTS request_askers (
-  post_id TEXT NOT NULL, device_id TEXT NOT NULL, at INTEGER NOT NULL, PRIMARY KEY (post_id, device_id));
+  post_id TEXT NOT NULL, device_id TEXT NOT NULL, at INTEGER NOT NULL, address TEXT NOT NULL DEFAULT '',
+  PRIMARY KEY (post_id, device_id));
 CREATE INDEX IF NOT EXISTS request_askers_device ON request_askers(device_id);
 CREATE TABLE IF NOT EXISTS reactions (
   post_id TEXT NOT NULL, device_id TEXT NOT NULL, emoji TEXT NOT NULL, at INTEGER NOT NULL,
@@ -45,6 +46,15 @@ CREATE TABLE IF NOT EXISTS looks (
 CREATE TABLE IF NOT EXISTS venue_sessions (token TEXT PRIMARY KEY, device_id TEXT NOT NULL, created_at INTEGER NOT NULL);
 `;
 
+// Columns added since the first release, added to an older database when it opens. devices.signed:
+// the phone has been given a signed cookie (0 only for phones from before cookies were signed);
+// address: the client address key a guest post or ask came from ('' from this PC).
+const ADDED_COLUMNS = [
+  ['devices', 'signed', 'INTEGER NOT NULL DEFAULT 0'],
+  ['posts', 'address', "TEXT NOT NULL DEFAULT ''"],
+  ['request_askers', 'address', "TEXT NOT NULL DEFAULT ''"],
+];
+
 const VISIBLE = "('waiting','live','rejected')";
 
 export class Store {
@@ -55,6 +65,10 @@ export class Store {
     this.db.exec(`PRAGMA synchronous=${synchronous === 'FULL' ? 'FULL' : 'NORMAL'}`);
     this.db.exec('PRAGMA busy_timeout=2000');
     this.db.exec(SCHEMA);
+    for (const [table, column, type] of ADDED_COLUMNS) {
+      const has = this.db.prepare(`PRAGMA table_info(${table})`).all().some((c) => c.name === column);
+      if (!has) this.db.exec(`ALTER TABLE ${table} ADD COLUMN ${column} ${type}`);
+    }
     if (file !== ':memory:') this.startCheckpointer(file, checkpointWorker);
     this.stmts = new Map();
     this.depth = 0;
@@ -198,9 +212,10 @@ export class Store {
   // Devices
   allDevices() { return this.st('SELECT * FROM devices').all(); }
   insertDevice(d) {
-    this.st('INSERT INTO devices(id, handle, name, color, created_at, blocked_at) VALUES (?, ?, ?, ?, ?, ?)')
-      .run(d.id, d.handle, d.name, d.color, d.createdAt, d.blockedAt ?? null);
+    this.st('INSERT INTO devices(id, handle, name, color, created_at, blocked_at, signed) VALUES (?, ?, ?, ?, ?, ?, ?)')
+      .run(d.id, d.handle, d.name, d.color, d.createdAt, d.blockedAt ?? null, d.signed === false ? 0 : 1);
   }
+  setSigned(id) { this.st('UPDATE devices SET signed = 1 WHERE id = ?').run(id); }
   updateDeviceProfile(id, name, color) {
     this.st('UPDATE devices SET name = ?, color = ? WHERE id = ?').run(name, color, id);
   }
@@ -211,13 +226,18 @@ export class Store {
   visiblePosts() { return this.st(`SELECT * FROM posts WHERE state IN ${VISIBLE}`).all(); }
   insertPost(p) {
     this.st(`INSERT INTO posts(id, type, origin, device_id, name, text, photo, search, song_key, mark, color,
-      state, created_at, last_at, count, live_seq, changed_at) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)`)
+      state, created_at, last_at, count, live_seq, changed_at, address) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)`)
       .run(p.id, p.type, p.origin, p.deviceId ?? null, p.name, p.text, p.photo, p.search, p.songKey, p.mark,
-        p.color, p.state, p.createdAt, p.lastAt, p.count, p.liveSeq, p.changedAt);
+        p.color, p.state, p.createdAt, p.lastAt, p.count, p.liveSeq, p.changedAt, p.address ?? '');
   }
   updatePost(p) {
-    this.st(`UPDATE posts SET name = ?, state = ?, mark = ?, last_at = ?, count = ?, live_seq = ?, changed_at = ?
-      WHERE id = ?`).run(p.name, p.state, p.mark, p.lastAt, p.count, p.liveSeq, p.changedAt, p.id);
+    this.st(`UPDATE posts SET name = ?, state = ?, mark = ?, last_at = ?, count = ?, live_seq = ?, changed_at = ?,
+      photo = ? WHERE id = ?`).run(p.name, p.state, p.mark, p.lastAt, p.count, p.liveSeq, p.changedAt, p.photo, p.id);
+  }
+  // Photo files the wall still shows or may show again: those of visible posts and of open polls.
+  photosInUse() {
+    return this.st(`SELECT photo FROM posts WHERE state IN ${VISIBLE} AND photo <> ''
+      UNION SELECT photo FROM polls WHERE ended_at IS NULL AND photo <> ''`).all().map((r) => r.photo);
   }
   // A phone's own posts and the requests it asked for too (merged into another phone's), newest
   // first by when this phone sent or asked.
@@ -229,13 +249,13 @@ export class Store {
       ORDER BY mine_at DESC LIMIT :n`).all({ d: deviceId, n: limit });
   }
   maxLiveSeq() { return this.st('SELECT MAX(live_seq) AS m FROM posts').get().m ?? 0; }
-  addAsker(postId, deviceId, at) {
-    return this.st('INSERT OR IGNORE INTO request_askers(post_id, device_id, at) VALUES (?, ?, ?)')
-      .run(postId, deviceId, at).changes > 0;
+  addAsker(postId, deviceId, at, address = '') {
+    return this.st('INSERT OR IGNORE INTO request_askers(post_id, device_id, at, address) VALUES (?, ?, ?, ?)')
+      .run(postId, deviceId, at, address).changes > 0;
   }
   // The phones that asked for a request, first asker first.
   askersOf(postId) {
-    return this.st('SELECT device_id, at FROM request_askers WHERE post_id = ? ORDER BY at, rowid').all(postId);
+    return this.st('SELECT device_id, at, address FROM request_askers WHERE post_id = ? ORDER BY at, rowid').all(postId);
   }
   removeAsker(postId, deviceId) {
     this.st('DELETE FROM request_askers WHERE post_id = ? AND device_id = ?').run(postId, deviceId);

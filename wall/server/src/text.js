@@ -51,11 +51,32 @@ export function graphemes(s) {
   return n;
 }
 
+// What one character may be made of. A few accents or marks on a letter, or an emoji sequence
+// (a family with skin tones is 11 code points), is writing; a letter carrying dozens of marks is
+// an attack on whatever draws it. So a field of `max` characters holds at most
+// CODE_POINTS_PER_CHAR × max code points and BYTES_PER_CHAR × max bytes of UTF-8, and no single
+// character more than CHAR_MAX_CODE_POINTS code points.
+export const CODE_POINTS_PER_CHAR = 4;
+export const BYTES_PER_CHAR = 10;
+export const CHAR_MAX_CODE_POINTS = 16;
+
 // Cleans and checks one field. `label` names the field in the error sentence.
 export function field(value, { label, max, required = false, keepLines = false }) {
   const s = cleanText(value, { keepLines });
   if (required && !s) throw new InputError(`Please add ${label}.`, 'empty');
-  if (graphemes(s) > max) throw new InputError(`That ${label} is too long: ${max} characters at most.`, 'too_long');
+  const tooLong = () => new InputError(`That ${label} is too long: ${max} characters at most.`, 'too_long');
+  // Each check bounds the work of the next: UTF-16 units, then bytes, then code points.
+  if (s.length > CODE_POINTS_PER_CHAR * max * 2 || Buffer.byteLength(s) > BYTES_PER_CHAR * max) throw tooLong();
+  let codePoints = 0;
+  for (const _ of s) codePoints++;
+  if (codePoints > CODE_POINTS_PER_CHAR * max) throw tooLong();
+  let n = 0;
+  for (const { segment } of GRAPHEMES.segment(s)) {
+    if (++n > max) throw tooLong();
+    if (segment.length > CHAR_MAX_CODE_POINTS && [...segment].length > CHAR_MAX_CODE_POINTS) {
+      throw new InputError(`That ${label} has a character with too many marks on it.`, 'too_long');
+    }
+  }
   return s;
 }
 

@@ -33,6 +33,21 @@ export function sweepTemporary(dirs) {
   return n;
 }
 
+// Photos of posts and polls (LUMVO_g_, LUMVO_b_, LUMVO_poll_ and their phone copies) that nothing
+// the wall holds names any more: left by posts that went before their file could be deleted, or
+// by a wall from before such files were deleted. Files the moderator window copies in are left.
+function sweepUnused(dir, inUse) {
+  const keep = new Set(inUse.filter((ref) => ref.startsWith('/uploads/')).map((ref) => ref.slice(9)));
+  for (const name of [...keep]) keep.add(name.replace(/\.(jpg|png|webp)$/, '_phone.jpg'));
+  let n = 0;
+  for (const e of fs.readdirSync(dir, { withFileTypes: true })) {
+    if (!e.isFile() || keep.has(e.name) || !/^LUMVO_(g|b|poll)_[a-z0-9]+(_phone)?\.(jpg|png|webp)$/.test(e.name)) continue;
+    fs.rmSync(path.join(dir, e.name), { force: true });
+    n++;
+  }
+  return n;
+}
+
 function folderBytes(dir) {
   let n = 0;
   for (const e of fs.readdirSync(dir, { withFileTypes: true })) {
@@ -59,7 +74,18 @@ async function writeAtomic(file, buf) {
 export function addPhotoFiles(app, { uploadsMaxBytes, log }) {
   const { wall, uploadsDir, looksDir } = app;
   app.uploadsMaxBytes = uploadsMaxBytes ?? UPLOADS_MAX_BYTES;
+  const swept = sweepUnused(uploadsDir, app.store.photosInUse());
+  if (swept) log(`deleted ${swept} photo${swept === 1 ? '' : 's'} no post or poll uses any more`);
   app.uploadsBytes = folderBytes(uploadsDir);
+  // What the folder really holds: counted again after anything that may have deleted from it.
+  app.recountUploads = () => fs.promises.readdir(uploadsDir, { withFileTypes: true })
+    .then((entries) => Promise.all(entries.filter((e) => e.isFile()).map((e) => fs.promises.stat(path.join(uploadsDir, e.name)).then((st) => st.size, () => 0))))
+    .then((sizes) => { app.uploadsBytes = sizes.reduce((a, b) => a + b, 0); }, (e) => log(`cannot count the uploads folder: ${e.message}`));
+  // A post's photo that will never show again goes once the change is committed (a change that
+  // is rolled back keeps it).
+  wall.dropPhoto = (ref) => {
+    app.store.committed().then(() => app.deletePhoto(ref), () => {});
+  };
   app.savePhoto = async (buf, ext, id) => {
     const name = `LUMVO_${id}.${ext}`;
     await writeAtomic(path.join(uploadsDir, name), buf);
@@ -105,8 +131,13 @@ export function addPhotoFiles(app, { uploadsMaxBytes, log }) {
   app.deletePhoto = (ref) => {
     const name = ref.slice('/uploads/'.length);
     if (!ALBUM_FILE.test(name)) return;
+    // At once, so that the reply that follows (and the next photo) sees the room it made.
     const file = path.join(uploadsDir, name);
-    fs.promises.stat(file).then((st) => fs.promises.unlink(file).then(() => { app.uploadsBytes -= st.size; })).catch(() => {});
+    try {
+      const { size } = fs.statSync(file);
+      fs.unlinkSync(file);
+      app.uploadsBytes -= size;
+    } catch { /* gone already */ }
   };
   app.saveLookPicture = async (buf, ext) => {
     const name = `${newId('look')}.${ext}`;
@@ -143,6 +174,8 @@ export function addPhotoFiles(app, { uploadsMaxBytes, log }) {
         await fs.promises.unlink(path.join(dir, e.name)).then(() => n++, () => {});
       }
     }
+    // The album folder may be the uploads folder or share its disk's files: count again.
+    if (n) await app.recountUploads();
     return n;
   };
 }

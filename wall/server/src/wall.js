@@ -27,6 +27,9 @@ export class Wall {
     this.storageTrouble = false;
     // The picture phones get for an uploaded picture (a phone-sized copy, where app.js made one).
     this.phonePhotoOf = (ref) => ref;
+    // Called, inside the transaction, for the photo of a post that will never show it again
+    // (app.js deletes the file once the transaction is committed).
+    this.dropPhoto = () => {};
     this.build();
     // A refused change (InputError) is refused before it touches memory; anything else, and a
     // whole transaction given up, sends memory back to the database.
@@ -73,7 +76,7 @@ export class Wall {
       s.setMeta('cookieKey', key);
     }
     this.cookieKey = Buffer.from(key, 'base64url');
-    for (const r of s.allDevices()) this.addDevice({ id: r.id, handle: r.handle, name: r.name, color: r.color, blockedAt: r.blocked_at });
+    for (const r of s.allDevices()) this.addDevice({ id: r.id, handle: r.handle, name: r.name, color: r.color, blockedAt: r.blocked_at, signed: !!r.signed });
     this.posts.load();
     this.reactions.load(this.posts.live.map((p) => p.id));
     this.looks.load();
@@ -128,7 +131,7 @@ export class Wall {
   ensureDevice(id) {
     let d = this.devices.get(id);
     if (!d) {
-      d = { id, handle: newId('d').slice(2), name: '', color: '', blockedAt: null, createdAt: this.clock() };
+      d = { id, handle: newId('d').slice(2), name: '', color: '', blockedAt: null, createdAt: this.clock(), signed: true };
       this.store.insertDevice(d);
       this.addDevice(d);
     }

@@ -2,10 +2,14 @@
 // `filterWords`, separated by commas). A guest post whose name or text holds one of them is never
 // auto-approved; it waits with a flag, and the moderator sees the words as the guest wrote them.
 //
-// Text is matched after normalising what guests use to slip past a plain list: case, accents and
-// look-alike letters ("Ｌöѕer"), repeated letters ("shiiiit"), digits and symbols for letters
-// ("l0s3r", "$hit", "b!tch"), a masking star ("sh*t"), dots or dashes between the letters
-// ("s.h.i.t") and letters spelt out with spaces ("f u c k").
+// Text is matched after normalising what guests use to slip past a plain list: invisible
+// characters between the letters ("f\u200Buck": zero-width spaces and joiners, the word joiner,
+// the byte order mark and every other format character are dropped), case, accents and
+// look-alike letters ("Ｌöѕer", "fvck"), repeated letters ("shiiiit"), digits and symbols for
+// letters ("l0s3r", "$hit", "b!tch", "dumb4ss"), a masking star or dash ("sh*t", "f-ck"), dots or
+// dashes between the letters ("s.h.i.t") and letters spelt out with spaces ("f u c k"). Spellings
+// that still read as the word are entries of their own ("phuck", "fuk"). Everyday words and names
+// that hold a listed word ("shiitake", "Matsushita", "cocky", "Dick Clark") are not matches.
 //
 // A list entry is matched
 //   word     as a whole word, or with a common ending ("losers", "idiotic", "dickhead");
@@ -15,11 +19,11 @@
 
 const BUILT_IN = [
   // swearing aimed at someone
-  '*fuck*', '*shit*', 'cunt', '*bitch*', 'bastard*', '*asshole*', 'arse', 'arsehole*', 'ass', 'dick', 'cock',
+  '*fuck*', '*phuck*', 'fuk', 'phuk', '*shit*', 'cunt', '*bitch*', 'bastard*', '*asshole*', 'arse', 'arsehole*', 'ass', 'dick', 'cock',
   'prick', 'twat*', 'wank*', 'pussy', 'pussies', 'douche*', 'bollocks', 'piss', 'crap', 'suck', 'stfu', 'gtfo',
   'whore*', 'slut*', 'skank*', 'slag', 'hoe', 'thot', 'scum*',
   // insults
-  'loser', 'idiot', 'moron', 'stupid', 'dumb', 'jerk', 'retard*', 'ugly', 'trash', 'kys', 'kill yourself',
+  'loser', 'idiot', 'moron', 'stupid', 'dumb', 'dumbass', 'jerk', 'retard*', 'ugly', 'trash', 'kys', 'kill yourself',
   // slurs
   'nigg*', 'fag*', 'tranny', 'trannies', 'dyke', 'spic!', 'spics!', 'chink', 'kike', 'gook', 'coon', 'paki', 'wetback*',
 ];
@@ -31,17 +35,28 @@ const ENDINGS = ['s', 'es', 'ed', 'er', 'ers', 'ing', 'in', 'y', 'ie', 'ies', 'i
 // What may stand for each letter once the text is normalised (lower case, accents gone).
 const LOOKALIKE = {
   a: 'a4@аα', b: 'b8ь', c: 'c(¢сς', d: 'd', e: 'e3€еε', f: 'fƒ', g: 'g96', h: 'hн', i: 'i1!|іι', j: 'jј', k: 'kκк',
-  l: 'l1|!', m: 'mм', n: 'nη', o: 'o0оο', p: 'pрρ', q: 'q', r: 'rя', s: 's5$ѕ', t: 't7+т', u: 'uυ', v: 'v', w: 'wω',
+  l: 'l1|!', m: 'mм', n: 'nη', o: 'o0оο', p: 'pрρ', q: 'q', r: 'rя', s: 's5$ѕ', t: 't7+т', u: 'uυv', v: 'v', w: 'wω',
   x: 'xх', y: 'yу', z: 'z2',
 };
 // Characters that hide a letter ("sh*t"); at most half the letters of a match may be hidden, never the first.
-const MASKS = '*#%?';
+// A dash hides one too ("f-ck"), but only in a match that starts a word: inside a word it is
+// far more often a hyphen ("push-to-talk" is no "sh-t").
+const MASKS = '*#%?-';
+const DASH = '-';
 const SPELT = '\u00ad';
 const SEPARATORS = `._\\-~${SPELT}`;
 
 const esc = (s) => s.replace(/[\\\]^-]/g, (c) => `\\${c}`);
 const letterClass = (c) => `[${esc(LOOKALIKE[c] ?? c)}${esc(MASKS)}]`;
 const WORDISH = /[\p{L}\p{N}]/u;
+// Format characters (Unicode category Cf): invisible, so they can sit between any two letters.
+const INVISIBLE = /\p{Cf}/u;
+
+// Words and names that hold a built-in entry but are not what it means, as the matcher sees them
+// (baseForm), each with an optional plural "s".
+const ALLOWED = ['shitake', 'shiitake', 'matsushita', 'jerky', 'cocky', 'dick clark', 'dick van dyke', 'moby dick',
+  'cockpit', 'cockney', 'hancock', 'peacock', 'woodcock', 'dickens', 'shittim', 'assassin', 'fukushima', 'fukuoka'];
+const ALLOWED_RE = new RegExp(`(?<![\\p{L}\\p{N}])(?:${ALLOWED.map((w) => w.replaceAll(' ', '\\s+')).join('|')})s?(?![\\p{L}\\p{N}])`, 'gu');
 
 // An entry's word as the matcher sees it: lower case, no accents, letters and digits and single spaces.
 export function baseForm(s) {
@@ -68,6 +83,10 @@ function normalise(text) {
   const to = [];
   let i = 0;
   for (const ch of text) {
+    if (INVISIBLE.test(ch)) {
+      i += ch.length;
+      continue;
+    }
     const n = ch.normalize('NFKD').replace(/\p{M}/gu, '').toLowerCase();
     for (let k = 0; k < n.length; k++) {
       out += n[k];
@@ -104,6 +123,7 @@ export class WordFilter {
   match(text) {
     if (!text) return '';
     const n = normalise(String(text));
+    const allowed = [...n.text.matchAll(ALLOWED_RE)].map((a) => [a.index, a.index + a[0].length]);
     for (const re of [BUILT_IN_RE, this.own]) {
       if (!re) continue;
       re.lastIndex = 0;
@@ -111,7 +131,9 @@ export class WordFilter {
       while ((m = re.exec(n.text))) {
         let len = m[0].length;
         while (len > 1 && SEPARATORS.replace('\\', '').includes(m[0][len - 1])) len--;
-        if (acceptable(m[0])) return text.slice(n.from[m.index], n.to[m.index + len - 1]).trim();
+        const excused = re === BUILT_IN_RE && allowed.some(([a, b]) => a <= m.index && m.index + len <= b);
+        const dashOk = !m[0].slice(0, len).includes(DASH) || !WORDISH.test(n.text[m.index - 1] ?? '');
+        if (!excused && dashOk && acceptable(m[0].slice(0, len))) return text.slice(n.from[m.index], n.to[m.index + len - 1]).trim();
         re.lastIndex = m.index + 1;
       }
     }

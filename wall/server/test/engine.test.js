@@ -8,7 +8,8 @@ import path from 'node:path';
 import { Store } from '../src/store.js';
 import { Wall } from '../src/wall.js';
 import { FEATURE_GAP_MS, IDLE_REPEAT_GAP_MS, QUEUE_GUEST_MAX } from '../src/featured.js';
-import { MAX_WAITING_PER_PHONE, MAX_WAITING_TOTAL } from '../src/posts.js';
+import { MAX_WAITING_PER_PHONE, MAX_WAITING_TOTAL, MAX_WAITING_PER_ADDRESS, WAITING_RESERVE } from '../src/posts.js';
+import { MAX_EMOJIS_PER_POST } from '../src/reactions.js';
 import { displayView, stateView, guestLive } from '../src/views.js';
 import { displayDocument, stateDocument } from '../src/documents.js';
 
@@ -205,6 +206,39 @@ describe('moderation', () => {
   });
 });
 
+test('one address holds a share of the queue, a full queue still takes a few from each other address, the DJ rejects a phone\'s or an address\'s posts at once', () => {
+  const { wall } = makeWall();
+  // Phone i of address a; each phone stays within its own bound.
+  const send = (a, i, type = 'shoutout', text = `${a} ${i} ${wall.posts.waitingTotal}`) =>
+    wall.posts.submit(`${a}-phone-${i}`, type, { name: `${a}${i}`, text }, '', a);
+  const fill = (a, n) => { for (let i = 0; i < n; i++) send(a, Math.floor(i / MAX_WAITING_PER_PHONE)); };
+  const song = send('10.0.0.1', 98, 'request', 'Toxic');
+  fill('10.0.0.1', MAX_WAITING_PER_ADDRESS - 1);
+  assert.throws(() => send('10.0.0.1', 99), { status: 429, code: 'busy' }, 'a fresh phone behind a full address');
+  const mine = send('10.0.0.9', 0, 'request', 'toxic');
+  assert.equal(mine.count, 2, 'asking again for a waiting song adds no post, so it still goes through');
+  for (let a = 2; wall.posts.waitingTotal < MAX_WAITING_TOTAL; a++) fill(`10.0.0.${a + 100}`, Math.min(MAX_WAITING_PER_ADDRESS, MAX_WAITING_TOTAL - wall.posts.waitingTotal));
+  assert.throws(() => send('10.0.0.102', 50), { code: 'busy' });
+  assert.throws(() => wall.posts.submit(PHONES[0], 'shoutout', { text: 'from the booth PC' }), { code: 'busy' });
+  for (let i = 0; i < WAITING_RESERVE; i++) send('2001:db8::/64', i);
+  assert.throws(() => send('2001:db8::/64', 9), { code: 'busy' }, 'only a few over the total from one address');
+
+  // The first address's posts go at once; the song another address asked for stays for it.
+  const oneOfThem = stateView(wall).pending.find((p) => p.name === '10.0.0.13').id;
+  assert.equal(wall.posts.rejectFrom(oneOfThem, 'address'), MAX_WAITING_PER_ADDRESS - 1);
+  const [request] = stateView(wall).requests;
+  assert.deepEqual([request.id, request.count, request.name], [song.id, 1, '10.0.0.90']);
+  assert.doesNotThrow(() => send('10.0.0.1', 0), 'room again for that address too');
+  // A phone's posts, and no other phone's of its address.
+  const before = stateView(wall).pending.length;
+  assert.equal(wall.posts.rejectFrom(stateView(wall).pending.find((p) => p.name === '2001:db8::/640').id, 'phone'), 1);
+  assert.equal(stateView(wall).pending.length, before - 1);
+  assert.equal(wall.isBlocked('2001:db8::/64-phone-0'), false, 'rejected, not blocked');
+  const booth = wall.posts.direct('booth', { name: 'DJ', text: 'hi' }).id;
+  assert.throws(() => wall.posts.rejectFrom(booth, 'phone'), { status: 409, code: 'no_phone' });
+  assert.throws(() => wall.posts.rejectFrom(booth, 'address'), { status: 409, code: 'no_address' });
+});
+
 test('the same song from several phones merges into one request with a count and last time; marks only on requests', () => {
   const { wall, clock } = makeWall();
   const first = wall.posts.submit(PHONES[0], 'request', { name: 'Ann', text: 'Mr. Brightside – The Killers' });
@@ -263,6 +297,24 @@ describe('reactions and hot posts', () => {
     assert.throws(() => wall.reactions.react(PHONES[3], a, '🦄'), { code: 'bad_emoji' }, 'outside the short set');
     wall.applySettings({ allowAllEmojis: true });
     assert.doesNotThrow(() => wall.reactions.react(PHONES[3], a, '🦄'));
+  });
+
+  test('a post takes a bounded number of different emojis, however many phones bring new ones', () => {
+    const { wall } = makeWall({ allowAllEmojis: true, allowMultipleEmojis: true });
+    const a = wall.posts.show(shout(wall, 0)).id;
+    const emojis = [...'🐶🐱🐭🐹🐰🦊🐻🐼🐨🐯🦁🐮🐷🐸🐵🐔🐧🐦🐤🦆🦅🦉🦇🐺🐗🐴'];
+    let refused = 0;
+    for (const [i, e] of emojis.entries()) {
+      try {
+        wall.reactions.react(PHONES[i % 3], a, e);
+      } catch (err) {
+        assert.equal(err.code, 'too_many_emojis');
+        refused++;
+      }
+    }
+    assert.equal(wall.reactions.tally(a).size, MAX_EMOJIS_PER_POST);
+    assert.equal(refused, emojis.length - MAX_EMOJIS_PER_POST);
+    assert.equal(wall.reactions.react(PHONES[9], a, emojis[0]).reactions.length, MAX_EMOJIS_PER_POST, 'one it already has is still taken');
   });
 
   test('hot while hotNeed reactions fall within hotWindowSec, and not after', () => {

@@ -6,7 +6,8 @@ import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import http from 'node:http';
 import path from 'node:path';
-import { startServer, Phone, Booth, fakeJpeg, fakePng } from './helpers/server.js';
+import { startServer, tempWall, Phone, Booth, fakeJpeg, fakePng } from './helpers/server.js';
+import { createApp } from '../src/app.js';
 
 let srv;
 let booth;
@@ -43,14 +44,38 @@ test('the device cookie: made and signed by the server, kept; anything else is a
     const r = await rawGet('/api/guest/config', { Cookie: `lumvo_device=${value}` });
     return { name: JSON.parse(r.body).device.name, set: r.headers['set-cookie']?.[0] ?? '' };
   };
-  for (const value of ['../../x', `${id}.${'A'.repeat(22)}`, `${'B'.repeat(22)}.${sig}`, `${id}.${sig}x`, 'C'.repeat(22)]) {
+  // Its bare id is no way in either: only a phone from before cookies were signed has one (below).
+  for (const value of ['../../x', `${id}.${'A'.repeat(22)}`, `${'B'.repeat(22)}.${sig}`, `${id}.${sig}x`, 'C'.repeat(22), id]) {
     const r = await config(value);
     assert.equal(r.name, '', `${value} must not be the phone named Real`);
     assert.match(r.set, /^lumvo_device=[A-Za-z0-9_-]{22}\.[A-Za-z0-9_-]{22}; Path=\/; Max-Age=31536000; HttpOnly; SameSite=Lax$/, value);
     assert.ok(!r.set.startsWith(`lumvo_device=${id}`), 'a new id, not the one sent');
   }
-  // A phone that kept an unsigned cookie from before cookies were signed is still itself.
-  assert.deepEqual(await config(id), { name: 'Real', set: `lumvo_device=${cookie}; Path=/; Max-Age=31536000; HttpOnly; SameSite=Lax` });
+});
+
+test('a phone from before cookies were signed is itself once, with a signed cookie; its bare id is refused after, across a restart', async () => {
+  const dir = tempWall();
+  const id = 'LegacyPhone0123456789x';
+  let app = createApp({ wallDir: dir, port: 0, host: '127.0.0.1' });
+  try {
+    app.store.tx(() => app.wall.store.insertDevice({ id, handle: 'h1', name: 'Old', color: '', createdAt: 1, signed: false }));
+    await app.close();
+    const named = async (cookie) => {
+      const r = await fetch(`http://127.0.0.1:${app.port}/api/guest/config`, { headers: { Cookie: `lumvo_device=${cookie}` } });
+      return { name: (await r.json()).device.name, cookie: r.headers.getSetCookie()[0]?.split(';')[0].slice(13) ?? '' };
+    };
+    app = await createApp({ wallDir: dir, port: 0, host: '127.0.0.1' }).listen();
+    const first = await named(id);
+    assert.deepEqual([first.name, first.cookie.split('.')[0]], ['Old', id], 'kept once, now signed');
+    assert.equal((await named(id)).name, '', 'the bare id again is a new phone');
+    assert.equal((await named(first.cookie)).name, 'Old', 'the signed cookie is the phone');
+    await app.close();
+    app = await createApp({ wallDir: dir, port: 0, host: '127.0.0.1' }).listen();
+    assert.equal((await named(id)).name, '', 'and stays refused after a restart');
+  } finally {
+    await app.close();
+    fs.rmSync(dir, { recursive: true, force: true });
+  }
 });
 
 test('bodies and fields: size, JSON, content type, length and emptiness are refused clearly', async () => {
@@ -108,17 +133,44 @@ test('rate limit per phone answers 429 with Retry-After; loopback callers are he
   assert.deepEqual(new Set(many.map((x) => x.status)), new Set([200]));
 });
 
-test('photos stop when the uploads folder is full; the booth\'s own still go up', async () => {
-  const small = await startServer({ env: { LUMVO_UPLOADS_MAX_MB: '1' } });
+test('photos stop when the uploads folder is full; what the DJ rejects, clears or removes makes room again, also across a restart', async () => {
+  let small = await startServer({ env: { LUMVO_UPLOADS_MAX_MB: '1' } });
+  const { dir } = small;
   try {
-    const up = () => new Phone(small.base).request('POST', '/api/guest/photo', { body: fakeJpeg(400 * 1024) });
-    assert.equal((await up()).status, 200);
-    assert.equal((await up()).status, 200);
+    const up = () => new Phone(small.base).request('POST', '/api/guest/photo', { body: fakeJpeg(300 * 1024) });
+    const booth = () => new Booth(small.base);
+    const ids = [];
+    for (let i = 0; i < 3; i++) ids.push((await up()).data.id);
     const full = await up();
     assert.deepEqual([full.status, full.data.code, full.data.error], [503, 'full', 'The wall is full, try later.']);
     assert.ok(Number(full.headers.get('retry-after')) > 0);
-    const dj = await new Booth(small.base).post('/api/booth-post', { text: 'mine', photo: `data:image/jpeg;base64,${fakeJpeg(400 * 1024).toString('base64')}` });
-    assert.equal(dj.status, 200);
+    const dj = await booth().post('/api/booth-post', { text: 'mine', photo: `data:image/jpeg;base64,${fakeJpeg(300 * 1024).toString('base64')}` });
+    assert.equal(dj.status, 200, 'the booth\'s own pictures still go up');
+
+    // A rejected photo is deleted: nothing shows it or can bring it back.
+    const file = (ref) => path.join(dir, ref);
+    const photoA = (await booth().doc('state')).pending.find((p) => p.id === ids[0]).photo;
+    await booth().act('reject', { id: ids[0] });
+    assert.equal(fs.existsSync(file(photoA)), false);
+    assert.equal((await booth().doc('state')).rejected.find((p) => p.id === ids[0]).photo, '');
+    assert.deepEqual([(await booth().post('/api/restore', { id: ids[0] })).data?.code], ['photo_gone']);
+    // Clear chat takes the booth's live photo with it; removing a shown photo frees its room too.
+    await booth().act('clear');
+    assert.equal((await up()).status, 200);
+    assert.equal((await up()).status, 503);
+    await booth().act('show', { id: ids[1] });
+    await booth().act('remove', { id: ids[1] });
+    assert.equal((await up()).status, 200);
+    await booth().act('reject', { id: ids[2] });
+
+    // What an older wall left behind is not counted (nor kept) after a restart.
+    await fetch(`${small.base}/api/shutdown`, { method: 'POST', headers: { 'Content-Type': 'application/json' }, body: '{}' });
+    await small.exited;
+    fs.writeFileSync(path.join(dir, 'uploads/LUMVO_g_left0behind0.jpg'), fakeJpeg(300 * 1024));
+    small = await startServer({ dir, env: { LUMVO_UPLOADS_MAX_MB: '1' } });
+    assert.equal((await up()).status, 200);
+    assert.equal(fs.existsSync(path.join(dir, 'uploads/LUMVO_g_left0behind0.jpg')), false);
+    assert.equal((await up()).status, 503, 'and the cap still holds');
   } finally {
     await small.stop();
   }
@@ -130,6 +182,12 @@ test('a send repeated with its Idempotency-Key gets the first result and is done
   const first = await p.post('/api/guest/shoutout', { text: 'only once' }, key(1));
   const again = await p.post('/api/guest/shoutout', { text: 'only once' }, key(1));
   assert.deepEqual([again.status, again.text, again.headers.get('idempotent-replay')], [200, first.text, 'true'], 'the very same answer');
+  // The key with another text, or on another endpoint, is another send: refused, never answered
+  // with the first one's result.
+  for (const [where, body] of [['shoutout', { text: 'something else' }], ['request', { text: 'only once' }]]) {
+    const r = await p.post(`/api/guest/${where}`, body, key(1));
+    assert.deepEqual([r.status, r.data.code, /new key/.test(r.data.error)], [422, 'key_reused', true], where);
+  }
   // Two at once (the retry overtakes the lost reply), a photo, and a vote: each done once.
   const [a, b] = await Promise.all([1, 2].map(() => p.post('/api/guest/request', { text: 'Twice Song' }, key(2))));
   assert.equal(a.data.id, b.data.id);
@@ -197,6 +255,31 @@ test('venue manager: PIN login, wrong PIN refused, announcements go live as venu
   assert.equal((await new Phone(srv.base).post('/api/guest/venue-login', { pin })).status, 200);
 });
 
+test('wrong PINs sent all at once with slow bodies are held by the lockout as they start', async () => {
+  const guesser = new Phone(srv.base);
+  await guesser.get('/api/guest/config');
+  const cookie = `lumvo_device=${guesser.cookies.get('lumvo_device')}`;
+  const body = '{"pin":"WRONG"}';
+  const started = Array.from({ length: 20 }, () => {
+    const req = http.request({ host: '127.0.0.1', port: srv.port, method: 'POST', path: '/api/guest/venue-login', agent: false,
+      headers: { Cookie: cookie, 'Content-Type': 'application/json', 'Content-Length': body.length } });
+    req.flushHeaders();
+    const code = new Promise((resolve, reject) => {
+      req.on('response', (res) => {
+        let text = '';
+        res.on('data', (d) => { text += d; });
+        res.on('end', () => resolve(JSON.parse(text).code));
+      });
+      req.on('error', reject);
+    });
+    return { req, code };
+  });
+  await new Promise((r) => setTimeout(r, 300)); // every request has started, none has its body
+  for (const { req } of started) req.end(body);
+  const codes = await Promise.all(started.map((x) => x.code));
+  assert.equal(codes.filter((c) => c === 'bad_pin').length, 5, `checked: ${codes.join(' ')}`);
+});
+
 test('security headers on every reply; no path outside the served folders', async () => {
   for (const p of ['/', '/api/guest/config', '/nothing', '/api/display']) {
     const r = await rawGet(p);
@@ -244,6 +327,26 @@ test('the DJ endpoints refuse other web sites and form posts even from this PC',
   for (const host of [`127.0.0.1:${srv.port}`, `localhost:${srv.port}`, `LOCALHOST:${srv.port}`, `[::1]:${srv.port}`]) {
     assert.equal((await rawGet('/api/state', { Host: host })).status, 200, host);
   }
+  // Such a page is not the booth anywhere: were it a guest here, it would skip the per-address
+  // limits and the PIN lockout. Every endpoint and page refuses it; the guests' own still work.
+  const pin = (host) => new Promise((resolve, reject) => {
+    const req = http.request({ host: '127.0.0.1', port: srv.port, method: 'POST', path: '/api/guest/venue-login',
+      headers: { Host: host, 'Content-Type': 'application/json' } }, (res) => {
+      let body = '';
+      res.on('data', (d) => { body += d; });
+      res.on('end', () => resolve(JSON.parse(body).code));
+    });
+    req.on('error', reject);
+    req.end('{"pin":"AAAAA"}');
+  });
+  for (const p of ['/api/guest/config', '/api/guest/live', '/', '/uploads/LUMVO_g_x.jpg']) {
+    const r = await rawGet(p, { Host: `127.evil.example:${srv.port}` });
+    assert.deepEqual([r.status, JSON.parse(r.body).code], [403, 'bad_host'], p);
+    assert.equal(r.headers['set-cookie'], undefined, 'no phone is made for it');
+  }
+  assert.equal(await pin(`127.evil.example:${srv.port}`), 'bad_host');
+  assert.equal(await pin(`localhost:${srv.port}`), 'bad_pin', 'a wrong PIN from this PC is checked');
+  assert.equal((await rawGet('/api/guest/config', { Host: `localhost:${srv.port}` })).status, 200);
   const lookalike = await booth.request('POST', '/api/next', { body: '{}', headers: { 'Content-Type': 'application/json', Origin: `http://127.evil.example:${srv.port}` } });
   assert.equal(lookalike.status, 403, 'nor does a page of that name');
   const own = await booth.request('POST', '/api/next', { body: '{}', headers: { 'Content-Type': 'application/json', Origin: `http://127.0.0.1:${srv.port}` } });

@@ -74,3 +74,35 @@ test('every file the server writes into its wall folder is one git ignores in th
   const notIgnored = [...ours].filter((r) => spawnSync('git', ['-C', repo, 'check-ignore', '-q', '--no-index', `wall/${r}`]).status !== 0);
   assert.deepEqual(notIgnored, []);
 });
+
+// Its log is its standard error; a disk that is full takes the log, never the wall.
+test('a log that cannot be written is dropped; the wall keeps answering', { skip: !fs.existsSync('/dev/full') && 'no /dev/full here' }, async () => {
+  const dir = tempWall();
+  const full = fs.openSync('/dev/full', 'w');
+  const child = spawn(process.execPath, [SERVER_JS], {
+    env: { ...process.env, LUMVO_WALL_DIR: dir, LUMVO_WEB_DIR: path.join(dir, 'web'), LUMVO_PORT: '0', LUMVO_HOST: '127.0.0.1', LUMVO_READY_FD: '1' },
+    stdio: ['ignore', 'pipe', full],
+  });
+  fs.closeSync(full);
+  const exited = new Promise((resolve) => child.on('exit', (code) => resolve(code)));
+  try {
+    const port = await Promise.race([
+      new Promise((resolve) => { child.stdout.on('data', (d) => { const m = /ready (\d+)/.exec(String(d)); if (m) resolve(Number(m[1])); }); }),
+      exited.then((code) => assert.fail(`exited with ${code} before listening`)),
+    ]);
+    const booth = new Booth(`http://127.0.0.1:${port}`);
+    // An album folder that cannot be made: every approved photo writes a line to the log.
+    await booth.act('settings', { mediaDir: path.join(dir, 'secret.txt', 'album') });
+    for (let i = 0; i < 70; i++) {
+      const id = (await new Phone(booth.base).request('POST', '/api/guest/photo', { body: fakeJpeg(300) })).data.id;
+      await booth.act('show', { id });
+    }
+    await new Promise((r) => setTimeout(r, 200));
+    assert.equal(child.exitCode, null, 'still running');
+    assert.equal((await booth.doc('state')).feed.length, 70);
+  } finally {
+    child.kill('SIGKILL');
+    await exited;
+    fs.rmSync(dir, { recursive: true, force: true });
+  }
+});

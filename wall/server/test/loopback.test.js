@@ -126,6 +126,13 @@ test('a phone that throws its cookies away is held by its address: posts, new co
   assert.deepEqual(statuses(posts), new Map([[200, 40], [429, 20]]));
   assert.ok(posts.slice(40).every((r) => r.retryAfter >= 1 && /Slow down/.test(r.body)));
   assert.equal((await booth.doc('state')).pending.length, 40 + 1, '40 posts and the waiting photo of the test before');
+  // The DJ sends them all away at once by their address; a post from next door stays.
+  const [nextDoor] = fromPhone([['POST', '/api/guest/shoutout', JSON.stringify({ text: 'from next door' }), 0]]);
+  assert.equal(nextDoor.status, 200);
+  const spam = (await booth.doc('state')).pending.find((p) => p.text === 'spam 7').id;
+  assert.deepEqual((await booth.act('reject-address', { id: spam })).rejected, 40);
+  const left = (await booth.doc('state')).pending.map((p) => p.text);
+  assert.ok(left.includes('from next door') && !left.some((t) => t.startsWith('spam')), left.join(', '));
 
   // New cookies: 60 for one address in a burst, then reads still work but sends wait.
   const reads = fromPhone(times(70, ['GET', '/api/guest/config', '', 2]));

@@ -191,6 +191,29 @@ describe('a damaged database', () => {
     fs.rmSync(pristine, { recursive: true, force: true });
   });
 
+  test('a log left behind without its database is set aside, and the backup alone is restored', async () => {
+    const env = { LUMVO_RATE_LIMITS: 'off' };
+    let srv = await startServer({ env });
+    const { dir } = srv;
+    try {
+      const guest = new Phone(srv.base);
+      for (let i = 0; i < 30; i++) await guest.post('/api/guest/shoutout', { text: `kept ${i}` });
+      const kept = await seen(srv);
+      await shutdown(srv);
+      srv = await startServer({ dir, env });
+      for (let i = 0; i < 5; i++) await new Phone(srv.base).post('/api/guest/shoutout', { text: `after the backup ${i}` });
+      await srv.kill();
+      assert.ok(fs.statSync(path.join(dir, 'wall.db-wal')).size > 32, 'the killed wall left its log');
+      fs.rmSync(path.join(dir, 'wall.db'));
+      srv = await startServer({ dir, env });
+      assert.deepEqual(await seen(srv), kept, 'the backup\'s 30 posts and its PIN');
+      assert.match(srv.stderr(), /wall\.db is missing \(its wall\.db-wal and wall\.db-shm set aside as wall\.db\.stale-\d{8}T\d{6}Z-\*\); restored the backup/);
+      assert.ok(fs.readdirSync(dir).some((f) => /^wall\.db\.stale-.*-wal$/.test(f)), 'the old log is kept aside');
+    } finally {
+      await srv.stop();
+    }
+  });
+
   test('a running wall renews its backup every few minutes', async () => {
     const dir = tempWall();
     const app = createApp({ wallDir: dir, port: 0, host: '127.0.0.1', backupEveryMs: 100 });
@@ -223,14 +246,16 @@ test('files a killed server was still writing are swept away at start, and not c
   put('looks/l_1.png.4242.tmp', 100);
   put('backup/wall-backup.db.4242.tmp', 100);
   put('uploads/LUMVO_g_2.jpg', 500);
+  put('uploads/LUMVO_desk-copy.jpg', 700);
   const lines = [];
   const app = createApp({ wallDir: dir, port: 0, log: (l) => lines.push(l) });
   try {
-    assert.deepEqual(fs.readdirSync(path.join(dir, 'uploads')), ['LUMVO_g_2.jpg']);
+    // A photo no post names is gone too; a picture the moderator window copied in is kept.
+    assert.deepEqual(fs.readdirSync(path.join(dir, 'uploads')), ['LUMVO_desk-copy.jpg']);
     assert.deepEqual(fs.readdirSync(path.join(dir, 'looks')), []);
     assert.deepEqual(fs.readdirSync(path.join(dir, 'backup')), []);
-    assert.equal(app.uploadsBytes, 500);
-    assert.deepEqual(lines, ['removed 3 unfinished files left by the last run']);
+    assert.equal(app.uploadsBytes, 700);
+    assert.deepEqual(lines, ['removed 3 unfinished files left by the last run', 'deleted 1 photo no post or poll uses any more']);
   } finally {
     await app.close();
     fs.rmSync(dir, { recursive: true, force: true });

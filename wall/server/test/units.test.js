@@ -93,6 +93,15 @@ describe('text rules', () => {
     assert.throws(() => field(42, { label: 'message', max: 10 }), { status: 400 });
   });
 
+  test('fields: a few marks on a letter are writing, stacks of them are refused', () => {
+    const marks = (n) => Array.from({ length: n }, (_, i) => String.fromCodePoint(0x300 + (i % 0x60))).join('');
+    const writing = ['ệ', 'ǘ', 'ử'.normalize('NFD'), `a${marks(3)}`, '👩🏻‍❤️‍💋‍👨🏼', 'नमस्ते', '👨‍👩‍👧‍👦'];
+    for (const ch of writing) assert.doesNotThrow(() => field(ch.repeat(Math.floor(180 / [...ch].length)), { label: 'message', max: 180 }), ch);
+    assert.doesNotThrow(() => field(`e${marks(3)}`.repeat(180), { label: 'message', max: 180 }), 'three marks on every letter');
+    const attacks = [`e${marks(20)}`.repeat(180), `e${marks(400)}`, `${'x'.repeat(170)}e${marks(600)}`, '👨‍👩‍👧'.repeat(180)];
+    for (const text of attacks) assert.throws(() => field(text, { label: 'message', max: 180 }), { code: 'too_long' }, `${[...text].length} code points`);
+  });
+
   test('emoji: the short set unless all are allowed; never separators or plain text', () => {
     assert.equal(checkEmoji('❤', false), '❤️');
     assert.throws(() => checkEmoji('🦄', false), { code: 'bad_emoji' });
@@ -112,11 +121,17 @@ test('word filter: listed words and the DJ\'s own are found through common disgu
     'L0S3R': 'L0S3R', 'such a l o s e r': 'l o s e r', 'f u c k this': 'f u c k', 'b!tch': 'b!tch', 'a$$hole': 'a$$hole',
     'F*CK': 'F*CK', 'fück': 'fück', 'ƒuck': 'ƒuck', 'bullshit music': 'shit', 'losers!!!': 'losers', 'what a m0r0n': 'm0r0n',
     'this is so LAAAME': 'LAAAME', 'go  home dj': 'go  home',
+    // Invisible characters between the letters, and spellings that still read as the word.
+    'f\u200Bu\u200Bc\u200Bk the DJ': 'f\u200Bu\u200Bc\u200Bk', 'sh\u2060i\uFEFFt': 'sh\u2060i\uFEFFt', 'lo\u200Dser': 'lo\u200Dser',
+    'b\u00adi\u00adt\u00adc\u00adh': 'b\u00adi\u00adt\u00adc\u00adh', 'phuck off': 'phuck', 'fvck': 'fvck', 'fuk this': 'fuk',
+    'fukin hell': 'fukin', 'f-ck': 'f-ck', 'sh-t music': 'sh-t', 'dumb4ss': 'dumb4ss', 'PHUK': 'PHUK', 'f-cking': 'f-ck',
   };
   for (const [text, word] of Object.entries(found)) assert.equal(f.match(text), word, text);
   for (const text of ['class act', 'assist me', 'Scunthorpe', 'passion', 'cocktail time', 'Dickens', 'a spicy tune',
     "Let's hit the floor", 'as you like', '****', 'shoe', 'Arsenal fans', 'Pakistan', 'glass', 'the assassin',
-    'Mr Brightside - The Killers', 'go homeward', 'blame it on the boogie']) {
+    'Mr Brightside - The Killers', 'go homeward', 'blame it on the boogie',
+    'shitake risotto', 'Matsushita', 'beef jerky', 'Dick Clark', 'cocky grin', 'shiitake', 'Moby Dick', 'peacock', 'cockpit',
+    'push-to-talk', 't-shirt', 'fish-tank', 'as-is', 'hip-hop', 'Fukushima', 'dumbbell', 'Sushi time']) {
     assert.equal(f.match(text), '', text);
   }
   assert.equal(new WordFilter('').match('this is so lame'), '', 'the DJ\'s words are the DJ\'s');
@@ -132,6 +147,27 @@ describe('images', () => {
     assert.throws(() => decodeDataUrl(`data:image/png;base64,${Buffer.from('<svg onload=x>............').toString('base64')}`), { status: 415 });
     assert.throws(() => decodeDataUrl('data:image/png,rawtext'), { status: 415 });
     assert.throws(() => decodeDataUrl(`data:image/png;base64,${'A'.repeat(8_000_000)}`), { status: 413 });
+  });
+
+  // A few hundred bytes of header and compressed rows can claim a picture that takes gigabytes
+  // to decode; it is refused from its header, for a guest's photo and for the booth's pictures.
+  test('pictures over the pixel budget are refused from their header', () => {
+    const png = (w, h, depth, color) => {
+      const b = Buffer.alloc(300);
+      Buffer.from('89504e470d0a1a0a0000000d49484452', 'hex').copy(b);
+      b.writeUInt32BE(w, 16);
+      b.writeUInt32BE(h, 20);
+      b[24] = depth;
+      b[25] = color;
+      return b;
+    };
+    const jpeg = (w, h) => Buffer.concat([Buffer.from([0xff, 0xd8, 0xff, 0xc0, 0, 11, 8, h >> 8, h & 255, w >> 8, w & 255, 1, 1, 0x11, 0]), Buffer.alloc(40)]);
+    const taken = [png(4000, 3000, 8, 6), png(6000, 4000, 8, 2), png(4000, 3000, 16, 6), jpeg(6000, 4000), jpeg(4032, 3024)];
+    const refused = [png(7071, 7071, 16, 2), png(7071, 7071, 8, 0), png(5000, 5000, 16, 6), jpeg(7000, 7000), jpeg(12001, 100)];
+    for (const b of taken) assert.doesNotThrow(() => decodeDataUrl(`data:image/png;base64,${b.toString('base64')}`), b.toString('hex', 16, 26));
+    for (const b of refused) {
+      assert.throws(() => decodeDataUrl(`data:image/png;base64,${b.toString('base64')}`), { status: 413, message: /too many pixels/ }, b.toString('hex', 16, 26));
+    }
   });
 });
 
@@ -256,19 +292,28 @@ test('rate limiter: burst then steady rate, per key; memory stays bounded howeve
   assert.equal(addressKey('::ffff:192.168.1.20'), '192.168.1.20');
 });
 
-test('idempotent sends are remembered per phone for at least 10 minutes, within a bound', async () => {
+test('idempotent sends: one key is one send, remembered per phone for at least 10 minutes, within bounds', async () => {
   let now = 0;
-  const replies = new IdempotencyStore({ clock: () => now, maxEntries: 3 });
+  const replies = new IdempotencyStore({ clock: () => now, maxEntries: 3, maxBytes: 4000 });
   let runs = 0;
-  const send = (device, key) => replies.once(device, key, async () => ({ n: ++runs }));
+  const send = (device, key, endpoint = '/shoutout', digest = 'd1', body = {}) =>
+    replies.once(device, key, endpoint, async () => digest, async () => ({ body: { n: ++runs, ...body }, digest }));
   assert.deepEqual(await send('a', 'k1'), { body: { n: 1 }, replay: false });
   now += 10 * 60 * 1000;
   assert.deepEqual(await send('a', 'k1'), { body: { n: 1 }, replay: true }, 'ten minutes later');
+  // The key with another body or on another endpoint is refused, and does not run.
+  await assert.rejects(send('a', 'k1', '/shoutout', 'd2'), { status: 422, code: 'key_reused' });
+  await assert.rejects(send('a', 'k1', '/request'), { status: 422, code: 'key_reused' });
+  assert.equal(runs, 1);
   assert.equal((await send('b', 'k1')).body.n, 2, 'another phone');
   now += REPLAY_MS;
   assert.equal((await send('a', 'k1')).replay, false, 'forgotten after REPLAY_MS');
   for (const k of ['k2', 'k3', 'k4', 'k5']) await send('a', k);
   assert.ok(replies.entries.size <= 3);
+  // Large replies: the bytes kept stay bounded, the newest reply is kept.
+  for (let i = 0; i < 20; i++) await send('c', `big${i}`, '/react', 'd', { tally: 'x'.repeat(1500) });
+  assert.ok(replies.bytes <= 4000, `${replies.bytes} bytes kept`);
+  assert.equal((await send('c', 'big19', '/react', 'd')).replay, true);
 });
 
 test('guest requests take turns: a flood waits in order, at most so many per turn of the event loop', async () => {

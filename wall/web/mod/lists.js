@@ -43,6 +43,16 @@ export const ROW_BUTTONS = {
   blocked: [{ ...unblock, look: 'primary' }],
 };
 
+// On the rows of the waiting lists, after the row's own buttons: everything the post's phone, or
+// its network address, has waiting goes at once (a phone or a script that floods the queue). The
+// window has these actions (booth-actions.json) but no place for them on its rows yet.
+const rejectAll = { look: 'danger', confirm: true, notForTypes: ['vote'] };
+const BULK = [
+  { ...rejectAll, action: 'rejectPhone', label: 'Reject all from phone', path: '/api/reject-phone' },
+  { ...rejectAll, action: 'rejectAddress', label: 'Reject all from network', path: '/api/reject-address' },
+];
+export const BULK_BUTTONS = { messages: BULK, requests: BULK, tips: BULK };
+
 // Buttons of a whole list, beside its hint.
 export const LIST_BUTTONS = {
   blocked: [{ action: 'unblockAll', label: 'Unblock all', path: '/api/unblock', body: { all: true }, done: 'Everyone unblocked.', confirm: true }],

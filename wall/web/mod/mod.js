@@ -4,7 +4,7 @@
 
 import { h, $, $$, fill, safeColor, safeLocalPath } from '/js/dom.js';
 import { api } from '/js/api.js';
-import { LISTS, ROW_BUTTONS, LIST_BUTTONS, WALL_BUTTONS, offered, rowBody } from '/mod/lists.js';
+import { LISTS, ROW_BUTTONS, BULK_BUTTONS, LIST_BUTTONS, WALL_BUTTONS, offered, rowBody } from '/mod/lists.js';
 
 const POLL_MS = 1000;
 
@@ -42,10 +42,12 @@ function timeOf(post) {
 
 // ------------------------------------------------------------------ actions
 
+// done: the status line after it, or a function of the reply that gives it.
 async function action(path, body, done) {
   try {
-    await api(path, { body });
-    if (done) setStatus(done, 'ok');
+    const reply = await api(path, { body });
+    const line = typeof done === 'function' ? done(reply) : done;
+    if (line) setStatus(line, 'ok');
   } catch (err) {
     setStatus(err.message, 'error');
   }
@@ -60,6 +62,10 @@ function who(post) {
 // several guests asked for, that is the last of them; the request stays for the others.
 function question(button, post) {
   if (button.action === 'unblockAll') return 'Unblock every guest? They will be able to send again.';
+  if (button.action === 'rejectPhone') return `Reject every post waiting from ${who(post)}'s phone? The phone is not blocked.`;
+  if (button.action === 'rejectAddress') {
+    return `Reject every post waiting from the network address ${who(post)}'s phone sent from? Other guests on that address lose their waiting posts too.`;
+  }
   const others = post.type === 'request' && post.count > 1 ? post.count - 1 : 0;
   const merged = others
     ? `\n\n${who(post)} asked for this song last. Only ${who(post)}'s phone is blocked; the request stays for the ${others === 1 ? 'other guest' : `${others} other guests`} who asked for it.`
@@ -73,12 +79,13 @@ function press(button, post) {
   const body = post ? rowBody(button, post) : button.body;
   let done = button.done;
   if (button.action === 'block') done = `Blocked ${who(post)}.`;
+  else if (BULK_BUTTONS[state.list]?.includes(button)) done = (reply) => `Rejected ${reply.rejected} post${reply.rejected === 1 ? '' : 's'}.`;
   else if (button.mark && !body.mark) done = 'Mark taken off.';
   action(button.path, body, done);
 }
 
 function actionsFor(list, post) {
-  return ROW_BUTTONS[list].filter((button) => offered(button, post)).map((button) => h('button', {
+  return [...ROW_BUTTONS[list], ...(BULK_BUTTONS[list] ?? [])].filter((button) => offered(button, post)).map((button) => h('button', {
     type: 'button', class: button.look, 'aria-label': `${button.label}: ${post.name || 'Guest'}`, onclick: () => press(button, post),
   }, button.label));
 }
