@@ -17,7 +17,7 @@ APT_PACKAGES=(
   googletest libgtest-dev libqrcodegencpp-dev nlohmann-json3-dev
   fonts-dejavu-core fonts-noto-color-emoji fonts-symbola
   zbar-tools chromium iproute2
-  dpkg-dev ca-certificates librsvg2-bin
+  dpkg-dev ca-certificates librsvg2-bin openssl
 )
 
 missing_packages() {

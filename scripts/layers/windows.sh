@@ -41,6 +41,28 @@ say "summary: windows: the DLL exports only DllGetClassObject (its test variant 
 wine_env_start
 # The tests start the wall server the way the plug-in does, with node.exe from its private runtime.
 wine_stage_node
+
+# Throw-away TLS certificates for the update's HTTPS fixture site, made fresh for each run: RSA-2048,
+# self-signed for localhost and 127.0.0.1, each its own root, valid 2 days. The tests trust the first
+# for their run (tests/windows/tls_trust.h); the second is never trusted.
+TLS="$BUILD/cross/test-tls"
+make_test_certificate() {
+  mkdir -p "$1"
+  openssl req -x509 -newkey rsa:2048 -nodes -sha256 -days 2 -subj "/CN=LUMVO test TLS" \
+    -addext "subjectAltName=DNS:localhost,IP:127.0.0.1" -addext "basicConstraints=critical,CA:TRUE" \
+    -addext "keyUsage=critical,digitalSignature,keyEncipherment,keyCertSign" -addext "extendedKeyUsage=serverAuth" \
+    -keyout "$1/key.pem" -out "$1/cert.pem" >/dev/null 2>&1 \
+    && openssl x509 -in "$1/cert.pem" -outform DER -out "$1/cert.der" \
+    || die "openssl could not make a test certificate in $1 (run scripts/setup.sh)"
+}
+rm -rf "$TLS"
+make_test_certificate "$TLS"
+make_test_certificate "$TLS/untrusted"
+LUMVO_TEST_TLS_CERT="$(wine_path "$TLS/cert.pem")"
+LUMVO_TEST_TLS_KEY="$(wine_path "$TLS/key.pem")"
+LUMVO_TEST_TLS_UNTRUSTED_CERT="$(wine_path "$TLS/untrusted/cert.pem")"
+LUMVO_TEST_TLS_UNTRUSTED_KEY="$(wine_path "$TLS/untrusted/key.pem")"
+export LUMVO_TEST_TLS_CERT LUMVO_TEST_TLS_KEY LUMVO_TEST_TLS_UNTRUSTED_CERT LUMVO_TEST_TLS_UNTRUSTED_KEY
 mkdir -p "$OUTPUT/windows"
 set +e
 wine_run "$BIN/lumvo_windows_tests.exe" --gtest_brief=1 ${LUMVO_WINDOWS_FILTER:+--gtest_filter="$LUMVO_WINDOWS_FILTER"} \
