@@ -10,7 +10,7 @@
 
 #include "base/http_client.h"
 #include "serverlink/win/server_process.h"
-#include "serverlink/win/win_http_client.h"
+#include "base/win/win_http_client.h"
 #include "tls_trust.h"
 #include "wall_support.h"
 
@@ -64,9 +64,10 @@ public:
         startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
         startup.wShowWindow = SW_HIDE;
         startup.hStdOutput = startup.hStdError = output;
-        std::string command = "\"" + findNode() + "\" \"" + repoPath("tests/windows/fixtures/update-site.js") +
-                              "\" \"" + folder + "\" \"" + certPem + "\" \"" + keyPem + "\" \"" + (scratch_ / "port") +
-                              "\"";
+        // (Built from a string, not a literal: GCC 12 warns wrongly on literal + temporary here.)
+        std::string command(1, '"');
+        command += findNode() + "\" \"" + repoPath("tests/windows/fixtures/update-site.js") + "\" \"" + folder +
+                   "\" \"" + certPem + "\" \"" + keyPem + "\" \"" + (scratch_ / "port") + "\"";
         // In a job that ends it with this process, even when a crashed or killed test never gets to
         // the destructor (a leftover node.exe would hold the test run's output open).
         job_ = CreateJobObjectA(nullptr, nullptr);

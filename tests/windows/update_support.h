@@ -1,10 +1,9 @@
 #pragma once
-// The update site the Windows tests install from: made for one test by
+// The update site the plug-in's update jobs are tested against: made for one test by
 // fixtures/make-update-site.js (a key made for the run, the signed document, the package and a
-// Node.js archive) and served over HTTPS by fixtures/update-site.js under node.exe, with the
-// certificate the test prefix trusts for the run. It points the test build's update jobs at itself
-// through the environment (tests/windows/test-variant/test_update_setup.cpp), with the stand-in tar
-// and PowerShell, which write their command lines to one log.
+// Node.js archive) and served over HTTPS by the fixture site (update_site.h). It points the test
+// build's update jobs at itself through the environment (tests/windows/test-variant/
+// test_update_setup.cpp), with the stand-in tar and PowerShell, which log their command lines.
 #include <windows.h>
 
 #include <string>
@@ -14,6 +13,7 @@
 #include "base/version.h"
 #include "base/win/data_folders.h"
 #include "serverlink/win/server_process.h"
+#include "update_site.h"
 #include "wall_support.h"
 
 namespace lumvo::test {
@@ -27,25 +27,6 @@ inline std::string jsonText(const std::string& text) {
     return out + '"';
 }
 
-inline std::string environment(const char* name) {
-    char value[4096];
-    const DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
-    return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
-}
-
-inline std::string standinProgram(const char* name) { return programFolder() + "\\standins\\" + name; }
-
-// Runs `command` and waits for it (at most `ms`); its exit code, 0xFFFFFFFF when it did not end.
-inline DWORD runAndWait(const std::string& command, DWORD ms) {
-    HANDLE process = startProgram(command);
-    if (!process) return 0xFFFFFFFF;
-    DWORD code = 0xFFFFFFFF;
-    if (WaitForSingleObject(process, ms) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
-    else TerminateProcess(process, 99);
-    CloseHandle(process);
-    return code;
-}
-
 struct SiteOptions {
     std::string scenario = "install";  // "install", "tampered", "newer"
     std::string dll;                   // "newer": the plug-in the package carries
@@ -53,79 +34,69 @@ struct SiteOptions {
     int fillerBytes = 0;               // an incompressible file in the package
 };
 
-class UpdateSite {
+// The signed site of one test: made by make-update-site.js and served by the fixture site, with
+// the test build's update jobs pointed at it (and back at nothing when it goes).
+class SignedSite {
 public:
     // `node`: the node.exe that runs the fixtures (found before a test hides Node.js from the plug-in).
-    UpdateSite(const std::string& folder, const std::string& node, const SiteOptions& options) : folder_(folder) {
-        makeFolders(folder_);
-        const std::string portFile = folder_ + "\\port.txt";
-        server_ = startProgram("\"" + node + "\" \"" + repoPath("tests/windows/fixtures/update-site.js") + "\" \"" +
-                               folder_ + "\" \"" + environment("LUMVO_TEST_TLS_CERT") + "\" \"" +
-                               environment("LUMVO_TEST_TLS_KEY") + "\" \"" + portFile + "\"");
-        for (int waited = 0; waited < 30000 && port_ == 0; waited += 50) {
-            Sleep(50);
-            port_ = std::atoi(readBytes(portFile).c_str());
-        }
-        if (port_ == 0) return;
+    SignedSite(const std::string& folder, const std::string& node, const SiteOptions& options)
+        : folder_(made(folder)), server_(folder_) {
+        if (server_.port() == 0) return;
         const std::string config = folder_ + "\\site.json";
-        writeBytes(config, "{\"site\":" + jsonText(folder_) + ",\"port\":" + std::to_string(port_) +
+        writeBytes(config, "{\"site\":" + jsonText(folder_) + ",\"port\":" + std::to_string(server_.port()) +
                                ",\"scenario\":" + jsonText(options.scenario) + ",\"version\":\"" + kPluginVersion +
                                "\",\"repo\":" + jsonText(repoPath("")) + ",\"dll\":" + jsonText(options.dll) +
                                (options.withNode ? ",\"nodeExe\":" + jsonText(node) : std::string()) +
                                ",\"fillerBytes\":" + std::to_string(options.fillerBytes) + "}");
-        made_ = runAndWait("\"" + node + "\" \"" + repoPath("tests/windows/fixtures/make-update-site.js") + "\" \"" +
-                               config + "\"",
-                           180000) == 0;
-        if (!made_) return;
-        pointAtSite(readBytes(folder_ + "\\public.hex").substr(0, 128));
+        made_ = runLogged("\"" + node + "\" \"" + repoPath("tests/windows/fixtures/make-update-site.js") + "\" \"" +
+                              config + "\"",
+                          folder_ + "\\make.log", 180000) == 0;
+        if (made_) pointAtSite(readBytes(folder_ + "\\public.hex").substr(0, 128));
     }
-    ~UpdateSite() {
-        if (!server_) return;
-        TerminateProcess(server_, 1);
-        WaitForSingleObject(server_, 5000);
-        CloseHandle(server_);
+    ~SignedSite() {
+        for (const char* name :
+             {"LUMVO_TEST_UPDATE_PORT", "LUMVO_TEST_UPDATE_KEY", "LUMVO_TEST_TAR", "LUMVO_TEST_WAITER",
+              "LUMVO_STANDIN_LOG", "LUMVO_TEST_NODE_URL", "LUMVO_TEST_NODE_SHA256"}) {
+            SetEnvironmentVariableA(name, nullptr);
+        }
     }
-    UpdateSite(const UpdateSite&) = delete;
-    UpdateSite& operator=(const UpdateSite&) = delete;
+    SignedSite(const SignedSite&) = delete;
+    SignedSite& operator=(const SignedSite&) = delete;
 
     bool ready() const { return made_; }
-    int port() const { return port_; }
+    // Why not: what the site and its maker printed.
+    std::string why() const { return server_.log() + readBytes(folder_ + "\\make.log"); }
     std::string file(const std::string& name) const { return folder_ + "\\" + name; }
-    std::string url(const std::string& path) const { return "https://localhost:" + std::to_string(port_) + path; }
+    std::string url(const std::string& path) const {
+        return "https://localhost:" + std::to_string(server_.port()) + path;
+    }
     // What the stand-in tar and PowerShell were started with, a line each.
     std::string programLog() const { return readBytes(log_); }
 
 private:
+    static std::string made(const std::string& folder) {
+        makeFolders(folder);
+        return folder;
+    }
+
     void pointAtSite(const std::string& publicHex) {
         log_ = folder_ + "\\programs.log";
-        settings_.emplace_back("LUMVO_TEST_UPDATE_PORT", std::to_string(port_));
-        settings_.emplace_back("LUMVO_TEST_UPDATE_KEY", publicHex);
-        settings_.emplace_back("LUMVO_TEST_TAR", standinProgram("tar.exe"));
-        settings_.emplace_back("LUMVO_TEST_WAITER", standinProgram("powershell.exe"));
-        settings_.emplace_back("LUMVO_STANDIN_LOG", log_);
-        settings_.emplace_back("LUMVO_TEST_NODE_URL", url("/node/node.zip"));
-        settings_.emplace_back("LUMVO_TEST_NODE_SHA256", readBytes(folder_ + "\\node.sha256"));
-        for (const auto& [name, value] : settings_) SetEnvironmentVariableA(name.c_str(), value.c_str());
+        const std::pair<const char*, std::string> settings[] = {
+            {"LUMVO_TEST_UPDATE_PORT", std::to_string(server_.port())},
+            {"LUMVO_TEST_UPDATE_KEY", publicHex},
+            {"LUMVO_TEST_TAR", standinFolder() + "\\tar.exe"},
+            {"LUMVO_TEST_WAITER", standinFolder() + "\\powershell.exe"},
+            {"LUMVO_STANDIN_LOG", log_},
+            {"LUMVO_TEST_NODE_URL", url("/node/node.zip")},
+            {"LUMVO_TEST_NODE_SHA256", readBytes(folder_ + "\\node.sha256")},
+        };
+        for (const auto& [name, value] : settings) SetEnvironmentVariableA(name, value.c_str());
     }
 
     std::string folder_;
+    UpdateSite server_;
     std::string log_;
-    HANDLE server_ = nullptr;
-    int port_ = 0;
     bool made_ = false;
-    std::vector<std::pair<std::string, std::string>> settings_;
-
-public:
-    // The environment the site set goes with it.
-    struct Unset {
-        ~Unset() {
-            for (const char* name :
-                 {"LUMVO_TEST_UPDATE_PORT", "LUMVO_TEST_UPDATE_KEY", "LUMVO_TEST_TAR", "LUMVO_TEST_WAITER",
-                  "LUMVO_STANDIN_LOG", "LUMVO_TEST_NODE_URL", "LUMVO_TEST_NODE_SHA256"}) {
-                SetEnvironmentVariableA(name, nullptr);
-            }
-        }
-    } unset_;
 };
 
 // A user profile of its own for the scope: LOCALAPPDATA and the shell's local application data

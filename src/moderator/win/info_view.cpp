@@ -19,6 +19,7 @@ constexpr COLORREF kBody = rgb(0xD2D0DC);    // paragraphs, steps, a row's right
 constexpr COLORREF kBadge = rgb(0x302012);
 constexpr COLORREF kViewFrame = rgb(0x30303C);
 constexpr UINT kWrap = DT_WORDBREAK | DT_NOPREFIX;
+constexpr UINT kMeasureMessage = WM_APP + 1;  // the view's own: measure the text at the current size
 
 class InfoView {
 public:
@@ -55,6 +56,7 @@ private:
     }
 
     HWND window_;
+    bool measurePending_ = false;
     HFONT title_ = nullptr;
     HFONT bold_ = nullptr;
     HFONT body_ = nullptr;
@@ -84,7 +86,15 @@ LRESULT InfoView::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             DefWindowProcW(window_, message, wParam, lParam);  // kept, so the text can be read back
             setText(reinterpret_cast<const wchar_t*>(lParam));
             return TRUE;
-        case WM_SIZE: measure(); return 0;
+        case WM_SIZE:
+            // Measuring a long page takes a while: once, after the sizes of a whole layout have come.
+            if (!measurePending_ && PostMessageW(window_, kMeasureMessage, 0, 0)) measurePending_ = true;
+            if (!measurePending_) measure();
+            return 0;
+        case kMeasureMessage:
+            measurePending_ = false;
+            measure();
+            return 0;
         case WM_VSCROLL: {
             switch (LOWORD(wParam)) {
                 case SB_LINEUP: scroll(InfoScroll::lineUp, 0); break;

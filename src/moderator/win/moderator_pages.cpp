@@ -127,6 +127,29 @@ void ModeratorWindow::buildVoteTab() {
 
 void ModeratorWindow::layout() {
     if (!main_) return;
+    holdDrawing();
+    placeControls();
+    releaseDrawing();
+}
+
+// Moved, shown or hidden one by one, dozens of visible controls would each repaint at once: while
+// the drawing is held they change without painting, and the window paints once when it is let go
+// (the paint comes as messages of its own). Holds nest.
+void ModeratorWindow::holdDrawing() {
+    if (drawingHeld_++ == 0 && IsWindowVisible(main_)) {
+        SendMessageW(main_, WM_SETREDRAW, FALSE, 0);
+        redrawAfterHold_ = true;
+    }
+}
+
+void ModeratorWindow::releaseDrawing() {
+    if (drawingHeld_ == 0 || --drawingHeld_ != 0 || !redrawAfterHold_) return;
+    redrawAfterHold_ = false;
+    SendMessageW(main_, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(main_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+}
+
+void ModeratorWindow::placeControls() {
     RECT client{};
     GetClientRect(main_, &client);
     const int W = std::max(static_cast<int>(client.right), 320) - 24;
@@ -217,6 +240,7 @@ void ModeratorWindow::showDisplayGroup(int index) {
 
 void ModeratorWindow::refreshSetupState(bool navigate) {
     if (!main_) return;
+    holdDrawing();
     const bool wallFiles = hookSays(services_.wallFilesPresent);
     const bool node = hookSays(services_.nodePresent);
     const bool wasSetup = setupMode_;
@@ -243,7 +267,9 @@ void ModeratorWindow::refreshSetupState(bool navigate) {
     } else if (setupMode_ && tab_ < 6) {
         showTab(tab_);  // a tab that is hidden now cannot stay shown
     }
-    refreshUpdatePage();  // lays the window out again
+    refreshUpdatePage(InstalledParts{node, wallFiles});
+    layout();
+    releaseDrawing();
 }
 
 // --- The controls' look -------------------------------------------------------------------------

@@ -138,7 +138,11 @@ public:
     void loadInfoPage(std::string_view fileName);
     void refreshSetupState(bool navigate);
     // The Update page from the last check, what is installed and what runs; the Node.js pairs too.
-    void refreshUpdatePage();
+    struct InstalledParts {
+        bool node = false;
+        bool wallFiles = false;
+    };
+    void refreshUpdatePage(std::optional<InstalledParts> known = std::nullopt);
     void refreshNodeStatus();
     // The Update button: starts the wall-file update when there is something to install.
     void startWallUpdate();
@@ -207,6 +211,9 @@ private:
     // and lays out its own controls in a file of its own, called from buildControls and layout: the
     // Settings tab in settings_tab.cpp.
     void buildControls();
+    void placeControls();
+    void holdDrawing();
+    void releaseDrawing();
     HWND makePage(HWND parent);
     HWND makeButton(HWND parent, const wchar_t* text, int id, bool ownerDrawn);
     HWND makeLabel(HWND parent, const wchar_t* text, int id = 0);
@@ -231,7 +238,8 @@ private:
     // The Update page and the update jobs' messages (update_tab.cpp).
     void buildUpdatePage();
     void layoutUpdatePage();
-    UpdatePageInput updatePageInput() const;
+    UpdatePageInput updatePageInput(std::optional<InstalledParts> known = std::nullopt);
+    void showNodeControls(const UpdatePageView& view);
     void onUpdateJobMessage(UINT message, WPARAM wParam);
     void onUpdateDone(bool ok);
 
@@ -297,7 +305,9 @@ private:
     bool updateRunning_ = false;
     bool installRunning_ = false;
     bool updateAlertShown_ = false;  // the "New Update Available" alert, once per window life
-    ChatColours colours_;            // the DJ's chat colours, read once per list paint
+    int drawingHeld_ = 0;            // holdDrawing() depth
+    bool redrawAfterHold_ = false;
+    ChatColours colours_;  // the DJ's chat colours, read once per list paint
 
     ModerationModel model_;
     std::array<int, kPostListCount> refills_{};

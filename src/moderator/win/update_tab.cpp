@@ -72,27 +72,31 @@ void ModeratorWindow::layoutUpdatePage() {
     place(item(page, ids::kUpdateButton), 8, 88, 140, 32);
     place(item(page, ids::kUpdateProgress), 160, 94, std::max(w - 240, 80), 20);
     place(item(page, ids::kUpdatePercent), std::max(w - 72, 248), 94, 64, 20);
-    const bool nodePair = IsWindowVisible(item(page, ids::kUpdateInstallNode)) != FALSE;
+    // Its own style bit: while the window's drawing is held, no child counts as visible.
+    const bool nodePair = (GetWindowLongW(item(page, ids::kUpdateInstallNode), GWL_STYLE) & WS_VISIBLE) != 0;
     place(item(page, ids::kUpdateInstallNode), 8, 132, 200, 32);
     place(item(page, ids::kUpdateNodeNote), 220, 132, std::max(w - 228, 80), 36);
     const int logTop = nodePair ? 180 : 132;
     place(changelogView_, 0, logTop, w, std::max(static_cast<int>(r.bottom) - logTop, 40));
 }
 
-UpdatePageInput ModeratorWindow::updatePageInput() const {
+UpdatePageInput ModeratorWindow::updatePageInput(std::optional<InstalledParts> known) {
     UpdatePageInput input;
     if (services_.lastUpdateCheck) input.check = services_.lastUpdateCheck();
-    input.nodeInstalled = hookSays(services_.nodePresent);
-    input.wallFilesPresent = hookSays(services_.wallFilesPresent);
+    // Looking for Node.js and the wall files takes a few file-system calls: a caller that has just
+    // looked passes what it found.
+    input.nodeInstalled = known ? known->node : hookSays(services_.nodePresent);
+    if (input.nodeInstalled) installRunning_ = false;  // whichever way it came, the install is over
+    input.wallFilesPresent = known ? known->wallFiles : hookSays(services_.wallFilesPresent);
     input.updateRunning = updateRunning_;
     input.installRunning = installRunning_;
     input.setupMode = setupMode_;
     return input;
 }
 
-void ModeratorWindow::refreshUpdatePage() {
+void ModeratorWindow::refreshUpdatePage(std::optional<InstalledParts> known) {
     if (!updatePage_) return;
-    const UpdatePageInput input = updatePageInput();
+    const UpdatePageInput input = updatePageInput(known);
     const UpdatePageView view = updatePageView(input);
     HWND page = updatePage_;
     setTextIfChanged(item(page, ids::kUpdateVersion), utf8ToWide(view.version));
@@ -108,14 +112,15 @@ void ModeratorWindow::refreshUpdatePage() {
     const std::optional<std::string> local =
         input.check.changelog.empty() && !folder.empty() ? readInfoFile(folder + L"changes.txt") : std::nullopt;
     setTextIfChanged(changelogView_, utf8ToWide(changelogText(input.check, local.value_or(""))));
-    refreshNodeStatus();
-    layout();
+    showNodeControls(view);
 }
 
 void ModeratorWindow::refreshNodeStatus() {
     if (!main_) return;
-    if (hookSays(services_.nodePresent)) installRunning_ = false;
-    const UpdatePageView view = updatePageView(updatePageInput());
+    showNodeControls(updatePageView(updatePageInput()));
+}
+
+void ModeratorWindow::showNodeControls(const UpdatePageView& view) {
     HWND setup = settingsPages_[kSetupSettingsPage];
     const std::pair<HWND, HWND> pairs[] = {
         {item(setup, ids::kInstallNode), item(setup, kSetupNoteId)},
@@ -127,6 +132,7 @@ void ModeratorWindow::refreshNodeStatus() {
     }
     show(item(updatePage_, ids::kUpdateInstallNode), view.nodePairShown);
     show(item(updatePage_, ids::kUpdateNodeNote), view.nodePairShown);
+    layoutUpdatePage();  // the change log moves up when the pair is hidden
 }
 
 void ModeratorWindow::startWallUpdate() {
@@ -140,7 +146,7 @@ void ModeratorWindow::startWallUpdate() {
     show(item(page, ids::kUpdateProgress), true);
     show(item(page, ids::kUpdatePercent), true);
     setPercent(page, 0);
-    layout();
+    layoutUpdatePage();
     if (!services_.startWallUpdate || !services_.startWallUpdate(main_)) {
         updateRunning_ = false;
         refreshUpdatePage();
@@ -157,14 +163,12 @@ void ModeratorWindow::startNodeInstall() {
         refreshNodeStatus();
         setStatus(kInstallFailed);
     }
-    layout();
 }
 
 void ModeratorWindow::onUpdateJobMessage(UINT message, WPARAM wParam) {
     switch (message) {
         case kNodeInstalledMessage:
             installRunning_ = false;
-            refreshUpdatePage();
             if (wParam && hookSays(services_.wallFilesPresent) && services_.ensureServer) services_.ensureServer();
             refreshSetupState(true);
             if (!wParam) setStatus(kInstallFailed);

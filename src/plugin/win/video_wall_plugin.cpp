@@ -62,10 +62,7 @@ VideoWallPlugin::VideoWallPlugin()
     moderator.settings = &settings_;
     moderator.wallFilesPresent = [] { return wallFilesPresent(); };
     moderator.nodePresent = [] { return !findNode().empty(); };
-    moderator.ensureServer = [this] {
-        serverWanted_ = true;
-        server_.ensureServer();
-    };
+    moderator.ensureServer = [this] { ensureServerSoon(); };
     moderator.linkStopped = [this] { return !serverWanted_.load(); };
     moderator.searchSongs = [this](std::string_view text) { return searchSongs(text); };
     moderator.askHostWindow = [this] { return hostMainWindow(); };
@@ -100,6 +97,20 @@ VideoWallPlugin::VideoWallPlugin()
         found.wordmark = wideToUtf8(findAsset(L"lumvo-logo-wordmark.png"));
         return found;
     });
+}
+
+void VideoWallPlugin::ensureServerSoon() {
+    serverWanted_ = true;
+    if (serverStarting_.exchange(true)) return;  // the one on its way does it
+    serverStarter_.stop();                       // the last one has ended: join it
+    const auto started = serverStarter_.start([this] {
+        server_.ensureServer();
+        serverStarting_ = false;
+    });
+    if (started == WorkerThread::StartResult::failed) {
+        serverStarting_ = false;
+        server_.ensureServer();
+    }
 }
 
 ID3D11Device* VideoWallPlugin::hostDevice() {

@@ -92,6 +92,9 @@ private:
     void openModeratorWindow();
     // The host's main window from "get hwnd"; null when the host has none or the query failed.
     HWND hostMainWindow();
+    // The moderator window's "start the server unless it runs", off the window's thread.
+    void ensureServerSoon();
+
     // The host's Direct3D 11 device (not owned), or null when it has none.
     ID3D11Device* hostDevice();
 
@@ -108,9 +111,9 @@ private:
     std::atomic<bool> serverWanted_{false};
     // Destroyed in the reverse order, which is release's: the moderator window first (on its own
     // thread, its desk's requests cancelled and their thread joined), so none of its handlers runs
-    // on a half-destroyed object; then the worker joined and the server stopped, the server's job
-    // closed (ending whatever still runs in it), the overlay with its photo cache, the renderer
-    // (its textures, GDI+ surfaces and the text engine), the list bitmap and GDI+.
+    // on a half-destroyed object; then the server starter joined, the worker joined and the server stopped, the
+    // server's job closed (ending whatever still runs in it), the overlay with its photo cache, the renderer (its
+    // textures, GDI+ surfaces and the text engine), the list bitmap and GDI+.
     GdiplusSession gdiplus_;
     BrandBitmap bitmap_;
     OverlayRenderer renderer_;
@@ -121,6 +124,10 @@ private:
     SteadyClock clock_;
     ServerProcess server_{http_};
     WallLink wallLink_{display_, settings_};
+    // Starts the server for the moderator window (the launch takes a moment under load): joined
+    // before the link stops the server.
+    WorkerThread serverStarter_;
+    std::atomic<bool> serverStarting_{false};
     ModeratorWindow moderator_;
 };
 
