@@ -38,7 +38,7 @@ module.exports = [
   js.configs.recommended,
   { rules: faults },
   {
-    files: ['wall/server/**/*.js', 'scripts/**/*.mjs', 'bench/**/*.mjs', 'tests/fuzz/js/**/*.mjs', 'tests/fuzz/js/**/*.js', 'tests/installer/**/*.mjs'],
+    files: ['wall/server/**/*.js', 'scripts/**/*.mjs', 'bench/**/*.mjs', 'tests/fuzz/js/**/*.mjs', 'tests/fuzz/js/**/*.js', 'tests/installer/**/*.mjs', 'brand/**/*.mjs'],
     languageOptions: { sourceType: 'module', globals: globals.node },
   },
   {

@@ -113,7 +113,8 @@ setup="$DIST/$name-setup.exe"
 IFS=. read -r -a parts <<<"$version.0.0.0"
 file_version="${parts[0]}.${parts[1]}.${parts[2]}.${parts[3]}"
 makensis -V2 -NOCD -DVERSION="$version" -DFILE_VERSION="$file_version" -DTEST_BUILD="$test_build" \
-  -DSTAGE="$STAGE" -DOUTFILE="$setup" -DMAKER_SITE="$maker_host" "$ROOT/scripts/package/installer.nsi" \
+  -DSTAGE="$STAGE" -DOUTFILE="$setup" -DMAKER_SITE="$maker_host" -DBRAND="$ROOT/brand/installer" \
+  "$ROOT/scripts/package/installer.nsi" \
   >"$WORK/$name/makensis.log" 2>&1 || { tail -n 40 "$WORK/$name/makensis.log"; die "makensis failed"; }
 size="$(stat -c %s "$setup")"
 [ "$size" -lt $((45 * 1024 * 1024)) ] || die "the installer is $size bytes, over 45 MB"

@@ -14,7 +14,7 @@
 ;
 ; Defines from package.sh: VERSION (digits and dots), FILE_VERSION (the same in four parts),
 ; TEST_BUILD (0 or 1), STAGE (the staged folder: video-wall\, plugin\, runtime\node\), OUTFILE,
-; MAKER_SITE (the maker's host).
+; MAKER_SITE (the maker's host), BRAND (brand/installer: the icon and the welcome page's picture).
 
 Unicode true
 Target amd64-unicode
@@ -59,6 +59,9 @@ Var InstalledVersionText
 ; --- Pages -----------------------------------------------------------------------------------
 
 !define MUI_ABORTWARNING
+!define MUI_ICON "${BRAND}/lumvo.ico"
+!define MUI_UNICON "${BRAND}/lumvo.ico"
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${BRAND}/wizard.bmp"
 !define MUI_WELCOMEPAGE_TITLE "${PRODUCT} ${SHOWN_VERSION}"
 !define MUI_WELCOMEPAGE_TEXT "This installs ${PRODUCT} ${SHOWN_VERSION} for you: the video effect for VirtualDJ, the wall server and its own Node.js. It needs no administrator rights and no internet, now or at the venue.$\r$\n$\r$\n$InstalledVersionText$\r$\n$\r$\nClose VirtualDJ before you go on."
 !insertmacro MUI_PAGE_WELCOME
