@@ -105,8 +105,10 @@ node22 -e 'const [file, ...v] = process.argv.slice(1); require("node:fs").writeF
   repo: v[0], stage: v[1], out: v[2], version: v[3], test: v[4] === "1", key: v[5], seconds: Number(v[6]), baseUrl: v[7] }));' \
   "$config" "$ROOT" "$STAGE" "$DIST/update" "$version" "$test_build" "$key" "$seconds" "$base_url"
 node22 "$ROOT/scripts/package/release-files.mjs" update "$config" >/dev/null
-node22 "$ROOT/scripts/sign-update.mjs" verify "$DIST/update/plugin/update.json" $public_hex >/dev/null \
-  || die "the update document's signature does not verify against the key the DLL carries"
+if ! node22 "$ROOT/scripts/sign-update.mjs" verify "$DIST/update/plugin/update.json" $public_hex >/dev/null; then
+  rm -rf "$DIST/update"  # nothing signed with the wrong key is left to publish
+  die "the update document's signature does not verify against the key the DLL carries"
+fi
 
 # The installer.
 setup="$DIST/$name-setup.exe"
