@@ -30,7 +30,7 @@ const faults = {
 
 module.exports = [
   {
-    ignores: ['build/**', '.deps/**', 'node_modules/**', 'test-output/**', 'wall/uploads/**', 'wall/looks/**', 'wall/backup/**'],
+    ignores: ['build/**', '.deps/**', 'node_modules/**', 'test-output/**', 'dist/**', 'wall/uploads/**', 'wall/looks/**', 'wall/backup/**'],
   },
   {
     linterOptions: { reportUnusedDisableDirectives: 'error' },
@@ -38,7 +38,7 @@ module.exports = [
   js.configs.recommended,
   { rules: faults },
   {
-    files: ['wall/server/**/*.js', 'scripts/**/*.mjs', 'bench/**/*.mjs', 'tests/fuzz/js/**/*.mjs', 'tests/fuzz/js/**/*.js'],
+    files: ['wall/server/**/*.js', 'scripts/**/*.mjs', 'bench/**/*.mjs', 'tests/fuzz/js/**/*.mjs', 'tests/fuzz/js/**/*.js', 'tests/installer/**/*.mjs', 'brand/**/*.mjs'],
     languageOptions: { sourceType: 'module', globals: globals.node },
   },
   {

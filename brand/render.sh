@@ -11,3 +11,16 @@ rsvg-convert -w 256 -h 256 "$here/lumvo-mark.svg" -o "$out/lumvo-mark.png"
 cp "$here/lumvo-mark.svg" "$out/lumvo-mark.svg"
 rsvg-convert -w 960 -h 320 "$here/lumvo-logo-wordmark.svg" -o "$out/lumvo-logo-wordmark.png"
 echo "brand images written to $out"
+
+# The installer's side picture (welcome and finish pages) and the setup program's icon, committed in
+# brand/installer/ for scripts/package.sh.
+node="$here/../.deps/node-linux/bin/node"
+installer="$here/installer"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$installer"
+rsvg-convert "$here/installer-wizard.svg" -o "$work/wizard.png"
+"$node" "$here/installer-images.mjs" wizard "$work/wizard.png" "$installer/wizard.bmp"
+for size in 16 24 32 48; do rsvg-convert -w $size -h $size "$here/lumvo-mark.svg" -o "$work/mark-$size.png"; done
+"$node" "$here/installer-images.mjs" icon "$installer/lumvo.ico" "$work"/mark-{16,24,32,48}.png
+echo "installer images written to $installer"

@@ -6,6 +6,7 @@
 #   tsan    the same with ThreadSanitizer
 #   fuzz    the libFuzzer targets (clang)
 #   cross   the plug-in DLL, the Windows tests and the stand-in host (MinGW-w64)
+# LUMVO_BUILD_TARGETS (names separated by blanks) builds only those targets of the configuration.
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
 
@@ -17,7 +18,9 @@ configure_and_build() {
       || { cat "$dir.configure.log"; die "configuring $name failed"; }
   fi
   local log="$BUILD/$name.build.log"
-  if ! cmake --build "$dir" -j "$JOBS" >"$log" 2>&1; then
+  local targets=()
+  [ -z "${LUMVO_BUILD_TARGETS:-}" ] || read -r -a targets <<<"--target $LUMVO_BUILD_TARGETS"
+  if ! cmake --build "$dir" -j "$JOBS" "${targets[@]}" >"$log" 2>&1; then
     tail -n 60 "$log"; die "building $name failed (whole log: $log)"
   fi
   say "build: $name ok"

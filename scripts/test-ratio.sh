@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Test code against product code, in non-blank, non-comment lines of tracked C++ and JavaScript
 # sources. Tests are files under a tests/ or test/ folder or named *_test.* / *.test.*, and the
-# stand-in host (tools/standin-host), which exists only to run, test and measure the plug-in.
+# stand-in host (tools/standin-host) and the installer's page walker (tools/installer-pages), which
+# exist only to run, test and measure the plug-in and its installer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 count() {
@@ -14,7 +15,7 @@ count() {
     line == "" || line ~ /^\/\// || line ~ /^\*/ { next }
     { n++ } END { print n + 0 }'
 }
-is_test='(^|/)(tests?|testing)/|_test\.|\.test\.|test_|^tools/standin-host/'
+is_test='(^|/)(tests?|testing)/|_test\.|\.test\.|test_|^tools/standin-host/|^tools/installer-pages/'
 sources='\.(cpp|cc|c|h|hpp|js|mjs|ts)$'
 code=$(git ls-files | grep -E "$sources" | grep -v -E "$is_test" | count)
 tests=$(git ls-files | grep -E "$sources" | grep -E "$is_test" | count)

@@ -6,6 +6,8 @@
 #   tsan     the same under ThreadSanitizer (the threaded parts are what it is for)
 #   fuzz     the libFuzzer targets on untrusted input, each for LUMVO_FUZZ_SECONDS (default 20)
 #   windows  the DLL, its Windows tests and the stand-in host, under Wine
+#   installer  the DJ's installer and update package (scripts/package.sh), installed, upgraded and
+#            uninstalled in a fresh Wine prefix
 #   server   the wall server, node:test
 #   browser  the guest pages in Chromium through Playwright
 # `quick` stands for native and server: the inner loop's lane, a few minutes on a 2-core machine.
@@ -14,7 +16,7 @@
 set -uo pipefail
 source "$(dirname "$0")/lib/common.sh"
 
-ALL_LAYERS=(lint native asan tsan fuzz windows server browser)
+ALL_LAYERS=(lint native asan tsan fuzz windows installer server browser)
 QUICK_LAYERS=(native server)
 layers=()
 for name in "$@"; do

@@ -4,39 +4,24 @@
 set -euo pipefail
 source "$(dirname "$0")/../lib/common.sh"
 source "$ROOT/scripts/lib/wine-env.sh"
+source "$ROOT/scripts/lib/dll-checks.sh"
 
 "$ROOT/scripts/build.sh" cross
 BIN="$BUILD/cross/bin"
 DLL="$BIN/LUMVO Video Wall.dll"
 TEST_DLL="$BIN/test-variant/LUMVO Video Wall.dll"
-OBJDUMP=x86_64-w64-mingw32-objdump
-
 # The host finds the plug-in by DllGetClassObject, the shipped DLL's one export. The test variant
 # adds the test-only LumvoMirroredState (the stand-in host's --print-state). Anything more is an
-# accident of the build.
-exports_of() {
-  "$OBJDUMP" -p "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed '1d;/^$/d' | sed 's/.*\] *//' | xargs
-}
-exports="$(exports_of "$DLL")"
-[ "$exports" = "DllGetClassObject" ] || die "the shipped DLL must export DllGetClassObject alone; it exports: $exports"
-exports="$(exports_of "$TEST_DLL")"
+# accident of the build. The update jobs of the shipped DLL go only to the maker's site with the
+# release key: the test build's setup, which reads where to go from LUMVO_TEST_* variables, must
+# not be in it (the test variant carries it, which shows that the check can see it). Its imports
+# are DLLs every Windows has: no MinGW runtime to ship beside the plug-in.
+exports="$(dll_exports "$TEST_DLL")"
 [ "$exports" = "DllGetClassObject LumvoMirroredState" ] \
   || die "the test variant must export DllGetClassObject and LumvoMirroredState; it exports: $exports"
-
-# The update jobs of the shipped DLL go only to the maker's site with the release key: the test
-# build's setup, which reads where to go from LUMVO_TEST_* variables, must not be in it. (The test
-# variant carries it, which shows that the check can see it.)
-holds_test_setup() { LC_ALL=C grep -qaP 'L\x00U\x00M\x00V\x00O\x00_\x00T\x00E\x00S\x00T\x00_' "$1"; }
-holds_test_setup "$TEST_DLL" || die "the test variant lacks its update setup; the check below would see nothing"
-! holds_test_setup "$DLL" || die "the shipped DLL holds the test build's update setup"
-
-# Only DLLs every Windows has: no MinGW runtime to ship beside the plug-in.
-system_dlls='^(kernel32|user32|gdi32|gdiplus|winhttp|shell32|ole32|oleaut32|advapi32|msvcrt|comctl32|comdlg32|d3d11|d3dcompiler_47|dxgi|dwrite|d2d1|windowscodecs|iphlpapi|shlwapi|ws2_32|uxtheme|crypt32|bcrypt|api-ms-win-[a-z0-9-]+)\.dll$'
-imports="$("$OBJDUMP" -p "$DLL" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z')"
-for dll in $imports; do
-  [[ "$dll" =~ $system_dlls ]] || die "the DLL imports $dll, which is not part of Windows"
-done
-say "summary: windows: the DLL exports only DllGetClassObject (its test variant also LumvoMirroredState); imports only system DLLs ($(echo $imports | tr ' ' ','))"
+dll_holds_test_setup "$TEST_DLL" || die "the test variant lacks its update setup; the check below would see nothing"
+dll_check_shipped "$DLL"
+say "summary: windows: the DLL exports only DllGetClassObject (its test variant also LumvoMirroredState); imports only system DLLs ($(dll_imports "$DLL" | tr ' ' ','))"
 
 wine_env_start
 # The tests start the wall server the way the plug-in does, with node.exe from its private runtime.

@@ -1,6 +1,8 @@
 // Where the shipped plug-in's update jobs go: the maker's update site with the release key, the
 // pinned Node.js archive, the system's tar and PowerShell. Fixed: nothing outside the DLL can point
-// them anywhere else or weaken a check.
+// them anywhere else or weaken a check. A test build's DLL (scripts/package.sh without the release
+// key) is built with LUMVO_TEST_BUILD_KEY_BYTES, the throw-away key its update document was signed
+// with, in place of the release key: nothing a test build signs can update a release.
 #include "settings/maker_site.h"
 #include "updates/release_key.h"
 #include "updates/win/update_jobs.h"
@@ -15,7 +17,11 @@ inline constexpr const char* kNodeArchiveSha256 = "bb819d6eb8f5bfda294bbc83a7e4e
 UpdateSetup updateSetup() {
     static const UpdateSetup setup{
         {kMakerWebHost, 443},
+#ifdef LUMVO_TEST_BUILD_KEY_BYTES
+        {LUMVO_TEST_BUILD_KEY_BYTES},
+#else
         kReleasePublicKey,
+#endif
         {kNodeArchiveUrl, kNodeArchiveSha256},
         L"C:\\Windows\\System32\\tar.exe",
         L"",
