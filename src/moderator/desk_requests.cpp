@@ -114,7 +114,8 @@ void DeskRequests::run() {
             if (next.second.request) {
                 const WallRequest& request = *next.second.request;
                 result.requestSent = true;
-                result.requestOk = sendWallRequest(*http, request, deskOptions(kDeskActionTimeoutMs, &cancel_));
+                result.requestOk =
+                    sendWallRequest(*http, request, deskOptions(kDeskActionTimeoutMs, &cancel_), &result.reply);
             }
             if (next.second.poll) {
                 result.polled = true;

@@ -50,6 +50,7 @@ struct DeskResult {
     std::uint64_t ticket = 0;
     bool requestSent = false;
     bool requestOk = false;
+    std::string reply;                 // the request's reply body
     bool polled = false;               // the moderation document was asked for
     std::optional<std::string> state;  // its body, when it came
     std::optional<std::string> got;    // the GET's body, when it came

@@ -43,9 +43,12 @@ constexpr bool actionsInOrder() {
 }
 static_assert(actionsInOrder(), "one row per PostAction, in its order");
 
-constexpr PostAction kMessages[] = {A::show, A::reject, A::viewPhoto, A::block};
-constexpr PostAction kRequests[] = {A::search, A::markPlayed, A::markRefuse, A::drop, A::block};
-constexpr PostAction kTips[] = {A::show, A::reject, A::block};
+// The waiting lists end with the bulk rejections: everything one phone, or one network address,
+// has waiting goes at once (a phone or a script that floods the queue).
+constexpr PostAction kMessages[] = {A::show, A::reject, A::viewPhoto, A::block, A::rejectPhone, A::rejectAddress};
+constexpr PostAction kRequests[] = {A::search, A::markPlayed,  A::markRefuse,   A::drop,
+                                    A::block,  A::rejectPhone, A::rejectAddress};
+constexpr PostAction kTips[] = {A::show, A::reject, A::block, A::rejectPhone, A::rejectAddress};
 constexpr PostAction kRejected[] = {A::restore, A::block, A::unblock, A::viewPhoto};
 constexpr PostAction kLive[] = {A::highlight, A::remove, A::viewPhoto, A::block};
 constexpr PostAction kBlocked[] = {A::unblock, A::unblockAll};
@@ -105,6 +108,7 @@ ActionPlan planAction(PostAction action, const std::optional<PostRecord>& select
 
     ActionPlan plan;
     plan.enabled = true;
+    plan.action = action;
     if (button.path) {
         plan.request = WallRequest{button.method, button.path, requestBody(button, post)};
         // A request about posts polls at once; Show next, Skip and Clear chat show on the next tick.
@@ -160,15 +164,23 @@ ActionPlan planAction(PostAction action, const std::optional<PostRecord>& select
     return plan;
 }
 
-std::string actionStatusAfter(const ActionPlan& plan, bool succeeded) {
-    if (succeeded || !plan.request) return {};
-    return "The wall server did not take that. Try again.";
+std::string actionStatusAfter(const ActionPlan& plan, bool succeeded, std::string_view reply) {
+    if (!plan.request) return {};
+    if (!succeeded) return "The wall server did not take that. Try again.";
+    if (plan.action != PostAction::rejectPhone && plan.action != PostAction::rejectAddress) return {};
+    // The server says how many it rejected; a reply without the count says nothing false.
+    const double count = jsonGetNumber(reply, "rejected", -1);
+    if (!(count >= 0 && count < 1e9)) return "Rejected.";
+    const long long n = static_cast<long long>(count);
+    return "Rejected " + std::to_string(n) + (n == 1 ? " post." : " posts.");
 }
 
-bool sendWallRequest(HttpClient& http, const WallRequest& request, const HttpOptions& options) {
-    std::string reply;
-    if (request.method == "GET") return httpGet(http, request.path, reply, options);
-    return httpPost(http, request.path, request.body, reply, options);
+bool sendWallRequest(HttpClient& http, const WallRequest& request, const HttpOptions& options, std::string* reply) {
+    std::string body;
+    const bool ok = request.method == "GET" ? httpGet(http, request.path, body, options)
+                                            : httpPost(http, request.path, request.body, body, options);
+    if (reply) *reply = std::move(body);
+    return ok;
 }
 
 bool sendWallRequest(HttpClient& http, const WallRequest& request) { return sendWallRequest(http, request, {}); }

@@ -105,6 +105,7 @@ struct Confirmation {
 };
 
 struct ActionPlan {
+    PostAction action{};                  // what it is the plan for
     bool enabled = false;                 // false: do nothing at all (no request, no poll)
     std::optional<Confirmation> confirm;  // ask first; "No" ends here
     std::optional<WallRequest> request;   // send it (the outcome decides the status text)
@@ -126,12 +127,15 @@ inline bool actionEnabled(PostAction action, const std::optional<PostRecord>& se
     return planAction(action, selected, blockedCount).enabled;
 }
 
-// The status line after the request: empty (leave it) on success, a short note on failure.
-std::string actionStatusAfter(const ActionPlan& plan, bool succeeded);
+// The status line after the request: a short note on failure; on success empty (leave it), but for
+// the bulk rejections how many posts went ("Rejected 3 posts."), read from the server's `reply`.
+std::string actionStatusAfter(const ActionPlan& plan, bool succeeded, std::string_view reply = {});
 
 // Sends a request to the wall server (with the client's default time-outs unless `options` say
 // otherwise); true for a 2xx reply.
-bool sendWallRequest(HttpClient& http, const WallRequest& request, const HttpOptions& options);
+// `reply`, when given, receives the reply's body.
+bool sendWallRequest(HttpClient& http, const WallRequest& request, const HttpOptions& options,
+                     std::string* reply = nullptr);
 bool sendWallRequest(HttpClient& http, const WallRequest& request);
 
 // After a song search taken from the moderation document: the server drops its request.

@@ -129,7 +129,13 @@ TEST(PostActions, APostButtonNamesExactlyItsPostAndNeedsOne) {
         const ActionPlan plan = planAction(action, guest);
         ASSERT_TRUE(plan.confirm) << actionCaption(action);
         EXPECT_NE(plan.confirm->text.find("Rex"), std::string::npos) << plan.confirm->text;
+        // The status says how many went, as the server counted them, and nothing false without a count.
+        EXPECT_EQ(actionStatusAfter(plan, true, R"({"rejected":3})"), "Rejected 3 posts.");
+        EXPECT_EQ(actionStatusAfter(plan, true, R"({"rejected":1})"), "Rejected 1 post.");
+        EXPECT_EQ(actionStatusAfter(plan, true, "{}"), "Rejected.");
+        EXPECT_EQ(actionStatusAfter(plan, false, R"({"rejected":3})"), "The wall server did not take that. Try again.");
     }
+    EXPECT_EQ(actionStatusAfter(planAction(PostAction::reject, guest), true, R"({"rejected":3})"), "");
 }
 
 TEST(PostActions, MarksToggleAndSearchPhotoAndUnblockAllFollowTheirRules) {

@@ -45,7 +45,7 @@ void ModeratorWindow::takeDeskResults() {
         if (result.ticket != actionTicket_) continue;
         actionTicket_ = 0;
         inAction_ = false;
-        const std::string after = actionStatusAfter(actionPlan_, result.requestOk);
+        const std::string after = actionStatusAfter(actionPlan_, result.requestOk, result.reply);
         if (!after.empty()) setStatus(utf8ToWide(after));
     }
 }

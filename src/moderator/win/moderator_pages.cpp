@@ -184,14 +184,21 @@ void ModeratorWindow::layoutListPage(PostList list, HWND page, bool withDetail) 
     const auto& buttons = actionButtons_[i];
     const int top = list == PostList::blocked ? 52 : 0;
     int listBottom = h - 8;
+    int buttonRows = 0;
     if (!buttons.empty()) {
+        // More than five buttons take two rows, so that every caption fits.
         const int n = static_cast<int>(buttons.size());
-        const int width = (w - 8 * (n - 1)) / n;
-        for (int b = 0; b < n; ++b) place(buttons[b], b * (width + 8), h - 42, width, 36);
-        listBottom = h - 50;
+        buttonRows = n > 5 ? 2 : 1;
+        const int perRow = (n + buttonRows - 1) / buttonRows;
+        const int width = (w - 8 * (perRow - 1)) / perRow;
+        for (int b = 0; b < n; ++b) {
+            const int row = b / perRow;
+            place(buttons[b], (b % perRow) * (width + 8), h - 42 - (buttonRows - 1 - row) * 44, width, 36);
+        }
+        listBottom = h - 6 - 44 * buttonRows;
     }
     if (withDetail && details_[i]) {
-        const int detailTop = buttons.empty() ? h - 106 : h - 150;
+        const int detailTop = h - 106 - 44 * buttonRows;
         place(details_[i], 0, detailTop, w, 100);
         listBottom = detailTop - 8;
     }

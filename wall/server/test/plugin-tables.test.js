@@ -15,7 +15,7 @@ import { displayView } from '../src/views.js';
 import { displayDocument, ESCAPED_NAMES } from '../src/documents.js';
 import { contractRoutes } from '../src/contract-api.js';
 import { THEMES as PAGE_THEMES, normalTheme } from '../../web/js/look.js';
-import { LISTS, ROW_BUTTONS, BULK_BUTTONS, LIST_BUTTONS, WALL_BUTTONS, rowBody } from '../../web/mod/lists.js';
+import { LISTS, ROW_BUTTONS, LIST_BUTTONS, WALL_BUTTONS, rowBody } from '../../web/mod/lists.js';
 import { startServer, Phone, Booth } from './helpers/server.js';
 
 const read = (rel) => fs.readFileSync(new URL(`../../../${rel}`, import.meta.url), 'utf8');
@@ -100,14 +100,13 @@ describe('the moderator window\'s buttons', () => {
       assert.deepEqual(ofPage(LIST_BUTTONS[list] ?? []), asPage(rows.get(list), false), `the buttons of the ${list} list`);
     }
     assert.deepEqual(ofPage(WALL_BUTTONS), asPage(rows.get('settings'), false), 'the wall\'s buttons');
-    // The window's post actions that none of its rows has yet are on the waiting lists' rows here.
+    // Every post action of the window sits on one of its rows (so on the page's too).
     const onNoRow = BOOTH.actions.filter((a) => a.onPost && a.path && ![...rows.values()].flat().includes(a));
-    assert.deepEqual(Object.keys(BULK_BUTTONS), ['messages', 'requests', 'tips']);
-    for (const list of Object.keys(BULK_BUTTONS)) assert.deepEqual(ofPage(BULK_BUTTONS[list]), asPage(onNoRow, true), `the bulk buttons of ${list}`);
+    assert.deepEqual(onNoRow, []);
 
     // The bodies: the window's for the post p_1; a song search here names the post.
     const post = { id: 'p_1', type: 'request', mark: '' };
-    for (const b of [...Object.values(ROW_BUTTONS), ...Object.values(BULK_BUTTONS)].flat()) {
+    for (const b of Object.values(ROW_BUTTONS).flat()) {
       assert.deepEqual(rowBody(b, post), actions.get(b.action).body ?? { id: 'p_1' }, b.action);
     }
     for (const b of [...Object.values(LIST_BUTTONS).flat(), ...WALL_BUTTONS]) assert.deepEqual(b.body, actions.get(b.action).body, b.action);
@@ -153,7 +152,10 @@ describe('the moderator window\'s buttons', () => {
             assert.equal(listed?.type, type, `a ${type} row in ${list}`);
             const r = await booth.post(a.path, { ...a.body, id });
             const what = `${a.action} on a ${type} row in ${list}: ${r.status} ${r.text}`;
-            assert.equal(r.status, a.notForTypes?.includes(type) ? 409 : 200, what);
+            // These phones post from this machine, which gives a post no network address (loopback.test.js
+            // takes the by-address rejection from a network of its own).
+            const refused = a.notForTypes?.includes(type) || a.action === 'rejectAddress';
+            assert.equal(r.status, refused ? 409 : 200, what);
           }
         }
       }

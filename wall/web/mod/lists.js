@@ -23,17 +23,27 @@ const reject = { action: 'reject', label: 'Reject', path: '/api/reject', done: '
 const block = { action: 'block', label: 'Block', path: '/api/block', look: 'danger', confirm: true, notForTypes: ['vote'] };
 const unblock = { action: 'unblock', label: 'Unblock', path: '/api/unblock', done: 'Unblocked.' };
 
+// After the waiting lists' own buttons: everything the post's phone, or its network address, has
+// waiting goes at once (a phone or a script that floods the queue).
+const rejectAll = { look: 'danger', confirm: true, notForTypes: ['vote'] };
+const BULK = [
+  { ...rejectAll, action: 'rejectPhone', label: 'Reject all from phone', path: '/api/reject-phone' },
+  { ...rejectAll, action: 'rejectAddress', label: 'Reject all from network', path: '/api/reject-address' },
+];
+export const isBulk = (button) => BULK.includes(button);
+
 // The buttons on each row of a list, left to right.
 export const ROW_BUTTONS = {
-  messages: [show, reject, block],
+  messages: [show, reject, block, ...BULK],
   requests: [
     { action: 'search', label: 'Search', path: '/api/vdj-search', done: 'Searching VirtualDJ…' },
     { action: 'markPlayed', label: 'Played', path: '/api/request-mark', mark: 'played', done: 'Marked played.' },
     { action: 'markRefuse', label: 'Refuse', path: '/api/request-mark', mark: 'refuse', done: 'Marked refused.' },
     { action: 'drop', label: 'Clear', path: '/api/drop', done: 'Request cleared.' },
     block,
+    ...BULK,
   ],
-  tips: [show, reject, block],
+  tips: [show, reject, block, ...BULK],
   rejected: [{ action: 'restore', label: 'Restore', path: '/api/restore', done: 'Restored.' }, block, unblock],
   live: [
     { action: 'highlight', label: 'Show again', path: '/api/highlight', done: 'Back on the big card next.', look: 'primary' },
@@ -42,16 +52,6 @@ export const ROW_BUTTONS = {
   ],
   blocked: [{ ...unblock, look: 'primary' }],
 };
-
-// On the rows of the waiting lists, after the row's own buttons: everything the post's phone, or
-// its network address, has waiting goes at once (a phone or a script that floods the queue). The
-// window has these actions (booth-actions.json) but no place for them on its rows yet.
-const rejectAll = { look: 'danger', confirm: true, notForTypes: ['vote'] };
-const BULK = [
-  { ...rejectAll, action: 'rejectPhone', label: 'Reject all from phone', path: '/api/reject-phone' },
-  { ...rejectAll, action: 'rejectAddress', label: 'Reject all from network', path: '/api/reject-address' },
-];
-export const BULK_BUTTONS = { messages: BULK, requests: BULK, tips: BULK };
 
 // Buttons of a whole list, beside its hint.
 export const LIST_BUTTONS = {

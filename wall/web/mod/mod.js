@@ -4,7 +4,7 @@
 
 import { h, $, $$, fill, safeColor, safeLocalPath } from '/js/dom.js';
 import { api } from '/js/api.js';
-import { LISTS, ROW_BUTTONS, BULK_BUTTONS, LIST_BUTTONS, WALL_BUTTONS, offered, rowBody } from '/mod/lists.js';
+import { LISTS, ROW_BUTTONS, LIST_BUTTONS, WALL_BUTTONS, isBulk, offered, rowBody } from '/mod/lists.js';
 
 const POLL_MS = 1000;
 
@@ -79,13 +79,13 @@ function press(button, post) {
   const body = post ? rowBody(button, post) : button.body;
   let done = button.done;
   if (button.action === 'block') done = `Blocked ${who(post)}.`;
-  else if (BULK_BUTTONS[state.list]?.includes(button)) done = (reply) => `Rejected ${reply.rejected} post${reply.rejected === 1 ? '' : 's'}.`;
+  else if (isBulk(button)) done = (reply) => `Rejected ${reply.rejected} post${reply.rejected === 1 ? '' : 's'}.`;
   else if (button.mark && !body.mark) done = 'Mark taken off.';
   action(button.path, body, done);
 }
 
 function actionsFor(list, post) {
-  return [...ROW_BUTTONS[list], ...(BULK_BUTTONS[list] ?? [])].filter((button) => offered(button, post)).map((button) => h('button', {
+  return ROW_BUTTONS[list].filter((button) => offered(button, post)).map((button) => h('button', {
     type: 'button', class: button.look, 'aria-label': `${button.label}: ${post.name || 'Guest'}`, onclick: () => press(button, post),
   }, button.label));
 }
