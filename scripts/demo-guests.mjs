@@ -9,24 +9,14 @@
 import fs from 'node:fs';
 import path from 'node:path';
 
+import { wallCaller } from './lib/wall-caller.mjs';
+
 const [photoFile, base = 'http://127.0.0.1:8787'] = process.argv.slice(2);
 let cookies = new Map();  // the phone whose requests go out now; a voting phone passes its own jar
 
-async function call(method, urlPath, { json, body, type, jar = cookies } = {}) {
-  const headers = {};
-  if (jar.size) headers.Cookie = [...jar].map(([k, v]) => `${k}=${v}`).join('; ');
-  if (json !== undefined) headers['Content-Type'] = 'application/json';
-  if (type) headers['Content-Type'] = type;
-  const res = await fetch(base + urlPath, { method, headers, body: json !== undefined ? JSON.stringify(json) : body });
-  for (const c of res.headers.getSetCookie()) {
-    const [pair] = c.split(';');
-    const i = pair.indexOf('=');
-    jar.set(pair.slice(0, i), pair.slice(i + 1));
-  }
-  const text = await res.text();
-  if (!res.ok) throw new Error(`${method} ${urlPath} answered ${res.status}: ${text}`);
-  return JSON.parse(text);
-}
+const send = wallCaller(base);
+// The phone whose requests go out now, unless a call names its own jar.
+const call = (method, urlPath, options = {}) => send(method, urlPath, { jar: cookies, ...options });
 
 async function waitForServer(seconds) {
   for (const end = Date.now() + seconds * 1000; Date.now() < end; await new Promise((r) => setTimeout(r, 200))) {

@@ -5,25 +5,14 @@
 //   node guest.mjs <photo.png> [base address, default http://127.0.0.1:8787]
 import fs from 'node:fs';
 
+import { wallCaller } from '../../scripts/lib/wall-caller.mjs';
+
 const [photoFile, base = 'http://127.0.0.1:8787'] = process.argv.slice(2);
 const cookies = new Map();
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 
-async function call(method, urlPath, { json, body, type } = {}) {
-  const headers = {};
-  if (cookies.size) headers.Cookie = [...cookies].map(([k, v]) => `${k}=${v}`).join('; ');
-  if (json !== undefined) headers['Content-Type'] = 'application/json';
-  if (type) headers['Content-Type'] = type;
-  const res = await fetch(base + urlPath, { method, headers, body: json !== undefined ? JSON.stringify(json) : body });
-  for (const c of res.headers.getSetCookie()) {
-    const [pair] = c.split(';');
-    const i = pair.indexOf('=');
-    cookies.set(pair.slice(0, i), pair.slice(i + 1));
-  }
-  const text = await res.text();
-  if (!res.ok) throw new Error(`${method} ${urlPath} answered ${res.status}: ${text}`);
-  return JSON.parse(text);
-}
+const send = wallCaller(base);
+const call = (method, urlPath, options = {}) => send(method, urlPath, { jar: cookies, ...options });
 
 // The plug-in starts the server when the host starts the effect; node.exe's first start in a new
 // Wine prefix takes a while.
