@@ -17,6 +17,7 @@ bool downloadFile(HttpClient& http, std::string_view url, const std::filesystem:
     request.options.secure = true;
     request.options.timeoutMs = receiveTimeoutMs;
     request.options.cancel = cancel;
+    request.options.maxBodyBytes = kMaxDownloadBytes;
     FileSink sink(file, progress);
     return httpExchange(http, request, sink);
 }

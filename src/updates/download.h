@@ -13,10 +13,14 @@
 
 namespace lumvo {
 
+// The most one download may bring: the Node.js archive is about 30 MB, a package a few. A server
+// that sends more (or says it will) fails the download before the disk fills.
+inline constexpr std::uint64_t kMaxDownloadBytes = 512ull * 1024 * 1024;
+
 // GET `url` into `file` (a previous file is replaced only when the whole body arrived; a failed
 // download leaves no file behind). False for an address that is not HTTPS, no answer, a status
-// outside 2xx, a body cut short or longer than its Content-Length, a time-out (`receiveTimeoutMs`
-// for each wait), or `progress` answering false.
+// outside 2xx, a body cut short, longer than its Content-Length or than kMaxDownloadBytes, a time-out
+// (`receiveTimeoutMs` for each wait), or `progress` answering false.
 bool downloadFile(HttpClient& http, std::string_view url, const std::filesystem::path& file, int receiveTimeoutMs,
                   const HttpProgress& progress = {}, HttpCancel* cancel = nullptr);
 
