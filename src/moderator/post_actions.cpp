@@ -115,6 +115,11 @@ ActionPlan planAction(PostAction action, const std::optional<PostRecord>& select
         plan.pollAfter = button.body != ActionBody::empty;
     }
     switch (action) {
+        case PostAction::clearChat:
+            // One click would empty the wall in front of the room: ask, "No" the default.
+            plan.confirm = Confirmation{"Clear the chat?", "Clear the chat? Every post goes off the wall.",
+                                        Confirmation::Icon::question};
+            break;
         case PostAction::unblockAll:
             if (blockedCount == 0) return {};
             plan.confirm = Confirmation{"Unblock all?", "Unblock every guest? They will be able to send again.",

@@ -136,6 +136,10 @@ TEST(PostActions, APostButtonNamesExactlyItsPostAndNeedsOne) {
         EXPECT_EQ(actionStatusAfter(plan, false, R"({"rejected":3})"), "The wall server did not take that. Try again.");
     }
     EXPECT_EQ(actionStatusAfter(planAction(PostAction::reject, guest), true, R"({"rejected":3})"), "");
+    // Emptying the wall asks first, as Block and Unblock all do.
+    const ActionPlan clear = planAction(PostAction::clearChat, std::nullopt);
+    ASSERT_TRUE(clear.confirm);
+    EXPECT_EQ(clear.confirm->text, "Clear the chat? Every post goes off the wall.");
 }
 
 TEST(PostActions, MarksToggleAndSearchPhotoAndUnblockAllFollowTheirRules) {
