@@ -103,6 +103,7 @@ test('the moderator page on a laptop runs every queue action, updating live', as
   await page.getByRole('button', { name: 'Skip' }).click();
   await until(async () => (await wall.display()).featuredId === '', 'Skip takes the big card down');
   await page.getByRole('button', { name: 'Clear chat' }).click();
+  await page.getByRole('dialog').getByRole('button', { name: 'Yes' }).click();
   await until(async () => (await wall.display()).feedPacked === '', 'Clear chat empties the feed');
   for (const p of (await wall.state()).pending) await wall.act('drop', { id: p.id });
   assert.deepEqual(page.problems, []);

@@ -178,7 +178,7 @@ test('fields count and stop at characters as the guest sees them, emoji included
   await field.fill('🔥'.repeat(120));
   assert.deepEqual([await field.inputValue(), await page.locator('#shout-count').textContent()], ['🔥'.repeat(120), '120 / 180']);
   await field.fill('🔥'.repeat(200));
-  assert.deepEqual([await field.inputValue(), await page.locator('#shout-count').textContent()], ['🔥'.repeat(180), '180 / 180']);
+  assert.deepEqual([await field.inputValue(), await page.locator('#shout-count').textContent()], ['🔥'.repeat(180), '180 / 180 · limit reached']);
   await page.getByRole('button', { name: 'Send to the wall' }).click();
   await page.getByText('Your shout-out sent!').waitFor();
   const post = (await wall.state()).pending.find((p) => p.text === '🔥'.repeat(180));

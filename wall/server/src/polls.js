@@ -183,9 +183,11 @@ export class Polls {
     this.store.closePoll(record.id, at);
     const w = winnerOf(record.options, counts);
     const total = totalOf(counts);
+    // "Encore? Yes wins", "Last song: Yes wins": a title that ends in its own mark takes no colon.
+    const head = /[?!.:…]$/u.test(record.title) ? `${record.title} ` : `${record.title}: `;
     const text = w
-      ? `${record.title}: ${record.options.find((o) => o.id === w).label} wins (${total} vote${total === 1 ? '' : 's'})`
-      : `${record.title}: no winner`;
+      ? `${head}${record.options.find((o) => o.id === w).label} wins (${total} vote${total === 1 ? '' : 's'})`
+      : `${head}no winner`;
     const now = this.wall.clock();
     this.wall.posts.addLive(newPost({ type: 'vote', origin: 'system', name: 'Vote', text, now }), now);
   }

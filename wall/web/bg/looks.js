@@ -78,7 +78,7 @@ function renderList() {
       h('span', { class: 'look-name', text: look.name || look.id }),
       active ? h('span', { class: 'badge', text: 'ON PHONES' }) : null,
       h('div', { class: 'look-actions' },
-        h('button', { type: 'button', disabled: active, 'aria-label': `Put ${look.name} on phones`, onclick: () => applyLook(look.id) }, 'Put on phones'),
+        h('button', { type: 'button', disabled: active, 'aria-label': `Put on phones: ${look.name}`, onclick: () => applyLook(look.id) }, 'Put on phones'),
         builtin ? null : h('button', { type: 'button', 'aria-label': `Edit ${look.name}`, onclick: () => editLook(look) }, 'Edit'),
         builtin ? null : h('button', { type: 'button', 'aria-label': `Delete ${look.name}`, onclick: () => deleteLook(look) }, 'Delete')));
   }));

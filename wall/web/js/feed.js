@@ -60,14 +60,14 @@ function renderReactions(row, post, opts) {
     const open = openPickers.has(post.id);
     toggle = h('button', {
       type: 'button', dataset: { focusKey: 'toggle' }, 'aria-expanded': open ? 'true' : 'false',
-      'aria-label': `React to ${post.name || 'this post'}`,
+      'aria-label': `${open ? 'Close' : 'React'} to ${post.name || 'this post'}`,
       onclick: () => {
         if (openPickers.has(post.id)) openPickers.delete(post.id);
         else openPickers.add(post.id);
         row.reactSig = '';
         renderReactions(row, post, opts);
       },
-    }, open ? 'Close' : '+ React');
+    }, open ? 'Close' : h('span', { 'aria-hidden': 'true' }, '+ '), open ? null : 'React');
     if (open) {
       picker = h('div', { class: 'picker', role: 'group', 'aria-label': 'Pick an emoji' },
         (opts.emojis || []).map((e) => h('button', {

@@ -13,19 +13,45 @@ let lastTip = { text: null, at: 0 };
 
 // ---- fields
 
+// Song and artist go to the wall as one text, "song - artist", under the request limit.
+const JOIN = 3;
+const length = (id) => graphemeLength($(id).value);
+
 function fieldMax(field) {
-  return Number(field.dataset.max) || limits().text;
+  const max = Number(field.dataset.max) || limits().text;
+  const artist = length('#request-artist');
+  if (field.id === 'request-artist') return Math.max(0, Math.min(max, limits().request - length('#request-song') - JOIN));
+  return field.id === 'request-song' && artist ? Math.min(max, limits().request - artist - JOIN) : max;
 }
 
-function updateCounter(fieldId, counterId) {
-  const field = document.getElementById(fieldId);
-  const counter = document.getElementById(counterId);
-  if (field && counter) counter.textContent = `${graphemeLength(field.value)} / ${fieldMax(field)}`;
+// What a field's counter counts: its own text, or for a request song and artist together.
+function counted(field) {
+  if (!field.id.startsWith('request-')) return [graphemeLength(field.value), fieldMax(field)];
+  const artist = length('#request-artist');
+  return [length('#request-song') + (artist ? artist + JOIN : 0), limits().request];
+}
+
+// A counter shows from four fifths of the limit on (the long fields' always); reaching the limit
+// is said out loud, again when more is typed there.
+function updateCounter(field, over = false) {
+  const counter = document.getElementById(field.dataset.counter);
+  if (!counter) return;
+  const [n, max] = counted(field);
+  const full = n >= max;
+  counter.hidden = !counter.dataset.always && n < max * 0.8;
+  counter.textContent = `${n} / ${max}${full ? ' · limit reached' : ''}`;
+  counter.dataset.full = String(full);
+  const was = field.dataset.full === 'true';
+  field.dataset.full = String(full);
+  if (full && (!was || over)) {
+    const live = $('#limit-live');
+    live.textContent = '';
+    setTimeout(() => { live.textContent = `Limit reached: ${max} characters.`; }, 50);
+  }
 }
 
 export function updateCounters() {
-  updateCounter('shout-text', 'shout-count');
-  updateCounter('venue-text', 'venue-count');
+  for (const field of $$('[data-counter]')) updateCounter(field);
 }
 
 // Keeps a field within its limit in characters as the guest counts them (the browser's own
@@ -35,8 +61,9 @@ function limitField(field) {
   const cut = (event) => {
     if (event && event.isComposing) return;
     const max = fieldMax(field);
-    if (graphemeLength(field.value) <= max) return;
-    field.value = cutGraphemes(field.value, max);
+    const over = graphemeLength(field.value) > max;
+    if (over) field.value = cutGraphemes(field.value, max);
+    updateCounter(field, over);
   };
   field.addEventListener('input', cut);
   field.addEventListener('compositionend', () => {
@@ -230,9 +257,24 @@ export function showForms(cfg) {
   }
 }
 
+// A counter under every limited field that has none in the page.
+function addCounter(field) {
+  if (field.dataset.counter) return;
+  const id = field.id.startsWith('request-') ? 'request-count' : `${field.id}-count`;
+  field.dataset.counter = id;
+  field.setAttribute('aria-describedby', id);
+  if (!document.getElementById(id)) {
+    const after = field.id === 'request-song' ? $('#request-artist') : field;
+    after.after(h('div', { class: 'field-note' }, h('span', { id, class: 'count', hidden: true })));
+  }
+}
+
 export function bindForms() {
   // The limit first: a draft is saved only as the field keeps it.
-  for (const field of $$('[data-max]')) limitField(field);
+  for (const field of $$('[data-max]')) {
+    addCounter(field);
+    limitField(field);
+  }
   keepDraft($('#shout-text'), 'shout');
   keepDraft($('#request-song'), 'request-song');
   keepDraft($('#request-artist'), 'request-artist');
@@ -242,8 +284,6 @@ export function bindForms() {
   keepDraft($('#venue-name'), 'venue-name');
   // A draft kept from before is held to the limit too.
   for (const field of $$('[data-max]')) if (field.value) field.dispatchEvent(new Event('input', { bubbles: true }));
-  $('#shout-text').addEventListener('input', () => updateCounter('shout-text', 'shout-count'));
-  $('#venue-text').addEventListener('input', () => updateCounter('venue-text', 'venue-count'));
 
   $('#shout-form').addEventListener('submit', submitShout);
   $('#request-form').addEventListener('submit', submitRequest);

@@ -73,7 +73,7 @@ export function renderMe() {
     return;
   }
   me.hidden = false;
-  fill(me, h('span', { 'aria-hidden': 'true', style: { color: safeColor(state.color, 'inherit') } }, '●\u00a0'), h('span', { class: 'me-name' }, state.name));
+  fill(me, h('span', { 'aria-hidden': 'true', style: { color: safeColor(state.color, 'inherit') } }, '●\u00a0'), h('span', { class: 'me-name' }, state.name), h('span', { class: 'me-edit', 'aria-hidden': 'true' }, '✎'));
   me.setAttribute('aria-label', `You are ${state.name}. Change your name`);
 }
 

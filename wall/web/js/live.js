@@ -16,21 +16,33 @@ const mine = {
   at: 0,
 };
 
+// A refused vote's words, kept over the next configurations until the guest votes again: the
+// poll it was for (id), what to say while that poll shows, and what to say once another has
+// taken its place (the vote went to an answer that is gone).
+let refused = null;
+
 async function vote(optionId) {
+  const poll = state.config && state.config.poll;
+  refused = null;
   try {
     const reply = await api('/api/guest/vote', { body: { option: optionId } });
     if (state.config) state.config.poll = reply.poll;
     renderPoll($('#poll'), reply.poll, { onVote: vote, blocked: isBlocked(), justVoted: true });
     renderPollBar();
   } catch (err) {
-    renderPoll($('#poll'), state.config && state.config.poll, { onVote: vote, blocked: isBlocked(), error: err.message });
+    refused = { id: poll && poll.id, error: err.message };
+    renderPoll($('#poll'), poll, { onVote: vote, blocked: isBlocked(), error: err.message });
     if (err.kind !== 'offline') loadConfig();
   }
 }
 
 // The poll as the configuration has it.
 export function showPoll(cfg) {
-  renderPoll($('#poll'), cfg.poll, { onVote: vote, blocked: isBlocked() });
+  let error = '';
+  if (refused && cfg.poll) {
+    error = cfg.poll.id === refused.id ? refused.error : 'A new poll has started, so your vote did not count. Vote again below.';
+  }
+  renderPoll($('#poll'), cfg.poll, { onVote: vote, blocked: isBlocked(), error });
   renderPollBar();
 }
 

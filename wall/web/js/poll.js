@@ -52,8 +52,8 @@ export function renderPoll(box, poll, opts = {}) {
         poll.options.map((o) => h('button', {
           type: 'button', class: 'poll-option', dataset: { option: o.id },
           onclick: () => opts.onVote && opts.onVote(o.id),
-        }, h('span', { class: 'bar', 'aria-hidden': 'true' }), h('span', { class: 'label', text: o.label }),
-        h('span', { class: 'mine-mark', 'aria-hidden': 'true', hidden: true, text: '✓ Your vote' }), h('span', { class: 'count' })))),
+        }, h('span', { class: 'bar', 'aria-hidden': 'true' }), h('span', { class: 'label', text: o.label }), ' ',
+        h('span', { class: 'mine-mark', 'aria-hidden': 'true', hidden: true, text: '✓ Your vote' }), ' ', h('span', { class: 'count' })))),
       h('p', { class: 'status poll-note', role: 'status', 'aria-live': 'polite', tabindex: '-1' }));
   }
   const total = poll.total || poll.options.reduce((n, o) => n + (o.count || 0), 0);
@@ -70,7 +70,8 @@ export function renderPoll(box, poll, opts = {}) {
     button.disabled = !canVote;
     button.dataset.winner = poll.closed && poll.winner === o.id ? 'true' : 'false';
     button.dataset.mine = mine ? 'true' : 'false';
-    button.setAttribute('aria-label', `${o.label}${mine ? ', your vote' : ''}, ${text}${canVote ? '. Tap to vote' : ''}`);
+    // The name starts with the words on the button, so that voice control finds it by them.
+    button.setAttribute('aria-label', `${o.label}${mine ? ', your vote' : ''}, ${text}`);
   }
   const note = box.querySelector('.poll-note');
   note.textContent = footerText(poll, opts);

@@ -13,7 +13,7 @@ const TAGS = {
   vote: ['VOTE', '#ff7a18'], venue: ['VENUE', '#ff4b1f'],
 };
 
-const state = { list: 'messages', doc: null, body: '', rows: new Map(), busy: false, waiting: -1 };
+const state = { list: 'messages', doc: null, body: '', rows: new Map(), busy: false, waiting: -1, refocus: -1 };
 
 function setStatus(message, tone = '') {
   const el = $('#status');
@@ -43,7 +43,9 @@ function timeOf(post) {
 // ------------------------------------------------------------------ actions
 
 // done: the status line after it, or a function of the reply that gives it.
-async function action(path, body, done) {
+// at: the list position of the row the action came from, or -1.
+async function action(path, body, done, at = -1) {
+  state.refocus = at;
   try {
     const reply = await api(path, { body });
     const line = typeof done === 'function' ? done(reply) : done;
@@ -61,6 +63,7 @@ function who(post) {
 // The question a button with `confirm` asks first. Block names the phone the row names: for a song
 // several guests asked for, that is the last of them; the request stays for the others.
 function question(button, post) {
+  if (button.action === 'clearChat') return 'Clear the chat? Every post goes off the wall.';
   if (button.action === 'unblockAll') return 'Unblock every guest? They will be able to send again.';
   if (button.action === 'rejectPhone') return `Reject every post waiting from ${who(post)}'s phone? The phone is not blocked.`;
   if (button.action === 'rejectAddress') {
@@ -73,20 +76,40 @@ function question(button, post) {
   return `Block ${who(post)} from sending more messages, requests and photos on that phone?${merged}\n\nYou can unblock them later in Blocked.`;
 }
 
-// post: the row's post, or none for a button of the list or the page.
-function press(button, post) {
+// A question whose safe answer, No, is the default: Enter or Escape keep everything as it is.
+function ask(text) {
+  const dialog = $('#ask-dialog');
+  $('#ask-text').textContent = text;
+  dialog.returnValue = '';
+  const back = document.activeElement;
+  return new Promise((resolve) => {
+    dialog.addEventListener('close', () => {
+      if (back && back.isConnected) back.focus();
+      resolve(dialog.returnValue === 'yes');
+    }, { once: true });
+    dialog.showModal();
+    $('#ask-no').focus();
+  });
+}
+
+// post: the row's post, or none for a button of the list or the page. A row's button that takes
+// its row out of the list hands the keyboard to the row that comes up in its place.
+async function press(button, post, event) {
+  if (button.action === 'clearChat' && !(await ask(question(button, post)))) return;
   if (button.confirm && !window.confirm(question(button, post))) return;
+  const li = post && event ? event.currentTarget.closest('li') : null;
+  const at = li ? $$('li', $('#rows')).indexOf(li) : -1;
   const body = post ? rowBody(button, post) : button.body;
   let done = button.done;
   if (button.action === 'block') done = `Blocked ${who(post)}.`;
   else if (isBulk(button)) done = (reply) => `Rejected ${reply.rejected} post${reply.rejected === 1 ? '' : 's'}.`;
   else if (button.mark && !body.mark) done = 'Mark taken off.';
-  action(button.path, body, done);
+  action(button.path, body, done, at);
 }
 
 function actionsFor(list, post) {
   return ROW_BUTTONS[list].filter((button) => offered(button, post)).map((button) => h('button', {
-    type: 'button', class: button.look, 'aria-label': `${button.label}: ${post.name || 'Guest'}`, onclick: () => press(button, post),
+    type: 'button', class: button.look, 'aria-label': `${button.label}: ${post.name || 'Guest'}`, onclick: (event) => press(button, post, event),
   }, button.label));
 }
 
@@ -132,7 +155,7 @@ function buildRow(list, post) {
     h('span', { class: 'accent', 'aria-hidden': 'true' }),
     h('div', { class: 'row-head' },
       h('span', { class: 'tag', text: tag }),
-      h('span', { class: 'name', style: nameColour ? { textDecoration: `underline ${nameColour} 2px` } : null }, marked(post.name || 'Guest', flag)),
+      h('span', { class: 'name' }, nameColour ? h('span', { class: 'name-dot', 'aria-hidden': 'true', style: { background: nameColour } }) : null, marked(post.name || 'Guest', flag)),
       flag ? h('span', { class: 'flag', title: 'The word filter found this word. Nothing goes up until you approve it.' }, `⚑ Word filter: ${flag}`) : null,
       meta.length ? h('span', { class: 'meta', text: meta.join(' · ') }) : null),
     photo ? h('button', { type: 'button', class: 'thumb', 'aria-label': `View photo from ${post.name || 'Guest'}`, onclick: () => openPhoto(post) },
@@ -181,6 +204,19 @@ function renderList() {
   empty.textContent = info.empty;
   $('#hint').textContent = info.hint;
   for (const button of $$('[data-list-action]')) button.hidden = button.dataset.listAction !== state.list || posts.length === 0;
+}
+
+// After a row's action, once the list shows its outcome: when the row went and took the focus
+// with it, the next row's first button gets it (the previous row's when it was the last).
+function refocusRow() {
+  const at = state.refocus;
+  state.refocus = -1;
+  const active = document.activeElement;
+  if (at < 0 || (active && active !== document.body && active.isConnected)) return;
+  const rows = $$('li', $('#rows'));
+  const row = rows[Math.min(at, rows.length - 1)];
+  const button = row && $('.actions button', row);
+  if (button) button.focus();
 }
 
 function renderTabs() {
@@ -257,6 +293,7 @@ async function poll(now = false) {
         state.doc = JSON.parse(body);
         render();
       }
+      refocusRow();
     } catch (err) {
       $('#conn').textContent = err instanceof TypeError ? 'Wall server not reachable. Is VirtualDJ running with LUMVO on?' : err.message;
       $('#conn').dataset.tone = 'error';
