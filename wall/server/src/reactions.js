@@ -105,4 +105,19 @@ export class Reactions {
   }
 
   shownHot(postId, now) { return this.wall.settings.allowHotFx && this.hot(postId, now); }
+
+  // When a hot post stops being hot with no new reaction: as its hotNeed-th newest reaction
+  // leaves the window. 0 when it is not hot now.
+  hotUntil(postId, now) {
+    const byDevice = this.byPost.get(postId);
+    if (!byDevice) return 0;
+    const { hotNeed, hotWindowSec } = this.wall.settings;
+    const times = [];
+    for (const mine of byDevice.values()) for (const at of mine.values()) times.push(at);
+    const k = Math.max(1, hotNeed);
+    if (times.length < k) return 0;
+    times.sort((a, b) => b - a);
+    const until = times[k - 1] + hotWindowSec * 1000;
+    return until > now ? until : 0;
+  }
 }

@@ -7,7 +7,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { IMAGE_TYPES, imageContentType } from './images.js';
 import { InputError } from './text.js';
-import { checkLoopback } from './http.js';
+import { checkLoopback, pageHeaders } from './http.js';
 
 const TYPES = {
   '.html': 'text/html; charset=utf-8', '.htm': 'text/html; charset=utf-8', '.js': 'text/javascript; charset=utf-8',
@@ -100,6 +100,7 @@ const notFound = () => new InputError('There is nothing here.', 'not_found', 404
 export function staticFiles(app) {
   return async function serveStatic(ctx) {
     const { req } = ctx;
+    pageHeaders(ctx.res);
     const { webDir, uploadsDir, looksDir, wall } = app;
     const p = ctx.path;
     // Decided on the lower-case path too: Windows finds web/mod/ under "/MOD/" as well.
