@@ -56,7 +56,7 @@ test('served documents read as freshly built ones through a long night of change
       () => { clock.now += Math.floor(rnd() * 150); },
       () => { clock.now += Math.floor(rnd() * 4000); },
     ];
-    let last = { display: null, state: null };
+    const last = { display: null, state: null };
     for (let i = 0; i < 1500; i++) {
       pick(steps)();
       for (const kind of ['display', 'state']) {
