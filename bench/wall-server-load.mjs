@@ -3,11 +3,16 @@
 // (display every 150 ms, moderation state every second). The same load then goes to a bare
 // Node.js HTTP server on this machine, and the wall's throughput is reported as a ratio to it.
 //
-//   node bench/wall-server-load.mjs [--seconds N] [--guests N] [--pending N] [--phase-seconds N] [--smoke] [--profile]
+//   node bench/wall-server-load.mjs [--seconds N] [--guests N] [--pending N] [--phase-seconds N]
+//     [--display-seconds N] [--display-connections N] [--compare path/to/server.js] [--smoke] [--profile]
 //
-// Then 500 posts wait for the DJ, and the display poll is timed with nothing else running and
-// during a flood of guests without cookies. --profile writes a CPU profile of the wall server
-// (test-output/bench/profile/) and prints where its time went.
+// After the mix, many connections read GET /api/display as fast as they can (a load tool against
+// the plug-in's hottest endpoint), and a bare Node.js server sending the same bytes gets the same
+// load. Then 500 posts wait for the DJ, and the display poll is timed with nothing else running
+// and during a flood of guests without cookies. --compare runs the flat-out mix and the display
+// phase against another build of the wall server too (an older checkout's wall/server/server.js),
+// in the same run and against the same bare server. --profile writes a CPU profile of the wall
+// server (test-output/bench/profile/) and prints where its time went.
 //
 // Writes test-output/bench/wall-server-load.json. Loopback traffic only.
 
@@ -31,6 +36,10 @@ const seconds = opt('seconds', smoke ? 3 : 20);
 const guests = opt('guests', smoke ? 50 : 300);
 const pending = opt('pending', 500);
 const phaseSeconds = opt('phase-seconds', smoke ? 2 : 10);
+const displaySeconds = opt('display-seconds', smoke ? 2 : 12);
+const displayConnections = opt('display-connections', smoke ? 20 : 100);
+const compareIndex = args.indexOf('--compare');
+const compare = compareIndex >= 0 ? path.resolve(args[compareIndex + 1]) : null;
 const EMOJIS = ['🔥', '❤️', '😂', '👏', '🎉', '😍', '🙌', '💯'];
 
 function start(cmd, cmdArgs, env) {
@@ -46,14 +55,17 @@ function start(cmd, cmdArgs, env) {
   });
 }
 
+// The bare server answers every request with {"ok":true}, and GET /api/display with the wall's
+// display document as it was at the end of the wall's display phase (BENCH_DISPLAY).
 const BARE = `
   import http from 'node:http';
+  const display = process.env.BENCH_DISPLAY ?? '';
   const s = http.createServer((req, res) => {
     const chunks = [];
     req.on('data', (c) => chunks.push(c));
     req.on('end', () => {
-      const body = '{"ok":true}';
-      res.writeHead(200, { 'Content-Type': 'application/json', 'Content-Length': body.length });
+      const body = req.url === '/api/display' ? display : '{"ok":true}';
+      res.writeHead(200, { 'Content-Type': 'application/json; charset=utf-8', 'Content-Length': Buffer.byteLength(body) });
       res.end(body);
     });
   });
@@ -178,6 +190,16 @@ async function run(port, postIds, cookies, label, rate = 0, runSeconds = seconds
   return out;
 }
 
+// Many connections reading one endpoint as fast as they can, as a load tool does.
+async function hammer(port, endpoint, label) {
+  const result = await autocannon({ url: `http://127.0.0.1:${port}${endpoint}`, connections: displayConnections, duration: displaySeconds });
+  const statuses = {};
+  for (const k of ['1xx', '2xx', '3xx', '4xx', '5xx']) if (result[k]) statuses[k] = result[k];
+  return { label, connections: displayConnections, seconds: displaySeconds, requests: result.requests.total,
+    requestsPerSec: result.requests.total / displaySeconds, p50ms: result.latency.p50, p99ms: result.latency.p99,
+    errors: result.errors, timeouts: result.timeouts, statuses };
+}
+
 // The plug-in's two polls (display every 150 ms, moderation state every second), timed from send
 // to last byte; each answer is kept with the phase it fell in.
 function plugInPolls(base) {
@@ -223,18 +245,14 @@ function profileSummary(dir, top = 15) {
     .map(([fn, us]) => ({ fn, ms: Math.round(us / 1000), share: Math.round((us / main.busy) * 1000) / 10 }));
 }
 
-async function main() {
-  const cpus = os.cpus();
-  const machine = { cpu: cpus[0]?.model ?? 'unknown', cores: cpus.length, memoryGiB: Math.round(os.totalmem() / 2 ** 30), node: process.version, platform: `${os.type()} ${os.release()}` };
+// A wall server on a fresh wall folder, with its settings, one device cookie per guest and the
+// posts the guests react to.
+async function startWall(serverJs, profileDir) {
   const wallDir = fs.mkdtempSync(path.join(os.tmpdir(), 'lumvo-bench-'));
   fs.mkdirSync(path.join(wallDir, 'web'), { recursive: true });
   fs.writeFileSync(path.join(wallDir, 'web', 'index.html'), '<!doctype html>');
-  const outDir = path.join(root, 'test-output', 'bench');
-  const profDir = path.join(outDir, 'profile');
-  if (profile) fs.rmSync(profDir, { recursive: true, force: true });
-
   // Rate limits off: the benchmark measures capacity, and every connection sends as fast as it can.
-  const wall = await start(process.execPath, [...(profile ? ['--cpu-prof', `--cpu-prof-dir=${profDir}`] : []), path.join(root, 'wall/server/server.js')], {
+  const wall = await start(process.execPath, [...(profileDir ? ['--cpu-prof', `--cpu-prof-dir=${profileDir}`] : []), serverJs], {
     LUMVO_WALL_DIR: wallDir, LUMVO_WEB_DIR: path.join(wallDir, 'web'), LUMVO_PORT: '0', LUMVO_HOST: '127.0.0.1',
     LUMVO_READY_FD: '1', LUMVO_RATE_LIMITS: 'off', ...(process.env.LUMVO_SYNC ? { LUMVO_SYNC: process.env.LUMVO_SYNC } : {}),
   });
@@ -247,6 +265,37 @@ async function main() {
     const r = await post(base, '/api/guest/shoutout', { name: `Seed ${i}`, text: `seed post ${i}` }, cookies[i]);
     postIds.push(r.id);
   }
+  const stop = async () => {
+    await post(base, '/api/shutdown', {}).catch(() => {});
+    await new Promise((r) => wall.child.once('exit', r));
+    fs.rmSync(wallDir, { recursive: true, force: true });
+  };
+  return { ...wall, base, cookies, postIds, stop };
+}
+
+// Another build of the wall server: the flat-out mix and the display phase only.
+async function compareRun(serverJs) {
+  const wall = await startWall(serverJs);
+  const polls = plugInPolls(wall.base);
+  polls.phase('flat');
+  const flat = await run(wall.port, wall.postIds, wall.cookies, `${serverJs}, flat out`);
+  polls.phase('');
+  const display = await hammer(wall.port, '/api/display', `${serverJs}, GET /api/display`);
+  polls.stop();
+  const bytes = Buffer.byteLength(await (await fetch(`${wall.base}/api/display`)).text());
+  await wall.stop();
+  return { server: serverJs, flat, display, displayBytes: bytes, displayPoll: polls.stats('display', 'flat') };
+}
+
+async function main() {
+  const cpus = os.cpus();
+  const machine = { cpu: cpus[0]?.model ?? 'unknown', cores: cpus.length, memoryGiB: Math.round(os.totalmem() / 2 ** 30), node: process.version, platform: `${os.type()} ${os.release()}` };
+  const outDir = path.join(root, 'test-output', 'bench');
+  const profDir = path.join(outDir, 'profile');
+  if (profile) fs.rmSync(profDir, { recursive: true, force: true });
+
+  const wall = await startWall(path.join(root, 'wall/server/server.js'), profile ? profDir : null);
+  const { base, cookies, postIds } = wall;
   // The plug-in's polls run during the whole measurement.
   const polls = plugInPolls(base);
   // First a venue's pace (every guest acting twice a second), for latency; then flat out, for capacity.
@@ -254,6 +303,10 @@ async function main() {
   const venueResult = await venuePace(wall.port, postIds, cookies, 'wall server, venue pace', 2);
   polls.phase('flat');
   const wallResult = await run(wall.port, postIds, cookies, 'wall server, flat out');
+  // The plug-in's hottest endpoint under a load tool; the bare server then sends these bytes.
+  polls.phase('display');
+  const displayResult = await hammer(wall.port, '/api/display', 'wall server, GET /api/display');
+  const displayText = await (await fetch(`${base}/api/display`)).text();
 
   // A long night: 500 posts wait for the DJ (ten each from 50 phones, auto approve off while they
   // come in). The display poll is timed with only the plug-in's polls running, then during a
@@ -277,11 +330,13 @@ async function main() {
     quiet: { display: polls.stats('display', 'quiet'), state: polls.stats('state', 'quiet') },
     flood: { display: polls.stats('display', 'flood'), state: polls.stats('state', 'flood'), guests: flood },
   };
-  await post(base, '/api/shutdown', {}).catch(() => {});
-  await new Promise((r) => wall.child.once('exit', r));
+  await wall.stop();
 
-  const bare = await start(process.execPath, ['--input-type=module', '-e', BARE], {});
+  const compared = compare ? await compareRun(compare) : null;
+
+  const bare = await start(process.execPath, ['--input-type=module', '-e', BARE], { BENCH_DISPLAY: displayText });
   const bareResult = await run(bare.port, postIds, cookies, 'bare node http');
+  const bareDisplay = await hammer(bare.port, '/api/display', 'bare node http, GET /api/display (same bytes)');
   bare.child.kill();
 
   const report = {
@@ -289,29 +344,43 @@ async function main() {
     rateLimits: 'off', plugInPolls: polls.answered.length, venue: venueResult, wall: wallResult, bare: bareResult,
     throughputRatio: wallResult.requestsPerSec / bareResult.requestsPerSec,
     displayPoll: { venue: polls.stats('display', 'venue'), flatOut: polls.stats('display', 'flat') },
+    display: { bytes: Buffer.byteLength(displayText), wall: displayResult, bare: bareDisplay, ratio: displayResult.requestsPerSec / bareDisplay.requestsPerSec },
     pendingPhase,
+    ...(compared ? { compared: { ...compared, throughputRatio: compared.flat.requestsPerSec / bareResult.requestsPerSec,
+      displayRatio: compared.display.requestsPerSec / bareDisplay.requestsPerSec } } : {}),
     ...(profile ? { profile: profileSummary(profDir) } : {}),
   };
   fs.mkdirSync(outDir, { recursive: true });
   fs.writeFileSync(path.join(outDir, smoke ? 'wall-server-load-smoke.json' : 'wall-server-load.json'), `${JSON.stringify(report, null, 2)}\n`);
-  fs.rmSync(wallDir, { recursive: true, force: true });
 
   const ms = (n) => n.toFixed(1);
+  const pc = (n) => `${(n * 100).toFixed(1)}%`;
   const f = (r) => `${r.requestsPerSec.toFixed(0)} req/s, p50 ${ms(r.p50ms)} ms, p95 ${ms(r.p95ms)} ms, p99 ${ms(r.p99ms)} ms, errors ${r.errors}, statuses ${JSON.stringify(r.statuses)}`;
+  const h = (r) => `${r.requestsPerSec.toFixed(0)} req/s, p50 ${r.p50ms} ms, p99 ${r.p99ms} ms, errors ${r.errors}, ${JSON.stringify(r.statuses)}`;
   const d = (x) => `p50 ${ms(x.p50ms)} ms, p95 ${ms(x.p95ms)} ms, max ${ms(x.maxms)} ms (${x.polls} polls)`;
   console.log(`machine: ${machine.cpu}, ${machine.cores} cores, ${machine.memoryGiB} GiB, Node ${machine.node}`);
   console.log(`load: ${guests} guests for ${seconds} s each run; plug-in polls answered: ${polls.answered.length}`);
   console.log(`wall, venue pace (${guests * 2} req/s): ${f(venueResult)}`);
   console.log(`wall, flat out: ${f(wallResult)}`);
   console.log(`bare node, flat out: ${f(bareResult)}`);
+  console.log(`GET /api/display, ${displayConnections} connections, ${displaySeconds} s, ${report.display.bytes} bytes: wall ${h(displayResult)}; bare ${h(bareDisplay)}`);
   console.log(`display poll: venue pace ${d(report.displayPoll.venue)}; flat out ${d(report.displayPoll.flatOut)}`);
   console.log(`${statePending} pending, quiet: display ${d(pendingPhase.quiet.display)}; state ${d(pendingPhase.quiet.state)}`);
   console.log(`${statePending} pending, cookie-less flood (${f(flood)}): display ${d(pendingPhase.flood.display)}; state ${d(pendingPhase.flood.state)}`);
+  if (compared) {
+    const c = report.compared;
+    console.log(`compared ${compare}: flat out ${f(c.flat)} = ${pc(c.throughputRatio)} of bare; GET /api/display (${c.displayBytes} bytes) ${h(c.display)} = ${pc(c.displayRatio)} of bare`);
+  }
   if (profile) for (const p of report.profile) console.log(`profile: ${String(p.share).padStart(5)} %  ${String(p.ms).padStart(6)} ms  ${p.fn}`);
-  console.log(`result: p95 ${venueResult.p95ms.toFixed(1)} ms at ${guests} guests acting twice a second (p95 ${wallResult.p95ms.toFixed(1)} ms flat out); throughput ${wallResult.requestsPerSec.toFixed(0)} req/s = ${(report.throughputRatio * 100).toFixed(1)}% of a bare Node HTTP server (${bareResult.requestsPerSec.toFixed(0)} req/s); display poll p95 with ${statePending} pending: ${ms(pendingPhase.quiet.display.p95ms)} ms quiet, ${ms(pendingPhase.flood.display.p95ms)} ms in a cookie-less flood`);
+  console.log(`result: p95 ${venueResult.p95ms.toFixed(1)} ms at ${guests} guests acting twice a second (p95 ${wallResult.p95ms.toFixed(1)} ms flat out); throughput ${wallResult.requestsPerSec.toFixed(0)} req/s = ${pc(report.throughputRatio)} of a bare Node HTTP server (${bareResult.requestsPerSec.toFixed(0)} req/s); GET /api/display ${displayResult.requestsPerSec.toFixed(0)} req/s = ${pc(report.display.ratio)} of bare (${bareDisplay.requestsPerSec.toFixed(0)} req/s); display poll p95 with ${statePending} pending: ${ms(pendingPhase.quiet.display.p95ms)} ms quiet, ${ms(pendingPhase.flood.display.p95ms)} ms in a cookie-less flood`);
   const bad = [...Object.entries(wallResult.statuses), ...Object.entries(venueResult.statuses)].filter(([s]) => s !== '200').reduce((n, [, c]) => n + c, 0);
   if (bad > 0 || wallResult.errors > 0 || venueResult.errors > 0) {
     console.log(`result: FAILED: ${bad} non-200 replies, ${wallResult.errors + venueResult.errors} errors`);
+    process.exitCode = 1;
+  }
+  const displayBad = Object.entries(displayResult.statuses).filter(([k]) => k !== '2xx').reduce((n, [, c]) => n + c, 0);
+  if (displayBad > 0 || displayResult.errors > 0 || displayResult.requests === 0) {
+    console.log(`result: FAILED: GET /api/display under load: ${displayBad} replies other than 2xx, ${displayResult.errors} errors, ${displayResult.requests} requests`);
     process.exitCode = 1;
   }
   if (statePending !== pending || pendingPhase.flood.display.polls === 0) {
