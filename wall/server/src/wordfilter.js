@@ -83,6 +83,13 @@ function normalise(text) {
   const to = [];
   let i = 0;
   for (const ch of text) {
+    // ASCII has nothing invisible or to decompose: only its case changes.
+    if (ch.charCodeAt(0) < 0x80) {
+      out += ch.toLowerCase();
+      from.push(i);
+      to.push(++i);
+      continue;
+    }
     if (INVISIBLE.test(ch)) {
       i += ch.length;
       continue;
