@@ -4,14 +4,16 @@
 // Node.js HTTP server on this machine, and the wall's throughput is reported as a ratio to it.
 //
 //   node bench/wall-server-load.mjs [--seconds N] [--guests N] [--pending N] [--phase-seconds N]
-//     [--display-seconds N] [--display-connections N] [--compare path/to/server.js] [--smoke] [--profile]
+//     [--display-seconds N] [--display-connections N] [--rounds N] [--compare path/to/server.js] [--smoke] [--profile]
 //
 // After the mix, many connections read GET /api/display as fast as they can (a load tool against
 // the plug-in's hottest endpoint), and a bare Node.js server sending the same bytes gets the same
 // load. Then 500 posts wait for the DJ, and the display poll is timed with nothing else running
 // and during a flood of guests without cookies. --compare runs the flat-out mix and the display
 // phase against another build of the wall server too (an older checkout's wall/server/server.js),
-// in the same run and against the same bare server. --profile writes a CPU profile of the wall
+// in the same run and against the same bare server. The servers take the flat-out mix and the
+// display phase in turns (--rounds, 4: each gets a quarter of the time, four times), so that
+// what else the machine does weighs on each alike. --profile writes a CPU profile of the wall
 // server (test-output/bench/profile/) and prints where its time went.
 //
 // Writes test-output/bench/wall-server-load.json. Loopback traffic only.
@@ -40,6 +42,7 @@ const displaySeconds = opt('display-seconds', smoke ? 2 : 12);
 const displayConnections = opt('display-connections', smoke ? 20 : 100);
 const compareIndex = args.indexOf('--compare');
 const compare = compareIndex >= 0 ? path.resolve(args[compareIndex + 1]) : null;
+const rounds = opt('rounds', smoke ? 1 : 4);
 const EMOJIS = ['🔥', '❤️', '😂', '👏', '🎉', '😍', '🙌', '💯'];
 
 function start(cmd, cmdArgs, env) {
@@ -55,15 +58,16 @@ function start(cmd, cmdArgs, env) {
   });
 }
 
-// The bare server answers every request with {"ok":true}, and GET /api/display with the wall's
-// display document as it was at the end of the wall's display phase (BENCH_DISPLAY).
+// The bare server answers every request with {"ok":true}, and GET /api/display with the body
+// of the last PUT (the wall's display document as it was before the display phase).
 const BARE = `
   import http from 'node:http';
-  const display = process.env.BENCH_DISPLAY ?? '';
+  let display = '';
   const s = http.createServer((req, res) => {
     const chunks = [];
     req.on('data', (c) => chunks.push(c));
     req.on('end', () => {
+      if (req.method === 'PUT') display = Buffer.concat(chunks).toString();
       const body = req.url === '/api/display' ? display : '{"ok":true}';
       res.writeHead(200, { 'Content-Type': 'application/json; charset=utf-8', 'Content-Length': Buffer.byteLength(body) });
       res.end(body);
@@ -158,46 +162,48 @@ async function venuePace(port, postIds, cookies, label, perSecond) {
     p50ms: percentile(times, 50), p95ms: percentile(times, 95), p99ms: percentile(times, 99), errors, timeouts: 0, statuses };
 }
 
-// rate: total requests per second over all guests (a venue's pace), or 0 for as fast as possible.
-async function run(port, postIds, cookies, label, rate = 0, runSeconds = seconds) {
+// One load tool run: `requests` as autocannon takes them, on `connections` connections, for
+// `runSeconds`. Returns what was counted, to be summed over rounds (summary).
+async function load(port, { connections, runSeconds, requests, rate = 0, path: endpoint = '' }) {
   const times = [];
   const statuses = {};
   const instance = autocannon({
-    url: `http://127.0.0.1:${port}`,
-    connections: guests,
-    duration: runSeconds,
-    requests: guestRequests(postIds, cookies),
-    ...(rate > 0 ? { overallRate: rate } : {}),
+    url: `http://127.0.0.1:${port}${endpoint}`, connections, duration: runSeconds,
+    ...(requests ? { requests } : {}), ...(rate > 0 ? { overallRate: rate } : {}),
   });
   instance.on('response', (client, status, bytes, ms) => {
     times.push(ms);
     statuses[status] = (statuses[status] ?? 0) + 1;
   });
   const result = await instance;
-  times.sort((a, b) => a - b);
-  const out = {
-    label,
-    rate: rate || 'max',
-    requests: result.requests.total,
-    requestsPerSec: result.requests.total / runSeconds,
-    p50ms: percentile(times, 50),
-    p95ms: percentile(times, 95),
-    p99ms: percentile(times, 99),
-    errors: result.errors,
-    timeouts: result.timeouts,
-    statuses,
-  };
-  return out;
+  return { requests: result.requests.total, seconds: runSeconds, times, statuses, errors: result.errors, timeouts: result.timeouts };
 }
 
-// Many connections reading one endpoint as fast as they can, as a load tool does.
-async function hammer(port, endpoint, label) {
-  const result = await autocannon({ url: `http://127.0.0.1:${port}${endpoint}`, connections: displayConnections, duration: displaySeconds });
+function summary(label, parts, extra = {}) {
+  const times = parts.flatMap((p) => p.times).sort((a, b) => a - b);
   const statuses = {};
-  for (const k of ['1xx', '2xx', '3xx', '4xx', '5xx']) if (result[k]) statuses[k] = result[k];
-  return { label, connections: displayConnections, seconds: displaySeconds, requests: result.requests.total,
-    requestsPerSec: result.requests.total / displaySeconds, p50ms: result.latency.p50, p99ms: result.latency.p99,
-    errors: result.errors, timeouts: result.timeouts, statuses };
+  for (const p of parts) for (const [k, n] of Object.entries(p.statuses)) statuses[k] = (statuses[k] ?? 0) + n;
+  const sum = (k) => parts.reduce((n, p) => n + p[k], 0);
+  return { label, ...extra, requests: sum('requests'), seconds: sum('seconds'), requestsPerSec: sum('requests') / sum('seconds'),
+    p50ms: percentile(times, 50), p95ms: percentile(times, 95), p99ms: percentile(times, 99), errors: sum('errors'), timeouts: sum('timeouts'), statuses };
+}
+
+// The guests' mix flat out (or at `rate` requests a second over all guests).
+async function run(port, postIds, cookies, label, rate = 0, runSeconds = seconds) {
+  const part = await load(port, { connections: guests, runSeconds, requests: guestRequests(postIds, cookies), rate });
+  return summary(label, [part], { rate: rate || 'max' });
+}
+
+// The same load on several servers in turns (a round each, `rounds` times), so that what else
+// the machine is doing weighs on all of them alike. targets: [{ label, port }]; once(target,
+// seconds) runs one round.
+async function inTurns(targets, totalSeconds, rounds, once) {
+  const parts = targets.map(() => []);
+  const each = Math.max(1, Math.round(totalSeconds / rounds));
+  for (let r = 0; r < rounds; r++) {
+    for (const [k, t] of targets.entries()) parts[k].push(await once(t, each));
+  }
+  return parts;
 }
 
 // The plug-in's two polls (display every 150 ms, moderation state every second), timed from send
@@ -273,20 +279,6 @@ async function startWall(serverJs, profileDir) {
   return { ...wall, base, cookies, postIds, stop };
 }
 
-// Another build of the wall server: the flat-out mix and the display phase only.
-async function compareRun(serverJs) {
-  const wall = await startWall(serverJs);
-  const polls = plugInPolls(wall.base);
-  polls.phase('flat');
-  const flat = await run(wall.port, wall.postIds, wall.cookies, `${serverJs}, flat out`);
-  polls.phase('');
-  const display = await hammer(wall.port, '/api/display', `${serverJs}, GET /api/display`);
-  polls.stop();
-  const bytes = Buffer.byteLength(await (await fetch(`${wall.base}/api/display`)).text());
-  await wall.stop();
-  return { server: serverJs, flat, display, displayBytes: bytes, displayPoll: polls.stats('display', 'flat') };
-}
-
 async function main() {
   const cpus = os.cpus();
   const machine = { cpu: cpus[0]?.model ?? 'unknown', cores: cpus.length, memoryGiB: Math.round(os.totalmem() / 2 ** 30), node: process.version, platform: `${os.type()} ${os.release()}` };
@@ -295,18 +287,43 @@ async function main() {
   if (profile) fs.rmSync(profDir, { recursive: true, force: true });
 
   const wall = await startWall(path.join(root, 'wall/server/server.js'), profile ? profDir : null);
+  const other = compare ? await startWall(compare) : null;
+  const bare = await start(process.execPath, ['--input-type=module', '-e', BARE], {});
   const { base, cookies, postIds } = wall;
-  // The plug-in's polls run during the whole measurement.
+  // The plug-in's polls run during the whole measurement, on the compared server too.
   const polls = plugInPolls(base);
+  const otherPolls = other ? plugInPolls(other.base) : null;
   // First a venue's pace (every guest acting twice a second), for latency; then flat out, for capacity.
   polls.phase('venue');
   const venueResult = await venuePace(wall.port, postIds, cookies, 'wall server, venue pace', 2);
-  polls.phase('flat');
-  const wallResult = await run(wall.port, postIds, cookies, 'wall server, flat out');
-  // The plug-in's hottest endpoint under a load tool; the bare server then sends these bytes.
-  polls.phase('display');
-  const displayResult = await hammer(wall.port, '/api/display', 'wall server, GET /api/display');
+  polls.phase('');
+  const targets = [{ server: wall, polls, label: 'wall server' }, ...(other ? [{ server: other, polls: otherPolls, label: compare }] : []),
+    { server: { ...bare, postIds, cookies }, label: 'bare node http' }];
+  // A wall's polls count as in a phase only during its own turns.
+  const turn = (phase, fn) => async (t, sec) => {
+    t.polls?.phase(phase);
+    const part = await fn(t.server, sec);
+    t.polls?.phase('');
+    return part;
+  };
+  const flat = await inTurns(targets, seconds, rounds, turn('flat', (srv, sec) =>
+    load(srv.port, { connections: guests, runSeconds: sec, requests: guestRequests(srv.postIds, srv.cookies) })));
+  const flatOut = flat.map((parts, k) => summary(`${targets[k].label}, flat out`, parts, { rate: 'max' }));
+  const wallResult = flatOut[0];
+  const bareResult = flatOut.at(-1);
+  // The plug-in's hottest endpoint under a load tool; the bare server sends the wall's bytes.
   const displayText = await (await fetch(`${base}/api/display`)).text();
+  await fetch(`http://127.0.0.1:${bare.port}/bench/display`, { method: 'PUT', body: displayText }).then((r) => r.text());
+  const hammered = await inTurns(targets, displaySeconds, rounds, turn('display', (srv, sec) =>
+    load(srv.port, { connections: displayConnections, runSeconds: sec, path: '/api/display' })));
+  const displayed = hammered.map((parts, k) => summary(`${targets[k].label}, GET /api/display`, parts, { connections: displayConnections }));
+  const displayResult = displayed[0];
+  const bareDisplay = displayed.at(-1);
+  const otherBytes = other ? Buffer.byteLength(await (await fetch(`${other.base}/api/display`)).text()) : 0;
+  otherPolls?.stop();
+  await other?.stop();
+  const compared = other ? { server: compare, flat: flatOut[1], display: displayed[1], displayBytes: otherBytes, displayPoll: otherPolls.stats('display', 'flat') } : null;
+  bare.child.kill();
 
   // A long night: 500 posts wait for the DJ (ten each from 50 phones, auto approve off while they
   // come in). The display poll is timed with only the plug-in's polls running, then during a
@@ -332,16 +349,9 @@ async function main() {
   };
   await wall.stop();
 
-  const compared = compare ? await compareRun(compare) : null;
-
-  const bare = await start(process.execPath, ['--input-type=module', '-e', BARE], { BENCH_DISPLAY: displayText });
-  const bareResult = await run(bare.port, postIds, cookies, 'bare node http');
-  const bareDisplay = await hammer(bare.port, '/api/display', 'bare node http, GET /api/display (same bytes)');
-  bare.child.kill();
-
   const report = {
     when: new Date().toISOString(), machine, guests, seconds, mix: '1 shout-out : 3 reactions per guest, plus display poll every 150 ms and state poll every 1 s',
-    rateLimits: 'off', plugInPolls: polls.answered.length, venue: venueResult, wall: wallResult, bare: bareResult,
+    rounds, rateLimits: 'off', plugInPolls: polls.answered.length, venue: venueResult, wall: wallResult, bare: bareResult,
     throughputRatio: wallResult.requestsPerSec / bareResult.requestsPerSec,
     displayPoll: { venue: polls.stats('display', 'venue'), flatOut: polls.stats('display', 'flat') },
     display: { bytes: Buffer.byteLength(displayText), wall: displayResult, bare: bareDisplay, ratio: displayResult.requestsPerSec / bareDisplay.requestsPerSec },
@@ -356,10 +366,10 @@ async function main() {
   const ms = (n) => n.toFixed(1);
   const pc = (n) => `${(n * 100).toFixed(1)}%`;
   const f = (r) => `${r.requestsPerSec.toFixed(0)} req/s, p50 ${ms(r.p50ms)} ms, p95 ${ms(r.p95ms)} ms, p99 ${ms(r.p99ms)} ms, errors ${r.errors}, statuses ${JSON.stringify(r.statuses)}`;
-  const h = (r) => `${r.requestsPerSec.toFixed(0)} req/s, p50 ${r.p50ms} ms, p99 ${r.p99ms} ms, errors ${r.errors}, ${JSON.stringify(r.statuses)}`;
+  const h = (r) => `${r.requestsPerSec.toFixed(0)} req/s, p50 ${ms(r.p50ms)} ms, p99 ${ms(r.p99ms)} ms, errors ${r.errors}, ${JSON.stringify(r.statuses)}`;
   const d = (x) => `p50 ${ms(x.p50ms)} ms, p95 ${ms(x.p95ms)} ms, max ${ms(x.maxms)} ms (${x.polls} polls)`;
   console.log(`machine: ${machine.cpu}, ${machine.cores} cores, ${machine.memoryGiB} GiB, Node ${machine.node}`);
-  console.log(`load: ${guests} guests for ${seconds} s each run; plug-in polls answered: ${polls.answered.length}`);
+  console.log(`load: ${guests} guests for ${seconds} s each run (flat out and display phase in ${rounds} turns per server); plug-in polls answered: ${polls.answered.length}`);
   console.log(`wall, venue pace (${guests * 2} req/s): ${f(venueResult)}`);
   console.log(`wall, flat out: ${f(wallResult)}`);
   console.log(`bare node, flat out: ${f(bareResult)}`);
@@ -378,9 +388,9 @@ async function main() {
     console.log(`result: FAILED: ${bad} non-200 replies, ${wallResult.errors + venueResult.errors} errors`);
     process.exitCode = 1;
   }
-  const displayBad = Object.entries(displayResult.statuses).filter(([k]) => k !== '2xx').reduce((n, [, c]) => n + c, 0);
+  const displayBad = Object.entries(displayResult.statuses).filter(([k]) => k !== '200').reduce((n, [, c]) => n + c, 0);
   if (displayBad > 0 || displayResult.errors > 0 || displayResult.requests === 0) {
-    console.log(`result: FAILED: GET /api/display under load: ${displayBad} replies other than 2xx, ${displayResult.errors} errors, ${displayResult.requests} requests`);
+    console.log(`result: FAILED: GET /api/display under load: ${displayBad} replies other than 200, ${displayResult.errors} errors, ${displayResult.requests} requests`);
     process.exitCode = 1;
   }
   if (statePending !== pending || pendingPhase.flood.display.polls === 0) {
