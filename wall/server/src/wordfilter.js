@@ -108,9 +108,17 @@ function normalise(text) {
   return { text: out, from, to };
 }
 
+// Every entry's pattern begins (after its lookbehind, if any) with its first letter's class.
+const FIRST_CLASS = /^(?:\(\?<!\[\\p\{L\}\\p\{N\}\]\))?\[((?:\\.|[^\]\\])*)\]/;
+
 function compile(entries) {
   const patterns = entries.map(entryPattern).filter(Boolean);
-  return patterns.length ? new RegExp(patterns.join('|'), 'gu') : null;
+  if (!patterns.length) return null;
+  // A position where no entry's first letter can start is passed over at once: the engine would
+  // otherwise try every entry there.
+  const firsts = patterns.map((p) => FIRST_CLASS.exec(p)?.[1]);
+  const gate = firsts.every((f) => f !== undefined) ? `(?=[${[...new Set(firsts)].join('')}])` : '';
+  return new RegExp(`${gate}(?:${patterns.join('|')})`, 'gu');
 }
 
 const BUILT_IN_RE = compile(BUILT_IN);
