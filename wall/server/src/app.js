@@ -81,6 +81,18 @@ export function createApp(options) {
   app.routes = routeTable(app);
   const device = deviceCookies(app);
 
+  // Replies wait for the commit of what was written (store.js, group commit); a failed commit
+  // is answered as a full disk or an internal error. Called on the reply (res.gate, res.failure).
+  const gate = () => store.pending;
+  function failure(err) {
+    if (storageFull(err)) {
+      log(`refused ${this.key}: ${err.message}`);
+      return wallFull();
+    }
+    log(`error on ${this.key}: ${err.stack ?? err}`);
+    return err;
+  }
+
   async function handle(req, res) {
     // The path is taken as sent ("//mod/x" is a path, not a host); the query only by the photo upload.
     const q = req.url.indexOf('?');
@@ -103,17 +115,9 @@ export function createApp(options) {
       Object.assign(ctx, device(ctx.cookies.lumvo_device, address, res));
     }
     const key = `${req.method} ${clean}`;
-    // Replies wait for the commit of what was written (store.js, group commit); a failed commit
-    // is answered as a full disk or an internal error.
-    res.gate = () => store.pending;
-    res.failure = (err) => {
-      if (storageFull(err)) {
-        log(`refused ${key}: ${err.message}`);
-        return wallFull();
-      }
-      log(`error on ${key}: ${err.stack ?? err}`);
-      return err;
-    };
+    res.key = key;
+    res.gate = gate;
+    res.failure = failure;
     try {
       // Reads are built from committed state: what is waiting to be committed is committed now
       // (a failure there answers the writers and sends memory back), so a read never waits.
