@@ -9,8 +9,9 @@
 // After the mix, many connections read GET /api/display as fast as they can (a load tool against
 // the plug-in's hottest endpoint), and a bare Node.js server sending the same bytes gets the same
 // load. Then 500 posts wait for the DJ, and the display poll is timed with nothing else running
-// and during a flood of guests without cookies. --compare runs the flat-out mix and the display
-// phase against another build of the wall server too (an older checkout's wall/server/server.js),
+// and during a flood of guests without cookies. --compare runs the venue pace, the flat-out mix
+// and the display phase against another build of the wall server too (an older checkout's
+// wall/server/server.js),
 // in the same run and against the same bare server. The servers take the flat-out mix and the
 // display phase in turns (--rounds, 4: each gets a quarter of the time, four times), so that
 // what else the machine does weighs on each alike. --profile writes a CPU profile of the wall
@@ -297,6 +298,7 @@ async function main() {
   polls.phase('venue');
   const venueResult = await venuePace(wall.port, postIds, cookies, 'wall server, venue pace', 2);
   polls.phase('');
+  const otherVenue = other ? await venuePace(other.port, other.postIds, other.cookies, `${compare}, venue pace`, 2) : null;
   const targets = [{ server: wall, polls, label: 'wall server' }, ...(other ? [{ server: other, polls: otherPolls, label: compare }] : []),
     { server: { ...bare, postIds, cookies }, label: 'bare node http' }];
   // A wall's polls count as in a phase only during its own turns.
@@ -322,7 +324,7 @@ async function main() {
   const otherBytes = other ? Buffer.byteLength(await (await fetch(`${other.base}/api/display`)).text()) : 0;
   otherPolls?.stop();
   await other?.stop();
-  const compared = other ? { server: compare, flat: flatOut[1], display: displayed[1], displayBytes: otherBytes, displayPoll: otherPolls.stats('display', 'flat') } : null;
+  const compared = other ? { server: compare, venue: otherVenue, flat: flatOut[1], display: displayed[1], displayBytes: otherBytes, displayPoll: otherPolls.stats('display', 'flat') } : null;
   bare.child.kill();
 
   // A long night: 500 posts wait for the DJ (ten each from 50 phones, auto approve off while they
@@ -379,7 +381,7 @@ async function main() {
   console.log(`${statePending} pending, cookie-less flood (${f(flood)}): display ${d(pendingPhase.flood.display)}; state ${d(pendingPhase.flood.state)}`);
   if (compared) {
     const c = report.compared;
-    console.log(`compared ${compare}: flat out ${f(c.flat)} = ${pc(c.throughputRatio)} of bare; GET /api/display (${c.displayBytes} bytes) ${h(c.display)} = ${pc(c.displayRatio)} of bare`);
+    console.log(`compared ${compare}: venue pace p95 ${ms(c.venue.p95ms)} ms; flat out ${f(c.flat)} = ${pc(c.throughputRatio)} of bare; GET /api/display (${c.displayBytes} bytes) ${h(c.display)} = ${pc(c.displayRatio)} of bare`);
   }
   if (profile) for (const p of report.profile) console.log(`profile: ${String(p.share).padStart(5)} %  ${String(p.ms).padStart(6)} ms  ${p.fn}`);
   console.log(`result: p95 ${venueResult.p95ms.toFixed(1)} ms at ${guests} guests acting twice a second (p95 ${wallResult.p95ms.toFixed(1)} ms flat out); throughput ${wallResult.requestsPerSec.toFixed(0)} req/s = ${pc(report.throughputRatio)} of a bare Node HTTP server (${bareResult.requestsPerSec.toFixed(0)} req/s); GET /api/display ${displayResult.requestsPerSec.toFixed(0)} req/s = ${pc(report.display.ratio)} of bare (${bareDisplay.requestsPerSec.toFixed(0)} req/s); display poll p95 with ${statePending} pending: ${ms(pendingPhase.quiet.display.p95ms)} ms quiet, ${ms(pendingPhase.flood.display.p95ms)} ms in a cookie-less flood`);
