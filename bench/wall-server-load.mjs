@@ -1,7 +1,7 @@
 // Load benchmark of the wall server: 300 concurrent guests (one connection and one device
 // cookie each) post shout-outs and react to live posts, while the plug-in's two polls run
-// (display every 150 ms, moderation state every second). The same load then goes to a bare
-// Node.js HTTP server on this machine, and the wall's throughput is reported as a ratio to it.
+// (display every 150 ms, moderation state every second). The same load goes to a bare Node.js
+// HTTP server on this machine, and the wall's throughput is reported as a ratio to it.
 //
 //   node bench/wall-server-load.mjs [--seconds N] [--guests N] [--pending N] [--phase-seconds N]
 //     [--display-seconds N] [--display-connections N] [--rounds N] [--compare path/to/server.js] [--smoke] [--profile]
@@ -11,9 +11,8 @@
 // load. Then 500 posts wait for the DJ, and the display poll is timed with nothing else running
 // and during a flood of guests without cookies. --compare runs the venue pace, the flat-out mix
 // and the display phase against another build of the wall server too (an older checkout's
-// wall/server/server.js),
-// in the same run and against the same bare server. The servers take the flat-out mix and the
-// display phase in turns (--rounds, 4: each gets a quarter of the time, four times), so that
+// wall/server/server.js), in the same run and against the same bare server. The servers take the
+// flat-out mix and the display phase in turns (--rounds, 4: each gets a quarter of the time, four times), so that
 // what else the machine does weighs on each alike. --profile writes a CPU profile of the wall
 // server (test-output/bench/profile/) and prints where its time went.
 //
