@@ -126,11 +126,12 @@ function guestRequests(postIds, cookies) {
 // A venue's pace: every guest on its own keep-alive connection acts at random moments (on average
 // `perSecond` times a second, exponential gaps), so arrivals are not lined up in bursts the way a
 // fixed-rate timer per connection would line them up. Latency is measured from send to last byte.
-async function venuePace(port, postIds, cookies, label, perSecond) {
+// Returns what was counted, to be summed over rounds (summary).
+async function venuePace(port, postIds, cookies, perSecond, runSeconds = seconds) {
   const times = [];
   const statuses = {};
   let errors = 0;
-  const end = Date.now() + seconds * 1000;
+  const end = Date.now() + runSeconds * 1000;
   const guest = async (cookie) => {
     const agent = new http.Agent({ keepAlive: true, maxSockets: 1 });
     for (let n = 0; ; n++) {
@@ -157,9 +158,7 @@ async function venuePace(port, postIds, cookies, label, perSecond) {
     agent.destroy();
   };
   await Promise.all(cookies.map(guest));
-  times.sort((a, b) => a - b);
-  return { label, rate: guests * perSecond, requests: times.length, requestsPerSec: times.length / seconds,
-    p50ms: percentile(times, 50), p95ms: percentile(times, 95), p99ms: percentile(times, 99), errors, timeouts: 0, statuses };
+  return { requests: times.length, seconds: runSeconds, times, statuses, errors, timeouts: 0 };
 }
 
 // One load tool run: `requests` as autocannon takes them, on `connections` connections, for
@@ -293,13 +292,8 @@ async function main() {
   // The plug-in's polls run during the whole measurement, on the compared server too.
   const polls = plugInPolls(base);
   const otherPolls = other ? plugInPolls(other.base) : null;
-  // First a venue's pace (every guest acting twice a second), for latency; then flat out, for capacity.
-  polls.phase('venue');
-  const venueResult = await venuePace(wall.port, postIds, cookies, 'wall server, venue pace', 2);
-  polls.phase('');
-  const otherVenue = other ? await venuePace(other.port, other.postIds, other.cookies, `${compare}, venue pace`, 2) : null;
-  const targets = [{ server: wall, polls, label: 'wall server' }, ...(other ? [{ server: other, polls: otherPolls, label: compare }] : []),
-    { server: { ...bare, postIds, cookies }, label: 'bare node http' }];
+  const walls = [{ server: wall, polls, label: 'wall server' }, ...(other ? [{ server: other, polls: otherPolls, label: compare }] : [])];
+  const targets = [...walls, { server: { ...bare, postIds, cookies }, label: 'bare node http' }];
   // A wall's polls count as in a phase only during its own turns.
   const turn = (phase, fn) => async (t, sec) => {
     t.polls?.phase(phase);
@@ -307,6 +301,10 @@ async function main() {
     t.polls?.phase('');
     return part;
   };
+  // First a venue's pace (every guest acting twice a second), for latency (the walls in turns
+  // when there are two); then flat out, for capacity.
+  const paced = await inTurns(walls, seconds, other ? rounds : 1, turn('venue', (srv, sec) => venuePace(srv.port, srv.postIds, srv.cookies, 2, sec)));
+  const [venueResult, otherVenue] = paced.map((parts, k) => summary(`${walls[k].label}, venue pace`, parts, { rate: guests * 2 }));
   const flat = await inTurns(targets, seconds, rounds, turn('flat', (srv, sec) =>
     load(srv.port, { connections: guests, runSeconds: sec, requests: guestRequests(srv.postIds, srv.cookies) })));
   const flatOut = flat.map((parts, k) => summary(`${targets[k].label}, flat out`, parts, { rate: 'max' }));
