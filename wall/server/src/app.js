@@ -9,7 +9,7 @@ import { BACKUP_EVERY_MS, backupFiles, prepareDatabase, writeBackup } from './ba
 import { Wall } from './wall.js';
 import { GuestLimits, Turns, addressKey } from './ratelimit.js';
 import { IdempotencyStore } from './idempotency.js';
-import { securityHeaders, sendError, parseCookies, checkLoopback, loopbackHost } from './http.js';
+import { sendError, parseCookies, checkLoopback, loopbackHost } from './http.js';
 import { InputError, wallFull } from './text.js';
 import { guestRoutes } from './guest-api.js';
 import { contractRoutes } from './contract-api.js';
@@ -20,6 +20,9 @@ import { addPhotoFiles, sweepTemporary } from './uploads.js';
 
 export { wallFull };
 export { UPLOADS_MAX_BYTES } from './uploads.js';
+
+// The page a phone opens first: it gets its device cookie with it.
+const GUEST_PAGES = new Set(['/', '/index.html']);
 
 const notFound = () => new InputError('There is nothing here.', 'not_found', 404);
 
@@ -33,11 +36,13 @@ export function storageFull(e) {
 //   files     instead of routes: one handler for every GET and HEAD (others are 405)
 //   loopback  only callers on this PC (the DJ's endpoints), checked before anything else
 //   turns     the handler waits for its turn (ratelimit.js Turns), after the route is found
+//   phones    the caller is a phone to identify: its device cookie is read, or a new one minted
+//             (otherwise only on the guest page, GUEST_PAGES)
 // Built for an app (each handler closes over it); routeTable({}) gives the same table, whose
 // handlers are not to be called, to read its surfaces and keys.
 export function routeTable(app) {
   return [
-    { prefix: '/api/guest/', routes: guestRoutes(app), turns: true },
+    { prefix: '/api/guest/', routes: guestRoutes(app), turns: true, phones: true },
     { prefix: '/api/', routes: contractRoutes(app), loopback: true },
     { prefix: '/', files: staticFiles(app) },
   ];
@@ -76,8 +81,19 @@ export function createApp(options) {
   app.routes = routeTable(app);
   const device = deviceCookies(app);
 
+  // Replies wait for the commit of what was written (store.js, group commit); a failed commit
+  // is answered as a full disk or an internal error. Called on the reply (res.gate, res.failure).
+  const gate = () => store.pending;
+  function failure(err) {
+    if (storageFull(err)) {
+      log(`refused ${this.key}: ${err.message}`);
+      return wallFull();
+    }
+    log(`error on ${this.key}: ${err.stack ?? err}`);
+    return err;
+  }
+
   async function handle(req, res) {
-    securityHeaders(res);
     // The path is taken as sent ("//mod/x" is a path, not a host); the query only by the photo upload.
     const q = req.url.indexOf('?');
     const url = { pathname: q < 0 ? req.url : req.url.slice(0, q), search: q < 0 ? '' : req.url.slice(q + 1) };
@@ -91,28 +107,22 @@ export function createApp(options) {
       return sendError(res, new InputError('This wall answers on this PC only as 127.0.0.1 or localhost.', 'bad_host', 403));
     }
     const address = loopback ? '' : addressKey(req.socket.remoteAddress);
-    const cookies = parseCookies(req.headers.cookie);
-    const { deviceId, deviceWait } = device(cookies.lumvo_device, address, res);
     const clean = cleanPath(url.pathname);
-    const ctx = { req, res, url, path: clean, cookies, deviceId, deviceWait, address, app, loopback };
+    const surface = clean === null ? null : app.routes.find((r) => clean.startsWith(r.prefix));
+    const ctx = { req, res, url, path: clean, cookies: {}, deviceId: '', deviceWait: 0, address, app, loopback };
+    if (surface?.phones || GUEST_PAGES.has(clean)) {
+      ctx.cookies = parseCookies(req.headers.cookie);
+      Object.assign(ctx, device(ctx.cookies.lumvo_device, address, res));
+    }
     const key = `${req.method} ${clean}`;
-    // Replies wait for the commit of what was written (store.js, group commit); a failed commit
-    // is answered as a full disk or an internal error.
-    res.gate = () => store.pending;
-    res.failure = (err) => {
-      if (storageFull(err)) {
-        log(`refused ${key}: ${err.message}`);
-        return wallFull();
-      }
-      log(`error on ${key}: ${err.stack ?? err}`);
-      return err;
-    };
+    res.key = key;
+    res.gate = gate;
+    res.failure = failure;
     try {
       // Reads are built from committed state: what is waiting to be committed is committed now
       // (a failure there answers the writers and sends memory back), so a read never waits.
       if (req.method === 'GET' || req.method === 'HEAD') store.flush();
-      if (clean === null) throw notFound();
-      const surface = app.routes.find((r) => clean.startsWith(r.prefix));
+      if (!surface) throw notFound();
       if (surface.loopback) checkLoopback(req, app.port);
       let h;
       if (surface.routes) {

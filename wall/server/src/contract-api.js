@@ -5,12 +5,11 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { InputError, field, LIMITS } from './text.js';
 import { readJson, sendJson } from './http.js';
-import { displayDocument, stateDocument } from './documents.js';
+import { servedDocuments, tagMatches } from './served-documents.js';
 import { parsePollStart } from './polls.js';
 import { parseLook } from './looks.js';
 import { decodeDataUrl, sniffImage, withinPixelBudget, tooManyPixels, ALBUM_FILE, POLL_PHOTO_MAX, PHOTO_MAX } from './images.js';
 import { newId } from './ids.js';
-import { displayView, stateView } from './views.js';
 
 const SMALL = 64 * 1024;
 const LARGE = 8 * 1024 * 1024;
@@ -23,6 +22,17 @@ const needId = (body) => {
 export function contractRoutes(app) {
   const { wall } = app;
   const ok = (res, extra = {}) => sendJson(res, 200, { ok: true, ...extra });
+  const documents = servedDocuments(wall, () => app.joinUrl());
+  // A caller that already has this version of the document gets it confirmed, without its body.
+  const sendDocument = ({ req, res }, doc) => {
+    if (tagMatches(req.headers['if-none-match'], doc.etag)) {
+      res.writeHead(304, ['ETag', doc.etag, 'Cache-Control', 'no-store']);
+      res.end();
+    } else {
+      res.writeHead(200, doc.headers);
+      res.end(doc.text);
+    }
+  };
   const action = (fn) => async ({ req, res }) => {
     const body = await readJson(req, SMALL);
     fn(needId(body), body);
@@ -47,8 +57,8 @@ export function contractRoutes(app) {
   };
 
   return {
-    'GET /api/display': ({ res }) => sendJson(res, 200, displayDocument(displayView(wall, app.joinUrl()))),
-    'GET /api/state': ({ res }) => sendJson(res, 200, stateDocument(stateView(wall))),
+    'GET /api/display': (ctx) => sendDocument(ctx, documents.display()),
+    'GET /api/state': (ctx) => sendDocument(ctx, documents.state()),
     'POST /api/settings': async ({ req, res }) => {
       wall.applySettings(await readJson(req, SMALL));
       ok(res);

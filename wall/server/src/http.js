@@ -1,4 +1,4 @@
-// HTTP plumbing: security headers, JSON replies and errors, bodies with size limits, cookies,
+// HTTP plumbing: the headers of pages and of JSON replies, JSON replies and errors, bodies with size limits, cookies,
 // and the loopback rule for the DJ's endpoints.
 
 import { InputError } from './text.js';
@@ -10,7 +10,9 @@ export const CSP = [
   "frame-ancestors 'none'",
 ].join('; ');
 
-export function securityHeaders(res) {
+// What a page (and any file a browser may show as one) is sent with. A JSON reply gets only
+// nosniff (writeJson): the page's policy and frame rules mean nothing to a fetch or the plug-in.
+export function pageHeaders(res) {
   res.setHeader('X-Content-Type-Options', 'nosniff');
   res.setHeader('Referrer-Policy', 'no-referrer');
   res.setHeader('X-Frame-Options', 'DENY');
@@ -37,6 +39,7 @@ function writeJson(res, status, body, extraHeaders) {
     'Content-Type': 'application/json; charset=utf-8',
     'Cache-Control': 'no-store',
     'Content-Length': Buffer.byteLength(text),
+    'X-Content-Type-Options': 'nosniff',
     ...extraHeaders,
   });
   res.end(text);

@@ -34,6 +34,9 @@ export class Reactions {
   constructor(wall) {
     this.wall = wall;
     this.byPost = new Map(); // post id -> Map(device id -> Map(emoji -> time))
+    // post id -> its tally, kept until the post's reactions change (every reply to a reaction
+    // and every document carries it).
+    this.tallies = new Map();
   }
 
   load(postIds) {
@@ -41,6 +44,7 @@ export class Reactions {
   }
 
   put(postId, deviceId, emoji, at) {
+    this.tallies.delete(postId);
     let byDevice = this.byPost.get(postId);
     if (!byDevice) this.byPost.set(postId, (byDevice = new Map()));
     let mine = byDevice.get(deviceId);
@@ -49,7 +53,10 @@ export class Reactions {
   }
 
   // A post that left the wall keeps its reactions in the database only.
-  forget(postId) { this.byPost.delete(postId); }
+  forget(postId) {
+    this.byPost.delete(postId);
+    this.tallies.delete(postId);
+  }
 
   mine(postId, deviceId) { return [...(this.byPost.get(postId)?.get(deviceId)?.keys() ?? [])]; }
 
@@ -69,6 +76,7 @@ export class Reactions {
       }
     }
     const store = wall.store;
+    this.tallies.delete(postId);
     store.tx(() => {
       wall.ensureDevice(deviceId);
       if (remove) {
@@ -84,14 +92,19 @@ export class Reactions {
         this.put(postId, deviceId, emoji, now);
       }
     });
+    this.tallies.delete(postId);
     return { reactions: tallyList(this.tally(postId)), mine: this.mine(postId, deviceId), hot: this.hot(postId, now) };
   }
 
+  // emoji -> count; not to be changed by the caller.
   tally(postId) {
-    const t = new Map();
+    let t = this.tallies.get(postId);
+    if (t) return t;
+    t = new Map();
     for (const mine of this.byPost.get(postId)?.values() ?? []) {
       for (const e of mine.keys()) t.set(e, (t.get(e) ?? 0) + 1);
     }
+    this.tallies.set(postId, t);
     return t;
   }
 
@@ -105,4 +118,19 @@ export class Reactions {
   }
 
   shownHot(postId, now) { return this.wall.settings.allowHotFx && this.hot(postId, now); }
+
+  // When a hot post stops being hot with no new reaction: as its hotNeed-th newest reaction
+  // leaves the window. 0 when it is not hot now.
+  hotUntil(postId, now) {
+    const byDevice = this.byPost.get(postId);
+    if (!byDevice) return 0;
+    const { hotNeed, hotWindowSec } = this.wall.settings;
+    const times = [];
+    for (const mine of byDevice.values()) for (const at of mine.values()) times.push(at);
+    const k = Math.max(1, hotNeed);
+    if (times.length < k) return 0;
+    times.sort((a, b) => b - a);
+    const until = times[k - 1] + hotWindowSec * 1000;
+    return until > now ? until : 0;
+  }
 }

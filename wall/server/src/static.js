@@ -7,7 +7,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { IMAGE_TYPES, imageContentType } from './images.js';
 import { InputError } from './text.js';
-import { checkLoopback } from './http.js';
+import { checkLoopback, pageHeaders } from './http.js';
 
 const TYPES = {
   '.html': 'text/html; charset=utf-8', '.htm': 'text/html; charset=utf-8', '.js': 'text/javascript; charset=utf-8',
@@ -22,6 +22,8 @@ export function contentType(file) {
   return TYPES[path.extname(file).toLowerCase()] ?? 'application/octet-stream';
 }
 
+const PLAIN_PATH = /^(?:\/[\w-]+(?:\.[\w-]+)*)+$/;
+
 // The request path decoded once and normalised: percent-escapes decoded (an encoded "/" is a
 // separator like any other), empty segments dropped. Every decision (which folder, loopback only
 // or not) and the file lookup use this one result, so "/%6dod/x", "/bg%2fx" and "//mod/x" are
@@ -29,6 +31,8 @@ export function contentType(file) {
 // backslashes, "." or ".." segments, and what Windows would read differently from Linux (a colon
 // for drives and streams, a name ending in a dot or a space, which Windows drops).
 export function cleanPath(urlPath) {
+  // Letters, digits, "_" and "-" in segments with dots only inside: nothing to decode or drop.
+  if (PLAIN_PATH.test(urlPath)) return urlPath;
   let decoded;
   try {
     decoded = decodeURIComponent(urlPath);
@@ -100,6 +104,7 @@ const notFound = () => new InputError('There is nothing here.', 'not_found', 404
 export function staticFiles(app) {
   return async function serveStatic(ctx) {
     const { req } = ctx;
+    pageHeaders(ctx.res);
     const { webDir, uploadsDir, looksDir, wall } = app;
     const p = ctx.path;
     // Decided on the lower-case path too: Windows finds web/mod/ under "/MOD/" as well.

@@ -71,6 +71,9 @@ export class Store {
     }
     if (file !== ':memory:') this.startCheckpointer(file, checkpointWorker);
     this.stmts = new Map();
+    // Counts the statements that may have changed something: the documents built from memory
+    // are built again only when it moves (wall.js version).
+    this.writes = 0;
     this.depth = 0;
     this.batch = null;
   }
@@ -92,8 +95,10 @@ export class Store {
     let s = this.stmts.get(sql);
     if (!s) {
       s = this.db.prepare(sql);
+      s.writes = !sql.startsWith('SELECT');
       this.stmts.set(sql, s);
     }
+    if (s.writes) this.writes++;
     return s;
   }
 

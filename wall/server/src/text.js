@@ -60,11 +60,19 @@ export const CODE_POINTS_PER_CHAR = 4;
 export const BYTES_PER_CHAR = 10;
 export const CHAR_MAX_CODE_POINTS = 16;
 
+const BELOW_MARKS = /^[\u0000-\u02ff]*$/;
+
 // Cleans and checks one field. `label` names the field in the error sentence.
 export function field(value, { label, max, required = false, keepLines = false }) {
   const s = cleanText(value, { keepLines });
   if (required && !s) throw new InputError(`Please add ${label}.`, 'empty');
   const tooLong = () => new InputError(`That ${label} is too long: ${max} characters at most.`, 'too_long');
+  // Below the combining marks (U+0300) every UTF-16 unit is one code point and one character,
+  // at most two bytes: the length alone decides, without segmenting.
+  if (BELOW_MARKS.test(s)) {
+    if (s.length > max) throw tooLong();
+    return s;
+  }
   // Each check bounds the work of the next: UTF-16 units, then bytes, then code points.
   if (s.length > CODE_POINTS_PER_CHAR * max * 2 || Buffer.byteLength(s) > BYTES_PER_CHAR * max) throw tooLong();
   let codePoints = 0;

@@ -13,30 +13,36 @@ export const GUEST_LIVE_MAX = 50;
 
 export const NAME_COLORS = Object.freeze(['#ff7a18', '#a855f7', '#22d3ee', '#f472b6', '#34d399', '#facc15', '#60a5fa', '#fb7185']);
 
-const withLiveFields = (wall, p, now) => ({ ...p, reactions: tallyText(wall.reactions.tally(p.id)), hot: wall.reactions.shownHot(p.id, now) });
+// valid (optional): { until }, lowered to the moment a post shown hot here stops being hot, when
+// a document built now would show something else with no change but the clock's.
+const withLiveFields = (wall, p, now, valid) => {
+  const hot = wall.reactions.shownHot(p.id, now);
+  if (hot && valid) valid.until = Math.min(valid.until, wall.reactions.hotUntil(p.id, now) || now);
+  return { ...p, reactions: tallyText(wall.reactions.tally(p.id)), hot };
+};
 
-// For documents.js displayDocument.
-export function displayView(wall, joinUrl) {
+// For documents.js displayDocument; valid: as for withLiveFields.
+export function displayView(wall, joinUrl, valid) {
   const now = wall.clock();
   wall.tick(now);
   const f = wall.featured.current ? wall.posts.byId.get(wall.featured.current.id) : null;
   return {
-    featured: f ? withLiveFields(wall, f, now) : null,
+    featured: f ? withLiveFields(wall, f, now, valid) : null,
     settings: wall.settings,
     joinUrl,
-    feed: wall.posts.live.slice(-FEED_PACKED_MAX).map((p) => withLiveFields(wall, p, now)),
+    feed: wall.posts.live.slice(-FEED_PACKED_MAX).map((p) => withLiveFields(wall, p, now, valid)),
     poll: wall.polls.view(now),
     tipEnabled: tipLinksFor(wall.settings).length > 0,
   };
 }
 
-// For documents.js stateDocument.
-export function stateView(wall) {
+// For documents.js stateDocument; valid: as for withLiveFields.
+export function stateView(wall, valid) {
   const now = wall.clock();
   wall.tick(now);
   const { pending, requests, tips, rejected } = wall.posts.lists();
   const featuredId = wall.featured.currentId;
-  const feed = wall.posts.live.slice(-STATE_LIST_MAX).map((p) => ({ ...withLiveFields(wall, p, now), featured: p.id === featuredId }));
+  const feed = wall.posts.live.slice(-STATE_LIST_MAX).map((p) => ({ ...withLiveFields(wall, p, now, valid), featured: p.id === featuredId }));
   const blocked = [...wall.devices.values()].filter((d) => d.blockedAt).sort((a, b) => a.blockedAt - b.blockedAt)
     .map((d) => ({ id: `b_${d.handle}`, type: 'shoutout', name: d.name, text: '', photo: '', createdAt: d.blockedAt, lastAt: d.blockedAt }));
   const poll = wall.polls.view(now);

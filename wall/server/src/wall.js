@@ -25,6 +25,7 @@ export class Wall {
     this.log = log;
     this.vdjSearch = '';
     this.storageTrouble = false;
+    this.memoryChanges = 0;
     // The picture phones get for an uploaded picture (a phone-sized copy, where app.js made one).
     this.phonePhotoOf = (ref) => ref;
     // Called, inside the transaction, for the photo of a post that will never show it again
@@ -53,6 +54,7 @@ export class Wall {
   // what the database never holds is carried over (the host's search, when the card last came
   // down, the idle repeat's place, the poll's votes per address).
   rollBackMemory() {
+    this.memoryChanges++;
     const { featured, polls } = this;
     const poll = polls.current;
     this.build();
@@ -90,6 +92,7 @@ export class Wall {
   // leaves everything as it was, so the documents still answer.
   tick(now = this.clock()) {
     if (!this.featured.due(now) && !this.polls.due(now)) return;
+    this.memoryChanges++;
     const advance = () => {
       this.featured.advance(now);
       this.polls.advance(now);
@@ -117,7 +120,13 @@ export class Wall {
 
   setVdjSearch(text) {
     this.vdjSearch = songSearchText(text ?? '');
+    this.memoryChanges++;
   }
+
+  // Moves whenever anything the documents show may have changed, except with the clock alone
+  // (served-documents.js keeps track of that): every statement that writes, and the changes
+  // made in memory only.
+  get version() { return this.store.writes + this.memoryChanges; }
 
   // ---- phones ----
 

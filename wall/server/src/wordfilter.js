@@ -83,6 +83,13 @@ function normalise(text) {
   const to = [];
   let i = 0;
   for (const ch of text) {
+    // ASCII has nothing invisible or to decompose: only its case changes.
+    if (ch.charCodeAt(0) < 0x80) {
+      out += ch.toLowerCase();
+      from.push(i);
+      to.push(++i);
+      continue;
+    }
     if (INVISIBLE.test(ch)) {
       i += ch.length;
       continue;
@@ -101,9 +108,17 @@ function normalise(text) {
   return { text: out, from, to };
 }
 
+// Every entry's pattern begins (after its lookbehind, if any) with its first letter's class.
+const FIRST_CLASS = /^(?:\(\?<!\[\\p\{L\}\\p\{N\}\]\))?\[((?:\\.|[^\]\\])*)\]/;
+
 function compile(entries) {
   const patterns = entries.map(entryPattern).filter(Boolean);
-  return patterns.length ? new RegExp(patterns.join('|'), 'gu') : null;
+  if (!patterns.length) return null;
+  // A position where no entry's first letter can start is passed over at once: the engine would
+  // otherwise try every entry there.
+  const firsts = patterns.map((p) => FIRST_CLASS.exec(p)?.[1]);
+  const gate = firsts.every((f) => f !== undefined) ? `(?=[${[...new Set(firsts)].join('')}])` : '';
+  return new RegExp(`${gate}(?:${patterns.join('|')})`, 'gu');
 }
 
 const BUILT_IN_RE = compile(BUILT_IN);

@@ -280,12 +280,21 @@ test('wrong PINs sent all at once with slow bodies are held by the lockout as th
   assert.equal(codes.filter((c) => c === 'bad_pin').length, 5, `checked: ${codes.join(' ')}`);
 });
 
-test('security headers on every reply; no path outside the served folders', async () => {
-  for (const p of ['/', '/api/guest/config', '/nothing', '/api/display']) {
+test('pages get their policy, JSON only nosniff; a cookie only where a phone is identified; no path outside the served folders', async () => {
+  // [path, a page, given a device cookie when it comes without one]
+  for (const [p, page, cookie] of [['/', true, true], ['/index.html', true, true], ['/mod/mod.js', true, false], ['/nothing', true, false],
+    ['/api/guest/config', false, true], ['/api/guest/nothing', false, true], ['/api/display', false, false], ['/api/state', false, false]]) {
     const r = await rawGet(p);
     assert.equal(r.headers['x-content-type-options'], 'nosniff', p);
-    assert.match(r.headers['content-security-policy'], /script-src 'self'/, p);
-    assert.match(r.headers['content-security-policy'], /frame-ancestors 'none'/, p);
+    if (page) {
+      assert.match(r.headers['content-security-policy'], /script-src 'self'/, p);
+      assert.match(r.headers['content-security-policy'], /frame-ancestors 'none'/, p);
+      assert.equal(r.headers['x-frame-options'], 'DENY', p);
+    } else {
+      assert.equal(r.headers['content-security-policy'], undefined, p);
+      assert.equal(r.headers['x-frame-options'], undefined, p);
+    }
+    assert.equal(!!r.headers['set-cookie']?.[0]?.startsWith('lumvo_device='), cookie, p);
   }
   for (const p of ['/../secret.txt', '/%2e%2e/secret.txt', '/..%2fsecret.txt', '/uploads/../wall.db', '/uploads/%2e%2e/wall.db',
     '/looks/..%2f..%2fwall.db', '/web/info/../../secret.txt', '/brand/%00.png', '/info/start.txt', '/mod/../../secret.txt']) {

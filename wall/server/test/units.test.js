@@ -89,6 +89,8 @@ describe('text rules', () => {
     assert.equal(field(`${'x'.repeat(27)}👨‍👩‍👧`, { label: 'name', max: 28 }).length, 35, 'a family emoji is one character');
     assert.equal(field('🇬🇧é'.repeat(14), { label: 'name', max: 28 }).length, 14 * 5);
     assert.throws(() => field(`${'x'.repeat(28)}👨‍👩‍👧`, { label: 'name', max: 28 }), { code: 'too_long' });
+    assert.equal(field('Zoë Ñ'.repeat(6).slice(0, 28), { label: 'name', max: 28 }).length, 28);
+    assert.throws(() => field('Zoë Ñ'.repeat(6), { label: 'name', max: 28 }), { code: 'too_long' }, 'accented letters count once each');
     assert.throws(() => field('   ', { label: 'message', max: 10, required: true }), { code: 'empty' });
     assert.throws(() => field(42, { label: 'message', max: 10 }), { status: 400 });
   });
