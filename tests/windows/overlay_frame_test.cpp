@@ -317,11 +317,13 @@ TEST(OverlayHero, TheWorstTextAGuestCanSendPaintsLikePlainText) {
             plain += 'b';
         }
     }
-    const double worst = msToPaintEveryCard(stacked);
-    const double ordinary = msToPaintEveryCard(plain);
+    // The first frames of a process pay for the fonts: one frame to warm up, then each text's best of two.
+    msToPaintEveryCard(plain);
+    const double worst = std::min(msToPaintEveryCard(stacked), msToPaintEveryCard(stacked));
+    const double ordinary = std::min(msToPaintEveryCard(plain), msToPaintEveryCard(plain));
     std::printf(
-        "measured: a frame repainting the big card and 8 feed lines under Wine: 720 code points of stacked "
-        "marks %.1f ms, of plain letters %.1f ms\n",
+        "measured: a frame repainting the big card and 8 feed lines under Wine (the best of two): 720 code "
+        "points of stacked marks %.1f ms, of plain letters %.1f ms\n",
         worst, ordinary);
     ASSERT_GT(worst, 0);
     EXPECT_LT(worst, std::max(2 * ordinary, 33.0)) << "stacked marks cost far more than plain text";
