@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "base/win/wide_text.h"
+#include "moderator/win/control_kit.h"
 #include "moderator/win/moderator_parts.h"
 
 // The pages: building every tab's controls, laying them out, switching tabs and sub-pages (and the
@@ -338,7 +339,10 @@ LRESULT ModeratorWindow::onControlColour(HDC dc, HWND control, bool edit) {
     }
     COLORREF text = kText;
     if (id == ids::kPinLine) text = kPinLine;
-    if (id == kBlockedHintId || id == kSetupNoteId || id == kSetupHintId || id == kSettingsNoteId) text = kHint;
+    if (id == kBlockedHintId || id == kSetupNoteId || id == kSetupHintId || id == kSettingsNoteId ||
+        control_kit::isHint(control)) {
+        text = kHint;
+    }
     if (id == ids::kStatusLine && model_.alertOn()) text = kAccent;
     SetTextColor(dc, text);
     SetBkColor(dc, kWindow);
