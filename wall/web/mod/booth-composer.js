@@ -9,7 +9,7 @@ const PHOTO_MAX = 5 * 1024 * 1024;
 const NO_PHOTO = 'No photo: the message goes up on its own.';
 
 // Spaces, line feeds and carriage returns at either end go; those inside stay.
-export const trimMessage = (text) => text.replace(/^[ \r\n]+|[ \r\n]+$/g, '');
+const trimMessage = (text) => text.replace(/^[ \r\n]+|[ \r\n]+$/g, '');
 
 const photo = { dataUrl: '', name: '' };
 

@@ -14,14 +14,14 @@ const ANSWERS_START = ['Yes', 'No', '', ''];
 const two = (n) => String(n).padStart(2, '0');
 
 // A field's whole number within 0..top; anything that is not a number counts as 0.
-export function clampField(text, top) {
+function clampField(text, top) {
   const n = Number.parseInt(String(text).trim(), 10);
   return Number.isFinite(n) ? Math.min(top, Math.max(0, n)) : 0;
 }
 
 // The start request's body, members in the wall's order. length: [h, m, s]; endAt: "HH:MM" or
 // "HH:MM:SS" from the time field. Empty answers are left out; the wall counts the rest.
-export function pollBody({ title, answers, mode, length, endAt, photo }) {
+function pollBody({ title, answers, mode, length, endAt, photo }) {
   const body = { title };
   if (mode === 'end') body.endAt = /^\d\d:\d\d$/.test(endAt) ? `${endAt}:00` : endAt.slice(0, 8);
   else body.duration = Math.max(SHORTEST_SEC, (length[0] * 60 + length[1]) * 60 + length[2]);
