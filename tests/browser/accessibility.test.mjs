@@ -70,6 +70,10 @@ test('axe finds nothing serious on the moderator page and the look editor, at 32
     await page.goto(`${wall.base}/mod`);
     await page.locator('li.row').first().waitFor();
     expectClean(await audit(page), `/mod at ${width} px`);
+    // The poll and booth forms open, with the vote set up above running.
+    for (const summary of await page.locator('.forms summary').all()) await summary.click();
+    await page.locator('.vote-bars li').first().waitFor();
+    expectClean(await audit(page), `/mod's poll and booth post at ${width} px`);
     await page.goto(`${wall.base}/bg`);
     await page.getByText('Lumvo Theme', { exact: true }).waitFor();
     expectClean(await audit(page), `/bg at ${width} px`);

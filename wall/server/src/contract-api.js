@@ -59,6 +59,8 @@ export function contractRoutes(app) {
   return {
     'GET /api/display': (ctx) => sendDocument(ctx, documents.display()),
     'GET /api/state': (ctx) => sendDocument(ctx, documents.state()),
+    // The settings as the wall applies them now (the moderator page's switches show them).
+    'GET /api/settings': ({ res }) => sendJson(res, 200, wall.settings),
     'POST /api/settings': async ({ req, res }) => {
       wall.applySettings(await readJson(req, SMALL));
       ok(res);

@@ -5,6 +5,8 @@
 import { h, $, $$, fill, safeColor, safeLocalPath } from '/js/dom.js';
 import { api } from '/js/api.js';
 import { LISTS, ROW_BUTTONS, LIST_BUTTONS, WALL_BUTTONS, isBulk, offered, rowBody } from '/mod/lists.js';
+import '/mod/poll-form.js';
+import '/mod/booth-composer.js';
 
 const POLL_MS = 1000;
 
@@ -292,6 +294,7 @@ async function poll(now = false) {
         state.body = body;
         state.doc = JSON.parse(body);
         render();
+        document.dispatchEvent(new CustomEvent('mod:state', { detail: state.doc }));
       }
       refocusRow();
     } catch (err) {
@@ -311,6 +314,8 @@ async function poll(now = false) {
 
 // ------------------------------------------------------------------ start
 
+// The poll and booth forms ask for the state at once after they changed it.
+document.addEventListener('mod:refresh', () => poll(true));
 $('#tabs').addEventListener('click', (e) => {
   const tab = e.target.closest('[role="tab"]');
   if (tab) selectList(tab.dataset.list, false);
