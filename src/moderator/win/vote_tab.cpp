@@ -87,8 +87,8 @@ int VoteTab::layout(int width) {
         place(labels_[4 + i], 0, 110 + i * 28, 90, 20);
         place(answers_[i], 90, 106 + i * 28, w - 90, 24);
     }
-    place(labels_[8], 0, 228, 130, 20);
-    place(pictureName_, 130, 228, w - 130 - 196, 20);
+    place(labels_[8], 0, 228, 150, 20);
+    place(pictureName_, 150, 228, w - 150 - 196, 20);
     place(item(vote_ids::kAddPicture), w - 190, 222, 110, 28);
     place(item(vote_ids::kRemovePicture), w - 74, 222, 74, 28);
     place(labels_[9], 0, 262, w, 18);
