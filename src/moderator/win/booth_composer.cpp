@@ -25,8 +25,8 @@ std::string readCapped(HWND box, std::size_t chars) {
     return wideToUtf8(text);
 }
 
-// The whole file, or nothing when it cannot be read or is over the photo's bound.
-std::optional<std::string> readPhoto(const std::wstring& path) {
+// The whole file; empty when it cannot be read or is over the photo's bound.
+std::string readPhoto(const std::wstring& path) {
     const long long size = fileSizeOf(path);
     if (size < 0 || static_cast<std::uint64_t>(size) > kBoothPhotoMaxBytes) return std::string();
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -103,7 +103,8 @@ void BoothComposer::clearPhoto() {
 
 void BoothComposer::show() {
     if (ticket_ != 0 || !host_.submit) return;
-    const std::optional<std::string> photo = photo_.empty() ? std::nullopt : readPhoto(photo_);
+    std::optional<std::string> photo;
+    if (!photo_.empty()) photo = readPhoto(photo_);
     const BoothPlan plan =
         planBoothPost(readCapped(name_, kNameReadChars), readCapped(message_, kMessageReadChars), photo);
     if (!plan.refusal.empty()) {

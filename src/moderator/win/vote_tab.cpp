@@ -75,7 +75,7 @@ void VoteTab::build(DeskPartHost host) {
 
 int VoteTab::layout(int width) {
     const HWND page = host_.maker.parent;
-    if (!page || labels_.size() < 11) return 0;
+    if (!page || labels_.size() < 12) return 0;
     const int w = std::clamp(width, 300, 480);
     const auto item = [page](int id) { return GetDlgItem(page, id); };
     place(labels_[0], 0, 0, w, 22);   // heading
