@@ -114,8 +114,10 @@ void DeskRequests::run() {
             if (next.second.request) {
                 const WallRequest& request = *next.second.request;
                 result.requestSent = true;
-                result.requestOk =
-                    sendWallRequest(*http, request, deskOptions(kDeskActionTimeoutMs, &cancel_), &result.reply);
+                result.requestOk = sendWallRequest(
+                    *http, request,
+                    deskOptions(next.second.timeoutMs > 0 ? next.second.timeoutMs : kDeskActionTimeoutMs, &cancel_),
+                    &result.reply);
             }
             if (next.second.poll) {
                 result.polled = true;

@@ -43,6 +43,7 @@ struct DeskJob {
     std::optional<WallRequest> request;
     bool poll = false;
     std::optional<DeskGet> get;
+    int timeoutMs = 0;  // the request's wait for each stage; 0: kDeskActionTimeoutMs
 };
 
 // What a job got. `state` is the moderation document's body when the poll succeeded.

@@ -73,6 +73,10 @@ HWND button(const Maker& m, const wchar_t* text, int id) {
     return make(m, L"BUTTON", text, WS_TABSTOP | BS_PUSHBUTTON, id, m.font);
 }
 
+HWND ownerButton(const Maker& m, const wchar_t* text, int id) {
+    return make(m, L"BUTTON", text, WS_TABSTOP | BS_OWNERDRAW, id, m.font);
+}
+
 bool checked(HWND box) { return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 void setChecked(HWND box, bool on) {

@@ -32,8 +32,10 @@ HWND editBox(const Maker& m, int id, DWORD style = 0, const wchar_t* cue = nullp
 HWND dropList(const Maker& m, int id, std::initializer_list<const wchar_t*> choices);
 // Up and down arrows beside `buddy` (an edit box), wrapping from `high` to `low` and back.
 HWND spinner(const Maker& m, HWND buddy, int id, int low, int high);
-// A push button (owner-drawn buttons are the window's own).
+// A push button.
 HWND button(const Maker& m, const wchar_t* text, int id);
+// A button the window paints itself (WM_DRAWITEM), such as one of a row of choices.
+HWND ownerButton(const Maker& m, const wchar_t* text, int id);
 
 bool checked(HWND box);
 void setChecked(HWND box, bool on);

@@ -4,7 +4,10 @@
 #include "base/win/wide_text.h"
 #include "moderator/win/moderator_parts.h"
 #include "moderator/win/moderator_window.h"
+#include "base/win/data_folders.h"
 #include "base/win/module_pin.h"
+#include "settings/settings_file.h"
+#include "settings/shared_settings.h"
 #include "moderator/win/window_proc.h"
 
 // The window's side of the desk's thread (queueing requests, applying what comes back on the
@@ -42,12 +45,66 @@ void ModeratorWindow::takeDeskResults() {
         if (result.state) applyUpdate(model_.apply(*result.state));
         if (result.ticket == pollTicket_) pollTicket_ = 0;
         if (result.ticket == infoTicket_) takeInfoText(result);
+        const std::shared_ptr<bool> alive = alive_;
+        if (voteTab_.take(result) || booth_.take(result)) {
+            if (!alive || !*alive) return;  // closed under a box the part showed
+            continue;
+        }
         if (result.ticket != actionTicket_) continue;
         actionTicket_ = 0;
         inAction_ = false;
         const std::string after = actionStatusAfter(actionPlan_, result.requestOk, result.reply);
         if (!after.empty()) setStatus(utf8ToWide(after));
     }
+}
+
+DeskPartHost ModeratorWindow::partHost(HWND page) {
+    DeskPartHost host;
+    host.maker = {page, module_, look_.normal, look_.bold};
+    host.submit = [this](DeskJob job) { return submitDesk(std::move(job)); };
+    host.tell = [this](const std::string& text, bool warning) { return tellBox(text, warning); };
+    host.setStatus = [this](const std::wstring& text) { setStatus(text); };
+    host.pollState = [this] { pollState(); };
+    host.choosePicture = [this](const wchar_t* title) -> std::wstring {
+        if (services_.choosePicture) return services_.choosePicture(title);
+        // The dialog's loop is a box's: the window may be closed under it.
+        ModulePin pin;
+        const std::shared_ptr<bool> alive = alive_;
+        ++boxesUp_;
+        std::wstring path = openPictureDialog(main_, title);
+        if (!alive || !*alive) {
+            pin.releaseAfterUnwinding();
+            return {};
+        }
+        --boxesUp_;
+        return path;
+    };
+    host.settings = [this] { return services_.settings ? services_.settings->copy() : WallSettings(); };
+    host.changeSettings = [this](const std::function<void(WallSettings&)>& edit) { changeSettings(edit); };
+    return host;
+}
+
+bool ModeratorWindow::tellBox(const std::string& utf8, bool warning) {
+    // As with a confirmation: the pin keeps the code under this frame mapped, the token copy says
+    // whether this object still exists when the box ends.
+    ModulePin pin;
+    const std::shared_ptr<bool> alive = alive_;
+    ++boxesUp_;
+    MessageBoxW(main_, utf8ToWide(utf8).c_str(), L"LUMVO", MB_OK | (warning ? MB_ICONWARNING : MB_ICONINFORMATION));
+    if (alive && *alive) {
+        --boxesUp_;
+        return true;
+    }
+    pin.releaseAfterUnwinding();
+    return false;
+}
+
+void ModeratorWindow::changeSettings(const std::function<void(WallSettings&)>& edit) {
+    if (!services_.settings) return;
+    const WallSettings now = services_.settings->change(edit);
+    if (services_.saveSettings) services_.saveSettings(now);
+    const std::string body = settingsPushBody(now, now.mediaDir.empty() ? defaultMediaFolder() : now.mediaDir);
+    submitDesk({WallRequest{"POST", "/api/settings", body}, false});
 }
 
 void ModeratorWindow::endBoxes() {

@@ -79,6 +79,7 @@ void ModeratorWindow::buildControls() {
 
 void ModeratorWindow::buildListPage(PostList list, HWND page) {
     const int i = listIndex(list);
+    if (list == PostList::messages) booth_.build(partHost(page));  // the composer tops the list
     HWND view = CreateWindowExW(0, WC_LISTVIEWW, L"",
                                 WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL |
                                     LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
@@ -117,6 +118,7 @@ void ModeratorWindow::buildListPage(PostList list, HWND page) {
 }
 
 void ModeratorWindow::buildVoteTab() {
+    voteTab_.build(partHost(pages_[static_cast<int>(MainTab::vote)]));
     voteStatus_ = CreateWindowExW(0, L"EDIT", utf8ToWide(model_.voteStatus()).c_str(),
                                   WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, 0, 10, 10,
                                   pages_[static_cast<int>(MainTab::vote)],
@@ -183,7 +185,8 @@ void ModeratorWindow::layoutListPage(PostList list, HWND page, bool withDetail) 
     const int w = std::max(static_cast<int>(r.right), 160);
     const int h = std::max(static_cast<int>(r.bottom), 80);
     const auto& buttons = actionButtons_[i];
-    const int top = list == PostList::blocked ? 52 : 0;
+    const int top = list == PostList::blocked ? 52 : list == PostList::messages ? BoothComposer::kHeight : 0;
+    if (list == PostList::messages) booth_.layout(w);
     int listBottom = h - 8;
     int buttonRows = 0;
     if (!buttons.empty()) {
@@ -207,7 +210,14 @@ void ModeratorWindow::layoutListPage(PostList list, HWND page, bool withDetail) 
     fitColumn(listViews_[i], w);
 }
 
-void ModeratorWindow::layoutVoteTab() { place(voteStatus_, 8, 8, 480, 100); }
+void ModeratorWindow::layoutVoteTab() {
+    RECT r{};
+    GetClientRect(pages_[static_cast<int>(MainTab::vote)], &r);
+    const int width = std::min(static_cast<int>(r.right) - 16, 480);
+    // The tab's controls in a column at the left; the status box under them.
+    const int below = voteTab_.layout(width);
+    place(voteStatus_, 0, below, std::max(width, 300), 100);
+}
 
 // --- Switching ----------------------------------------------------------------------------------
 
@@ -226,6 +236,7 @@ void ModeratorWindow::showTab(int index) {
     }
     for (int i = 0; i < kMainTabCount; ++i) show(pages_[i], i == index);
     if (index == static_cast<int>(MainTab::settings)) showSettingsPage(settingsPage_);
+    if (index == static_cast<int>(MainTab::vote)) voteTab_.refreshSetting();
     if (index == static_cast<int>(MainTab::info)) showInfoPage(infoPage_);
     for (HWND button : tabButtons_) InvalidateRect(button, nullptr, FALSE);
 }
@@ -296,6 +307,8 @@ void ModeratorWindow::onDrawItem(const DRAWITEMSTRUCT& item) {
         selected = id - ids::kDisplayGroup == displayGroup_;
     } else if (id >= ids::kInfoPage && id < ids::kInfoPage + kInfoPageCount) {
         selected = id - ids::kInfoPage == infoPage_;
+    } else if (voteTab_.isModeButton(id)) {
+        selected = voteTab_.modeSelected(id);
     }
     COLORREF background = kIdleButton;
     COLORREF text = kText;

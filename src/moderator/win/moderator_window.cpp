@@ -91,6 +91,8 @@ void ModeratorWindow::closeHere() {
     settingsBottom_.clear();
     setupOnly_.clear();
     pinLine_ = status_ = infoView_ = updatePage_ = voteStatus_ = nullptr;
+    voteTab_.reset();
+    booth_.reset();
     unregisterClasses();
     if (rowHeight_) ImageList_Destroy(rowHeight_);
     rowHeight_ = nullptr;
@@ -324,6 +326,7 @@ void ModeratorWindow::openInBrowser(const std::string& url) {
 }
 
 void ModeratorWindow::onCommand(int id, int code, HWND from) {
+    if (voteTab_.onCommand(id, code) || booth_.onCommand(id, code)) return;
     if (id >= ids::kTab && id < ids::kTab + kMainTabCount) return showTab(id - ids::kTab);
     if (id >= ids::kSettingsPage && id < ids::kSettingsPage + kSettingsPageCount) {
         return showSettingsPage(id - ids::kSettingsPage);

@@ -25,7 +25,9 @@
 #include "moderator/post_actions.h"
 #include "moderator/post_record.h"
 #include "moderator/update_page.h"
+#include "moderator/win/booth_composer.h"
 #include "moderator/win/moderator_look.h"
+#include "moderator/win/vote_tab.h"
 
 namespace lumvo {
 
@@ -52,6 +54,11 @@ struct ModeratorServices {
     std::function<bool(HWND)> startWallUpdate;   // kUpdateProgressMessage while it runs, kUpdateDoneMessage
     std::function<bool(HWND)> startNodeInstall;  // kNodeInstalledMessage
     std::function<bool()> restartNeeded;         // an update staged a new plug-in DLL
+    // Writes the settings to layout.ini (after a change made in the window, which then pushes them).
+    std::function<void(const WallSettings&)> saveSettings;
+    // Stands in for the open-file dialog of a picture (tests): the path, empty for none. When
+    // empty, the system's dialog opens.
+    std::function<std::wstring(const wchar_t* title)> choosePicture;
 };
 
 // Control identifiers (the tests click the window through them).
@@ -156,7 +163,10 @@ public:
     // the wall link is stopped or while a poll is under way); the reply is applied when it comes.
     void pollState();
     // A request queued or under way, or a result not yet applied (tests wait for this to end).
-    bool deskBusy() const { return pollTicket_ != 0 || actionTicket_ != 0 || infoTicket_ != 0 || desk_.busy(); }
+    bool deskBusy() const {
+        return pollTicket_ != 0 || actionTicket_ != 0 || infoTicket_ != 0 || voteTab_.busy() || booth_.busy() ||
+               desk_.busy();
+    }
     // A copy of the post behind the list's selected row; none when no row is selected.
     std::optional<PostRecord> selectedRecord(PostList list) const { return model_.selectedRecord(list); }
     void showDetail(PostList list);
@@ -198,6 +208,13 @@ private:
     std::uint64_t submitDesk(DeskJob job);
     void takeDeskResults();
     void closeHere();
+    // What the Vote tab and the booth composer reach of the window, on `page`.
+    DeskPartHost partHost(HWND page);
+    // A box titled "LUMVO" with the words; false when the window was closed while it was up.
+    bool tellBox(const std::string& utf8, bool warning);
+    // Changes the shared settings, saves them and pushes them to the wall server (on the desk's
+    // thread).
+    void changeSettings(const std::function<void(WallSettings&)>& edit);
     bool closeOnWindowThread();
     void abandonWindows();
     void endBoxes();
@@ -310,6 +327,8 @@ private:
     ChatColours colours_;  // the DJ's chat colours, read once per list paint
 
     ModerationModel model_;
+    VoteTab voteTab_;
+    BoothComposer booth_;
     std::array<int, kPostListCount> refills_{};
 
     // The desk's thread and what is expected back from it. `alive_` is false from the moment the

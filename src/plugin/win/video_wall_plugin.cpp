@@ -70,6 +70,7 @@ VideoWallPlugin::VideoWallPlugin()
         return readPhotoFromDisk(photoPath, settings_.copy().mediaDir);
     };
     moderator.infoFolder = [] { return infoFolder(); };
+    moderator.saveSettings = [](const WallSettings& settings) { saveSettings(settings); };
     moderator.lastUpdateCheck = [] { return updateCheckFacts(lastUpdateCheck()); };
     moderator.startUpdateCheck = [](HWND window) {
         return lumvo::startUpdateCheck({window, 0, kUpdateCheckedMessage, kUpdateNewerMessage});
