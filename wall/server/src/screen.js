@@ -28,6 +28,9 @@ export const RETRY_MS = 1000;
 export const KEEPALIVE_MS = 25000;
 export const STREAMS_MAX = 100;
 export const STREAMS_PER_ADDRESS = 4;
+// A screen that has not taken this much of what was sent is let go (its browser connects again
+// and gets the document as it is then), so a stalled one holds no more of the server's memory.
+export const BACKLOG_MAX = 1024 * 1024;
 
 // The host of the DJ's brand address, as the QR card's footer shows it.
 export function brandLabel(url) {
@@ -164,7 +167,10 @@ export class ScreenStreams {
       text = ': still here\n\n';
     } else return;
     this.quietSince = Date.now();
-    for (const s of this.streams) s.res.write(text);
+    for (const s of this.streams) {
+      if (s.res.writableLength > BACKLOG_MAX) s.res.destroy();
+      else s.res.write(text);
+    }
   }
 
   // The server is stopping: every screen is let go (its browser tries again).

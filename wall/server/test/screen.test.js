@@ -6,7 +6,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { startServer, Phone, Booth, fakeJpeg } from './helpers/server.js';
-import { ScreenStreams, STREAMS_MAX, STREAMS_PER_ADDRESS } from '../src/screen.js';
+import { ScreenStreams, STREAMS_MAX, STREAMS_PER_ADDRESS, BACKLOG_MAX } from '../src/screen.js';
 import { Store } from '../src/store.js';
 import { Wall } from '../src/wall.js';
 
@@ -172,15 +172,16 @@ test('the stream sends the document at once, each change within a second, nothin
   }
 });
 
-test('streams are limited per address and in all, and a screen that leaves frees its place', () => {
+test('streams are limited per address and in all; a screen that leaves or stalls frees its place', () => {
   const wall = new Wall(new Store(':memory:'));
   const streams = new ScreenStreams(wall, () => 'http://192.168.1.50:8787');
   const reply = () => {
-    const res = { written: '', headers: null, closers: [] };
+    const res = { written: '', headers: null, closers: [], writableLength: 0, destroyed: false };
     res.writeHead = (status, headers) => { res.status = status; res.headers = headers; };
     res.write = (t) => { res.written += t; };
     res.on = (ev, fn) => { if (ev === 'close') res.closers.push(fn); };
     res.end = () => res.closers.forEach((fn) => fn());
+    res.destroy = () => { res.destroyed = true; res.end(); };
     return res;
   };
   const phone = [];
@@ -192,6 +193,13 @@ test('streams are limited per address and in all, and a screen that leaves frees
   assert.throws(() => streams.open(reply(), '10.0.0.7'), (e) => e.status === 503 && e.code === 'busy' && e.retryAfter > 0);
   streams.open(reply(), '10.0.0.8');
   phone[0].end();
+  streams.open(reply(), '10.0.0.7');
+  // A change goes to every screen but one that has not taken what it was sent, which is let go.
+  phone[1].writableLength = BACKLOG_MAX + 1;
+  wall.applySettings({ theme: 'garden' });
+  streams.watch();
+  assert.ok(phone[1].destroyed && !phone[1].written.includes('garden'));
+  assert.match(phone[2].written, /"theme":"garden"/);
   streams.open(reply(), '10.0.0.7');
   // This PC has no limit of its own, only the total.
   while (streams.streams.size < STREAMS_MAX) streams.open(reply(), '');

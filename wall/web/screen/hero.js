@@ -2,7 +2,7 @@
 // time and flies back into its place, and the live poll beside it (the box splits in two while
 // both are up) with its bars, countdown and the result.
 
-import { h, u, scale, SMOOTH } from './look.js';
+import { flames, h, u, scale, SMOOTH } from './look.js';
 import { bubble } from './feed.js';
 
 const HERO = { x: 268.8, y: 172.8, w: 960, h: 540 };
@@ -99,6 +99,8 @@ export class Hero {
     const r = this.where?.card ?? HERO;
     const b = bubble(f, r.w - 20, r.h - 20, this.theme, true);
     this.cardEl.replaceChildren(b);
+    // A hot post burns on the card too.
+    if (f.hot) this.cardEl.append(Object.assign(flames(r.w - 28, r.h - 28), { className: 'flames card-flames' }));
     this.cardEl.setAttribute('aria-label', `Highlighted post${f.name ? ` from ${f.name}` : ''}`);
     b.fit();
   }
