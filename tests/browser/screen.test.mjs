@@ -78,9 +78,14 @@ test('/screen shows a post as soon as the booth approves it, then a poll with it
   await page.context().close();
 });
 
-test('/screen fits 1280 x 720 and shows the theme, the QR card and its captions', async () => {
-  await wall.settings({ theme: 'wedding' });
-  await wall.act('vote-start', { title: 'Last dance?', duration: 120, options: ['Slow', 'Fast'] });
+test('/screen fits 1280 x 720 in a theme: the QR card and its captions, photos, a hot post, a poll picture', async () => {
+  const markPng = fs.readFileSync(path.join(WEB_DIR, 'brand/lumvo-mark.png'));
+  await wall.settings({ theme: 'wedding', hotNeed: 3 });
+  const photo = await new Phone(wall.base).request('POST', '/api/guest/photo?name=Pia&text=Look%20at%20us', { body: markPng });
+  assert.equal(photo.status, 200, photo.text);
+  await wall.act('show', { id: photo.data.id });
+  for (let i = 0; i < 3; i++) assert.equal((await new Phone(wall.base).post('/api/guest/react', { id: photo.data.id, emoji: '🔥' })).status, 200);
+  await wall.act('vote-start', { title: 'Last dance?', duration: 120, options: ['Slow', 'Fast'], photo: `data:image/png;base64,${markPng.toString('base64')}` });
   const page = await openScreen({ ...TV, viewport: { width: 1280, height: 720 } });
   await until(() => page.locator('#stage').getAttribute('data-theme').then((t) => t === 'wedding'), 'the theme reaches the screen');
   const inside = await page.evaluate(() => ['#join', '.feed-box', '#poll'].map((s) => {
@@ -88,6 +93,12 @@ test('/screen fits 1280 x 720 and shows the theme, the QR card and its captions'
     return r.left >= 0 && r.top >= 0 && r.right <= innerWidth && r.bottom <= innerHeight && r.width > 100;
   }));
   assert.deepEqual(inside, [true, true, true], 'the join card, the feed and the poll are on the screen');
+  // The guest's photo and the poll's picture come from the wall to a screen on the network.
+  const shown = (sel) => page.locator(sel).evaluate((img) => img.complete && img.naturalWidth > 0);
+  await until(() => shown(`#feed li[data-id="${photo.data.id}"] img.photo`), 'the photo in the feed');
+  await until(() => shown('#poll .picture img'), "the poll's picture");
+  assert.equal(await page.locator(`#feed li[data-id="${photo.data.id}"] .flames`).count(), 1, 'three fires set the post alight');
+  assert.equal(await page.locator(`#feed li[data-id="${photo.data.id}"] .chip`).textContent(), '🔥 3');
   // The QR code holds the join address; the footer the brand's host.
   assert.match(await page.locator('#qr').getAttribute('aria-label'), /^QR code of http:\/\/192\.168\.1\.50:\d+$/);
   assert.equal(await page.locator('#brand').textContent(), 'club-aurora.example');

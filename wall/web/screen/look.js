@@ -36,25 +36,37 @@ export function h(tag, attrs = {}, ...children) {
 
 // The largest font size (stage pixels, between min and max) at which the element's text fits its
 // box, found in eight halvings as the TV does; the element must have its box's size already.
+// Words are kept whole where any size allows it; a word too long for the box even at the
+// smallest size is broken instead.
 export function fitText(el, min, max, { single = false } = {}) {
-  let lo = Math.max(min, 4);
-  let hi = Math.max(max, lo);
-  const fits = (size) => {
-    el.style.fontSize = u(size);
-    return el.scrollHeight <= el.clientHeight + 1 && (!single || el.scrollWidth <= el.clientWidth + 1);
-  };
+  const lo = Math.max(min, 4);
+  const hi = Math.max(max, lo);
   if (!el.textContent || el.clientWidth < 4 * scale() || el.clientHeight < 4 * scale()) {
     el.style.fontSize = u(lo);
     return lo;
   }
-  if (fits(hi)) return hi;
-  let best = lo;
-  for (let i = 0; i < 8; i++) {
-    const mid = (lo + hi) / 2;
-    if (fits(mid)) { best = mid; lo = mid; } else hi = mid;
+  const fits = (size) => {
+    el.style.fontSize = u(size);
+    return el.scrollHeight <= el.clientHeight + 1 && el.scrollWidth <= el.clientWidth + 1;
+  };
+  const search = () => {
+    if (fits(hi)) return hi;
+    let [a, b, best] = [lo, hi, null];
+    for (let i = 0; i < 8; i++) {
+      const mid = (a + b) / 2;
+      if (fits(mid)) { best = mid; a = mid; } else b = mid;
+    }
+    return best ?? (fits(lo) ? lo : null);
+  };
+  el.style.overflowWrap = 'normal';
+  let size = search();
+  if (size === null && !single) {
+    el.style.overflowWrap = 'anywhere';
+    size = search();
   }
-  el.style.fontSize = u(best);
-  return best;
+  size ??= lo;
+  el.style.fontSize = u(size);
+  return size;
 }
 
 // The quintic ease the TV's card motion uses, as a CSS timing function close enough to it.
