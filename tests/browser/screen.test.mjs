@@ -35,6 +35,30 @@ async function picture(page, name) {
 
 const feedTexts = (page) => page.locator('#feed .text').allTextContents();
 
+// First, while the wall holds text posts alone: the page's own cost.
+test('the first view of /screen is small, stays on the wall server and has the page headers', async (t) => {
+  const page = await newPhone(browser, TV);
+  const cdp = await page.context().newCDPSession(page);
+  await cdp.send('Network.enable');
+  let bytes = 0;
+  cdp.on('Network.loadingFinished', (e) => { bytes += e.encodedDataLength; });
+  const urls = [];
+  page.on('request', (r) => urls.push(r.url()));
+  const reply = await page.goto(`${wall.base}/screen`);
+  await page.locator('#feed .text').first().waitFor();
+  await page.waitForTimeout(500);
+  t.diagnostic(`first view of /screen transferred ${bytes} bytes in ${urls.length} requests`);
+  assert.ok(bytes > 20 * 1024, 'the measurement saw the page load');
+  assert.ok(bytes < 150 * 1024, `first view transferred ${bytes} bytes, over 150 KB`);
+  assert.deepEqual(urls.filter((u) => !u.startsWith(`${wall.base}/`)), [], 'no request leaves the wall server');
+  const headers = reply.headers();
+  assert.match(headers['content-security-policy'], /default-src 'self'/);
+  assert.equal(headers['x-frame-options'], 'DENY');
+  assert.equal(headers['x-content-type-options'], 'nosniff');
+  assert.equal(headers['referrer-policy'], 'no-referrer');
+  await page.context().close();
+});
+
 test('/screen shows a post as soon as the booth approves it, then a poll with its bars and winner', async () => {
   const page = await openScreen();
   const id = await wall.guest('shoutout', { name: 'Dev', text: 'This set is on fire' });
@@ -109,29 +133,6 @@ test('/screen fits 1280 x 720 in a theme: the QR card and its captions, photos, 
   await wall.act('vote-stop');
   await wall.settings({ theme: 'club' });
   assert.deepEqual(page.problems, []);
-  await page.context().close();
-});
-
-test('the first view of /screen is small, stays on the wall server and has the page headers', async (t) => {
-  const page = await newPhone(browser, TV);
-  const cdp = await page.context().newCDPSession(page);
-  await cdp.send('Network.enable');
-  let bytes = 0;
-  cdp.on('Network.loadingFinished', (e) => { bytes += e.encodedDataLength; });
-  const urls = [];
-  page.on('request', (r) => urls.push(r.url()));
-  const reply = await page.goto(`${wall.base}/screen`);
-  await page.locator('#feed .text').first().waitFor();
-  await page.waitForTimeout(500);
-  t.diagnostic(`first view of /screen transferred ${bytes} bytes in ${urls.length} requests`);
-  assert.ok(bytes > 20 * 1024, 'the measurement saw the page load');
-  assert.ok(bytes < 150 * 1024, `first view transferred ${bytes} bytes, over 150 KB`);
-  assert.deepEqual(urls.filter((u) => !u.startsWith(`${wall.base}/`)), [], 'no request leaves the wall server');
-  const headers = reply.headers();
-  assert.match(headers['content-security-policy'], /default-src 'self'/);
-  assert.equal(headers['x-frame-options'], 'DENY');
-  assert.equal(headers['x-content-type-options'], 'nosniff');
-  assert.equal(headers['referrer-policy'], 'no-referrer');
   await page.context().close();
 });
 
