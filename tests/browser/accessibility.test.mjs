@@ -1,6 +1,6 @@
 // The guest page, the moderator page and the look editor checked by the axe-core engine (WCAG 2.1
 // A and AA and best practice) at a small phone, a phone and a laptop, in every state a guest or
-// the booth reaches.
+// the booth reaches; and the venue screen's page at TV sizes.
 
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
@@ -80,6 +80,18 @@ test('axe finds nothing serious on the moderator page and the look editor, at 32
     const scroll = await page.evaluate(() => document.documentElement.scrollWidth - document.documentElement.clientWidth);
     assert.ok(scroll <= 0, `/bg scrolls sideways by ${scroll} px at ${width} px`);
     if (width === 320) await shot(page, 'a11y-bg-320');
+    await page.context().close();
+  }
+});
+
+test('axe finds nothing serious on /screen, the wall on a venue TV, at 1280 x 720 and 1920 x 1080', async () => {
+  for (const [width, height] of [[1280, 720], [1920, 1080]]) {
+    const page = await newPhone(browser, { ...DESK, viewport: { width, height } });
+    await page.goto(`${wall.base}/screen`);
+    await page.locator('#feed .text').first().waitFor();
+    await page.locator('#poll:not([hidden]) .bar').first().waitFor();
+    expectClean(await audit(page), `/screen at ${width} px`);
+    assert.deepEqual(page.problems, []);
     await page.context().close();
   }
 });

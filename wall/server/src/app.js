@@ -13,6 +13,7 @@ import { sendError, parseCookies, checkLoopback, loopbackHost } from './http.js'
 import { InputError, wallFull } from './text.js';
 import { guestRoutes } from './guest-api.js';
 import { contractRoutes } from './contract-api.js';
+import { screenRoutes } from './screen.js';
 import { cleanPath, staticFiles } from './static.js';
 import { isLoopback, joinAddress } from './netaddr.js';
 import { deviceCookies } from './device-cookie.js';
@@ -43,6 +44,7 @@ export function storageFull(e) {
 export function routeTable(app) {
   return [
     { prefix: '/api/guest/', routes: guestRoutes(app), turns: true, phones: true },
+    { prefix: '/api/screen', routes: screenRoutes(app) },
     { prefix: '/api/', routes: contractRoutes(app), loopback: true },
     { prefix: '/', files: staticFiles(app) },
   ];
@@ -192,6 +194,7 @@ export function createApp(options) {
         clearInterval(ticker);
         clearInterval(sweeper);
         clearInterval(backups);
+        app.screens.close();
         server.close(() => resolve());
         server.closeIdleConnections();
         setTimeout(() => server.closeAllConnections(), 500).unref();

@@ -115,7 +115,7 @@ export function staticFiles(app) {
     let rel = p;
     let cache = 'no-cache';
     if (p === '/') rel = '/index.html';
-    else if (lower === '/mod' || lower === '/bg') rel = `${p}/index.html`;
+    else if (lower === '/mod' || lower === '/bg' || lower === '/screen') rel = `${p}/index.html`;
     else if (lower.startsWith('/web/info/')) rel = p.slice(4);
     else if (p.startsWith('/uploads/')) {
       root = uploadsDir;

@@ -97,7 +97,7 @@ test('a phone on the network gets 403 from every DJ endpoint and page, and its o
     ['GET', '/Mod/mod.js'], ['GET', '/%69nfo/start.txt'], ['GET', '/info/start.txt'], ['GET', '/mod./mod.js']];
   denied.push(...disguised.slice(0, 5));
   const hidden = disguised.slice(5);
-  const allowed = [['GET', '/'], ['GET', '/api/guest/config'], ['GET', '/api/guest/live']];
+  const allowed = [['GET', '/'], ['GET', '/api/guest/config'], ['GET', '/api/guest/live'], ['GET', '/api/screen']];
   const photos = [['GET', pendingPhoto], ['GET', livePhoto]];
   const res = fromPhone([...denied, ...allowed, ...hidden, ...photos]);
   denied.forEach(([m, p], i) => {
