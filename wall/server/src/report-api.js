@@ -17,6 +17,8 @@ import { ALBUM_FILE } from './images.js';
 
 export const THUMB_SIDE = 240;
 export const THUMB_BUDGET_MS = 1000;
+// A background batch may take this long per photo before its worker is stopped.
+const JOB_LIMIT_MS = 10000;
 const THUMBS_WORKER = new URL('./thumbs-worker.js', import.meta.url);
 
 // jobs: [{ src, dst }]; resolves when the worker is done or after `limitMs` (it is then stopped).
@@ -34,16 +36,28 @@ function runThumbs(jobs, limitMs) {
 export function reportThumbs(app) {
   const dir = path.join(app.wallDir, 'thumbs');
   const fileOf = (id) => path.join(dir, `${id}.jpg`);
-  const jobOf = (post) => ({ src: path.join(app.uploadsDir, post.photo.slice('/uploads/'.length)), dst: fileOf(post.id) });
+  const jobOf = (id, photo) => ({ src: path.join(app.uploadsDir, photo.slice('/uploads/'.length)), dst: fileOf(id) });
   const safe = (id) => /^p_[A-Za-z0-9_-]{1,60}$/.test(id);
+  // Photos shown while a worker is busy wait for the next one: one worker at a time, however
+  // fast the DJ approves (a camera photo takes a few hundred milliseconds to decode).
+  let queued = [];
+  let running = null;
+  const drain = () => {
+    if (running || queued.length === 0) return;
+    const jobs = queued;
+    queued = [];
+    running = fs.promises.mkdir(dir, { recursive: true })
+      .then(() => runThumbs(jobs, JOB_LIMIT_MS * jobs.length))
+      .catch((e) => app.log(`thumbnails not made: ${e.message}`))
+      .finally(() => { running = null; drain(); });
+  };
   return {
     dir,
     // A photo post the DJ has just shown.
     keep(post) {
       if (post?.type !== 'photo' || !post.photo.startsWith('/uploads/') || !safe(post.id)) return;
-      fs.promises.mkdir(dir, { recursive: true })
-        .then(() => runThumbs([jobOf({ id: post.id, photo: post.photo })], 20000))
-          .catch((e) => app.log(`no thumbnail of ${post.photo}: ${e.message}`));
+      queued.push(jobOf(post.id, post.photo));
+      drain();
     },
     // A photo the DJ took off the wall leaves the report too.
     forget(id) {
@@ -55,7 +69,7 @@ export function reportThumbs(app) {
       const missing = album.filter((a) => a.file && safe(a.id) && !have.has(`${a.id}.jpg`));
       if (missing.length) {
         fs.mkdirSync(dir, { recursive: true });
-        await runThumbs(missing.map((a) => jobOf({ id: a.id, photo: `/uploads/${a.file}` })), THUMB_BUDGET_MS);
+        await runThumbs(missing.map((a) => jobOf(a.id, `/uploads/${a.file}`)), THUMB_BUDGET_MS);
       }
       const out = new Map();
       await Promise.all(album.filter((a) => safe(a.id)).map((a) => fs.promises.readFile(fileOf(a.id)).then((b) => out.set(a.id, b), () => {})));

@@ -13,7 +13,7 @@ let made = 0;
 for (const { src, dst } of workerData.jobs) {
   try {
     const picture = fs.readFileSync(src);
-    const out = phoneSized(picture, { side: workerData.side });
+    const out = phoneSized(picture, { side: workerData.side, quality: 70 });
     const bytes = out ? Buffer.from(out) : picture.length <= SMALL_BYTES ? picture : null;
     if (!bytes) continue;
     const tmp = `${dst}.${process.pid}.tmp`;
