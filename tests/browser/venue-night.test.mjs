@@ -6,6 +6,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { useWall, wall, browser, newPhone, shot, until, join, DESK } from './harness.mjs';
 import { Phone } from '../../wall/server/test/helpers/server.js';
+import { encodeJpeg } from '../../wall/server/src/picture.js';
 
 useWall();
 
@@ -70,10 +71,19 @@ test('the Night report button opens the night\'s report', async () => {
   const mod = await newPhone(browser, DESK);
   await mod.goto(`${wall.base}/mod`);
   await wall.guest('shoutout', { name: 'Kim', text: 'What a night' }).then((id) => wall.act('show', { id }));
+  // A guest photo the DJ shows: a sunset of bands.
+  const plane = (w, h, f) => ({ w, h, data: Uint8Array.from({ length: w * h }, (_, i) => f(i % w, Math.floor(i / w))) });
+  const sunset = Buffer.from(encodeJpeg(plane(800, 600, (x, y) => 60 + ((y * 160) / 600)), plane(400, 300, () => 90),
+    plane(400, 300, (x, y) => 150 + ((y * 90) / 300)), 85));
+  const upload = await new Phone(wall.base).request('POST', '/api/guest/photo?name=Lia&text=Sunset%20set', { body: sunset });
+  await wall.act('show', { id: upload.data.id });
   await shot(mod, 'night-03-mod-controls');
   const [report] = await Promise.all([mod.waitForEvent('popup'), mod.getByRole('link', { name: 'Night report' }).click()]);
   await report.getByRole('heading', { name: 'The night on the wall' }).waitFor();
   await report.getByText('What a night').waitFor();
+  const thumb = report.getByRole('img', { name: 'Sunset set' });
+  await thumb.waitFor();
+  assert.ok(await thumb.evaluate((img) => img.complete && img.naturalWidth === 240), 'the album shows the photo as a thumbnail');
   const phones = await report.locator('.counts li', { hasText: 'Phones that joined in' }).locator('b').textContent();
   assert.ok(Number(phones) >= 3, `the phones of the night (${phones})`);
   await report.setViewportSize({ width: 1000, height: 800 });
