@@ -17,15 +17,12 @@ export function countdown(liveAt) {
   return h('span', { class: 'live-in', dataset: { liveAt: String(liveAt) }, title: 'Goes on the wall by itself unless you reject it', text: `⏱ ${secondsLeft(liveAt)}` });
 }
 
-const delayText = (sec, autoApprove) => {
-  if (!autoApprove) return sec > 0 ? `${sec} s (auto approve is off)` : 'at once (auto approve is off)';
-  return sec > 0 ? `${sec} s` : 'at once';
-};
+const delayText = (sec, autoApprove) => `${sec > 0 ? `${sec} s` : 'at once'}${autoApprove ? '' : ' (off)'}`;
 
 // Builds the controls into `root`; returns update(doc), to call with each moderation document.
 // setStatus(message, tone): the page's status line.
 export function nightControls(root, setStatus) {
-  const out = h('output', { id: 'auto-delay-value', for: 'auto-delay' });
+  const out = h('output', { id: 'auto-delay-value', for: 'auto-delay', title: 'With auto approve off (on the desk), every post waits for you.' });
   const slider = h('input', { type: 'range', id: 'auto-delay', min: '0', max: String(DELAY_MAX), step: '5', value: '0' });
   let shown = { sec: 0, autoApprove: false };
   let editing = false; // the DJ is moving it: the next documents do not move it back
@@ -48,7 +45,7 @@ export function nightControls(root, setStatus) {
   root.replaceChildren(
     h('div', { class: 'auto-delay' }, h('label', { for: 'auto-delay' }, 'Auto approve after'), slider, out),
     h('a', { class: 'button', href: '/api/report', target: '_blank', rel: 'noopener' }, 'Night report'),
-    h('a', { class: 'button quiet', href: '/api/report.zip', download: '' }, 'Photos and data (.zip)'));
+    h('a', { class: 'button quiet', href: '/api/report.zip', download: '', title: 'The night\'s photos and data' }, '.zip'));
   setInterval(() => {
     for (const el of $$('[data-live-at]')) el.textContent = `⏱ ${secondsLeft(Number(el.dataset.liveAt))}`;
   }, 500);
