@@ -40,6 +40,7 @@ test('the moderator page shows requests in turns between the phones, and the aut
 
   const guest = await newPhone(browser);
   await join(guest, wall.base, 'Zoe');
+  await guest.getByText('It goes up on the wall in 5 seconds.').waitFor();
   for (const text of ['Keep this one', 'Veto this one']) {
     await guest.getByLabel('Your message').fill(text);
     await guest.getByRole('button', { name: 'Send to the wall' }).click();

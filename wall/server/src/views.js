@@ -92,6 +92,7 @@ export function guestConfig(wall, deviceId, isVenue) {
     featuredId: wall.featured.currentId,
     limits: { name: LIMITS.name, text: LIMITS.text, request: LIMITS.request, photoBytes: PHOTO_MAX },
     autoApprove: s.autoApprove,
+    autoApproveDelaySec: s.autoApproveDelaySec,
   };
 }
 
