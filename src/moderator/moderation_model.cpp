@@ -1,5 +1,7 @@
 #include "moderator/moderation_model.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 
@@ -73,7 +75,14 @@ PostAlert chooseAlert(int n, const NewPosts& what) {
     return {"SHOUTOUT", "You have a new shout out to approve", 1};
 }
 
-ModerationModel::ModerationModel(TimeOfDayText timeOfDay) : timeOfDay_(std::move(timeOfDay)) {
+ModerationModel::ModerationModel(TimeOfDayText timeOfDay, std::function<std::int64_t()> nowMs)
+    : timeOfDay_(std::move(timeOfDay)), nowMs_(std::move(nowMs)) {
+    if (!nowMs_) {
+        nowMs_ = [] {
+            using namespace std::chrono;
+            return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+        };
+    }
     pinLine_ = std::string(kPinLineStart) + "-----" + kPinLineEnd;
     guestBgStatus_ = "Lumvo Theme is on phones";
     for (int i = 0; i < 5; ++i) captions_[i] = kTabNames[i];
@@ -258,7 +267,13 @@ std::string ModerationModel::detailText(PostList list) const {
 RowLook ModerationModel::rowLook(PostList list, int row, bool selected, const ChatColours& colours) const {
     const auto& posts = lists_[listIndex(list)];
     if (row < 0 || static_cast<std::size_t>(row) >= posts.size()) return {};
-    return lumvo::rowLook(posts[static_cast<std::size_t>(row)], list, selected, colours, timeOfDay_);
+    return lumvo::rowLook(posts[static_cast<std::size_t>(row)], list, selected, colours, timeOfDay_, nowMs_());
+}
+
+bool ModerationModel::countsDown(PostList list) const {
+    if (list != PostList::messages) return false;
+    const auto& posts = lists_[listIndex(list)];
+    return std::any_of(posts.begin(), posts.end(), [](const PostRecord& p) { return p.liveAt > 0; });
 }
 
 }  // namespace lumvo

@@ -6,6 +6,7 @@
 // apply() says changed; it never decides anything itself.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -56,7 +57,9 @@ struct ModerationUpdate {
 
 class ModerationModel {
 public:
-    explicit ModerationModel(TimeOfDayText timeOfDay = localTimeOfDay);
+    // nowMs: the time now in milliseconds since 1970 (the seconds a post has left before it goes
+    // live by itself); the system clock when empty.
+    explicit ModerationModel(TimeOfDayText timeOfDay = localTimeOfDay, std::function<std::int64_t()> nowMs = {});
 
     // Takes one reply body of GET /api/state. A body equal to the previous one changes nothing;
     // any other body is kept (so an unchanged faulty one is not read again) and read.
@@ -96,12 +99,15 @@ public:
     bool pollAnswered();
 
     RowLook rowLook(PostList list, int row, bool selected, const ChatColours& colours) const;
+    // Whether a row of the list counts seconds down (the window repaints it every second).
+    bool countsDown(PostList list) const;
 
 private:
     std::string computeTitle() const;
     std::string computeStatus() const;
 
     TimeOfDayText timeOfDay_;
+    std::function<std::int64_t()> nowMs_;
     PostLists lists_;
     std::array<std::string, kPostListCount> selectedId_;
     std::string previousBody_;

@@ -34,12 +34,13 @@ constexpr BoothAction kActions[] = {
      nullptr, "vote"},
     {A::rejectAddress, "rejectAddress", "Reject all from network", true, "POST", "/api/reject-address", B::postId,
      nullptr, nullptr, "vote"},
+    {A::nightReport, "nightReport", "Night report", false, nullptr, nullptr, B::none, nullptr, "browser"},
 };
 
 constexpr bool actionsInOrder() {
     for (std::size_t i = 0; i < std::size(kActions); ++i)
         if (static_cast<std::size_t>(kActions[i].action) != i) return false;
-    return std::size(kActions) == static_cast<std::size_t>(A::rejectAddress) + 1;
+    return std::size(kActions) == static_cast<std::size_t>(A::nightReport) + 1;
 }
 static_assert(actionsInOrder(), "one row per PostAction, in its order");
 
@@ -50,7 +51,7 @@ constexpr PostAction kRequests[] = {A::search, A::markPlayed,  A::markRefuse,   
                                     A::block,  A::rejectPhone, A::rejectAddress};
 constexpr PostAction kTips[] = {A::show, A::reject, A::block, A::rejectPhone, A::rejectAddress};
 constexpr PostAction kRejected[] = {A::restore, A::block, A::unblock, A::viewPhoto};
-constexpr PostAction kLive[] = {A::highlight, A::remove, A::viewPhoto, A::block};
+constexpr PostAction kLive[] = {A::highlight, A::remove, A::viewPhoto, A::block, A::nightReport};
 constexpr PostAction kBlocked[] = {A::unblock, A::unblockAll};
 constexpr PostAction kSettings[] = {A::showNext, A::skip, A::clearChat, A::browserMod};
 
@@ -160,6 +161,7 @@ ActionPlan planAction(PostAction action, const std::optional<PostRecord>& select
             break;
         }
         case PostAction::browserMod: plan.openUrl = "http://127.0.0.1:8787/mod"; break;
+        case PostAction::nightReport: plan.openUrl = "http://127.0.0.1:8787/api/report"; break;
         default: break;
     }
     if (button.onPost) {

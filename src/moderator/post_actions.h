@@ -41,6 +41,8 @@ enum class PostAction {
     // (the wall server answers how many it rejected). Not on any row of the desk yet.
     rejectPhone,
     rejectAddress,
+    // Opens the night's report (the wall server's page) in the default browser.
+    nightReport,
 };
 
 // What a button sends to the wall server.

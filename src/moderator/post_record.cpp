@@ -1,5 +1,6 @@
 #include "moderator/post_record.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -34,7 +35,7 @@ std::vector<PostRecord> readList(std::string_view body, std::string_view key) {
 
 bool PostRecord::sameRow(const PostRecord& o) const {
     return id == o.id && name == o.name && text == o.text && photo == o.photo && count == o.count && mark == o.mark &&
-           color == o.color && hot == o.hot;
+           color == o.color && hot == o.hot && liveAt == o.liveAt;
 }
 
 PostRecord readPostRecord(std::string_view object) {
@@ -51,6 +52,7 @@ PostRecord readPostRecord(std::string_view object) {
     post.createdAt = readMillis(object, "createdAt", 0);
     post.lastAt = readMillis(object, "lastAt", post.createdAt);
     post.count = readCount(object);
+    post.liveAt = std::max<std::int64_t>(0, readMillis(object, "liveAt", 0));
     return post;
 }
 

@@ -22,10 +22,12 @@ struct PostRecord {
     std::int64_t createdAt = 0;  // milliseconds since 1970
     std::int64_t lastAt = 0;     // when it was last sent again; createdAt when the key is missing
     int count = 1;               // times sent (requests); never below 1
+    std::int64_t liveAt = 0;     // a waiting post goes live by itself then (auto approve after a
+                                 // delay); 0: it waits for the DJ
 
     bool hasPhoto() const { return !photo.empty(); }
     // The fields whose change makes a list view refill (id, name, text, photo, count, mark,
-    // color, hot); the times are not among them.
+    // color, hot, liveAt); the other times are not among them.
     bool sameRow(const PostRecord& other) const;
 };
 

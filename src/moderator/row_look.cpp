@@ -20,8 +20,13 @@ std::uint32_t blend(std::uint32_t background, std::uint32_t tag) {
 
 }  // namespace
 
+std::string secondsLeftText(std::int64_t liveAt, std::int64_t nowMs) {
+    const std::int64_t left = liveAt > nowMs ? (liveAt - nowMs + 999) / 1000 : 0;
+    return "in " + std::to_string(left) + "s";
+}
+
 RowLook rowLook(const PostRecord& post, PostList list, bool selected, const ChatColours& colours,
-                const TimeOfDayText& timeOfDay) {
+                const TimeOfDayText& timeOfDay, std::int64_t nowMs) {
     RowLook look;
     const std::uint32_t photoColour = chosen(colours.photo, 0xF472B6);
     if (post.type == "request") {
@@ -79,6 +84,9 @@ RowLook rowLook(const PostRecord& post, PostList list, bool selected, const Chat
         look.rightText = "\xC3\x97" + std::to_string(post.count);
         look.rightIsCount = true;
         look.nameRightInset = 48;
+    } else if (list == PostList::messages && post.liveAt > 0 && nowMs > 0) {
+        look.rightText = secondsLeftText(post.liveAt, nowMs);
+        look.nameRightInset = 64;
     } else if (list != PostList::blocked && timeOfDay) {
         const std::int64_t when = post.lastAt > 0 ? post.lastAt : post.createdAt;
         if (when > 0) look.rightText = timeOfDay(when);

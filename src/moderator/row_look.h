@@ -25,7 +25,8 @@ struct RowLook {
     std::uint32_t pillFill = 0;  // (3 × background + tag colour) / 4 per channel
     std::string name;            // the name, or "Guest"
     std::string secondLine;      // the text; "Photo" for an empty text with a photo; the Blocked note
-    std::string rightText;       // "×N" (a request sent N > 1 times), "HH:MM", or empty
+    std::string rightText;       // "×N" (a request sent N > 1 times), "in Ns" (a post that goes live
+                                 // by itself in N seconds), "HH:MM", or empty
     bool rightIsCount = false;   // a count: drawn in the tag colour 44..10 px from the right;
                                  // a time: in #78748A, 62..10 px from the right
     int nameRightInset = 12;     // the name ends this far before the right edge (48, 64 or 12)
@@ -34,7 +35,12 @@ struct RowLook {
 inline constexpr std::uint32_t kRowTimeColour = 0x78748A;
 inline constexpr std::uint32_t kRowNameColour = 0xF5F5FA;
 
+// nowMs: the time now (milliseconds since 1970), for the seconds a post has left before it goes
+// live by itself.
 RowLook rowLook(const PostRecord& post, PostList list, bool selected, const ChatColours& colours,
-                const TimeOfDayText& timeOfDay);
+                const TimeOfDayText& timeOfDay, std::int64_t nowMs = 0);
+
+// "in Ns": the whole seconds, rounded up, until `liveAt` (at least 0).
+std::string secondsLeftText(std::int64_t liveAt, std::int64_t nowMs);
 
 }  // namespace lumvo

@@ -38,6 +38,7 @@ struct WallSettings {
     std::int32_t enable = 1;
     std::int32_t showQr = 1;
     std::int32_t autoApprove = 0;
+    std::int32_t autoApproveDelay = 0;  // seconds a guest's post waits before auto approve, 0..120
     std::int32_t beat = 1;
     std::int32_t edit = 0;
     std::int32_t repeat = 1;

@@ -27,6 +27,8 @@ const std::array kTable = {
     SettingRow{"show_qr", "showQr", K::toggle, &S::showQr},
     SettingRow{"edit", "edit", K::toggle, &S::edit},
     SettingRow{"auto_approve", "autoApprove", K::toggle, &S::autoApprove, 0, 0, "autoApprove"},
+    SettingRow{"auto_approve_delay", "autoApproveDelay", K::wholeNumber, &S::autoApproveDelay, 0, 120,
+               "autoApproveDelaySec", -1, true, kServer},
     SettingRow{"repeat", "repeat", K::toggle, &S::repeat, 0, 0, "repeatMessages"},
     SettingRow{"beat", "beat", K::toggle, &S::beat},
     SettingRow{"notify", "notify", K::toggle, &S::notify},

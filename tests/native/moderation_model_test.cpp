@@ -73,9 +73,10 @@ TEST(ModerationDocument, EveryContractReplyFillsTheSixListsAsAParserReadsIt) {
                     std::make_tuple(p.value("id", ""), p.value("type", ""), p.value("name", ""), p.value("text", ""),
                                     p.value("photo", ""), p.value("search", ""), p.value("mark", "")))
                     << name << " " << key << " " << i;
-                EXPECT_EQ(std::make_tuple(g.hot, g.count, g.lastAt),
+                EXPECT_EQ(std::make_tuple(g.hot, g.count, g.lastAt, g.liveAt),
                           std::make_tuple(p.value("hot", false), std::max(1, p.value("count", 1)),
-                                          p.value("lastAt", p.value("createdAt", std::int64_t{0}))))
+                                          p.value("lastAt", p.value("createdAt", std::int64_t{0})),
+                                          p.value("liveAt", std::int64_t{0})))
                     << name << " " << key << " " << i;
             }
         }
@@ -274,6 +275,35 @@ TEST(ModerationModel, RowLooksFollowMarksHotAndTheDjsColours) {
     EXPECT_EQ(model.rowLook(PostList::messages, 1, false, colours).tagColour, 0x123456u) << "the DJ's photo colour";
     model.select(PostList::messages, 1);
     EXPECT_EQ(model.detailText(PostList::messages), "(photo)") << "a photo without text";
+}
+
+TEST(ModerationModel, RequestsKeepTheServersTurnsAndPostsOnATimerCountDown) {
+    std::int64_t now = 1'000'000;
+    ModerationModel model(localTimeOfDay, [&] { return now; });
+    // The server puts a phone's first request before one that more phones asked for in a later
+    // turn: the desk shows that order, not its own.
+    json first = post("r1", "request"), popular = post("r2", "request");
+    first["createdAt"] = 5000, popular["createdAt"] = 4000, popular["count"] = 3;
+    json timed = post("m1"), plain = post("m2");
+    timed["liveAt"] = now + 12'500, plain["createdAt"] = now - 60'000;
+    model.apply(stateBody(json::array({timed, plain}), json::array({first, popular})));
+    EXPECT_EQ(ids(model.list(PostList::requests)), (std::vector<std::string>{"r1", "r2"}));
+
+    const ChatColours colours{};
+    EXPECT_TRUE(model.countsDown(PostList::messages));
+    EXPECT_EQ(model.rowLook(PostList::messages, 0, false, colours).rightText, "in 13s");
+    now += 12'000;
+    EXPECT_EQ(model.rowLook(PostList::messages, 0, false, colours).rightText, "in 1s");
+    now += 5'000;
+    EXPECT_EQ(model.rowLook(PostList::messages, 0, false, colours).rightText, "in 0s") << "late, never negative";
+    EXPECT_EQ(model.rowLook(PostList::messages, 1, false, colours).rightText.rfind("in ", 0), std::string::npos)
+        << "a post without a deadline shows its time";
+
+    // The DJ turned auto approve off: the deadline goes, the row is drawn again without it.
+    timed.erase("liveAt");
+    const ModerationUpdate update = model.apply(stateBody(json::array({timed, plain}), json::array({first, popular})));
+    EXPECT_TRUE(update.refill[listIndex(PostList::messages)]);
+    EXPECT_FALSE(model.countsDown(PostList::messages));
 }
 
 TEST(ModeratorText, LabelsMessagesAndNamesAreCutNotRefused) {

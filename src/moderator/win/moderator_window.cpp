@@ -258,6 +258,9 @@ void ModeratorWindow::onTimer() {
         blinkOn_ = !blinkOn_;
         repaintAlertButtons();
     }
+    // Posts that go live by themselves show their seconds left: repaint them each second.
+    if (model_.countsDown(PostList::messages))
+        InvalidateRect(listViews_[listIndex(PostList::messages)], nullptr, FALSE);
     pollState();
     if (setupMode_ && hookSays(services_.nodePresent) && hookSays(services_.wallFilesPresent)) {
         refreshSetupState(true);

@@ -18,6 +18,7 @@ import { cleanPath, staticFiles } from './static.js';
 import { isLoopback, joinAddress } from './netaddr.js';
 import { deviceCookies } from './device-cookie.js';
 import { addPhotoFiles, sweepTemporary } from './uploads.js';
+import { reportRoutes, reportThumbs } from './report-api.js';
 
 export { wallFull };
 export { UPLOADS_MAX_BYTES } from './uploads.js';
@@ -45,7 +46,7 @@ export function routeTable(app) {
   return [
     { prefix: '/api/guest/', routes: guestRoutes(app), turns: true, phones: true },
     { prefix: '/api/screen', routes: screenRoutes(app) },
-    { prefix: '/api/', routes: contractRoutes(app), loopback: true },
+    { prefix: '/api/', routes: { ...contractRoutes(app), ...reportRoutes(app) }, loopback: true },
     { prefix: '/', files: staticFiles(app) },
   ];
 }
@@ -79,6 +80,8 @@ export function createApp(options) {
   };
 
   addPhotoFiles(app, { uploadsMaxBytes: options.uploadsMaxBytes, log });
+  app.log = log;
+  app.thumbs = reportThumbs(app);
 
   app.routes = routeTable(app);
   const device = deviceCookies(app);

@@ -80,7 +80,9 @@ export function contractRoutes(app) {
       ok(res);
     },
     'POST /api/show': action((id) => {
-      app.copyToAlbum(wall.posts.show(id));
+      const post = wall.posts.show(id);
+      app.copyToAlbum(post);
+      app.thumbs.keep(post);
     }),
     'POST /api/reject': action((id) => wall.posts.reject(id)),
     'POST /api/drop': action((id) => wall.posts.drop(id)),

@@ -37,6 +37,8 @@ const POST_FIELDS = {
   featured: (p) => !!p.featured,
   flagged: (p) => !!p.flag,
   flagWord: (p) => p.flag ?? '',
+  // When a waiting post goes live by itself (milliseconds since 1970), 0 when it waits for the DJ.
+  liveAt: (p) => (p.flag ? 0 : p.liveAt ?? 0),
 };
 
 const LOOK_FIELDS = { id: (l) => l.id, name: (l) => l.name };
@@ -59,6 +61,7 @@ const DISPLAY_FIELDS = {
   allowReactions: (v) => v.settings.allowReactions,
   hotNeed: (v) => v.settings.hotNeed,
   hotWindowSec: (v) => v.settings.hotWindowSec,
+  autoApproveDelaySec: (v) => v.settings.autoApproveDelaySec,
   theme: (v) => v.settings.theme,
   reactions: (v) => (v.featured ? v.featured.reactions : ''),
   joinUrl: (v) => v.joinUrl,
@@ -77,7 +80,7 @@ const DISPLAY_FIELDS = {
 
 // The moderation document: its scalars (taken from the view as they are), then its arrays.
 export const STATE_SCALARS = ['voteActive', 'venuePin', 'guestBgStatus', 'guestLookActive', 'vdjSearch',
-  'repeatMessages', 'voteTitle', 'voteRemain', 'voteClosed', 'voteSummary', 'autoApprove'];
+  'repeatMessages', 'voteTitle', 'voteRemain', 'voteClosed', 'voteSummary', 'autoApprove', 'autoApproveDelaySec'];
 const STATE_ARRAYS = { guestLooks: LOOK_FIELDS, pending: POST_FIELDS, requests: POST_FIELDS, tips: POST_FIELDS,
   rejected: POST_FIELDS, feed: POST_FIELDS, blocked: POST_FIELDS };
 

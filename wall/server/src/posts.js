@@ -5,6 +5,7 @@
 import { InputError, field, songKey, songSearchText, switchedOff, LIMITS } from './text.js';
 import { tipLinksFor } from './settings.js';
 import { newId } from './ids.js';
+import { fairOrder } from './request-order.js';
 
 export const MAX_WAITING_PER_PHONE = 10;
 // Posts waiting from one client address (an IPv6 one by its /64): the per-address rate limit's
@@ -29,7 +30,7 @@ const notFound = () => new InputError('That post is no longer there.', 'no_post'
 export function newPost({ type, origin, deviceId = null, address = '', name, text, photo = '', search = '', songKey: key = '', color = '', state = 'new', now }) {
   return {
     id: newId('p'), type, origin, deviceId, address, name, text, photo, search, songKey: key, mark: '', color, state,
-    createdAt: now, lastAt: now, count: 1, liveSeq: 0, changedAt: now, flag: '',
+    createdAt: now, lastAt: now, count: 1, liveSeq: 0, changedAt: now, flag: '', liveAt: 0,
   };
 }
 
@@ -37,7 +38,7 @@ function fromRow(r) {
   return {
     id: r.id, type: r.type, origin: r.origin, deviceId: r.device_id, address: r.address, name: r.name, text: r.text, photo: r.photo,
     search: r.search, songKey: r.song_key, mark: r.mark, color: r.color, state: r.state, createdAt: r.created_at,
-    lastAt: r.last_at, count: r.count, liveSeq: r.live_seq, changedAt: r.changed_at, flag: '',
+    lastAt: r.last_at, count: r.count, liveSeq: r.live_seq, changedAt: r.changed_at, flag: '', liveAt: r.live_at ?? 0,
   };
 }
 
@@ -50,6 +51,7 @@ export class PostBoard {
     this.waitingTotal = 0;
     this.live = []; // live posts in feed order (oldest first)
     this.requestIndex = new Map(); // song key -> waiting request
+    this.timed = new Set(); // waiting posts that go live by themselves at their liveAt
     this.liveSeq = 0;
   }
 
@@ -63,6 +65,7 @@ export class PostBoard {
       if (p.state === 'waiting') this.countWaiting(p, 1);
       if (p.state === 'live') this.live.push(p);
       if (p.state === 'waiting' && p.type === 'request' && p.songKey) this.requestIndex.set(p.songKey, p);
+      if (p.state === 'waiting' && p.liveAt > 0) this.timed.add(p);
     }
     this.live.sort((a, b) => a.liveSeq - b.liveSeq);
     this.liveSeq = this.store.maxLiveSeq();
@@ -106,6 +109,12 @@ export class PostBoard {
     if (p.state !== 'waiting' && state === 'waiting') this.countWaiting(p, 1);
     const wasLive = p.state === 'live';
     const wasWaitingRequest = p.state === 'waiting' && p.type === 'request';
+    // A deadline belongs to one wait: a post that leaves the queue (a restored one included)
+    // waits for the DJ from then on.
+    if (state !== 'waiting' || p.state !== 'waiting') {
+      p.liveAt = 0;
+      this.timed.delete(p);
+    }
     p.state = state;
     p.changedAt = now;
     if (state === 'live' && !wasLive) {
@@ -121,7 +130,7 @@ export class PostBoard {
     if (state === 'waiting' && p.type === 'request' && p.songKey && !this.requestIndex.has(p.songKey)) this.requestIndex.set(p.songKey, p);
     if (!VISIBLE.has(state)) this.byId.delete(p.id);
     if (PHOTO_GONE.has(state) && p.photo) {
-      this.wall.dropPhoto(p.photo);
+      this.wall.dropPhoto(p.photo, p);
       p.photo = '';
     }
     if (write) this.store.updatePost(p);
@@ -167,11 +176,14 @@ export class PostBoard {
     });
     // A post the word filter flags always waits for the DJ; the phone is not told why.
     this.screen(p);
-    const live = type === 'shoutout' && s.autoApprove && !p.flag;
+    const auto = type === 'shoutout' && s.autoApprove && !p.flag;
+    const live = auto && !(s.autoApproveDelaySec > 0);
     if (!live) this.checkRoom(address);
+    if (auto && !live) p.liveAt = now + s.autoApproveDelaySec * 1000;
     this.store.tx(() => {
       this.byId.set(p.id, p);
       this.countWaiting(p, 1);
+      if (p.liveAt) this.timed.add(p);
       if (request) this.requestIndex.set(p.songKey, p);
       if (live) this.setState(p, 'live', now, false);
       this.store.insertPost(p);
@@ -179,6 +191,33 @@ export class PostBoard {
       if (live) wall.featured.enqueue(p.id, false);
     });
     return { id: p.id, status: live ? 'live' : 'pending', count: 1 };
+  }
+
+  // Auto approve after a delay: the waiting posts whose time has come, while auto approve is on.
+  // A post the word filter flags (also one flagged by a word the DJ added since) never goes live
+  // by the clock.
+  duePosts(now) {
+    if (!this.wall.settings.autoApprove || this.timed.size === 0) return [];
+    return [...this.timed].filter((p) => p.liveAt <= now && !p.flag).sort((a, b) => a.liveAt - b.liveAt);
+  }
+
+  due(now) { return this.duePosts(now).length > 0; }
+
+  // Inside the clock's transaction (wall.tick).
+  advance(now) {
+    for (const p of this.duePosts(now)) {
+      this.setState(p, 'live', now);
+      this.wall.featured.enqueue(p.id, false);
+    }
+  }
+
+  // Auto approve turned off: the posts waiting for their time wait for the DJ instead.
+  dropDeadlines() {
+    for (const p of [...this.timed]) {
+      p.liveAt = 0;
+      this.timed.delete(p);
+      this.store.updatePost(p);
+    }
   }
 
   // Room in the waiting queue for one more post from `address`, or a 429.
@@ -380,8 +419,8 @@ export class PostBoard {
     const byCreated = (a, b) => a.createdAt - b.createdAt;
     pending.sort(byCreated);
     tips.sort(byCreated);
-    requests.sort((a, b) => (a.mark ? 1 : 0) - (b.mark ? 1 : 0) || b.count - a.count || a.createdAt - b.createdAt);
     rejected.sort((a, b) => a.changedAt - b.changedAt);
-    return { pending, requests, tips, rejected };
+    const asked = requests.length ? this.store.waitingAskers() : [];
+    return { pending, requests: fairOrder(requests, asked), tips, rejected };
   }
 }

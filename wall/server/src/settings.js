@@ -5,6 +5,9 @@ export const THEMES = Object.freeze(['club', 'wedding', 'event', 'lounge', 'gard
 
 export const DEFAULT_SETTINGS = Object.freeze({
   autoApprove: false,
+  // With auto approve on: seconds a guest's shout-out waits, for the DJ to reject it, before it
+  // goes live by itself (0: at once).
+  autoApproveDelaySec: 0,
   repeatMessages: true,
   allowMessages: true,
   allowRequests: true,
@@ -28,6 +31,8 @@ export const DEFAULT_SETTINGS = Object.freeze({
   brandUrl: '',
   filterWords: '',
 });
+
+export const AUTO_APPROVE_DELAY_MAX = 120;
 
 // The DJ's own words for the word filter (wordfilter.js), separated by commas.
 export const FILTER_WORDS_MAX = 4000;
@@ -78,6 +83,8 @@ export function mergeSettings(current, body) {
   if (need !== undefined) next.hotNeed = clamp(Math.trunc(need), 3, 30);
   const win = asNumber(body.hotWindowSec);
   if (win !== undefined) next.hotWindowSec = clamp(Math.trunc(win), 10, 180);
+  const delay = asNumber(body.autoApproveDelaySec);
+  if (delay !== undefined) next.autoApproveDelaySec = clamp(Math.trunc(delay), 0, AUTO_APPROVE_DELAY_MAX);
   const dur = asNumber(body.duration);
   if (dur !== undefined) next.duration = clamp(Math.round(dur * 10) / 10, 3, 60);
   if (Array.isArray(body.tipLinks)) {

@@ -48,11 +48,13 @@ CREATE TABLE IF NOT EXISTS venue_sessions (token TEXT PRIMARY KEY, device_id TEX
 
 // Columns added since the first release, added to an older database when it opens. devices.signed:
 // the phone has been given a signed cookie (0 only for phones from before cookies were signed);
-// address: the client address key a guest post or ask came from ('' from this PC).
+// address: the client address key a guest post or ask came from ('' from this PC); posts.live_at:
+// when a waiting post goes live by itself (auto approve after a delay), 0 for none.
 const ADDED_COLUMNS = [
   ['devices', 'signed', 'INTEGER NOT NULL DEFAULT 0'],
   ['posts', 'address', "TEXT NOT NULL DEFAULT ''"],
   ['request_askers', 'address', "TEXT NOT NULL DEFAULT ''"],
+  ['posts', 'live_at', 'INTEGER NOT NULL DEFAULT 0'],
 ];
 
 const VISIBLE = "('waiting','live','rejected')";
@@ -231,13 +233,14 @@ export class Store {
   visiblePosts() { return this.st(`SELECT * FROM posts WHERE state IN ${VISIBLE}`).all(); }
   insertPost(p) {
     this.st(`INSERT INTO posts(id, type, origin, device_id, name, text, photo, search, song_key, mark, color,
-      state, created_at, last_at, count, live_seq, changed_at, address) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)`)
+      state, created_at, last_at, count, live_seq, changed_at, address, live_at) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)`)
       .run(p.id, p.type, p.origin, p.deviceId ?? null, p.name, p.text, p.photo, p.search, p.songKey, p.mark,
-        p.color, p.state, p.createdAt, p.lastAt, p.count, p.liveSeq, p.changedAt, p.address ?? '');
+        p.color, p.state, p.createdAt, p.lastAt, p.count, p.liveSeq, p.changedAt, p.address ?? '', p.liveAt ?? 0);
   }
   updatePost(p) {
     this.st(`UPDATE posts SET name = ?, state = ?, mark = ?, last_at = ?, count = ?, live_seq = ?, changed_at = ?,
-      photo = ? WHERE id = ?`).run(p.name, p.state, p.mark, p.lastAt, p.count, p.liveSeq, p.changedAt, p.photo, p.id);
+      photo = ?, live_at = ? WHERE id = ?`).run(p.name, p.state, p.mark, p.lastAt, p.count, p.liveSeq, p.changedAt, p.photo,
+      p.liveAt ?? 0, p.id);
   }
   // Photo files the wall still shows or may show again: those of visible posts and of open polls.
   photosInUse() {
@@ -261,6 +264,11 @@ export class Store {
   // The phones that asked for a request, first asker first.
   askersOf(postId) {
     return this.st('SELECT device_id, at, address FROM request_askers WHERE post_id = ? ORDER BY at, rowid').all(postId);
+  }
+  // The askers of every waiting request, for their order (request-order.js).
+  waitingAskers() {
+    return this.st(`SELECT a.post_id, a.device_id, a.at, a.rowid AS seq FROM request_askers a JOIN posts p ON p.id = a.post_id
+      WHERE p.state = 'waiting' AND p.type = 'request'`).all();
   }
   removeAsker(postId, deviceId) {
     this.st('DELETE FROM request_askers WHERE post_id = ? AND device_id = ?').run(postId, deviceId);

@@ -83,8 +83,12 @@ export function addPhotoFiles(app, { uploadsMaxBytes, log }) {
     .then((sizes) => { app.uploadsBytes = sizes.reduce((a, b) => a + b, 0); }, (e) => log(`cannot count the uploads folder: ${e.message}`));
   // A post's photo that will never show again goes once the change is committed (a change that
   // is rolled back keeps it).
-  wall.dropPhoto = (ref) => {
-    app.store.committed().then(() => app.deletePhoto(ref), () => {});
+  // A photo the DJ removed from the wall leaves the night's report too (report-api.js).
+  wall.dropPhoto = (ref, post) => {
+    app.store.committed().then(() => {
+      app.deletePhoto(ref);
+      if (post?.state === 'removed') app.thumbs?.forget(post.id);
+    }, () => {});
   };
   app.savePhoto = async (buf, ext, id) => {
     const name = `LUMVO_${id}.${ext}`;

@@ -59,6 +59,7 @@ export function stateView(wall, valid) {
     voteClosed: poll ? poll.phase === 'closed' : false,
     voteSummary: poll ? summaryText(poll.record, poll.counts, now) : '',
     autoApprove: wall.settings.autoApprove,
+    autoApproveDelaySec: wall.settings.autoApproveDelaySec,
     guestLooks: wall.looks.all(),
     pending, requests, tips,
     rejected: rejected.slice(-STATE_LIST_MAX),
@@ -91,6 +92,7 @@ export function guestConfig(wall, deviceId, isVenue) {
     featuredId: wall.featured.currentId,
     limits: { name: LIMITS.name, text: LIMITS.text, request: LIMITS.request, photoBytes: PHOTO_MAX },
     autoApprove: s.autoApprove,
+    autoApproveDelaySec: s.autoApproveDelaySec,
   };
 }
 

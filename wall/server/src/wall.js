@@ -86,14 +86,16 @@ export class Wall {
     this.featured.load();
   }
 
-  // Advances what moves with the clock: the featured post's time, the queue, idle repeat, polls.
+  // Advances what moves with the clock: posts whose auto approve time has come, the featured
+// post's time, the queue, idle repeat, polls.
   // Committed at once when there is something to do (the document that asked is built from it
   // and answers without waiting); a failure is logged (once until the wall can write again) and
   // leaves everything as it was, so the documents still answer.
   tick(now = this.clock()) {
-    if (!this.featured.due(now) && !this.polls.due(now)) return;
+    if (!this.featured.due(now) && !this.polls.due(now) && !this.posts.due(now)) return;
     this.memoryChanges++;
     const advance = () => {
+      this.posts.advance(now);
       this.featured.advance(now);
       this.polls.advance(now);
     };
@@ -110,7 +112,10 @@ export class Wall {
 
   applySettings(body) {
     const next = mergeSettings(this.settings, body);
-    this.store.setMeta('settings', JSON.stringify(next));
+    this.store.tx(() => {
+      this.store.setMeta('settings', JSON.stringify(next));
+      if (this.settings.autoApprove && !next.autoApprove) this.posts.dropDeadlines();
+    });
     this.settings = next;
     if (next.filterWords !== this.filter.setting) {
       this.filter = new WordFilter(next.filterWords);

@@ -85,7 +85,7 @@ test('a phone on the network gets 403 from every DJ endpoint and page, and its o
   const denied = [
     ['GET', '/api/display'], ['GET', '/api/state'], ['POST', '/api/clear', '{}'], ['POST', '/api/shutdown', '{}'],
     ['POST', '/api/settings', '{"autoApprove":true}'], ['GET', '/api/settings'], ['POST', '/api/show', `{"id":"${pending.data.id}"}`],
-    ['GET', '/api/guest-bg-looks'], ['GET', '/mod'], ['GET', '/mod/index.html'], ['GET', '/mod/mod.js'], ['GET', '/bg'], ['GET', '/web/info/start.txt'],
+    ['GET', '/api/guest-bg-looks'], ['GET', '/api/report'], ['GET', '/api/report.zip'], ['GET', '/mod'], ['GET', '/mod/index.html'], ['GET', '/mod/mod.js'], ['GET', '/bg'], ['GET', '/web/info/start.txt'],
   ];
   // And every request of the moderator window's buttons (tests/contract/booth-actions.json).
   const buttons = JSON.parse(fs.readFileSync(new URL('../../../tests/contract/booth-actions.json', import.meta.url), 'utf8'));

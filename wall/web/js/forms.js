@@ -243,11 +243,14 @@ async function sendTipMessage() {
 
 // The wording, the tip links and the send buttons as the configuration has them.
 export function showForms(cfg) {
-  // With auto approve on, shout-outs go up at once (photos and tips still wait for the DJ).
-  $('#shout-note').textContent = cfg.autoApprove ? 'It goes straight up on the wall.' : 'The DJ checks it before it goes up.';
-  $('#foot-note').textContent = cfg.autoApprove
-    ? 'Be kind: shout-outs go straight up on the wall. The DJ checks photos first.'
-    : 'Be kind: the DJ approves every post before the room sees it.';
+  // With auto approve on, shout-outs go up at once, or after the DJ's delay (photos and tips
+  // still wait for the DJ).
+  const delay = cfg.autoApprove ? Math.max(0, Number(cfg.autoApproveDelaySec) || 0) : 0;
+  $('#shout-note').textContent = !cfg.autoApprove ? 'The DJ checks it before it goes up.'
+    : delay ? `It goes up on the wall in ${delay} seconds.` : 'It goes straight up on the wall.';
+  $('#foot-note').textContent = !cfg.autoApprove ? 'Be kind: the DJ approves every post before the room sees it.'
+    : delay ? `Be kind: shout-outs go up on the wall after ${delay} seconds unless the DJ stops them. The DJ checks photos first.`
+      : 'Be kind: shout-outs go straight up on the wall. The DJ checks photos first.';
   $('#tip-message-box').hidden = !(cfg.allow || {}).tipMessages || isBlocked();
   renderTipLinks(cfg.tipLinks || []);
 

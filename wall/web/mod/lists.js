@@ -7,7 +7,7 @@
 // key: the moderation document's array that fills the list.
 export const LISTS = {
   messages: { key: 'pending', label: 'Messages', empty: 'No messages waiting.', hint: 'Shout-outs and photos waiting for you. ⚑ marks a word the word filter found; those always wait for you.' },
-  requests: { key: 'requests', label: 'Requests', empty: 'No song requests.', hint: 'Most asked first. Played and Refuse toggle their mark.' },
+  requests: { key: 'requests', label: 'Requests', empty: 'No song requests.', hint: 'In turns: every phone\'s first request, then every phone\'s second, and so on; most asked first within a turn. Played and Refuse toggle their mark.' },
   tips: { key: 'tips', label: 'Tips', empty: 'No tips waiting.', hint: 'Check the money in your app, then Approve & show. Coins and hearts play on the wall.' },
   rejected: { key: 'rejected', label: 'Rejected', empty: 'Nothing rejected.', hint: 'Restore sends a post back to its queue.' },
   live: { key: 'feed', label: 'Live', empty: 'Nothing on the wall yet.', hint: 'What is on the wall now.' },

@@ -7,6 +7,7 @@ import { api } from '/js/api.js';
 import { LISTS, ROW_BUTTONS, LIST_BUTTONS, WALL_BUTTONS, isBulk, offered, rowBody } from '/mod/lists.js';
 import '/mod/poll-form.js';
 import '/mod/booth-composer.js';
+import { nightControls, countdown } from '/mod/night.js';
 
 const POLL_MS = 1000;
 
@@ -158,6 +159,7 @@ function buildRow(list, post) {
     h('div', { class: 'row-head' },
       h('span', { class: 'tag', text: tag }),
       h('span', { class: 'name' }, nameColour ? h('span', { class: 'name-dot', 'aria-hidden': 'true', style: { background: nameColour } }) : null, marked(post.name || 'Guest', flag)),
+      list === 'messages' && post.liveAt > 0 ? countdown(post.liveAt) : null,
       flag ? h('span', { class: 'flag', title: 'The word filter found this word. Nothing goes up until you approve it.' }, `⚑ Word filter: ${flag}`) : null,
       meta.length ? h('span', { class: 'meta', text: meta.join(' · ') }) : null),
     photo ? h('button', { type: 'button', class: 'thumb', 'aria-label': `View photo from ${post.name || 'Guest'}`, onclick: () => openPhoto(post) },
@@ -252,7 +254,10 @@ function renderInfo() {
   document.title = waiting > 0 ? `LUMVO Moderator • ${waiting} waiting` : 'LUMVO Moderator';
 }
 
+let renderNight = () => {};
+
 function render() {
+  renderNight(state.doc);
   renderTabs();
   renderInfo();
   renderList();
@@ -332,5 +337,6 @@ fill($('#wall-buttons'), WALL_BUTTONS.map((button) => h('button', { type: 'butto
 fill($('#list-buttons'), Object.entries(LIST_BUTTONS).flatMap(([list, buttons]) => buttons.map((button) => h('button', {
   type: 'button', dataset: { listAction: list }, hidden: true, onclick: () => press(button),
 }, button.label))));
+renderNight = nightControls($('#night-controls'), setStatus);
 render();
 poll(true);
