@@ -98,7 +98,7 @@ void Overlay::compose(std::int32_t width, std::int32_t height, double beatPositi
                 const PollLayout layout =
                     layoutPoll(canvas, poll_, pollPicture_, state, panel.w, panel.h, lookup, generation);
                 throwConfetti(poll_, state, layout.bars);
-                paintPoll(canvas, poll_, state, layout);
+                paintPoll(canvas, poll_, state, layout, &confettiPainted_);
             });
     }
 

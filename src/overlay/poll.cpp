@@ -207,7 +207,8 @@ PollLayout layoutPoll(Canvas& canvas, const PollAnimation& p, PollPicture& pictu
     return l;
 }
 
-bool paintPoll(Canvas& canvas, const PollAnimation& p, const FrameState& s, const PollLayout& l) {
+bool paintPoll(Canvas& canvas, const PollAnimation& p, const FrameState& s, const PollLayout& l,
+               std::uint64_t* particles) {
     if (!l.shown) return false;
     const Theme& theme = themeFor(s.theme);
     canvas.fillRoundedRect(roundedRect(l.panel, theme.radiusCard), theme.panel);
@@ -246,6 +247,7 @@ bool paintPoll(Canvas& canvas, const PollAnimation& p, const FrameState& s, cons
             if (fade < 0.05f) continue;
             const Argb colour = static_cast<Argb>(c.r) << 16 | static_cast<Argb>(c.g) << 8 | c.b;
             canvas.fillEllipse({c.x - c.size / 2, c.y - c.size / 2, c.size, c.size}, withAlpha(colour, fade * 255));
+            if (particles) ++*particles;
         }
     }
     if (s.editMode) drawEditHandle(canvas, l.panel);

@@ -56,8 +56,9 @@ PollLayout layoutPoll(Canvas& canvas, const PollAnimation& poll, PollPicture& pi
                       int h, const PhotoLookup& photos, std::uint64_t photoGeneration);
 
 // Paints the panel as laid out, with the animation's bars and confetti; false, with nothing drawn,
-// when the layout is not shown.
-bool paintPoll(Canvas& canvas, const PollAnimation& poll, const FrameState& state, const PollLayout& layout);
+// when the layout is not shown. Adds the confetti painted to `particles` when given.
+bool paintPoll(Canvas& canvas, const PollAnimation& poll, const FrameState& state, const PollLayout& layout,
+               std::uint64_t* particles = nullptr);
 
 // The winning bar (of the first four): the one with the largest count when no other has it and
 // there was at least one vote; nothing otherwise.

@@ -246,6 +246,7 @@ bool OverlayRenderer::upload(LayerSlot slot, const void* pixels, UINT rowPitch) 
     const D3D11_BOX used{0, 0, 0, t.usedWidth, t.usedHeight, 1};
     context->UpdateSubresource(t.texture.Get(), 0, &used, pixels, rowPitch, 0);
     ++uploads_[index(slot)];
+    pixelsUploaded_ += static_cast<std::uint64_t>(t.usedWidth) * t.usedHeight;
     return true;
 }
 

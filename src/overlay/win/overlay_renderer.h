@@ -120,6 +120,8 @@ public:
     const OverlayTexture& texture(LayerSlot slot) const { return textures_[index(slot)]; }
     // Uploads into the slot's texture so far (each one a repaint of the layer); any thread.
     std::uint64_t uploads(LayerSlot slot) const { return uploads_[index(slot)].load(); }
+    // Pixels uploaded into all the textures so far; any thread.
+    std::uint64_t pixelsUploaded() const { return pixelsUploaded_.load(); }
 
 private:
     static std::size_t index(LayerSlot slot) { return static_cast<std::size_t>(slot); }
@@ -136,6 +138,7 @@ private:
     std::array<OverlayTexture, kLayerSlotCount> textures_;
     std::array<std::unique_ptr<CardSurface>, kLayerSlotCount> surfaces_;
     std::array<std::atomic<std::uint64_t>, kLayerSlotCount> uploads_{};
+    std::atomic<std::uint64_t> pixelsUploaded_{0};
 
     DeviceSource deviceSource_;
     // The frame in progress: the immediate context, the target size, whether the overlay's state

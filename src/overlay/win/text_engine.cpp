@@ -6,6 +6,7 @@
 #include <wrl/client.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <iterator>
@@ -35,6 +36,8 @@ constexpr const wchar_t* kFallbackFamilies[] = {L"Georgia", L"Segoe UI"};
 constexpr UINT kTargetStep = 256;
 constexpr UINT kTargetMax = 4096;
 
+std::atomic<std::uint64_t> layoutsMade{0}, textDraws{0};
+
 class TextEngine {
 public:
     SizeF measure(std::wstring_view text, SizeF box, const TextStyle& style) {
@@ -58,6 +61,7 @@ public:
         if (!ensureTarget(width, height)) return;
         const ComPtr<IDWriteTextLayout> layout = layOut(text, box.w, box.h, style, true);
         if (!layout) return;
+        ++textDraws;
 
         target_->BeginDraw();
         target_->SetTransform(D2D1::Matrix3x2F::Identity());
@@ -197,6 +201,7 @@ private:
                                                       std::max(maxWidth, 1.0f), std::max(maxHeight, 1.0f), &layout))) {
             return nullptr;
         }
+        ++layoutsMade;
         ComPtr<IDWriteTextLayout2> withFallback;
         if (fallback_ && SUCCEEDED(layout.As(&withFallback))) withFallback->SetFontFallback(fallback_.Get());
         const DWRITE_TEXT_RANGE all{0, static_cast<UINT32>(text.size())};
@@ -308,5 +313,9 @@ std::unique_ptr<Gdiplus::Bitmap> renderEmoji(std::wstring_view emoji) {
 std::wstring resolvedFontFamily(std::string_view family) { return engine().resolved(family); }
 
 void releaseTextEngine() { engine().release(); }
+
+std::uint64_t textLayoutsMade() { return layoutsMade.load(); }
+
+std::uint64_t textsDrawn() { return textDraws.load(); }
 
 }  // namespace lumvo

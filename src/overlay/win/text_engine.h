@@ -14,6 +14,7 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -35,5 +36,9 @@ std::unique_ptr<Gdiplus::Bitmap> renderEmoji(std::wstring_view emoji);
 std::wstring resolvedFontFamily(std::string_view family);
 // Releases every object of the engine (before GDI+ shuts down: it holds a GDI+ bitmap).
 void releaseTextEngine();
+// How many texts the engine laid out (DirectWrite text layouts made) and drew so far in this
+// process; any thread. The draw benchmark counts them per frame.
+std::uint64_t textLayoutsMade();
+std::uint64_t textsDrawn();
 
 }  // namespace lumvo
