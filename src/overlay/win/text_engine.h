@@ -3,8 +3,9 @@
 // engine serves the whole process behind one lock: the Direct2D factory (multithreaded), the
 // DirectWrite factory (shared), the WIC imaging factory, and what they make once and keep: a text
 // format per family and weight, the family each requested name resolves to, one WIC bitmap with
-// its Direct2D render target and brush (grown when a larger text box comes), and the GDI+ bitmap
-// the drawn text is copied through. releaseTextEngine lets go of all of it; the next use makes it
+// its Direct2D render target and brush (grown when a larger text box comes), the GDI+ bitmap
+// the drawn text is copied through, and the texts laid out lately (a text drawn again in the same
+// style and box is not laid out again). releaseTextEngine lets go of all of it; the next use makes it
 // again.
 //
 // A family that is not installed makes DirectWrite draw nothing although creating the text format
