@@ -137,9 +137,11 @@ void paintBars(Canvas& canvas, const PollAnimation& p, const FrameState& s, cons
     }
 }
 
-// What the panel shows when nothing on it moves, length-prefixed field by field.
+// What the panel shows when nothing on it moves, length-prefixed field by field; without the bars'
+// labels and counts when `bars` is false (the still part while the bars move: the votes are theirs,
+// except that the closed panel's status row names the winner).
 std::string shownFields(const PollAnimation& p, const PollPicture& picture, const FrameState& s, SizeI texture,
-                        std::uint64_t photoGeneration) {
+                        std::uint64_t photoGeneration, bool bars = true) {
     std::string key;
     auto add = [&key](std::string_view field) {
         key += '|';
@@ -152,7 +154,7 @@ std::string shownFields(const PollAnimation& p, const PollPicture& picture, cons
     add(s.votePhoto);
     if (!s.votePhoto.empty() && !(picture.image && picture.id == s.votePhoto)) add(std::to_string(photoGeneration));
     add(p.closed ? "closed" : countdownText(s.voteRemain));
-    for (std::size_t i = 0; i < pollBarCount(s); ++i) {
+    for (std::size_t i = 0; (bars || p.closed) && i < pollBarCount(s); ++i) {
         add(s.voteBars[i].label);
         add(std::to_string(s.voteBars[i].count));
         add(std::to_string(s.voteBars[i].colour));
@@ -353,7 +355,7 @@ std::string pollStillKey(const PollAnimation& p, const PollPicture& picture, con
     // The closed panel's labels fade in.
     const float show = closingCurves(p).show;
     if (show > 0 && show < 1) key += " show " + std::to_string(show);
-    return key + shownFields(p, picture, s, texture, photoGeneration);
+    return key + shownFields(p, picture, s, texture, photoGeneration, withBars);
 }
 
 }  // namespace lumvo

@@ -87,8 +87,9 @@ std::string countdownText(float seconds);
 // photo cache's generation moves.
 std::string pollPanelKey(const PollAnimation& poll, const PollPicture& picture, const FrameState& state, SizeI texture,
                          std::uint64_t frame, std::uint64_t photoGeneration);
-// When the still part needs painting again: what it shows (as in pollPanelKey, without the frame),
-// whether the bars are in it, and the status row's fade while the closed panel's labels show.
+// When the still part needs painting again: what it shows (as in pollPanelKey, without the frame,
+// and without the votes while the bars are not in it and the vote runs), whether the bars are in
+// it, and the status row's fade while the closed panel's labels show.
 std::string pollStillKey(const PollAnimation& poll, const PollPicture& picture, const FrameState& state, SizeI texture,
                          std::uint64_t photoGeneration, bool withBars);
 
