@@ -101,7 +101,9 @@ bool FlameLayer::paintFlames(LayerTarget& target, int w, int h, const std::vecto
             sprite_ = std::move(sprite);
             failed_ = false;
         }
-        drawn = drawFlames(canvas, *sprite_, rects, t) > 0;
+        const int sprites = drawFlames(canvas, *sprite_, rects, t);
+        spritesPainted_ += static_cast<std::uint64_t>(sprites);
+        drawn = sprites > 0;
     });
     return painted && drawn;
 }

@@ -71,6 +71,8 @@ public:
     bool paintFlames(LayerTarget& target, int w, int h, const std::vector<RectF>& rects, double now);
     // Sprites made so far (each one a render of the emoji).
     int spriteRenders() const { return renders_; }
+    // Sprites painted so far, over all paints.
+    std::uint64_t spritesPainted() const { return spritesPainted_; }
 
 private:
     std::unique_ptr<CanvasImage> sprite_;
@@ -78,6 +80,7 @@ private:
     bool failed_ = false;
     int renders_ = 0;
     std::uint64_t paints_ = 0;
+    std::uint64_t spritesPainted_ = 0;
 };
 
 }  // namespace lumvo

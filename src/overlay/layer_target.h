@@ -8,6 +8,7 @@
 // endFrame (always, even when beginFrame said no or something threw in between).
 #include <cstddef>
 #include <functional>
+#include <string>
 #include <string_view>
 
 #include "overlay/canvas.h"
@@ -34,6 +35,20 @@ public:
     // again, and the old picture (if any) is still drawn.
     virtual bool paintLayer(LayerSlot slot, int width, int height, std::string_view contentKey,
                             const LayerPainter& paint) = 0;
+    // The same for a picture in two parts: `still`, painted once for each `stillKey` and kept, and
+    // `moving`, painted over a copy of it whenever `contentKey` (or `stillKey`) changes. A frame
+    // where only the moving part changed paints nothing of the still part. Here: one picture whose
+    // key is both keys; a target that keeps the still part overrides it.
+    virtual bool paintLayerOver(LayerSlot slot, int width, int height, std::string_view stillKey,
+                                const LayerPainter& still, std::string_view contentKey, const LayerPainter& moving) {
+        std::string key(stillKey);
+        key += '\n';
+        key += contentKey;
+        return paintLayer(slot, width, height, key, [&](Canvas& canvas) {
+            still(canvas);
+            moving(canvas);
+        });
+    }
     // Draws the slot's picture stretched over `rect` (target pixels, not rounded), `alpha` 0..1
     // multiplied into its own. Nothing for a slot without a picture, or a rectangle of width or
     // height 1 pixel or less.

@@ -1,5 +1,7 @@
 #include "overlay/overlay.h"
 
+#include <optional>
+
 #include "overlay/featured.h"
 #include "overlay/feed.h"
 
@@ -88,17 +90,28 @@ void Overlay::compose(std::int32_t width, std::int32_t height, double beatPositi
                             [&](Canvas& canvas) { paintFeatured(canvas, state, card.w, card.h, lookup); });
     }
     if (poll) {
+        // The panel's still part is painted once; frames where only confetti fly or bars move
+        // paint the moving part over a copy of it. The layout is made by whichever part paints
+        // first; the animation takes the new votes there, where the bars are about to be painted.
         const SizeI panel = placement.pollTexture;
         const std::uint64_t generation = photos_.generation();
-        target_->paintLayer(
+        const bool barsMoving = pollBarsMoving(poll_, state, panel);
+        std::optional<PollLayout> layout;
+        auto laidOut = [&](Canvas& canvas) -> const PollLayout& {
+            if (!layout) {
+                layout = layoutPoll(canvas, poll_, pollPicture_, state, panel.w, panel.h, lookup, generation);
+                throwConfetti(poll_, state, layout->bars);
+            }
+            return *layout;
+        };
+        target_->paintLayerOver(
             LayerSlot::pollPanel, panel.w, panel.h,
-            pollPanelKey(poll_, pollPicture_, state, panel, ++frames_, generation), [&](Canvas& canvas) {
-                // The animation takes the new votes where the bars are about to be
-                // painted, then the painter draws from it.
-                const PollLayout layout =
-                    layoutPoll(canvas, poll_, pollPicture_, state, panel.w, panel.h, lookup, generation);
-                throwConfetti(poll_, state, layout.bars);
-                paintPoll(canvas, poll_, state, layout);
+            pollStillKey(poll_, pollPicture_, state, panel, generation, !barsMoving),
+            [&](Canvas& canvas) { paintPollStill(canvas, poll_, state, laidOut(canvas), !barsMoving); },
+            pollPanelKey(poll_, pollPicture_, state, panel, ++frames_, generation),
+            [&](Canvas& canvas) {
+                confettiPainted_ +=
+                    static_cast<std::uint64_t>(paintPollMoving(canvas, poll_, state, laidOut(canvas), barsMoving));
             });
     }
 

@@ -69,6 +69,8 @@ public:
     PhotoCache& photos() { return photos_; }
     // The poll panel's animation as the last frame left it (render thread).
     const PollAnimation& pollAnimation() const { return poll_; }
+    // Particles painted so far: the poll's confetti and the flames' sprites (render thread).
+    std::uint64_t particlesPainted() const { return confettiPainted_ + flames_.spritesPainted(); }
 
 private:
     void compose(std::int32_t width, std::int32_t height, double beatPosition);
@@ -102,6 +104,7 @@ private:
     PollAnimation poll_;
     PollPicture pollPicture_;
     std::uint64_t frames_ = 0;
+    std::uint64_t confettiPainted_ = 0;
     FlameLayer flames_;
 };
 

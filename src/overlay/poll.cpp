@@ -131,6 +131,40 @@ void paintBar(Canvas& canvas, const PollAnimation& p, const FrameState& s, std::
     canvas.drawText(std::to_string(std::max(bar.count, 0)), {r.right() - 86, r.y, 74, h}, style);
 }
 
+void paintBars(Canvas& canvas, const PollAnimation& p, const FrameState& s, const PollLayout& l) {
+    for (std::size_t i = 0; i < kPollBarsShown; ++i) {
+        if (l.bars.painted[i]) paintBar(canvas, p, s, i, l.bars.rect[i], l.emphasis[i], l.alpha[i]);
+    }
+}
+
+// What the panel shows when nothing on it moves, length-prefixed field by field; without the bars'
+// labels and counts when `bars` is false (the still part while the bars move: the votes are theirs,
+// except that the closed panel's status row names the winner).
+std::string shownFields(const PollAnimation& p, const PollPicture& picture, const FrameState& s, SizeI texture,
+                        std::uint64_t photoGeneration, bool bars = true) {
+    std::string key;
+    auto add = [&key](std::string_view field) {
+        key += '|';
+        key += std::to_string(field.size());
+        key += ':';
+        key += field;
+    };
+    add(p.pollKey);
+    add(s.voteTitle);
+    add(s.votePhoto);
+    if (!s.votePhoto.empty() && !(picture.image && picture.id == s.votePhoto)) add(std::to_string(photoGeneration));
+    add(p.closed ? "closed" : countdownText(s.voteRemain));
+    for (std::size_t i = 0; (bars || p.closed) && i < pollBarCount(s); ++i) {
+        add(s.voteBars[i].label);
+        add(std::to_string(s.voteBars[i].count));
+        add(std::to_string(s.voteBars[i].colour));
+    }
+    add(s.theme);
+    add(s.editMode ? "edit" : "-");
+    add(std::to_string(texture.w) + 'x' + std::to_string(texture.h));
+    return key;
+}
+
 std::string_view titleOf(const FrameState& s) {
     return s.voteTitle.empty() ? std::string_view("Vote") : std::string_view(s.voteTitle);
 }
@@ -208,6 +242,12 @@ PollLayout layoutPoll(Canvas& canvas, const PollAnimation& p, PollPicture& pictu
 }
 
 bool paintPoll(Canvas& canvas, const PollAnimation& p, const FrameState& s, const PollLayout& l) {
+    if (!paintPollStill(canvas, p, s, l, false)) return false;
+    paintPollMoving(canvas, p, s, l, true);
+    return true;
+}
+
+bool paintPollStill(Canvas& canvas, const PollAnimation& p, const FrameState& s, const PollLayout& l, bool withBars) {
     if (!l.shown) return false;
     const Theme& theme = themeFor(s.theme);
     canvas.fillRoundedRect(roundedRect(l.panel, theme.radiusCard), theme.panel);
@@ -236,20 +276,39 @@ bool paintPoll(Canvas& canvas, const PollAnimation& p, const FrameState& s, cons
         }
     }
 
-    for (std::size_t i = 0; i < kPollBarsShown; ++i) {
-        if (l.bars.painted[i]) paintBar(canvas, p, s, i, l.bars.rect[i], l.emphasis[i], l.alpha[i]);
-    }
+    if (withBars) paintBars(canvas, p, s, l);
+    return true;
+}
 
+int paintPollMoving(Canvas& canvas, const PollAnimation& p, const FrameState& s, const PollLayout& l, bool withBars) {
+    if (!l.shown) return 0;
+    if (withBars) paintBars(canvas, p, s, l);
+    int painted = 0;
     if (!p.closed) {
         for (const Confetto& c : p.confetti) {
             const float fade = 1 - c.age / std::max(c.life, 0.05f);
             if (fade < 0.05f) continue;
             const Argb colour = static_cast<Argb>(c.r) << 16 | static_cast<Argb>(c.g) << 8 | c.b;
             canvas.fillEllipse({c.x - c.size / 2, c.y - c.size / 2, c.size, c.size}, withAlpha(colour, fade * 255));
+            ++painted;
         }
     }
     if (s.editMode) drawEditHandle(canvas, l.panel);
-    return true;
+    return painted;
+}
+
+bool pollBarsMoving(const PollAnimation& p, const FrameState& s, SizeI texture) {
+    if (p.closed && (p.closedTime < 0.75f || pollWinner(s.voteBars))) return true;
+    const std::size_t n = pollBarCount(s);
+    int most = 1;
+    for (std::size_t i = 0; i < n; ++i) most = std::max(most, s.voteBars[i].count);
+    for (std::size_t i = 0; i < n; ++i) {
+        const float share = static_cast<float>(std::max(s.voteBars[i].count, 0)) / static_cast<float>(most);
+        if (p.shake[i] > 0.002f || std::fabs(p.fill[i] - share) * static_cast<float>(texture.w) > 0.25f ||
+            p.lastCount[i] != std::max(s.voteBars[i].count, 0))
+            return true;
+    }
+    return false;
 }
 
 std::optional<std::size_t> pollWinner(const std::vector<VoteBar>& bars) {
@@ -285,36 +344,18 @@ std::string countdownText(float seconds) {
 
 std::string pollPanelKey(const PollAnimation& p, const PollPicture& picture, const FrameState& s, SizeI texture,
                          std::uint64_t frame, std::uint64_t photoGeneration) {
-    const std::size_t n = pollBarCount(s);
-    bool moving = !p.confetti.empty() || (p.closed && (p.closedTime < 0.75f || pollWinner(s.voteBars)));
-    int most = 1;
-    for (std::size_t i = 0; i < n; ++i) most = std::max(most, s.voteBars[i].count);
-    for (std::size_t i = 0; i < n && !moving; ++i) {
-        const float share = static_cast<float>(std::max(s.voteBars[i].count, 0)) / static_cast<float>(most);
-        moving = p.shake[i] > 0.002f || std::fabs(p.fill[i] - share) * static_cast<float>(texture.w) > 0.25f ||
-                 p.lastCount[i] != std::max(s.voteBars[i].count, 0);
-    }
-    std::string key = moving ? "frame " + std::to_string(frame) : std::string("still");
-    auto add = [&key](std::string_view field) {
-        key += '|';
-        key += std::to_string(field.size());
-        key += ':';
-        key += field;
-    };
-    add(p.pollKey);
-    add(s.voteTitle);
-    add(s.votePhoto);
-    if (!s.votePhoto.empty() && !(picture.image && picture.id == s.votePhoto)) add(std::to_string(photoGeneration));
-    add(p.closed ? "closed" : countdownText(s.voteRemain));
-    for (std::size_t i = 0; i < n; ++i) {
-        add(s.voteBars[i].label);
-        add(std::to_string(s.voteBars[i].count));
-        add(std::to_string(s.voteBars[i].colour));
-    }
-    add(s.theme);
-    add(s.editMode ? "edit" : "-");
-    add(std::to_string(texture.w) + 'x' + std::to_string(texture.h));
-    return key;
+    const bool moving = !p.confetti.empty() || pollBarsMoving(p, s, texture);
+    return (moving ? "frame " + std::to_string(frame) : std::string("still")) +
+           shownFields(p, picture, s, texture, photoGeneration);
+}
+
+std::string pollStillKey(const PollAnimation& p, const PollPicture& picture, const FrameState& s, SizeI texture,
+                         std::uint64_t photoGeneration, bool withBars) {
+    std::string key = withBars ? "bars" : "no bars";
+    // The closed panel's labels fade in.
+    const float show = closingCurves(p).show;
+    if (show > 0 && show < 1) key += " show " + std::to_string(show);
+    return key + shownFields(p, picture, s, texture, photoGeneration, withBars);
 }
 
 }  // namespace lumvo

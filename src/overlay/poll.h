@@ -56,8 +56,21 @@ PollLayout layoutPoll(Canvas& canvas, const PollAnimation& poll, PollPicture& pi
                       int h, const PhotoLookup& photos, std::uint64_t photoGeneration);
 
 // Paints the panel as laid out, with the animation's bars and confetti; false, with nothing drawn,
-// when the layout is not shown.
+// when the layout is not shown. The still part, then the moving part with the bars.
 bool paintPoll(Canvas& canvas, const PollAnimation& poll, const FrameState& state, const PollLayout& layout);
+
+// The panel in two parts, so that flying confetti do not paint the panel's texts again. The still
+// part: the panel, its frame, the picture, the question, the status row, and the bars when
+// `withBars`; false, with nothing drawn, when the layout is not shown.
+bool paintPollStill(Canvas& canvas, const PollAnimation& poll, const FrameState& state, const PollLayout& layout,
+                    bool withBars);
+// The moving part over it: the bars when `withBars`, the confetti, the edit handle. Returns the
+// confetti painted.
+int paintPollMoving(Canvas& canvas, const PollAnimation& poll, const FrameState& state, const PollLayout& layout,
+                    bool withBars);
+// Whether any bar moves this frame: shaking, growing towards its share, about to take new votes,
+// folding away or glowing as the winner. Moving bars belong to the moving part.
+bool pollBarsMoving(const PollAnimation& poll, const FrameState& state, SizeI texture);
 
 // The winning bar (of the first four): the one with the largest count when no other has it and
 // there was at least one vote; nothing otherwise.
@@ -74,5 +87,10 @@ std::string countdownText(float seconds);
 // photo cache's generation moves.
 std::string pollPanelKey(const PollAnimation& poll, const PollPicture& picture, const FrameState& state, SizeI texture,
                          std::uint64_t frame, std::uint64_t photoGeneration);
+// When the still part needs painting again: what it shows (as in pollPanelKey, without the frame,
+// and without the votes while the bars are not in it and the vote runs), whether the bars are in
+// it, and the status row's fade while the closed panel's labels show.
+std::string pollStillKey(const PollAnimation& poll, const PollPicture& picture, const FrameState& state, SizeI texture,
+                         std::uint64_t photoGeneration, bool withBars);
 
 }  // namespace lumvo

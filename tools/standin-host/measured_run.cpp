@@ -1,6 +1,8 @@
 #include "measured_run.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -47,6 +49,19 @@ std::string repaintKind(const std::string& state, std::map<std::string, unsigned
     return count == 0 ? "none" : count == 1 ? changed : "several";
 }
 
+// The plug-in's counters from the "counters" object of its mirrored state; false without one.
+bool readCounters(const std::string& state, double (&values)[CounterTotals::kCount]) {
+    const size_t object = state.find("\"counters\":{");
+    if (object == std::string::npos) return false;
+    for (std::size_t i = 0; i < CounterTotals::kCount; ++i) {
+        const std::string name = std::string("\"") + CounterTotals::kNames[i] + "\":";
+        const size_t at = state.find(name, object);
+        if (at == std::string::npos) return false;
+        values[i] = std::strtod(state.c_str() + at + name.size(), nullptr);
+    }
+    return true;
+}
+
 }  // namespace
 
 MeasuredRun runFrames(const Options& options, const std::wstring& out, TestVideo& video, PipelineState& hostState,
@@ -56,6 +71,8 @@ MeasuredRun runFrames(const Options& options, const std::wstring& out, TestVideo
     const int width = options.width, height = options.height;
     // --by-repaint: the first frame sets the counts.
     std::map<std::string, unsigned long> repaintCounts;
+    double counters[CounterTotals::kCount] = {}, lastCounters[CounterTotals::kCount] = {};
+    bool countersSeen = false;
     std::vector<char> stateText(4096);
     run.drawMs.reserve(static_cast<size_t>(options.frames));
     run.emptyMs.reserve(static_cast<size_t>(options.frames));
@@ -137,6 +154,17 @@ MeasuredRun runFrames(const Options& options, const std::wstring& out, TestVideo
             plugin.stateQuery(plugin.object, stateText.data(), static_cast<int>(stateText.size())) > 0) {
             const std::string kind = repaintKind(stateText.data(), repaintCounts);
             if (frame > 1) run.drawMsByRepaint[kind].push_back(time.ms);
+            // What this frame's draw did: the counters' growth since the last frame.
+            if (readCounters(stateText.data(), counters)) {
+                if (frame > 1 && countersSeen) {
+                    CounterTotals& totals = run.countersByRepaint[kind];
+                    ++totals.frames;
+                    for (std::size_t i = 0; i < CounterTotals::kCount; ++i)
+                        totals.sums[i] += counters[i] - lastCounters[i];
+                }
+                std::copy(std::begin(counters), std::end(counters), lastCounters);
+                countersSeen = true;
+            }
         }
         if (options.resourcesEvery > 0 && (frame == 1 || frame % options.resourcesEvery == 0)) {
             const ProcessResources sample = sampleProcessResources();

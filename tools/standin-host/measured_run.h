@@ -29,10 +29,21 @@ struct PluginUnderTest {
     StateQuery stateQuery = nullptr;
 };
 
+// The plug-in's machine-independent counters over some frames (its mirrored state's "counters"):
+// particles painted, pixels uploaded, texts laid out, texts drawn.
+struct CounterTotals {
+    static constexpr const char* kNames[] = {"particles", "pixelsUploaded", "textLayouts", "textDraws"};
+    static constexpr std::size_t kCount = 4;
+    std::size_t frames = 0;
+    double sums[kCount] = {};
+    double perFrame(std::size_t i) const { return frames ? sums[i] / static_cast<double>(frames) : 0; }
+};
+
 // What the frames measured (times in milliseconds, one per frame drawn).
 struct MeasuredRun {
     std::vector<double> drawMs, emptyMs, returnMs;               // returnMs: until the call returned
     std::map<std::string, std::vector<double>> drawMsByRepaint;  // --by-repaint
+    std::map<std::string, CounterTotals> countersByRepaint;      // --by-repaint, when the plug-in counts
     std::vector<std::pair<int, ProcessResources>> resources;     // --resources-every: frame, sample
     std::vector<std::string> pngs;                               // the PNG files written
     int drawn = 0;

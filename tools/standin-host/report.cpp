@@ -71,6 +71,13 @@ bool report(const Options& options, const std::wstring& out, const MeasuredRun& 
             "p95 %s\n",
             kind.c_str(), k.count, k.p50, k.p95, ratioText(ratio(k.p50, e.p50)).c_str(),
             ratioText(ratio(k.p95, e.p95)).c_str());
+        if (const auto c = run.countersByRepaint.find(kind); c != run.countersByRepaint.end()) {
+            std::printf(
+                "counters per frame, frames that repainted %s: particles painted %.1f, pixels uploaded %.0f, "
+                "text layouts %.2f, texts drawn %.2f\n",
+                kind.c_str(), c->second.perFrame(0), c->second.perFrame(1), c->second.perFrame(2),
+                c->second.perFrame(3));
+        }
     }
     std::printf("machine: %s, %lu logical processors%s%s\n", cpu.c_str(), system.dwNumberOfProcessors,
                 wine.empty() ? "" : ", Wine ", wine.c_str());
@@ -105,6 +112,18 @@ bool report(const Options& options, const std::wstring& out, const MeasuredRun& 
                              "\"toEmptyP50\": %s, \"toEmptyP95\": %s}",
                              separator, kind.c_str(), k.count, k.mean, k.p50, k.p95, k.max,
                              ratioText(ratio(k.p50, e.p50)).c_str(), ratioText(ratio(k.p95, e.p95)).c_str());
+                separator = ", ";
+            }
+            std::fprintf(f, "}");
+        }
+        if (!run.countersByRepaint.empty()) {
+            std::fprintf(f, ",\n \"countersPerFrameByRepaint\": {");
+            const char* separator = "";
+            for (const auto& [kind, c] : run.countersByRepaint) {
+                std::fprintf(f, "%s\"%s\": {\"frames\": %zu", separator, kind.c_str(), c.frames);
+                for (std::size_t i = 0; i < CounterTotals::kCount; ++i)
+                    std::fprintf(f, ", \"%s\": %.3f", CounterTotals::kNames[i], c.perFrame(i));
+                std::fprintf(f, "}");
                 separator = ", ";
             }
             std::fprintf(f, "}");

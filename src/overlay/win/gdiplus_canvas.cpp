@@ -1,6 +1,8 @@
 #include "overlay/win/gdiplus_canvas.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 
 #include "base/win/wide_text.h"
 #include "overlay/win/text_engine.h"
@@ -157,7 +159,7 @@ std::unique_ptr<CanvasImage> GdiplusCanvas::renderEmoji(std::string_view emoji) 
     return bitmap ? canvasImage(std::make_unique<GdiplusPicture>(std::move(bitmap))) : nullptr;
 }
 
-bool CardSurface::paint(int width, int height, const std::function<void(Canvas&)>& painter) {
+bool CardSurface::paint(int width, int height, const std::function<void(Canvas&)>& painter, CardSurface* base) {
     if (width < 1 || height < 1) return false;
     if (!bitmap_ || width != width_ || height != height_) {
         bitmap_.reset();
@@ -168,13 +170,14 @@ bool CardSurface::paint(int width, int height, const std::function<void(Canvas&)
         width_ = width;
         height_ = height;
     }
+    const bool copied = base && base != this && base->width_ == width && base->height_ == height && copyFrom(*base);
     Gdiplus::Graphics graphics(bitmap_.get());
     if (graphics.GetLastStatus() != Gdiplus::Ok) return false;
     graphics.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
     graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
     graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
     graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAlias);
-    graphics.Clear(Gdiplus::Color(0, 0, 0, 0));
+    if (!copied) graphics.Clear(Gdiplus::Color(0, 0, 0, 0));
     struct Detach {
         GdiplusCanvas& canvas;
         ~Detach() { canvas.detach(); }
@@ -182,6 +185,25 @@ bool CardSurface::paint(int width, int height, const std::function<void(Canvas&)
     canvas_.attach(&graphics);
     painter(canvas_);
     return true;
+}
+
+bool CardSurface::copyFrom(CardSurface& base) {
+    Gdiplus::Rect all(0, 0, width_, height_);
+    Gdiplus::BitmapData data{};
+    if (bitmap_->LockBits(&all, Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB, &data) != Gdiplus::Ok) return false;
+    struct Unlock {
+        Gdiplus::Bitmap& bitmap;
+        Gdiplus::BitmapData& data;
+        ~Unlock() { bitmap.UnlockBits(&data); }
+    } unlock{*bitmap_, data};
+    const auto rowBytes = static_cast<std::size_t>(width_) * 4;
+    return base.readPixels([&](const void* pixels, int pitch) {
+        for (int y = 0; y < height_; ++y) {
+            std::memcpy(static_cast<char*>(data.Scan0) + static_cast<std::ptrdiff_t>(y) * data.Stride,
+                        static_cast<const char*>(pixels) + static_cast<std::ptrdiff_t>(y) * pitch, rowBytes);
+        }
+        return true;
+    });
 }
 
 bool CardSurface::readPixels(const std::function<bool(const void* pixels, int rowPitch)>& use) {

@@ -79,9 +79,10 @@ public:
     CardSurface(const CardSurface&) = delete;
     CardSurface& operator=(const CardSurface&) = delete;
 
-    // Clears the bitmap (width x height, made anew only when the size differs) to transparent and
-    // paints on it with anti-aliasing and high-quality bicubic images. False when GDI+ failed.
-    bool paint(int width, int height, const std::function<void(Canvas&)>& painter);
+    // Clears the bitmap (width x height, made anew only when the size differs) to transparent, or
+    // to a copy of `base` when that has the same size, and paints on it with anti-aliasing and
+    // high-quality bicubic images. False when GDI+ failed.
+    bool paint(int width, int height, const std::function<void(Canvas&)>& painter, CardSurface* base = nullptr);
     // Locks the pixels for reading (B, G, R, A bytes, straight alpha) and hands them to `use`;
     // false when the lock failed or `use` said so.
     bool readPixels(const std::function<bool(const void* pixels, int rowPitch)>& use);
@@ -89,6 +90,8 @@ public:
     int height() const { return height_; }
 
 private:
+    bool copyFrom(CardSurface& base);
+
     std::unique_ptr<Gdiplus::Bitmap> bitmap_;
     int width_ = 0, height_ = 0;
     GdiplusCanvas canvas_;

@@ -190,6 +190,8 @@ void OverlayRenderer::shutdown() {
     overlayBound_ = false;
     for (OverlayTexture& t : textures_) releaseTexture(t);
     for (auto& surface : surfaces_) surface.reset();
+    for (auto& surface : stillSurfaces_) surface.reset();
+    for (std::string& key : stillKeys_) key.clear();
     sampler_.Reset();
     raster_.Reset();
     depthStencil_.Reset();
@@ -246,6 +248,7 @@ bool OverlayRenderer::upload(LayerSlot slot, const void* pixels, UINT rowPitch) 
     const D3D11_BOX used{0, 0, 0, t.usedWidth, t.usedHeight, 1};
     context->UpdateSubresource(t.texture.Get(), 0, &used, pixels, rowPitch, 0);
     ++uploads_[index(slot)];
+    pixelsUploaded_ += static_cast<std::uint64_t>(t.usedWidth) * t.usedHeight;
     return true;
 }
 
@@ -305,6 +308,38 @@ bool OverlayRenderer::beginFrame(int width, int height) {
 
 bool OverlayRenderer::paintLayer(LayerSlot slot, int width, int height, std::string_view contentKey,
                                  const LayerPainter& paint) {
+    return paintSlot(slot, width, height, contentKey, paint, nullptr);
+}
+
+bool OverlayRenderer::paintLayerOver(LayerSlot slot, int width, int height, std::string_view stillKey,
+                                     const LayerPainter& still, std::string_view contentKey,
+                                     const LayerPainter& moving) {
+    try {
+        std::string key(stillKey);
+        key += '\n';
+        key += contentKey;
+        const OverlayTexture& t = textures_[index(slot)];
+        if (t.texture && t.usedWidth == static_cast<std::uint32_t>(width) &&
+            t.usedHeight == static_cast<std::uint32_t>(height) && t.cacheKey == key) {
+            return true;
+        }
+        if (width < 1 || height < 1) return false;
+        std::unique_ptr<CardSurface>& base = stillSurfaces_[index(slot)];
+        if (!base) base = std::make_unique<CardSurface>();
+        std::string& baseKey = stillKeys_[index(slot)];
+        if (baseKey != stillKey || base->width() != width || base->height() != height) {
+            baseKey.clear();
+            if (!base->paint(width, height, still)) return false;
+            baseKey.assign(stillKey);
+        }
+        return paintSlot(slot, width, height, key, moving, base.get());
+    } catch (...) {
+        return false;
+    }
+}
+
+bool OverlayRenderer::paintSlot(LayerSlot slot, int width, int height, std::string_view contentKey,
+                                const LayerPainter& paint, CardSurface* base) {
     try {
         OverlayTexture& t = textures_[index(slot)];
         if (t.texture && t.usedWidth == static_cast<std::uint32_t>(width) &&
@@ -324,7 +359,7 @@ bool OverlayRenderer::paintLayer(LayerSlot slot, int width, int height, std::str
         t.usedHeight = static_cast<std::uint32_t>(height);
         std::unique_ptr<CardSurface>& surface = surfaces_[index(slot)];
         if (!surface) surface = std::make_unique<CardSurface>();
-        if (!surface->paint(textureW, textureH, paint)) return false;
+        if (!surface->paint(textureW, textureH, paint, base)) return false;
         const bool uploaded = surface->readPixels([&](const void* pixels, int rowPitch) {
             return rowPitch > 0 && upload(slot, pixels, static_cast<UINT>(rowPitch));
         });

@@ -7,8 +7,9 @@
 //
 // Render thread only (the device slots and the draw slot). Every object is made once and kept:
 // shaders, states and the constant buffer by initialise, a layer's texture and its GDI+ surface
-// the first time the layer is painted at a size (and again only when the size changes); shutdown
-// releases them all, and the text engine's shared objects with them.
+// (two for a layer painted in a still and a moving part) the first time the layer is painted at a
+// size (and again only when the size changes); shutdown releases them all, and the text engine's
+// shared objects with them.
 #include <d3d11.h>
 #include <wrl/client.h>
 
@@ -114,16 +115,24 @@ public:
     bool beginFrame(int width, int height) override;
     bool paintLayer(LayerSlot slot, int width, int height, std::string_view contentKey,
                     const LayerPainter& paint) override;
+    // The still part is kept in a second surface of the slot's; the moving part is painted over a
+    // copy of its pixels.
+    bool paintLayerOver(LayerSlot slot, int width, int height, std::string_view stillKey, const LayerPainter& still,
+                        std::string_view contentKey, const LayerPainter& moving) override;
     void drawLayer(LayerSlot slot, const RectF& rect, float alpha) override;
     void endFrame() override;
 
     const OverlayTexture& texture(LayerSlot slot) const { return textures_[index(slot)]; }
     // Uploads into the slot's texture so far (each one a repaint of the layer); any thread.
     std::uint64_t uploads(LayerSlot slot) const { return uploads_[index(slot)].load(); }
+    // Pixels uploaded into all the textures so far; any thread.
+    std::uint64_t pixelsUploaded() const { return pixelsUploaded_.load(); }
 
 private:
     static std::size_t index(LayerSlot slot) { return static_cast<std::size_t>(slot); }
     void releaseTexture(OverlayTexture& texture);
+    bool paintSlot(LayerSlot slot, int width, int height, std::string_view contentKey, const LayerPainter& paint,
+                   CardSurface* base);
 
     ComPtr<ID3D11Device> device_;
     ComPtr<ID3D11VertexShader> vertexShader_;
@@ -135,7 +144,11 @@ private:
     ComPtr<ID3D11SamplerState> sampler_;
     std::array<OverlayTexture, kLayerSlotCount> textures_;
     std::array<std::unique_ptr<CardSurface>, kLayerSlotCount> surfaces_;
+    // The still parts of layers painted in two parts, and the keys they were painted from.
+    std::array<std::unique_ptr<CardSurface>, kLayerSlotCount> stillSurfaces_;
+    std::array<std::string, kLayerSlotCount> stillKeys_;
     std::array<std::atomic<std::uint64_t>, kLayerSlotCount> uploads_{};
+    std::atomic<std::uint64_t> pixelsUploaded_{0};
 
     DeviceSource deviceSource_;
     // The frame in progress: the immediate context, the target size, whether the overlay's state

@@ -6,6 +6,7 @@
 #include <wrl/client.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <iterator>
@@ -34,6 +35,11 @@ constexpr const wchar_t* kFallbackFamilies[] = {L"Georgia", L"Segoe UI"};
 // The drawing target grows in steps of this many pixels, up to the largest box it serves.
 constexpr UINT kTargetStep = 256;
 constexpr UINT kTargetMax = 4096;
+// Laid-out texts are kept for drawing again: a card repainted for something else (a particle, a
+// bar moving) then lays none of its texts out again. Past this many, all are dropped at once.
+constexpr std::size_t kMaxLayouts = 256;
+
+std::atomic<std::uint64_t> layoutsMade{0}, textDraws{0};
 
 class TextEngine {
 public:
@@ -58,6 +64,7 @@ public:
         if (!ensureTarget(width, height)) return;
         const ComPtr<IDWriteTextLayout> layout = layOut(text, box.w, box.h, style, true);
         if (!layout) return;
+        ++textDraws;
 
         target_->BeginDraw();
         target_->SetTransform(D2D1::Matrix3x2F::Identity());
@@ -98,6 +105,7 @@ public:
     void release() {
         std::lock_guard<std::mutex> lock(mutex_);
         dropTarget();
+        layouts_.clear();
         formats_.clear();
         families_.clear();
         systemFonts_.Reset();
@@ -187,8 +195,31 @@ private:
         return formats_.emplace(std::move(key), std::move(made)).first->second.Get();
     }
 
+    // Everything a layout is made from (the colour is the brush's, not the layout's).
+    struct LayoutKey {
+        std::wstring text;
+        std::string family;
+        float size, lineSpacing, maxWidth, maxHeight;
+        bool bold, wrap, centre, middle;
+        auto operator<=>(const LayoutKey&) const = default;
+    };
+
+    // The text laid out in maxWidth x maxHeight; the same object as last time for the same text
+    // and style.
     ComPtr<IDWriteTextLayout> layOut(std::wstring_view text, float maxWidth, float maxHeight, const TextStyle& style,
                                      bool wrap) {
+        LayoutKey key{std::wstring(text), style.fontFamily, style.size, style.lineSpacing, maxWidth,
+                      maxHeight,          style.bold,       wrap,       style.centre,      style.middle};
+        if (const auto found = layouts_.find(key); found != layouts_.end()) return found->second;
+        ComPtr<IDWriteTextLayout> layout = makeLayout(text, maxWidth, maxHeight, style, wrap);
+        if (!layout) return layout;
+        if (layouts_.size() >= kMaxLayouts) layouts_.clear();
+        layouts_.emplace(std::move(key), layout);
+        return layout;
+    }
+
+    ComPtr<IDWriteTextLayout> makeLayout(std::wstring_view text, float maxWidth, float maxHeight,
+                                         const TextStyle& style, bool wrap) {
         ComPtr<IDWriteTextLayout> layout;
         if (!ensureFactories() || text.size() > 0x7FFFFFFF) return layout;
         IDWriteTextFormat* base = format(style);
@@ -197,6 +228,7 @@ private:
                                                       std::max(maxWidth, 1.0f), std::max(maxHeight, 1.0f), &layout))) {
             return nullptr;
         }
+        ++layoutsMade;
         ComPtr<IDWriteTextLayout2> withFallback;
         if (fallback_ && SUCCEEDED(layout.As(&withFallback))) withFallback->SetFontFallback(fallback_.Get());
         const DWRITE_TEXT_RANGE all{0, static_cast<UINT32>(text.size())};
@@ -263,6 +295,7 @@ private:
     ComPtr<IDWriteFontFallback> fallback_;
     std::map<std::string, std::wstring> families_;
     std::map<std::pair<std::wstring, bool>, ComPtr<IDWriteTextFormat>> formats_;
+    std::map<LayoutKey, ComPtr<IDWriteTextLayout>> layouts_;
     ComPtr<IWICBitmap> wicBitmap_;
     ComPtr<ID2D1RenderTarget> target_;
     ComPtr<ID2D1SolidColorBrush> brush_;
@@ -308,5 +341,9 @@ std::unique_ptr<Gdiplus::Bitmap> renderEmoji(std::wstring_view emoji) {
 std::wstring resolvedFontFamily(std::string_view family) { return engine().resolved(family); }
 
 void releaseTextEngine() { engine().release(); }
+
+std::uint64_t textLayoutsMade() { return layoutsMade.load(); }
+
+std::uint64_t textsDrawn() { return textDraws.load(); }
 
 }  // namespace lumvo

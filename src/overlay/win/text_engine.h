@@ -3,8 +3,9 @@
 // engine serves the whole process behind one lock: the Direct2D factory (multithreaded), the
 // DirectWrite factory (shared), the WIC imaging factory, and what they make once and keep: a text
 // format per family and weight, the family each requested name resolves to, one WIC bitmap with
-// its Direct2D render target and brush (grown when a larger text box comes), and the GDI+ bitmap
-// the drawn text is copied through. releaseTextEngine lets go of all of it; the next use makes it
+// its Direct2D render target and brush (grown when a larger text box comes), the GDI+ bitmap
+// the drawn text is copied through, and the texts laid out lately (a text drawn again in the same
+// style and box is not laid out again). releaseTextEngine lets go of all of it; the next use makes it
 // again.
 //
 // A family that is not installed makes DirectWrite draw nothing although creating the text format
@@ -14,6 +15,7 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -35,5 +37,9 @@ std::unique_ptr<Gdiplus::Bitmap> renderEmoji(std::wstring_view emoji);
 std::wstring resolvedFontFamily(std::string_view family);
 // Releases every object of the engine (before GDI+ shuts down: it holds a GDI+ bitmap).
 void releaseTextEngine();
+// How many texts the engine laid out (DirectWrite text layouts made) and drew so far in this
+// process; any thread. The draw benchmark counts them per frame.
+std::uint64_t textLayoutsMade();
+std::uint64_t textsDrawn();
 
 }  // namespace lumvo

@@ -6,13 +6,15 @@
 #include <string>
 
 #include "base/json.h"
+#include "overlay/win/text_engine.h"
 #include "plugin/win/video_wall_plugin.h"
 
 namespace {
 
 // One JSON line: {"feed":N,"featuredId":"...","photosCached":N,"photoBytes":N,"theme":"...",
-// "repaints":{"qr":N,"chat":N,"featured":N,"poll":N,"backdrop":N,"flames":N}}, the last the uploads
-// of each layer.
+// "repaints":{"qr":N,"chat":N,"featured":N,"poll":N,"backdrop":N,"flames":N},
+// "counters":{"particles":N,"pixelsUploaded":N,"textLayouts":N,"textDraws":N}}: the uploads of each
+// layer, then what the overlay did so far that does not depend on the machine.
 std::string mirroredState(lumvo::VideoWallPlugin& plugin) {
     using namespace lumvo;
     const DisplayDocument shown = plugin.display().copy();
@@ -23,11 +25,16 @@ std::string mirroredState(lumvo::VideoWallPlugin& plugin) {
         repaints += (i ? ",\"" : "\"") + std::string(names[i]) +
                     "\":" + std::to_string(plugin.renderer().uploads(static_cast<LayerSlot>(i)));
     }
+    const std::string counters = "\"particles\":" + std::to_string(plugin.overlay().particlesPainted()) +
+                                 ",\"pixelsUploaded\":" + std::to_string(plugin.renderer().pixelsUploaded()) +
+                                 ",\"textLayouts\":" + std::to_string(textLayoutsMade()) +
+                                 ",\"textDraws\":" + std::to_string(textsDrawn());
     return "{\"feed\":" + std::to_string(shown.feed.size()) + ",\"featuredId\":\"" +
            jsonEscapeDropControls(shown.featuredId) +
            "\",\"photosCached\":" + std::to_string(plugin.overlay().photos().size()) +
            ",\"photoBytes\":" + std::to_string(plugin.overlay().photos().totalBytes()) + ",\"theme\":\"" +
-           jsonEscapeDropControls(settings.theme) + "\",\"repaints\":{" + repaints + "}}";
+           jsonEscapeDropControls(settings.theme) + "\",\"repaints\":{" + repaints + "},\"counters\":{" + counters +
+           "}}";
 }
 
 }  // namespace
