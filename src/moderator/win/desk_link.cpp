@@ -39,9 +39,14 @@ void ModeratorWindow::takeDeskResults() {
         if (!main_) return;
         if (result.polled && (result.state ? model_.pollAnswered() : model_.pollFailed()))
             setTextIfChanged(status_, utf8ToWide(model_.statusLine()));
-        if (result.state) applyUpdate(model_.apply(*result.state));
+        if (result.state) {
+            applyUpdate(model_.apply(*result.state));
+            settingsTab_.refreshLooks(model_);
+            settingsTab_.refreshIfChanged();
+        }
         if (result.ticket == pollTicket_) pollTicket_ = 0;
         if (result.ticket == infoTicket_) takeInfoText(result);
+        if (settingsTab_.takeResult(result)) continue;
         if (result.ticket != actionTicket_) continue;
         actionTicket_ = 0;
         inAction_ = false;

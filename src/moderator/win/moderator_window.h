@@ -26,6 +26,7 @@
 #include "moderator/post_record.h"
 #include "moderator/update_page.h"
 #include "moderator/win/moderator_look.h"
+#include "moderator/win/settings_tab.h"
 
 namespace lumvo {
 
@@ -36,7 +37,11 @@ class SharedSettings;
 // does not need): an empty hook answers "no" or does nothing.
 struct ModeratorServices {
     HttpClient* http = nullptr;          // the wall server's client (every request)
-    SharedSettings* settings = nullptr;  // `notify`, the chat colours, `repeat`
+    SharedSettings* settings = nullptr;  // every setting the Settings tab shows and edits
+    // Writes layout.ini (on the desk's thread); the folder the push announces while the media
+    // folder setting is empty.
+    std::function<bool(const WallSettings&)> saveSettings;
+    std::string defaultMediaFolder;
     std::function<bool()> wallFilesPresent;
     std::function<bool()> nodePresent;
     std::function<void()> ensureServer;                 // start the wall server unless it runs
@@ -156,7 +161,9 @@ public:
     // the wall link is stopped or while a poll is under way); the reply is applied when it comes.
     void pollState();
     // A request queued or under way, or a result not yet applied (tests wait for this to end).
-    bool deskBusy() const { return pollTicket_ != 0 || actionTicket_ != 0 || infoTicket_ != 0 || desk_.busy(); }
+    bool deskBusy() const {
+        return pollTicket_ != 0 || actionTicket_ != 0 || infoTicket_ != 0 || settingsTab_.busy() || desk_.busy();
+    }
     // A copy of the post behind the list's selected row; none when no row is selected.
     std::optional<PostRecord> selectedRecord(PostList list) const { return model_.selectedRecord(list); }
     void showDetail(PostList list);
@@ -179,6 +186,8 @@ public:
     bool installRunning() const { return installRunning_; }
 
 private:
+    friend class SettingsTab;  // the settings pages' controls, in settings_tab_*.cpp
+
     // The window's life, its messages, the poll and the actions (moderator_window.cpp). Each
     // window procedure is windowProc (window_proc.h) over one of the handle* members.
     LRESULT handleMain(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -311,6 +320,7 @@ private:
 
     ModerationModel model_;
     std::array<int, kPostListCount> refills_{};
+    SettingsTab settingsTab_{*this};
 
     // The desk's thread and what is expected back from it. `alive_` is false from the moment the
     // window is closed; a frame that waited in a box holds a copy and looks at it, not at us.

@@ -60,6 +60,8 @@ VideoWallPlugin::VideoWallPlugin()
     ModeratorServices moderator;
     moderator.http = &http_;
     moderator.settings = &settings_;
+    moderator.saveSettings = [](const WallSettings& settings) { return saveSettings(settings); };
+    moderator.defaultMediaFolder = defaultMediaFolder();
     moderator.wallFilesPresent = [] { return wallFilesPresent(); };
     moderator.nodePresent = [] { return !findNode().empty(); };
     moderator.ensureServer = [this] { ensureServerSoon(); };
