@@ -17,17 +17,17 @@ using G = DisplayGroup;
 using K = SettingsRowKind;
 using C = SettingsCommand;
 
-constexpr SliderSpec kBigCard{SliderRule::highlightSeconds, 3, 60, 5, "%ds", 7};
-constexpr SliderSpec kHotNeed{SliderRule::wholeNumber, 3, 30, 1, "%d", 8};
-constexpr SliderSpec kHotWindow{SliderRule::wholeNumber, 10, 180, 10, "%ds", 60};
-constexpr SliderSpec kSolid{SliderRule::percent, 20, 100, 0, "%d%%", 100};
+constexpr SliderRange kBigCard{SliderRule::highlightSeconds, 3, 60, 5, "%ds", 7};
+constexpr SliderRange kHotNeed{SliderRule::wholeNumber, 3, 30, 1, "%d", 8};
+constexpr SliderRange kHotWindow{SliderRule::wholeNumber, 10, 180, 10, "%ds", 60};
+constexpr SliderRange kSolid{SliderRule::percent, 20, 100, 0, "%d%%", 100};
 
 // A row of each kind; the Display page's rows name their group.
 constexpr SettingsRow on(G group, K kind, const char* text, const char* setting = nullptr) {
     return {P::display, group, kind, text, setting};
 }
-constexpr SettingsRow slider(G group, const char* text, const char* setting, SliderSpec spec) {
-    return {P::display, group, K::slider, text, setting, spec};
+constexpr SettingsRow slider(G group, const char* text, const char* setting, SliderRange range) {
+    return {P::display, group, K::slider, text, setting, range};
 }
 constexpr SettingsRow row(P page, K kind, const char* text, const char* setting = nullptr) {
     return {page, G::tv, kind, text, setting};
@@ -188,24 +188,24 @@ void setCheckValue(const SettingsRow& row, WallSettings& s, bool on) {
 }
 
 int sliderPosition(const SettingsRow& row, const WallSettings& s) {
-    const SliderSpec& spec = row.slider;
-    int position = spec.fallback;
+    const SliderRange& range = row.slider;
+    int position = range.fallback;
     if (const float* f = memberOf<float>(row, s)) {
-        position = spec.rule == SliderRule::highlightSeconds
-                       ? roundToInt(std::clamp(*f, 0.0f, 1.0f) * (spec.high - spec.low)) + spec.low
+        position = range.rule == SliderRule::highlightSeconds
+                       ? roundToInt(std::clamp(*f, 0.0f, 1.0f) * (range.high - range.low)) + range.low
                        : roundToInt(*f * 100.0);
     } else if (const std::int32_t* n = memberOf<std::int32_t>(row, s)) {
         position = *n;
     }
-    return std::clamp(position, spec.low, spec.high);
+    return std::clamp(position, range.low, range.high);
 }
 
 void setSliderPosition(const SettingsRow& row, WallSettings& s, int position) {
-    const SliderSpec& spec = row.slider;
-    const int p = std::clamp(position, spec.low, spec.high);
+    const SliderRange& range = row.slider;
+    const int p = std::clamp(position, range.low, range.high);
     if (float* f = memberOf<float>(row, s)) {
-        *f = spec.rule == SliderRule::highlightSeconds ? static_cast<float>(p - spec.low) / (spec.high - spec.low)
-                                                       : static_cast<float>(p) / 100.0f;
+        *f = range.rule == SliderRule::highlightSeconds ? static_cast<float>(p - range.low) / (range.high - range.low)
+                                                        : static_cast<float>(p) / 100.0f;
     } else if (std::int32_t* n = memberOf<std::int32_t>(row, s)) {
         *n = p;
     }

@@ -58,7 +58,7 @@ enum class SliderRule : std::uint8_t {
     percent,           // a 0..1 fraction, as a percentage
 };
 
-struct SliderSpec {
+struct SliderRange {
     SliderRule rule;
     int low, high;
     int pageStep;        // 0: the control's own
@@ -72,7 +72,7 @@ struct SettingsRow {
     SettingsRowKind kind;
     const char* text = "";          // label, heading, hint or caption (UTF-8)
     const char* setting = nullptr;  // the layout.ini key it edits
-    SliderSpec slider{};            // sliders only
+    SliderRange slider{};           // sliders only
     SettingsCommand command = SettingsCommand::none;
 };
 
