@@ -111,6 +111,9 @@ void DeskRequests::run() {
         DeskResult result;
         result.ticket = next.first;
         try {
+            if (next.second.prepare) {
+                if (std::optional<WallRequest> made = next.second.prepare()) next.second.request = std::move(made);
+            }
             if (next.second.request) {
                 const WallRequest& request = *next.second.request;
                 result.requestSent = true;

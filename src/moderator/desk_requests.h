@@ -38,12 +38,15 @@ struct DeskGet {
 };
 
 // One job: a request to send (if any), then a poll of the moderation document (if asked), then a
-// GET (if any).
+// GET (if any). `prepare`, when set, runs first on the desk's thread when the job's turn comes: the
+// place for file work, and for a request made from the state as it is then (its answer, if any,
+// replaces `request`). It must not throw.
 struct DeskJob {
     std::optional<WallRequest> request;
     bool poll = false;
     std::optional<DeskGet> get;
     int timeoutMs = 0;  // the request's wait for each stage; 0: kDeskActionTimeoutMs
+    std::function<std::optional<WallRequest>()> prepare;
 };
 
 // What a job got. `state` is the moderation document's body when the poll succeeded.

@@ -85,7 +85,10 @@ public:
     std::string voteCaption() const;  // "Vote •" while a vote runs
     std::string voteStatus() const;   // the Vote tab's status box
     std::string venuePinLine() const;
-    std::string guestBgStatus() const;            // "Lumvo Theme is on phones" for an empty value
+    std::string guestBgStatus() const;  // "Lumvo Theme is on phones" for an empty value
+    // The last reply's guest looks as sent, and the active one's id.
+    const std::vector<GuestLook>& guestLooks() const { return doc_.guestLooks; }
+    const std::string& guestLookActive() const { return doc_.guestLookActive; }
     std::string detailText(PostList list) const;  // for the selected post, or the hint
 
     // The status line. An action may put its own text there; it stays until a changed reply.

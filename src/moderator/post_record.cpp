@@ -74,6 +74,10 @@ ModerationDocument readModerationDocument(std::string_view body) {
     doc.voteSummary = jsonGetString(body, "voteSummary");
     doc.venuePin = jsonGetString(body, "venuePin");
     doc.guestBgStatus = jsonGetString(body, "guestBgStatus");
+    for (const std::string& look : jsonGetArrayObjects(body, "guestLooks")) {
+        doc.guestLooks.push_back({jsonGetString(look, "id"), jsonGetString(look, "name")});
+    }
+    doc.guestLookActive = jsonGetString(body, "guestLookActive");
     doc.vdjSearch = jsonGetString(body, "vdjSearch");
     doc.repeatMessages = jsonGetBool(body, "repeatMessages", true);
     return doc;

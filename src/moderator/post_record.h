@@ -41,6 +41,12 @@ using PostLists = std::array<std::vector<PostRecord>, kPostListCount>;
 // One post object of the document; missing keys give the defaults above.
 PostRecord readPostRecord(std::string_view object);
 
+// A guest look of the moderation document ("guestLooks").
+struct GuestLook {
+    std::string id;
+    std::string name;
+};
+
 // Everything the window reads from a moderation document. Reading never fails: a missing key
 // gives its default, a missing or non-array list an empty list.
 struct ModerationDocument {
@@ -53,7 +59,9 @@ struct ModerationDocument {
     std::string voteSummary;
     std::string venuePin;
     std::string guestBgStatus;
-    std::string vdjSearch;  // a song search the server asks the host to run
+    std::vector<GuestLook> guestLooks;  // as sent, items without an id too
+    std::string guestLookActive;        // the active look's id
+    std::string vdjSearch;              // a song search the server asks the host to run
     bool repeatMessages = true;
 };
 

@@ -119,6 +119,25 @@ TEST(DeskRequests, JobsRunInOrderOffTheCallersThreadAndStopEndsAStalledExchangeA
     }
     ASSERT_EQ(results.size(), 3u);
     EXPECT_EQ(results[2].state, std::optional<std::string>("{}"));
+
+    // A job's preparation runs on the desk's thread when its turn comes; the request it makes is
+    // the one sent.
+    http.script("/api/settings", {.body = "{}"});
+    std::thread::id preparedOn;
+    DeskJob prepared{WallRequest{"POST", "/api/skip", "{}"}};
+    prepared.prepare = [&]() -> std::optional<WallRequest> {
+        preparedOn = std::this_thread::get_id();
+        return WallRequest{"POST", "/api/settings", "{\"theme\":\"club\"}"};
+    };
+    ASSERT_NE(desk.submit(&http, std::move(prepared), notify), 0u);
+    for (int i = 0; i < 500 && results.size() == 3; ++i) {
+        for (DeskResult& r : desk.takeResults()) results.push_back(std::move(r));
+        std::this_thread::sleep_for(2ms);
+    }
+    ASSERT_EQ(results.size(), 4u);
+    EXPECT_TRUE(results[3].requestOk);
+    EXPECT_NE(preparedOn, std::this_thread::get_id());
+    EXPECT_EQ(http.requests().back().path, "/api/settings");
 }
 
 // A help text asked of the wall server: the body only when a 2xx brought all of it within the

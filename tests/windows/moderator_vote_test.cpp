@@ -60,7 +60,10 @@ TEST(ModeratorVote, TheDeskStartsAndStopsAPollShowsARefusalAndPostsFromTheBooth)
     services.settings = &settings;
     services.wallFilesPresent = [] { return true; };
     services.nodePresent = [] { return true; };
-    services.saveSettings = [&saves](const lumvo::WallSettings&) { ++saves; };
+    services.saveSettings = [&saves](const lumvo::WallSettings&) {
+        ++saves;
+        return true;
+    };
     services.choosePicture = [&mark](const wchar_t*) { return lumvo::utf8ToWide(mark); };
     ModeratorWindow window;
     window.connect(services);

@@ -13,12 +13,12 @@
 namespace lumvo {
 
 namespace booth_ids {
-inline constexpr int kName = 1840;
-inline constexpr int kMessage = 1841;
-inline constexpr int kPhotoButton = 1842;  // "Add photo", "Change photo"
-inline constexpr int kShow = 1843;
-inline constexpr int kPhotoLabel = 1844;
-inline constexpr int kClearPhoto = 1845;
+inline constexpr int kName = 2340;
+inline constexpr int kMessage = 2341;
+inline constexpr int kPhotoButton = 2342;  // "Add photo", "Change photo"
+inline constexpr int kShow = 2343;
+inline constexpr int kPhotoLabel = 2344;
+inline constexpr int kClearPhoto = 2345;
 }  // namespace booth_ids
 
 class BoothComposer {

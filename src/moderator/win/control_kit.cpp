@@ -77,6 +77,13 @@ HWND ownerButton(const Maker& m, const wchar_t* text, int id) {
     return make(m, L"BUTTON", text, WS_TABSTOP | BS_OWNERDRAW, id, m.font);
 }
 
+HWND swatch(const Maker& m, const wchar_t* text, int id) { return ownerButton(m, text, id); }
+
+HWND pathLabel(const Maker& m, int id) {
+    return make(m, L"STATIC", nullptr, SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS | SS_SUNKEN | SS_CENTERIMAGE, id,
+                m.font);
+}
+
 bool checked(HWND box) { return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 void setChecked(HWND box, bool on) {
@@ -115,6 +122,44 @@ std::wstring text(HWND control) {
 
 void setText(HWND control, const std::wstring& value) {
     if (control && text(control) != value) SetWindowTextW(control, value.c_str());
+}
+
+void setChoices(HWND list, const std::vector<std::wstring>& choices) {
+    SendMessageW(list, CB_RESETCONTENT, 0, 0);
+    for (const std::wstring& c : choices) SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(c.c_str()));
+}
+
+int wrappedHeight(HWND control, int width) {
+    const std::wstring t = text(control);
+    HDC dc = GetDC(control);
+    if (!dc) return 0;
+    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    RECT r{0, 0, std::max(width, 1), 0};
+    DrawTextW(dc, t.c_str(), static_cast<int>(t.size()), &r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return static_cast<int>(r.bottom - r.top);
+}
+
+void paintSwatch(const DRAWITEMSTRUCT& item, std::uint32_t colour, HFONT font) {
+    const int red = colour >> 16 & 0xFF, green = colour >> 8 & 0xFF, blue = colour & 0xFF;
+    HDC dc = item.hDC;
+    RECT r = item.rcItem;
+    const COLORREF before = SetDCBrushColor(dc, RGB(0, 0, 0));
+    FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    InflateRect(&r, -1, -1);
+    SetDCBrushColor(dc, RGB(red, green, blue));
+    FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    SetDCBrushColor(dc, before);
+    const bool dark = (299 * red + 587 * green + 114 * blue) / 1000 < 141;
+    const std::wstring caption = text(item.hwndItem);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, dark ? RGB(0xFF, 0xFF, 0xFF) : RGB(0x10, 0x10, 0x14));
+    const HGDIOBJ old = SelectObject(dc, font);
+    DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &r,
+              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    SelectObject(dc, old);
+    if (item.itemState & ODS_FOCUS) DrawFocusRect(dc, &r);
 }
 
 }  // namespace lumvo::control_kit

@@ -4,8 +4,10 @@
 // the window's font, with its identifier. Hints are marked so the pages paint them grey.
 #include <windows.h>
 
+#include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace lumvo::control_kit {
 
@@ -36,6 +38,10 @@ HWND spinner(const Maker& m, HWND buddy, int id, int low, int high);
 HWND button(const Maker& m, const wchar_t* text, int id);
 // A button the window paints itself (WM_DRAWITEM), such as one of a row of choices.
 HWND ownerButton(const Maker& m, const wchar_t* text, int id);
+// A colour swatch: an owner-drawn button its page paints with paintSwatch.
+HWND swatch(const Maker& m, const wchar_t* text, int id);
+// A sunken label for a path, shortened in the middle when it does not fit.
+HWND pathLabel(const Maker& m, int id);
 
 bool checked(HWND box);
 void setChecked(HWND box, bool on);
@@ -48,5 +54,13 @@ void setSpinnerPos(HWND spinner, int pos);
 std::wstring text(HWND control);
 // Sets the text only when it differs (no flicker, no change notices for nothing).
 void setText(HWND control, const std::wstring& text);
+// Replaces a drop-down list's choices (the selection goes).
+void setChoices(HWND list, const std::vector<std::wstring>& choices);
+// The height `control`'s text needs in its font when wrapped at `width` pixels.
+int wrappedHeight(HWND control, int width);
+
+// A swatch filled with `colour` (0xRRGGBB), framed in black, its caption centred in `font`: white on
+// a dark colour, near black on a light one.
+void paintSwatch(const DRAWITEMSTRUCT& item, std::uint32_t colour, HFONT font);
 
 }  // namespace lumvo::control_kit

@@ -42,9 +42,14 @@ void ModeratorWindow::takeDeskResults() {
         if (!main_) return;
         if (result.polled && (result.state ? model_.pollAnswered() : model_.pollFailed()))
             setTextIfChanged(status_, utf8ToWide(model_.statusLine()));
-        if (result.state) applyUpdate(model_.apply(*result.state));
+        if (result.state) {
+            applyUpdate(model_.apply(*result.state));
+            settingsTab_.refreshLooks(model_);
+            settingsTab_.refreshIfChanged();
+        }
         if (result.ticket == pollTicket_) pollTicket_ = 0;
         if (result.ticket == infoTicket_) takeInfoText(result);
+        if (settingsTab_.takeResult(result)) continue;
         const std::shared_ptr<bool> alive = alive_;
         if (voteTab_.take(result) || booth_.take(result)) {
             if (!alive || !*alive) return;  // closed under a box the part showed
@@ -100,11 +105,8 @@ bool ModeratorWindow::tellBox(const std::string& utf8, bool warning) {
 }
 
 void ModeratorWindow::changeSettings(const std::function<void(WallSettings&)>& edit) {
-    if (!services_.settings) return;
-    const WallSettings now = services_.settings->change(edit);
-    if (services_.saveSettings) services_.saveSettings(now);
-    const std::string body = settingsPushBody(now, now.mediaDir.empty() ? defaultMediaFolder() : now.mediaDir);
-    submitDesk({WallRequest{"POST", "/api/settings", body}, false});
+    // One way to save and push, whichever page changed a setting.
+    settingsTab_.changeElsewhere(edit);
 }
 
 void ModeratorWindow::endBoxes() {

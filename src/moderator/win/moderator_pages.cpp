@@ -294,6 +294,7 @@ void ModeratorWindow::refreshSetupState(bool navigate) {
 // --- The controls' look -------------------------------------------------------------------------
 
 void ModeratorWindow::onDrawItem(const DRAWITEMSTRUCT& item) {
+    if (settingsTab_.drawItem(item)) return;
     const int id = static_cast<int>(item.CtlID);
     bool selected = false;
     bool blinking = false;

@@ -262,6 +262,7 @@ void ModeratorWindow::onTimer() {
     if (model_.countsDown(PostList::messages))
         InvalidateRect(listViews_[listIndex(PostList::messages)], nullptr, FALSE);
     pollState();
+    settingsTab_.refreshIfChanged();  // what the wall server changed since shows in the controls
     if (setupMode_ && hookSays(services_.nodePresent) && hookSays(services_.wallFilesPresent)) {
         refreshSetupState(true);
     }
@@ -329,6 +330,7 @@ void ModeratorWindow::openInBrowser(const std::string& url) {
 }
 
 void ModeratorWindow::onCommand(int id, int code, HWND from) {
+    if (settingsTab_.onCommand(id, code, from)) return;
     if (voteTab_.onCommand(id, code) || booth_.onCommand(id, code)) return;
     if (id >= ids::kTab && id < ids::kTab + kMainTabCount) return showTab(id - ids::kTab);
     if (id >= ids::kSettingsPage && id < ids::kSettingsPage + kSettingsPageCount) {
@@ -425,6 +427,7 @@ LRESULT ModeratorWindow::handleMain(HWND window, UINT message, WPARAM wParam, LP
         case WM_COMMAND: onCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)); return 0;
         case WM_NOTIFY: return onNotify(reinterpret_cast<NMHDR*>(lParam));
         case WM_DRAWITEM: onDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)); return TRUE;
+        case WM_HSCROLL: settingsTab_.onSlider(reinterpret_cast<HWND>(lParam)); return 0;
         case WM_CTLCOLOREDIT:
             return onControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), true);
         case WM_CTLCOLORSTATIC:

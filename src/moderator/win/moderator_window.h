@@ -28,6 +28,7 @@
 #include "moderator/win/booth_composer.h"
 #include "moderator/win/moderator_look.h"
 #include "moderator/win/vote_tab.h"
+#include "moderator/win/settings_tab.h"
 
 namespace lumvo {
 
@@ -38,7 +39,11 @@ class SharedSettings;
 // does not need): an empty hook answers "no" or does nothing.
 struct ModeratorServices {
     HttpClient* http = nullptr;          // the wall server's client (every request)
-    SharedSettings* settings = nullptr;  // `notify`, the chat colours, `repeat`
+    SharedSettings* settings = nullptr;  // every setting the Settings tab shows and edits
+    // Writes layout.ini (on the desk's thread); the folder the push announces while the media
+    // folder setting is empty.
+    std::function<bool(const WallSettings&)> saveSettings;
+    std::string defaultMediaFolder;
     std::function<bool()> wallFilesPresent;
     std::function<bool()> nodePresent;
     std::function<void()> ensureServer;                 // start the wall server unless it runs
@@ -54,8 +59,6 @@ struct ModeratorServices {
     std::function<bool(HWND)> startWallUpdate;   // kUpdateProgressMessage while it runs, kUpdateDoneMessage
     std::function<bool(HWND)> startNodeInstall;  // kNodeInstalledMessage
     std::function<bool()> restartNeeded;         // an update staged a new plug-in DLL
-    // Writes the settings to layout.ini (after a change made in the window, which then pushes them).
-    std::function<void(const WallSettings&)> saveSettings;
     // Stands in for the open-file dialog of a picture (tests): the path, empty for none. When
     // empty, the system's dialog opens.
     std::function<std::wstring(const wchar_t* title)> choosePicture;
@@ -165,7 +168,7 @@ public:
     // A request queued or under way, or a result not yet applied (tests wait for this to end).
     bool deskBusy() const {
         return pollTicket_ != 0 || actionTicket_ != 0 || infoTicket_ != 0 || voteTab_.busy() || booth_.busy() ||
-               desk_.busy();
+               settingsTab_.busy() || desk_.busy();
     }
     // A copy of the post behind the list's selected row; none when no row is selected.
     std::optional<PostRecord> selectedRecord(PostList list) const { return model_.selectedRecord(list); }
@@ -189,6 +192,8 @@ public:
     bool installRunning() const { return installRunning_; }
 
 private:
+    friend class SettingsTab;  // the settings pages' controls, in settings_tab_*.cpp
+
     // The window's life, its messages, the poll and the actions (moderator_window.cpp). Each
     // window procedure is windowProc (window_proc.h) over one of the handle* members.
     LRESULT handleMain(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -330,6 +335,7 @@ private:
     VoteTab voteTab_;
     BoothComposer booth_;
     std::array<int, kPostListCount> refills_{};
+    SettingsTab settingsTab_{*this};
 
     // The desk's thread and what is expected back from it. `alive_` is false from the moment the
     // window is closed; a frame that waited in a box holds a copy and looks at it, not at us.

@@ -6,7 +6,8 @@
 #include "moderator/win/moderator_parts.h"
 
 // The Settings tab: its seven sub-page buttons and pages, the Display page's group buttons, the
-// Blocked and Setup pages, and the four buttons and the note under them.
+// Blocked and Setup pages, and the four buttons and the note under them. The settings pages'
+// controls are SettingsTab's (settings_tab.h).
 
 namespace lumvo {
 
@@ -54,6 +55,7 @@ void ModeratorWindow::buildSettingsTab() {
     }
     settingsBottom_.push_back(makeLabel(
         tab, L"Close this window with X. Reopen it from Open moderator in the VirtualDJ plugin.", kSettingsNoteId));
+    settingsTab_.build();  // the settings pages' own controls
 }
 
 void ModeratorWindow::layoutSettingsTab() {
@@ -77,8 +79,9 @@ void ModeratorWindow::layoutSettingsTab() {
         for (int b = 0; b < n; ++b) place(settingsBottom_[b], b * (width + 8), h - 40, width, 36);
         place(settingsBottom_.back(), 0, h - 70, w, 24);
     }
-    // The Display page: its four group buttons (the groups' controls join later).
+    // The Display page's four group buttons; the settings pages' controls under them.
     for (int i = 0; i < kDisplayGroupCount; ++i) place(displayButtons_[i], 8 + i * 122, 0, 118, 32);
+    settingsTab_.layout();
     // The Blocked page: heading, hint, list and its two buttons in the 480-pixel column.
     HWND blocked = settingsPages_[5];
     place(GetDlgItem(blocked, kBlockedHeadingId), 8, 0, 480, 18);

@@ -15,22 +15,23 @@
 
 namespace lumvo {
 
+// 2300..2349: the Vote tab and the booth composer (the Settings tab has 1800..2199).
 namespace vote_ids {
-inline constexpr int kTitle = 1800;
-inline constexpr int kAnswer = 1801;  // + 0..3
-inline constexpr int kPictureName = 1805;
-inline constexpr int kAddPicture = 1806;
-inline constexpr int kRemovePicture = 1807;
-inline constexpr int kLength = 1808;  // the two owner-drawn mode buttons
-inline constexpr int kEndAt = 1809;
-inline constexpr int kModeHint = 1810;
-inline constexpr int kField = 1811;  // + hours, minutes, seconds
-inline constexpr int kPlus = 1814;   // + the field
-inline constexpr int kMinus = 1817;  // + the field
-inline constexpr int kUnit = 1820;   // + the field
-inline constexpr int kUnlimited = 1823;
-inline constexpr int kStart = 1824;
-inline constexpr int kStop = 1825;
+inline constexpr int kTitle = 2300;
+inline constexpr int kAnswer = 2301;  // + 0..3
+inline constexpr int kPictureName = 2305;
+inline constexpr int kAddPicture = 2306;
+inline constexpr int kRemovePicture = 2307;
+inline constexpr int kLength = 2308;  // the two owner-drawn mode buttons
+inline constexpr int kEndAt = 2309;
+inline constexpr int kModeHint = 2310;
+inline constexpr int kField = 2311;  // + hours, minutes, seconds
+inline constexpr int kPlus = 2314;   // + the field
+inline constexpr int kMinus = 2317;  // + the field
+inline constexpr int kUnit = 2320;   // + the field
+inline constexpr int kUnlimited = 2323;
+inline constexpr int kStart = 2324;
+inline constexpr int kStop = 2325;
 }  // namespace vote_ids
 
 class VoteTab {

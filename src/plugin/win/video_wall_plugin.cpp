@@ -60,6 +60,8 @@ VideoWallPlugin::VideoWallPlugin()
     ModeratorServices moderator;
     moderator.http = &http_;
     moderator.settings = &settings_;
+    moderator.saveSettings = [](const WallSettings& settings) { return saveSettings(settings); };
+    moderator.defaultMediaFolder = defaultMediaFolder();
     moderator.wallFilesPresent = [] { return wallFilesPresent(); };
     moderator.nodePresent = [] { return !findNode().empty(); };
     moderator.ensureServer = [this] { ensureServerSoon(); };
@@ -70,7 +72,6 @@ VideoWallPlugin::VideoWallPlugin()
         return readPhotoFromDisk(photoPath, settings_.copy().mediaDir);
     };
     moderator.infoFolder = [] { return infoFolder(); };
-    moderator.saveSettings = [](const WallSettings& settings) { saveSettings(settings); };
     moderator.lastUpdateCheck = [] { return updateCheckFacts(lastUpdateCheck()); };
     moderator.startUpdateCheck = [](HWND window) {
         return lumvo::startUpdateCheck({window, 0, kUpdateCheckedMessage, kUpdateNewerMessage});
