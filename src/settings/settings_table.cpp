@@ -29,6 +29,7 @@ const std::array kTable = {
     SettingRow{"auto_approve", "autoApprove", K::toggle, &S::autoApprove, 0, 0, "autoApprove"},
     SettingRow{"repeat", "repeat", K::toggle, &S::repeat, 0, 0, "repeatMessages"},
     SettingRow{"beat", "beat", K::toggle, &S::beat},
+    SettingRow{"calm_fx", "calmFx", K::toggle, &S::calmFx},
     SettingRow{"notify", "notify", K::toggle, &S::notify},
     SettingRow{"allow_messages", "allowMessages", K::toggle, &S::allowMessages, 0, 0, "allowMessages"},
     SettingRow{"allow_requests", "allowRequests", K::toggle, &S::allowRequests, 0, 0, "allowRequests"},

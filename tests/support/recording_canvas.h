@@ -54,7 +54,23 @@ private:
 
 class RecordingCanvas final : public Canvas {
 public:
-    enum class Op { fillRect, fillRounded, strokeRounded, polygon, ellipse, line, pushClip, popClip, image, text };
+    enum class Op {
+        fillRect,
+        fillRounded,
+        strokeRounded,
+        polygon,
+        ellipse,
+        line,
+        pushClip,
+        popClip,
+        image,
+        text,
+        closedCurve,
+        strokeEllipse,
+        polyline,
+        pushTransform,
+        popTransform
+    };
 
     struct Call {
         Op op;
@@ -62,7 +78,10 @@ public:
         Argb colour = 0;
         std::string text{};
         TextStyle style{};
-        int clipDepth = 0;  // clips open when the call was made
+        int clipDepth = 0;             // clips open when the call was made
+        std::vector<PointF> points{};  // polygons, curves and polylines; a transform's (dx, dy)
+        float width = 0;               // pens; a transform's degrees; an image's opacity
+        int transformDepth = 0;        // transforms open when the call was made
     };
 
     std::vector<Call> calls;
@@ -89,7 +108,26 @@ public:
     void strokeRoundedRect(const RoundedRect& r, float, Argb colour) override {
         add({.op = Op::strokeRounded, .rect = r.rect, .colour = colour});
     }
-    void fillPolygon(std::span<const PointF>, Argb colour) override { add({.op = Op::polygon, .colour = colour}); }
+    void fillPolygon(std::span<const PointF> points, Argb colour) override {
+        add({.op = Op::polygon, .colour = colour, .points = {points.begin(), points.end()}});
+    }
+    void fillClosedCurve(std::span<const PointF> points, Argb colour) override {
+        add({.op = Op::closedCurve, .colour = colour, .points = {points.begin(), points.end()}});
+    }
+    void strokeEllipse(const RectF& bounds, float width, Argb colour) override {
+        add({.op = Op::strokeEllipse, .rect = bounds, .colour = colour, .width = width});
+    }
+    void polyline(std::span<const PointF> points, float width, Argb colour) override {
+        add({.op = Op::polyline, .colour = colour, .points = {points.begin(), points.end()}, .width = width});
+    }
+    void pushTransform(float dx, float dy, float degrees) override {
+        add({.op = Op::pushTransform, .points = {{dx, dy}}, .width = degrees});
+        ++transforms_;
+    }
+    void popTransform() override {
+        --transforms_;
+        add({.op = Op::popTransform});
+    }
     void fillEllipse(const RectF& bounds, Argb colour) override {
         add({.op = Op::ellipse, .rect = bounds, .colour = colour});
     }
@@ -110,7 +148,9 @@ public:
         const auto it = files.find(path);
         return it == files.end() ? nullptr : std::make_unique<FakeImage>(it->second.first, it->second.second);
     }
-    void drawImage(const CanvasImage&, const RectF& dest, float) override { add({.op = Op::image, .rect = dest}); }
+    void drawImage(const CanvasImage&, const RectF& dest, float opacity) override {
+        add({.op = Op::image, .rect = dest, .width = opacity});
+    }
     std::unique_ptr<CanvasImage> renderEmoji(std::string_view) override {
         return emojiAlpha < 0 ? nullptr : std::make_unique<FakeImage>(80, 80, emojiAlpha);
     }
@@ -129,9 +169,11 @@ public:
 private:
     void add(Call call) {
         call.clipDepth = depth_;
+        call.transformDepth = transforms_;
         calls.push_back(std::move(call));
     }
     int depth_ = 0;
+    int transforms_ = 0;
 };
 
 }  // namespace lumvo::test

@@ -190,6 +190,7 @@ void OverlayRenderer::shutdown() {
     overlayBound_ = false;
     for (OverlayTexture& t : textures_) releaseTexture(t);
     for (auto& surface : surfaces_) surface.reset();
+    kept_.clear();
     sampler_.Reset();
     raster_.Reset();
     depthStencil_.Reset();
@@ -343,6 +344,16 @@ void OverlayRenderer::drawLayer(LayerSlot slot, const RectF& rect, float alpha) 
         overlayBound_ = true;
     }
     drawQuad(frameContext_.Get(), slot, rect.x, rect.y, rect.w, rect.h, targetWidth_, targetHeight_, alpha);
+}
+
+const CanvasImage* OverlayRenderer::keptPicture(std::string_view name, bool remake, const PictureMaker& make) {
+    auto it = kept_.find(name);
+    if (it != kept_.end() && (it->second || !remake)) return it->second.get();
+    std::unique_ptr<CanvasImage> picture = make ? make() : nullptr;
+    ++picturesMade_;
+    if (it == kept_.end()) it = kept_.emplace(std::string(name), nullptr).first;
+    it->second = std::move(picture);
+    return it->second.get();
 }
 
 void OverlayRenderer::endFrame() {

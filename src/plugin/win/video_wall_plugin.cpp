@@ -234,6 +234,7 @@ vdj::HostResult VideoWallPlugin::deviceClose() {
     return guarded(
         [this] {
             renderer_.shutdown();
+            overlay_.resetBackdrops();  // the backdrop starts afresh with the next device
             return vdj::kOk;
         },
         kHostFailed);
