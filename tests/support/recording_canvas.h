@@ -108,25 +108,31 @@ public:
     void strokeRoundedRect(const RoundedRect& r, float, Argb colour) override {
         add({.op = Op::strokeRounded, .rect = r.rect, .colour = colour});
     }
-    void fillPolygon(std::span<const PointF> points, Argb colour) override {
-        add({.op = Op::polygon, .colour = colour, .points = {points.begin(), points.end()}});
-    }
+    void fillPolygon(std::span<const PointF> points, Argb colour) override { add(shape(Op::polygon, colour, points)); }
     void fillClosedCurve(std::span<const PointF> points, Argb colour) override {
-        add({.op = Op::closedCurve, .colour = colour, .points = {points.begin(), points.end()}});
+        add(shape(Op::closedCurve, colour, points));
     }
     void strokeEllipse(const RectF& bounds, float width, Argb colour) override {
-        add({.op = Op::strokeEllipse, .rect = bounds, .colour = colour, .width = width});
+        Call call = shape(Op::strokeEllipse, colour, {});
+        call.rect = bounds;
+        call.width = width;
+        add(std::move(call));
     }
     void polyline(std::span<const PointF> points, float width, Argb colour) override {
-        add({.op = Op::polyline, .colour = colour, .points = {points.begin(), points.end()}, .width = width});
+        Call call = shape(Op::polyline, colour, points);
+        call.width = width;
+        add(std::move(call));
     }
     void pushTransform(float dx, float dy, float degrees) override {
-        add({.op = Op::pushTransform, .points = {{dx, dy}}, .width = degrees});
+        const PointF offset{dx, dy};
+        Call call = shape(Op::pushTransform, 0, {&offset, 1});
+        call.width = degrees;
+        add(std::move(call));
         ++transforms_;
     }
     void popTransform() override {
         --transforms_;
-        add({.op = Op::popTransform});
+        add(shape(Op::popTransform, 0, {}));
     }
     void fillEllipse(const RectF& bounds, Argb colour) override {
         add({.op = Op::ellipse, .rect = bounds, .colour = colour});
@@ -149,7 +155,10 @@ public:
         return it == files.end() ? nullptr : std::make_unique<FakeImage>(it->second.first, it->second.second);
     }
     void drawImage(const CanvasImage&, const RectF& dest, float opacity) override {
-        add({.op = Op::image, .rect = dest, .width = opacity});
+        Call call = shape(Op::image, 0, {});
+        call.rect = dest;
+        call.width = opacity;
+        add(std::move(call));
     }
     std::unique_ptr<CanvasImage> renderEmoji(std::string_view) override {
         return emojiAlpha < 0 ? nullptr : std::make_unique<FakeImage>(80, 80, emojiAlpha);
@@ -167,6 +176,13 @@ public:
     }
 
 private:
+    // A call with points (assigned field by field: GCC 12 warns of designated initialisers here).
+    static Call shape(Op op, Argb colour, std::span<const PointF> points) {
+        Call call{op};
+        call.colour = colour;
+        call.points.assign(points.begin(), points.end());
+        return call;
+    }
     void add(Call call) {
         call.clipDepth = depth_;
         call.transformDepth = transforms_;
