@@ -18,6 +18,10 @@
 #   and the featured card ("several").
 # A scenario is a row: its name, the file in the wall folder that makes the fixture server send its
 # content ("-" for none), and the layout.ini it runs with ("-" for none).
+# - birthday-backdrop: the busiest word backdrop: a new "birthday" post featured every 1.5 s, so
+#   the confetti cannons fire their burst of 180 again and again on top of their streams and the
+#   pool stays near its 640 particles; its frames repaint the backdrop ("backdrop") or the
+#   backdrop and the featured card ("several").
 # Under Wine the GPU is Mesa's software rasteriser: the figures are this machine's, not a TV PC's.
 #   LUMVO_BENCH_SECONDS        how long to draw (default 30), at LUMVO_BENCH_FPS (default 20)
 #   LUMVO_BENCH_SCENARIOS      the scenarios to run, by name (default: all)
@@ -31,6 +35,7 @@ source "$ROOT/scripts/lib/wine-env.sh"
 SCENARIOS=(
   "feed|-|-"
   "busy-hero|busy-hero|highlight_sec=3"
+  "birthday-backdrop|birthday-backdrop|-"
 )
 
 seconds="${LUMVO_BENCH_SECONDS:-30}"

@@ -4,7 +4,10 @@
 // the first shout-out, which makes it hot (the wall's default is 8 reactions within 60 s), and it
 // waits until the display document lists all four with the hot one. Then the booth starts a poll,
 // eight more phones vote one after another while the booth highlights the second shout-out, and
-// the booth closes the poll so the wall shows its winner. One line per step.
+// the booth closes the poll so the wall shows its winner, and highlights the third shout-out. The
+// words start three different backdrops behind the featured card: the photo's "cheers", the second
+// shout-out's "dance" and the third's "hometown" (the first, hot, gets flames instead). One line
+// per step.
 //   node scripts/demo-guests.mjs <photo file> [base address, default http://127.0.0.1:8787]
 import fs from 'node:fs';
 import path from 'node:path';
@@ -31,12 +34,12 @@ async function waitForServer(seconds) {
 await waitForServer(60);
 console.log(`demo: the wall server answers at ${base}`);
 const ids = [];
-for (const text of ['Happy birthday Jo!', 'Play something to dance to', 'Greetings from table 7']) {
+for (const text of ['Happy birthday Jo!', 'Play something to dance to', 'Greetings to my hometown from table 7']) {
   const { id } = await call('POST', '/api/guest/shoutout', { json: { name: 'Sam', text } });
   ids.push(id);
   console.log(`demo: guest shout-out ${id} "${text}"`);
 }
-const query = new URLSearchParams({ name: 'Sam', text: 'Us at the bar' });
+const query = new URLSearchParams({ name: 'Sam', text: 'Cheers from us at the bar' });
 const photo = await call('POST', `/api/guest/photo?${query}`, { body: fs.readFileSync(photoFile), type: 'image/png' });
 ids.push(photo.id);
 console.log(`demo: guest photo ${photo.id} (${path.basename(photoFile)})`);
@@ -85,3 +88,5 @@ for (const [n, choice] of choices.entries()) {
 await sleep(2500);
 await call('POST', '/api/vote-stop', { json: {} });
 console.log('demo: the booth closed the poll');
+await call('POST', '/api/highlight', { json: { id: ids[2] } });
+console.log(`demo: the booth highlighted ${ids[2]}`);

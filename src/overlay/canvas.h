@@ -69,6 +69,17 @@ public:
     virtual void fillEllipse(const RectF& bounds, Argb colour) = 0;
     // A line with round caps.
     virtual void line(PointF from, PointF to, float width, Argb colour) = 0;
+    // The closed cardinal spline (default tension, 0.5) through the points, filled.
+    virtual void fillClosedCurve(std::span<const PointF> points, Argb colour) = 0;
+    // The outline of the ellipse in `bounds`, centred on it.
+    virtual void strokeEllipse(const RectF& bounds, float width, Argb colour) = 0;
+    // Connected lines through the points, round joins, flat ends.
+    virtual void polyline(std::span<const PointF> points, float width, Argb colour) = 0;
+
+    // Everything drawn until the matching popTransform is moved by (dx, dy) and turned by
+    // `degrees` clockwise about that point, inside the transform already in force (transforms nest).
+    virtual void pushTransform(float dx, float dy, float degrees) = 0;
+    virtual void popTransform() = 0;
 
     // Everything drawn until the matching popClip stays inside the shape (clips nest).
     virtual void pushClip(const RoundedRect& shape) = 0;

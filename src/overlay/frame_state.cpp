@@ -18,6 +18,7 @@ void FrameState::takeSettings(const WallSettings& s) {
     wordFx = s.allowWordFx != 0;
     tipFx = s.allowTipFx != 0;
     venueFx = s.allowVenueFx != 0;
+    calmFx = s.calmFx != 0;
     editMode = s.edit != 0;
     brandText = s.brandUrl.empty() ? std::string{} : brandLabel(normalizeUrl(s.brandUrl));
     opacity = s.opacity;

@@ -29,6 +29,7 @@ struct FrameState : DisplayDocument {
     bool wordFx;
     bool tipFx;
     bool venueFx;
+    bool calmFx;  // no strobe-like change: no bolts or shock rings, no shaking poll bars
     bool editMode;
     std::string brandText;  // the brand address's short label; empty for none
     float opacity;          // 0.2..1

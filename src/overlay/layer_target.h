@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <memory>
 #include <string_view>
 
 #include "overlay/canvas.h"
@@ -21,6 +22,8 @@ inline constexpr std::size_t kLayerSlotCount = 6;
 
 // Paints a layer's whole picture on a canvas of the layer's size, cleared to transparent.
 using LayerPainter = std::function<void(Canvas&)>;
+// Makes a picture a painter keeps (an emoji the canvas renders); null when it cannot.
+using PictureMaker = std::function<std::unique_ptr<CanvasImage>()>;
 
 class LayerTarget {
 public:
@@ -55,6 +58,15 @@ public:
     virtual void drawLayer(LayerSlot slot, const RectF& rect, float alpha) = 0;
     // Ends the frame: the host's pipeline state is as it was before beginFrame.
     virtual void endFrame() = 0;
+
+    // A picture kept for the painters from frame to frame under `name` (the chase's emoji), owned
+    // by the target so that it goes with the target's drawing system, never after it: made by
+    // `make` on the first ask since the target was made or shut down, and again on an ask with
+    // `remake` while the kept one is null (making it failed). Null when there is none. A target
+    // that keeps nothing (the default) makes nothing.
+    virtual const CanvasImage* keptPicture(std::string_view name, bool remake, const PictureMaker& make) {
+        return nullptr;
+    }
 };
 
 }  // namespace lumvo

@@ -1,7 +1,9 @@
 #include "overlay/overlay.h"
 
+#include <algorithm>
 #include <optional>
 
+#include "overlay/backdrops/paint.h"
 #include "overlay/featured.h"
 #include "overlay/feed.h"
 
@@ -115,10 +117,17 @@ void Overlay::compose(std::int32_t width, std::int32_t height, double beatPositi
             });
     }
 
-    // Word backdrops come with their own cards; until then their layers have no picture and draw
-    // nothing.
+    // The word backdrop behind every card: stepped every frame, painted while it has particles and
+    // the featured post is not hot.
+    const SizeI backdrop = geometry.backdropCanvas;
+    stepBackdrops(backdrops_, {static_cast<float>(backdrop.w), static_cast<float>(backdrop.h)}, dt, state, hero,
+                  state.calmFx);
+    backdropPainted_ = 0;
+    const bool backdropDrawn = !backdrops_.pool.empty() && !state.hot && paintBackdrops(backdrop, state.pulse);
+
     const CardMotion motion = featuredMotion(state, geometry, placement, feedRecords_, split);
     LayerInputs inputs;
+    inputs.backdropHasParticles = backdropDrawn;
     inputs.split = split;
     inputs.feedFlames = !hotRects_.empty();
     inputs.featuredFlames = state.hot;
@@ -126,6 +135,32 @@ void Overlay::compose(std::int32_t width, std::int32_t height, double beatPositi
         if (!paintFlamesFor(layer.layer, geometry, card, now)) continue;
         target_->drawLayer(slotOf(layer.layer), layer.rect, layer.alpha);
     }
+}
+
+bool Overlay::paintBackdrops(SizeI canvas, float pulse) {
+    const bool chase = std::any_of(backdrops_.pool.begin(), backdrops_.pool.end(), [](const BackdropParticle& p) {
+        return p.kind == ParticleKind::Peach || p.kind == ParticleKind::Aubergine;
+    });
+    const std::string key = "backdrop " + std::to_string(++backdropPaints_);  // a new picture every paint
+    return target_->paintLayer(LayerSlot::wordBackdrop, canvas.w, canvas.h, key, [&](Canvas& canvas) {
+        ChasePictures pictures;
+        if (chase) {
+            // A chase that starts makes the pictures that failed before; one that fails its check
+            // is kept empty and the vector fruit are drawn.
+            const bool remake = backdrops_.wantPictures;
+            auto emoji = [&canvas](std::string_view which) -> PictureMaker {
+                return [&canvas, which]() -> std::unique_ptr<CanvasImage> {
+                    std::unique_ptr<CanvasImage> picture = canvas.renderEmoji(which);
+                    return picture && emojiSpriteDrawn(*picture) ? std::move(picture) : nullptr;
+                };
+            };
+            pictures.peach = target_->keptPicture("peach", remake, emoji(kPeachEmoji));
+            pictures.aubergine = target_->keptPicture("aubergine", remake, emoji(kAubergineEmoji));
+            backdrops_.wantPictures = false;
+        }
+        backdropPainted_ = lumvo::paintBackdrops(canvas, backdrops_.pool, pulse, pictures);
+        backdropPaintedSum_ += static_cast<std::uint64_t>(std::max(backdropPainted_, 0));
+    });
 }
 
 bool Overlay::paintFlamesFor(Layer layer, const ComposeGeometry& geometry, SizeI card, double now) {

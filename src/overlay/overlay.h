@@ -14,6 +14,7 @@
 #include "base/clock.h"
 #include "documents/published_display.h"
 #include "media/photo_cache.h"
+#include "overlay/backdrops/backdrop_layer.h"
 #include "overlay/compose.h"
 #include "overlay/flames.h"
 #include "overlay/frame_driver.h"
@@ -69,14 +70,22 @@ public:
     PhotoCache& photos() { return photos_; }
     // The poll panel's animation as the last frame left it (render thread).
     const PollAnimation& pollAnimation() const { return poll_; }
-    // Particles painted so far: the poll's confetti and the flames' sprites (render thread).
-    std::uint64_t particlesPainted() const { return confettiPainted_ + flames_.spritesPainted(); }
+    // Particles painted so far: the poll's confetti, the flames' sprites and the word backdrops'
+    // particles (render thread).
+    std::uint64_t particlesPainted() const { return confettiPainted_ + flames_.spritesPainted() + backdropPaintedSum_; }
+    // The word backdrops as the last frame left them (render thread); particles painted by it.
+    const WordBackdropLayer& backdrops() const { return backdrops_; }
+    int backdropParticlesPainted() const { return backdropPainted_; }
+    // Forgets the running backdrop and its particles (the renderer's release); the generator runs on.
+    void resetBackdrops() { backdrops_.reset(); }
 
 private:
     void compose(std::int32_t width, std::int32_t height, double beatPosition);
     // Paints the flame slot for a flame layer about to be drawn; false when it is not to be drawn.
     // True for every other layer.
     bool paintFlamesFor(Layer layer, const ComposeGeometry& geometry, SizeI card, double now);
+    // Paints the word-backdrop slot from the pool; false when nothing is to be drawn.
+    bool paintBackdrops(SizeI canvas, float pulse);
 
     LayerTarget* target_ = nullptr;
     SteadyClock steady_;
@@ -106,6 +115,10 @@ private:
     std::uint64_t frames_ = 0;
     std::uint64_t confettiPainted_ = 0;
     FlameLayer flames_;
+    WordBackdropLayer backdrops_;
+    std::uint64_t backdropPaints_ = 0;
+    int backdropPainted_ = 0;
+    std::uint64_t backdropPaintedSum_ = 0;
 };
 
 }  // namespace lumvo

@@ -105,7 +105,7 @@ void throwConfetti(PollAnimation& p, const FrameState& s, const PollBarPlaces& b
             if (p.confetti.size() > kMaxConfetti)
                 p.confetti.erase(p.confetti.begin(),
                                  p.confetti.begin() + static_cast<std::ptrdiff_t>(p.confetti.size() - kMaxConfetti));
-            p.shake[i] = 1;
+            if (!s.calmFx) p.shake[i] = 1;  // calm effects: the bar grows without shaking
         }
         p.lastCount[i] = count;
     }

@@ -40,6 +40,9 @@ struct WallSettings {
     std::int32_t autoApprove = 0;
     std::int32_t autoApproveDelay = 0;  // seconds a guest's post waits before auto approve, 0..120
     std::int32_t beat = 1;
+    // Calm effects: no strobe-like change on the TV (no lightning bolts or shock rings among the
+    // backdrops, no shaking poll bars). The TV's own choice, not the wall server's.
+    std::int32_t calmFx = 0;
     std::int32_t edit = 0;
     std::int32_t repeat = 1;
     std::int32_t notify = 1;

@@ -31,6 +31,7 @@ const std::array kTable = {
                "autoApproveDelaySec", -1, true, kServer},
     SettingRow{"repeat", "repeat", K::toggle, &S::repeat, 0, 0, "repeatMessages"},
     SettingRow{"beat", "beat", K::toggle, &S::beat},
+    SettingRow{"calm_fx", "calmFx", K::toggle, &S::calmFx},
     SettingRow{"notify", "notify", K::toggle, &S::notify},
     SettingRow{"allow_messages", "allowMessages", K::toggle, &S::allowMessages, 0, 0, "allowMessages"},
     SettingRow{"allow_requests", "allowRequests", K::toggle, &S::allowRequests, 0, 0, "allowRequests"},

@@ -54,7 +54,23 @@ private:
 
 class RecordingCanvas final : public Canvas {
 public:
-    enum class Op { fillRect, fillRounded, strokeRounded, polygon, ellipse, line, pushClip, popClip, image, text };
+    enum class Op {
+        fillRect,
+        fillRounded,
+        strokeRounded,
+        polygon,
+        ellipse,
+        line,
+        pushClip,
+        popClip,
+        image,
+        text,
+        closedCurve,
+        strokeEllipse,
+        polyline,
+        pushTransform,
+        popTransform
+    };
 
     struct Call {
         Op op;
@@ -62,7 +78,10 @@ public:
         Argb colour = 0;
         std::string text{};
         TextStyle style{};
-        int clipDepth = 0;  // clips open when the call was made
+        int clipDepth = 0;             // clips open when the call was made
+        std::vector<PointF> points{};  // polygons, curves and polylines; a transform's (dx, dy)
+        float width = 0;               // pens; a transform's degrees; an image's opacity
+        int transformDepth = 0;        // transforms open when the call was made
     };
 
     std::vector<Call> calls;
@@ -89,7 +108,32 @@ public:
     void strokeRoundedRect(const RoundedRect& r, float, Argb colour) override {
         add({.op = Op::strokeRounded, .rect = r.rect, .colour = colour});
     }
-    void fillPolygon(std::span<const PointF>, Argb colour) override { add({.op = Op::polygon, .colour = colour}); }
+    void fillPolygon(std::span<const PointF> points, Argb colour) override { add(shape(Op::polygon, colour, points)); }
+    void fillClosedCurve(std::span<const PointF> points, Argb colour) override {
+        add(shape(Op::closedCurve, colour, points));
+    }
+    void strokeEllipse(const RectF& bounds, float width, Argb colour) override {
+        Call call = shape(Op::strokeEllipse, colour, {});
+        call.rect = bounds;
+        call.width = width;
+        add(std::move(call));
+    }
+    void polyline(std::span<const PointF> points, float width, Argb colour) override {
+        Call call = shape(Op::polyline, colour, points);
+        call.width = width;
+        add(std::move(call));
+    }
+    void pushTransform(float dx, float dy, float degrees) override {
+        const PointF offset{dx, dy};
+        Call call = shape(Op::pushTransform, 0, {&offset, 1});
+        call.width = degrees;
+        add(std::move(call));
+        ++transforms_;
+    }
+    void popTransform() override {
+        --transforms_;
+        add(shape(Op::popTransform, 0, {}));
+    }
     void fillEllipse(const RectF& bounds, Argb colour) override {
         add({.op = Op::ellipse, .rect = bounds, .colour = colour});
     }
@@ -110,7 +154,12 @@ public:
         const auto it = files.find(path);
         return it == files.end() ? nullptr : std::make_unique<FakeImage>(it->second.first, it->second.second);
     }
-    void drawImage(const CanvasImage&, const RectF& dest, float) override { add({.op = Op::image, .rect = dest}); }
+    void drawImage(const CanvasImage&, const RectF& dest, float opacity) override {
+        Call call = shape(Op::image, 0, {});
+        call.rect = dest;
+        call.width = opacity;
+        add(std::move(call));
+    }
     std::unique_ptr<CanvasImage> renderEmoji(std::string_view) override {
         return emojiAlpha < 0 ? nullptr : std::make_unique<FakeImage>(80, 80, emojiAlpha);
     }
@@ -127,11 +176,20 @@ public:
     }
 
 private:
+    // A call with points (assigned field by field: GCC 12 warns of designated initialisers here).
+    static Call shape(Op op, Argb colour, std::span<const PointF> points) {
+        Call call{op};
+        call.colour = colour;
+        call.points.assign(points.begin(), points.end());
+        return call;
+    }
     void add(Call call) {
         call.clipDepth = depth_;
+        call.transformDepth = transforms_;
         calls.push_back(std::move(call));
     }
     int depth_ = 0;
+    int transforms_ = 0;
 };
 
 }  // namespace lumvo::test

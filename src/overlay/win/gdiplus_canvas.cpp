@@ -43,6 +43,7 @@ void GdiplusCanvas::attach(Gdiplus::Graphics* graphics) {
 }
 
 void GdiplusCanvas::detach() {
+    while (!transforms_.empty()) popTransform();
     while (!clips_.empty()) popClip();
     graphics_ = nullptr;
 }
@@ -83,12 +84,49 @@ void GdiplusCanvas::strokeRoundedRect(const RoundedRect& r, float width, Argb co
     graphics_->DrawPath(pen_.get(), &roundedPath(r));
 }
 
-void GdiplusCanvas::fillPolygon(std::span<const PointF> points, Argb colour) {
-    if (!graphics_ || points.size() < 3) return;
+const Gdiplus::PointF* GdiplusCanvas::gdiPoints(std::span<const PointF> points) {
     points_.clear();
     for (const PointF& p : points) points_.emplace_back(p.x, p.y);
+    return points_.data();
+}
+
+void GdiplusCanvas::fillPolygon(std::span<const PointF> points, Argb colour) {
+    if (!graphics_ || points.size() < 3) return;
     brush_->SetColor(gdiColour(colour));
-    graphics_->FillPolygon(brush_.get(), points_.data(), static_cast<INT>(points_.size()));
+    graphics_->FillPolygon(brush_.get(), gdiPoints(points), static_cast<INT>(points.size()));
+}
+
+void GdiplusCanvas::fillClosedCurve(std::span<const PointF> points, Argb colour) {
+    if (!graphics_ || points.size() < 3) return;
+    brush_->SetColor(gdiColour(colour));
+    graphics_->FillClosedCurve(brush_.get(), gdiPoints(points), static_cast<INT>(points.size()));
+}
+
+void GdiplusCanvas::strokeEllipse(const RectF& b, float width, Argb colour) {
+    if (!graphics_) return;
+    pen_->SetColor(gdiColour(colour));
+    pen_->SetWidth(width);
+    graphics_->DrawEllipse(pen_.get(), b.x, b.y, b.w, b.h);
+}
+
+void GdiplusCanvas::polyline(std::span<const PointF> points, float width, Argb colour) {
+    if (!graphics_ || points.size() < 2) return;
+    pen_->SetColor(gdiColour(colour));
+    pen_->SetWidth(width);
+    graphics_->DrawLines(pen_.get(), gdiPoints(points), static_cast<INT>(points.size()));
+}
+
+void GdiplusCanvas::pushTransform(float dx, float dy, float degrees) {
+    if (!graphics_) return;
+    transforms_.push_back(graphics_->Save());
+    graphics_->TranslateTransform(dx, dy, Gdiplus::MatrixOrderPrepend);
+    graphics_->RotateTransform(degrees, Gdiplus::MatrixOrderPrepend);
+}
+
+void GdiplusCanvas::popTransform() {
+    if (transforms_.empty()) return;
+    if (graphics_) graphics_->Restore(transforms_.back());
+    transforms_.pop_back();
 }
 
 void GdiplusCanvas::fillEllipse(const RectF& b, Argb colour) {

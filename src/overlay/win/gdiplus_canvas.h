@@ -29,7 +29,8 @@ private:
 };
 
 // Paints on a GDI+ graphics. Its brush, pens, path and image attributes are made once and reused;
-// attach it to a graphics before painting and detach it after (open clips are closed then).
+// attach it to a graphics before painting and detach it after (open clips and transforms are
+// closed then).
 class GdiplusCanvas final : public Canvas {
 public:
     GdiplusCanvas();
@@ -46,6 +47,11 @@ public:
     void fillPolygon(std::span<const PointF> points, Argb colour) override;
     void fillEllipse(const RectF& bounds, Argb colour) override;
     void line(PointF from, PointF to, float width, Argb colour) override;
+    void fillClosedCurve(std::span<const PointF> points, Argb colour) override;
+    void strokeEllipse(const RectF& bounds, float width, Argb colour) override;
+    void polyline(std::span<const PointF> points, float width, Argb colour) override;
+    void pushTransform(float dx, float dy, float degrees) override;
+    void popTransform() override;
     void pushClip(const RoundedRect& shape) override;
     void popClip() override;
     std::unique_ptr<CanvasImage> pictureImage(PictureRef picture) override;
@@ -58,6 +64,8 @@ public:
     std::unique_ptr<CanvasImage> renderEmoji(std::string_view emoji) override;
 
 private:
+    // The points as GDI+ points, in the shared buffer.
+    const Gdiplus::PointF* gdiPoints(std::span<const PointF> points);
     // The rounded rectangle as the shared path (reset first).
     Gdiplus::GraphicsPath& roundedPath(const RoundedRect& r);
 
@@ -68,6 +76,7 @@ private:
     std::unique_ptr<Gdiplus::GraphicsPath> path_;
     std::unique_ptr<Gdiplus::ImageAttributes> fade_;
     std::vector<Gdiplus::GraphicsState> clips_;
+    std::vector<Gdiplus::GraphicsState> transforms_;
     std::vector<Gdiplus::PointF> points_;
 };
 

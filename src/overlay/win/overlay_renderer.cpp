@@ -192,6 +192,7 @@ void OverlayRenderer::shutdown() {
     for (auto& surface : surfaces_) surface.reset();
     for (auto& surface : stillSurfaces_) surface.reset();
     for (std::string& key : stillKeys_) key.clear();
+    kept_.clear();
     sampler_.Reset();
     raster_.Reset();
     depthStencil_.Reset();
@@ -378,6 +379,16 @@ void OverlayRenderer::drawLayer(LayerSlot slot, const RectF& rect, float alpha) 
         overlayBound_ = true;
     }
     drawQuad(frameContext_.Get(), slot, rect.x, rect.y, rect.w, rect.h, targetWidth_, targetHeight_, alpha);
+}
+
+const CanvasImage* OverlayRenderer::keptPicture(std::string_view name, bool remake, const PictureMaker& make) {
+    auto it = kept_.find(name);
+    if (it != kept_.end() && (it->second || !remake)) return it->second.get();
+    std::unique_ptr<CanvasImage> picture = make ? make() : nullptr;
+    ++picturesMade_;
+    if (it == kept_.end()) it = kept_.emplace(std::string(name), nullptr).first;
+    it->second = std::move(picture);
+    return it->second.get();
 }
 
 void OverlayRenderer::endFrame() {

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -88,8 +89,8 @@ public:
     // Releases whatever an earlier call made, takes a reference on `device` and makes the shaders,
     // the constant buffer and the states. True when all were made.
     bool initialise(ID3D11Device* device);
-    // Releases the textures and their surfaces, the states, buffer, shaders and the device
-    // reference, then the text engine's shared objects (made again on their next use).
+    // Releases the textures and their surfaces, the kept pictures, the states, buffer, shaders and
+    // the device reference, then the text engine's shared objects (made again on their next use).
     void shutdown();
     // Whether there is a device with both shaders: the overlay can draw.
     bool ready() const { return device_ && vertexShader_ && pixelShader_; }
@@ -121,6 +122,12 @@ public:
                         std::string_view contentKey, const LayerPainter& moving) override;
     void drawLayer(LayerSlot slot, const RectF& rect, float alpha) override;
     void endFrame() override;
+    // The chase's emoji pictures live here: GDI+ bitmaps, released by shutdown (which the plug-in
+    // runs before GDI+ ends) and made again on the next ask.
+    const CanvasImage* keptPicture(std::string_view name, bool remake, const PictureMaker& make) override;
+    // Pictures kept now (null ones for failed makes included) and made so far.
+    std::size_t keptPictures() const { return kept_.size(); }
+    std::uint64_t picturesMade() const { return picturesMade_; }
 
     const OverlayTexture& texture(LayerSlot slot) const { return textures_[index(slot)]; }
     // Uploads into the slot's texture so far (each one a repaint of the layer); any thread.
@@ -149,6 +156,8 @@ private:
     std::array<std::string, kLayerSlotCount> stillKeys_;
     std::array<std::atomic<std::uint64_t>, kLayerSlotCount> uploads_{};
     std::atomic<std::uint64_t> pixelsUploaded_{0};
+    std::map<std::string, std::unique_ptr<CanvasImage>, std::less<>> kept_;
+    std::uint64_t picturesMade_ = 0;
 
     DeviceSource deviceSource_;
     // The frame in progress: the immediate context, the target size, whether the overlay's state

@@ -236,6 +236,7 @@ vdj::HostResult VideoWallPlugin::deviceClose() {
     return guarded(
         [this] {
             renderer_.shutdown();
+            overlay_.resetBackdrops();  // the backdrop starts afresh with the next device
             return vdj::kOk;
         },
         kHostFailed);
