@@ -20,6 +20,7 @@ using C = SettingsCommand;
 constexpr SliderRange kBigCard{SliderRule::highlightSeconds, 3, 60, 5, "%ds", 7};
 constexpr SliderRange kHotNeed{SliderRule::wholeNumber, 3, 30, 1, "%d", 8};
 constexpr SliderRange kHotWindow{SliderRule::wholeNumber, 10, 180, 10, "%ds", 60};
+constexpr SliderRange kApproveDelay{SliderRule::wholeNumber, 0, 120, 5, "%ds", 0};
 constexpr SliderRange kSolid{SliderRule::percent, 20, 100, 0, "%d%%", 100};
 
 // A row of each kind; the Display page's rows name their group.
@@ -51,6 +52,7 @@ const std::array kRows = {
     // Display, Highlight.
     on(G::highlight, K::heading, "HIGHLIGHT"),
     on(G::highlight, K::check, "Auto approve", "auto_approve"),
+    slider(G::highlight, "Auto approve after", "auto_approve_delay", kApproveDelay),
     on(G::highlight, K::check, "Idle repeat", "repeat"),
     on(G::highlight, K::check, "Waiting pop-up", "notify"),
     slider(G::highlight, "Big card stays", "highlight_sec", kBigCard),
@@ -66,6 +68,7 @@ const std::array kRows = {
     on(G::look, K::check, "Word backdrops", "allow_word_fx"),
     on(G::look, K::check, "Tip coins and hearts", "allow_tip_fx"),
     on(G::look, K::check, "Venue flames", "allow_venue_fx"),
+    on(G::look, K::check, "Calm effects", "calm_fx"),
     on(G::look, K::heading, "CHAT COLOURS. Click a type to change it."),
     on(G::look, K::colour, "Shout out", "color_shoutout"),
     on(G::look, K::colour, "Request", "color_request"),

@@ -40,7 +40,7 @@ const std::array kTable = {
     SettingRow{"allow_multiple_emojis", "allowMultipleEmojis", K::toggle, &S::allowMultipleEmojis, 0, 0,
                "allowMultipleEmojis"},
     SettingRow{"allow_unlimited_voting", "allowUnlimitedVoting", K::toggle, &S::allowUnlimitedVoting, 0, 0,
-               "allowUnlimitedVoting"},
+               "allowUnlimitedVoting", -1, true, kServer},
     SettingRow{"allow_guest_colors", "allowGuestColors", K::toggle, &S::allowGuestColors, 0, 0, "allowGuestColors"},
     SettingRow{"allow_reactions", "allowReactions", K::toggle, &S::allowReactions, 0, 0, "allowReactions", -1, true,
                kServer},

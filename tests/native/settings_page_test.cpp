@@ -149,7 +149,7 @@ TEST(SettingsPage, SlidersHoldEveryPositionClampTheirEndsAndLabelTheirValue) {
     for (const SettingsRow& row : settingsRows()) {
         if (row.kind == Kind::slider) labels.push_back(sliderLabel(row, sliderPosition(row, defaults)));
     }
-    EXPECT_EQ(labels, (std::vector<std::string>{"100%", "7s", "8", "60s"}));
+    EXPECT_EQ(labels, (std::vector<std::string>{"100%", "0s", "7s", "8", "60s"}));
     const SettingsRow& bigCard = settingsRows()[settingsRowOf("highlight_sec")];
     WallSettings s;
     setSliderPosition(bigCard, s, 60);

@@ -62,6 +62,7 @@ const DISPLAY_FIELDS = {
   hotNeed: (v) => v.settings.hotNeed,
   hotWindowSec: (v) => v.settings.hotWindowSec,
   autoApproveDelaySec: (v) => v.settings.autoApproveDelaySec,
+  allowUnlimitedVoting: (v) => v.settings.allowUnlimitedVoting,
   theme: (v) => v.settings.theme,
   reactions: (v) => (v.featured ? v.featured.reactions : ''),
   joinUrl: (v) => v.joinUrl,

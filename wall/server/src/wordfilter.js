@@ -156,9 +156,10 @@ export class WordFilter {
   }
 }
 
-// A match made mostly of masks ("****") is not a word.
+// A match made mostly of masks ("****") is not a word, nor one without a single letter: digits
+// and symbols alone are numbers ("table 4-5", "room 455"), not "ass".
 function acceptable(found) {
   const chars = [...found].filter((c) => WORDISH.test(c) || MASKS.includes(c) || '@$!|(+¢€'.includes(c));
   const masked = chars.filter((c) => MASKS.includes(c)).length;
-  return chars.length > 0 && !MASKS.includes(chars[0]) && masked * 2 <= chars.length;
+  return chars.length > 0 && !MASKS.includes(chars[0]) && masked * 2 <= chars.length && /\p{L}/u.test(found);
 }

@@ -133,7 +133,8 @@ test('word filter: listed words and the DJ\'s own are found through common disgu
     "Let's hit the floor", 'as you like', '****', 'shoe', 'Arsenal fans', 'Pakistan', 'glass', 'the assassin',
     'Mr Brightside - The Killers', 'go homeward', 'blame it on the boogie',
     'shitake risotto', 'Matsushita', 'beef jerky', 'Dick Clark', 'cocky grin', 'shiitake', 'Moby Dick', 'peacock', 'cockpit',
-    'push-to-talk', 't-shirt', 'fish-tank', 'as-is', 'hip-hop', 'Fukushima', 'dumbbell', 'Sushi time']) {
+    'push-to-talk', 't-shirt', 'fish-tank', 'as-is', 'hip-hop', 'Fukushima', 'dumbbell', 'Sushi time',
+    'tables 4-5', 'room 455', 'msg 4-5 from 5-1']) {
     assert.equal(f.match(text), '', text);
   }
   assert.equal(new WordFilter('').match('this is so lame'), '', 'the DJ\'s words are the DJ\'s');
