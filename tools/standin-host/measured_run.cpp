@@ -50,7 +50,8 @@ std::string repaintKind(const std::string& state, std::map<std::string, unsigned
 }  // namespace
 
 MeasuredRun runFrames(const Options& options, const std::wstring& out, TestVideo& video, PipelineState& hostState,
-                      const PluginUnderTest& plugin, const WindowState& window) {
+                      const PluginUnderTest& plugin, const WindowState& window,
+                      const std::function<void()>& betweenFrames) {
     MeasuredRun run;
     ID3D11DeviceContext* context = video.context();
     const int width = options.width, height = options.height;
@@ -84,6 +85,7 @@ MeasuredRun runFrames(const Options& options, const std::wstring& out, TestVideo
     };
     for (int frame = 1; frame <= options.frames; ++frame) {
         if (!pumpMessages() || window.closed) break;
+        if (betweenFrames) betweenFrames();
         const double t = (frame - 1) / options.fps;
         // Keep to the frame rate: wait for this frame's moment.
         QueryPerformanceCounter(&now);
