@@ -194,6 +194,7 @@ void DeskPlayer::begin(Step& cue) {
             type(control(vote::kField + i), two);
         }
         press(control(vote::kStart));
+        title_ = f[2];
         cue.deadline = GetTickCount64() + kVoteStepMs;
     } else if (kind == L"stop-vote" && f.size() == 1) {
         press(control(ids::kTab + kVoteTab));
@@ -223,8 +224,23 @@ bool DeskPlayer::taken(const Step& cue, std::string& detail) const {
     const std::wstring& kind = cue.fields[0];
     const std::wstring status = textOf(control(ids::kStatusLine));
     detail = cat({"the status line says \"", narrow(status), "\""});
-    if (kind == L"vote") return status == L"Vote started";
-    if (kind == L"stop-vote") return status == L"Vote stopped";
+    if (kind == L"vote" || kind == L"stop-vote") {
+        const bool start = kind == L"vote";
+        if (status == (start ? L"Vote started" : L"Vote stopped")) return true;
+        // The status line says so only until the next poll's reply replaces it, which can come in
+        // the same frame's messages. The vote box (the running vote, from the polls) stays: the
+        // title on its first line, then the time left while the vote runs, none once it closed.
+        // (The vote title is the last one the desk started: nothing else starts votes here.)
+        std::wstring box = textOf(control(ids::kVoteStatus));
+        const bool titled = !title_.empty() && box.rfind(title_ + L"\r\n", 0) == 0;
+        const bool left = box.find(L" left\r\n") != std::wstring::npos;
+        for (wchar_t& c : box)
+            if (c == L'\r' || c == L'\n') c = L' ';
+        detail = cat({"the vote box says \"", narrow(box), "\""});
+        if (titled && left == start) return true;
+        detail = cat({"the status line says \"", narrow(status), "\", the vote box \"", narrow(box), "\""});
+        return false;
+    }
     if (!g_boxText.empty()) detail = cat({"the desk's box said \"", g_boxText, "\""});
     return g_boxText.empty() && textOf(control(booth::kMessage)).empty();
 }

@@ -8,9 +8,10 @@
 //   stop-vote
 //   booth <TAB> name <TAB> message
 // Each step is printed as a "desk:" line when it took (the status line says "Vote started" or
-// "Vote stopped"; the booth's message box emptied after "Show on wall"), or as a "desk: error:"
-// line when it did not within its time, which fails the run. A "LUMVO" box the desk opens (the
-// booth's refusal) is read into the error line and closed, so the frames go on.
+// "Vote stopped", or the vote box shows the vote running or closed; the booth's message box
+// emptied after "Show on wall"), or as a "desk: error:" line when it did not within its time, which
+// fails the run. A "LUMVO" box the desk opens (the booth's refusal) is read into the error line and
+// closed, so the frames go on.
 #include <windows.h>
 
 #include <cstdint>
@@ -53,7 +54,8 @@ private:
     std::uint64_t readUpTo_ = 0;  // bytes of the cue file already taken
     std::string partial_;         // a last line not yet ended
     std::deque<Step> cues_;
-    bool busy_ = false;  // the front cue is under way
+    bool busy_ = false;   // the front cue is under way
+    std::wstring title_;  // of the last vote started
     HWND window_ = nullptr;
     UINT_PTR boxTimer_ = 0;
     bool ok_ = true;
