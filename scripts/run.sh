@@ -2,8 +2,10 @@
 # The main job on this machine: build the plug-in DLL and run it in the stand-in host under Wine,
 # with the real wall files and the Windows node.exe staged where the plug-in looks for them, so the
 # plug-in starts the wall server itself. While it runs, a phone (scripts/demo-guests.mjs, from
-# Linux) sends three shout-outs and a photo and the booth approves them, then the booth runs a poll
-# that eight more phones vote in, highlights a post and closes the poll. Prints the draw slot's time
+# Linux) sends three shout-outs and a photo and the booth approves them; then the DJ at the desk
+# (the host's --desk, cued by the script through a cue file) starts a poll from the moderator
+# window's Vote tab that eight more phones vote in while the booth highlights a post, stops it, and
+# posts from the booth composer. The desk's steps are printed from the host's "desk:" lines. Prints the draw slot's time
 # per frame beside an empty draw's, the pipeline-state check, and what the plug-in mirrored from
 # the server at the end (feed length, featured post, photos cached). The host loads the DLL's test
 # variant: the same plug-in plus the test-only export that --print-state reads.
@@ -38,16 +40,21 @@ say "run: wall files in $WALL, node.exe in $(wine_local_appdata)/LUMVO/runtime/n
 
 say "run: the stand-in host draws ${seconds}s at ${fps} fps (1920x1080); the plug-in starts the wall server"
 TEST_DLL="$(wine_path "$BIN/test-variant/LUMVO Video Wall.dll")"
+# The desk's cues: the script appends a line per step, the host acts on them between frames.
+CUES="$DEMO/desk-cues.txt"
+: >"$CUES"
 WINE_RUN_TIMEOUT=600 wine_run "$BIN/lumvo-standin-host.exe" --dll "$TEST_DLL" --seconds "$seconds" --fps "$fps" \
-  --png-every "$fps" --out "$(wine_path "$DEMO/frames")" --print-state >"$DEMO/standin-host.log" &
+  --png-every "$fps" --out "$(wine_path "$DEMO/frames")" --print-state --desk "$(wine_path "$CUES")" \
+  >"$DEMO/standin-host.log" &
 host_job=$!
 
 guests=0
-node22 "$ROOT/scripts/demo-guests.mjs" "$ROOT/wall/web/brand/lumvo-mark.png" | tee "$DEMO/guests.log" || guests=$?
+node22 "$ROOT/scripts/demo-guests.mjs" "$ROOT/wall/web/brand/lumvo-mark.png" "$CUES" | tee "$DEMO/guests.log" || guests=$?
 set +e
 wait "$host_job"
 status=$?
 set -e
+grep -E '^desk:' "$DEMO/standin-host.log" || true
 if [ "$status" -ne 0 ]; then
   cat "$DEMO/standin-host.log"
   die "the stand-in host failed (exit $status)"

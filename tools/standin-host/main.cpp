@@ -6,7 +6,8 @@
 // empty draw's. Around every call of the draw slot it checks that the effect left the host's
 // Direct3D pipeline state as it found it. It can also sample its own GDI objects, handles and
 // private bytes as it goes (soak runs), and sort the draw times by which layers the plug-in
-// repainted in the frame (benchmark runs).
+// repainted in the frame (benchmark runs). With --desk it also plays the DJ at the moderator
+// window (desk_player.cpp).
 //
 // The options are read in options.cpp, the window is host_window.cpp, the frames are drawn and
 // measured in measured_run.cpp and summed up in report.cpp; this file runs them in order.
@@ -15,8 +16,11 @@
 #include <shlobj.h>
 
 #include <cstdio>
+#include <functional>
+#include <optional>
 #include <string>
 
+#include "desk_player.h"
 #include "host_window.h"
 #include "measured_run.h"
 #include "moving_video.h"
@@ -184,8 +188,17 @@ int run(const Options& options) {
     ok = checkSlot("start", plugin.effect->start()) && ok;
     ok = checkSlot("deviceInit", plugin.effect->deviceInit()) && ok;
 
-    const MeasuredRun measured = runFrames(options, out, video, hostState, plugin, windowState);
+    // --desk: the DJ at the moderator window, acting on the cues between frames.
+    std::optional<DeskPlayer> desk;
+    std::function<void()> betweenFrames;
+    if (!options.desk.empty()) {
+        desk.emplace(absolutePath(options.desk));
+        if (desk->open(*plugin.effect, host.parameterNamed("Open moderator")))
+            betweenFrames = [&desk] { desk->step(); };
+    }
+    const MeasuredRun measured = runFrames(options, out, video, hostState, plugin, windowState, betweenFrames);
     ok = measured.ok && ok;
+    if (desk) ok = desk->finish() && ok;
     idleStretch(options.idleSeconds, "after the frames, the plug-in's worker running");
     ok = stopPlugin(options, plugin) && ok;
     FreeLibrary(module);

@@ -65,7 +65,8 @@ bool readCounters(const std::string& state, double (&values)[CounterTotals::kCou
 }  // namespace
 
 MeasuredRun runFrames(const Options& options, const std::wstring& out, TestVideo& video, PipelineState& hostState,
-                      const PluginUnderTest& plugin, const WindowState& window) {
+                      const PluginUnderTest& plugin, const WindowState& window,
+                      const std::function<void()>& betweenFrames) {
     MeasuredRun run;
     ID3D11DeviceContext* context = video.context();
     const int width = options.width, height = options.height;
@@ -101,6 +102,7 @@ MeasuredRun runFrames(const Options& options, const std::wstring& out, TestVideo
     };
     for (int frame = 1; frame <= options.frames; ++frame) {
         if (!pumpMessages() || window.closed) break;
+        if (betweenFrames) betweenFrames();
         const double t = (frame - 1) / options.fps;
         // Keep to the frame rate: wait for this frame's moment.
         QueryPerformanceCounter(&now);

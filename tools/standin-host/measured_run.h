@@ -5,6 +5,7 @@
 // the plug-in repainted, as the options ask; and the idle stretches without draw calls.
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -54,9 +55,11 @@ struct MeasuredRun {
 };
 
 // Draws options.frames frames (fewer when the window is closed), printing what went wrong and the
-// resource samples as it goes. The PNG files go to the folder `out`.
+// resource samples as it goes. The PNG files go to the folder `out`. `betweenFrames`, when set,
+// runs after each frame's messages, before its draw and outside the timed calls.
 MeasuredRun runFrames(const Options& options, const std::wstring& out, TestVideo& video, PipelineState& hostState,
-                      const PluginUnderTest& plugin, const WindowState& window);
+                      const PluginUnderTest& plugin, const WindowState& window,
+                      const std::function<void()>& betweenFrames = {});
 
 // `seconds` of only pumping messages (no draw calls); prints the process's CPU time over them.
 void idleStretch(double seconds, const char* what);

@@ -40,7 +40,12 @@ void printUsage() {
         "  --resources-every N every Nth frame, sample this process's GDI objects, handles and private bytes\n"
         "  --by-repaint        sort the draw times by the layers the plug-in repainted in each frame (read\n"
         "                      through LumvoMirroredState after each draw, outside the timed call)\n"
-        "exit code 0 when every slot succeeded and no draw changed the host's pipeline state, 1 if not,\n"
+        "  --desk CUEFILE      play the DJ at the moderator window: open it with \"Open moderator\" after start,\n"
+        "                      then between frames act on the lines appended to CUEFILE through the desk's\n"
+        "                      controls (TAB-separated: vote SECONDS TITLE ANSWER ANSWER [ANSWER [ANSWER]],\n"
+        "                      stop-vote, booth NAME MESSAGE); a step that does not show on the desk fails\n"
+        "exit code 0 when every slot succeeded, no draw changed the host's pipeline state and every desk\n"
+        "step took, 1 if not,\n"
         "2 on bad options\n");
 }
 
@@ -73,6 +78,8 @@ bool parseOptions(int argc, wchar_t** argv, Options& o) {
             o.dll = value;
         } else if (arg == L"--out") {
             o.out = value;
+        } else if (arg == L"--desk") {
+            o.desk = value;
         } else if (arg == L"--data") {
             o.data = value;
         } else if (arg == L"--frames" && parseNumber(value, 1, v)) {

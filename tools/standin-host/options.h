@@ -22,6 +22,7 @@ struct Options {
     bool printState = false;
     int resourcesEvery = 0;
     bool byRepaint = false;
+    std::wstring desk;  // the cue file the DJ at the desk acts on (desk_player.h); empty: no DJ
 };
 
 // Reads the arguments into `options`; false (after printing what was wrong, if anything) for a bad

@@ -35,7 +35,14 @@ vdj::HostResult StandinHost::declareParameter(void*, int kind, int id, const cha
                                               float defaultValue) {
     std::printf("host: parameter %d \"%s\" (\"%s\"), kind %d, default %g\n", id, name ? name : "",
                 shortName ? shortName : "", kind, static_cast<double>(defaultValue));
+    parameters.emplace_back(id, name ? name : "");
     return vdj::kOk;
+}
+
+int StandinHost::parameterNamed(const std::string& name) const {
+    for (const auto& [id, declared] : parameters)
+        if (declared == name) return id;
+    return -1;
 }
 
 vdj::HostResult StandinHost::getSongBuffer(int, int, short**) { return kNotImplemented; }

@@ -3,14 +3,23 @@
 // host answers them, with every call the plug-in makes printed on stdout.
 #include <windows.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "plugin/host_interface.h"
 
 namespace standin {
 
 class StandinHost final : public vdj::HostCallbacks, public vdj::VideoCallbacks {
 public:
-    HWND window = nullptr;   // answered to "get hwnd"
-    void* device = nullptr;  // the ID3D11Device handed out for kind 3
+    HWND window = nullptr;                                // answered to "get hwnd"
+    void* device = nullptr;                               // the ID3D11Device handed out for kind 3
+    std::vector<std::pair<int, std::string>> parameters;  // declared so far: id, name
+
+    // The id of the parameter the plug-in declared as `name` (the host's button of that name); -1
+    // when none was.
+    int parameterNamed(const std::string& name) const;
 
     vdj::HostResult runScript(const char* script) override;
     vdj::HostResult queryNumber(const char* query, double* result) override;
