@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "backdrop_posts.h"
 #include "drawing_plugin.h"
 #include "png_file.h"
 
@@ -17,13 +18,6 @@ namespace {
 using namespace lumvo::test;
 
 using lumvo::LayerSlot;
-
-lumvo::DisplayDocument featuredPost(const std::string& id, const std::string& type, const std::string& text) {
-    lumvo::DisplayDocument d;
-    d.featuredId = id, d.type = type, d.name = "Mia", d.text = text, d.duration = 7;
-    d.feed = {{.id = id, .type = type, .name = "Mia", .text = text}};
-    return d;
-}
 
 TEST(WordBackdrops, TheChasePicturesBelongToTheRendererAndGoWithItsShutdown) {
     DrawingPlugin wall;
@@ -48,35 +42,8 @@ TEST(WordBackdrops, TheChasePicturesBelongToTheRendererAndGoWithItsShutdown) {
     EXPECT_GT(plugin.overlay().backdropParticlesPainted(), 0);
 }
 
-struct GalleryEntry {
-    const char* name;
-    const char* type;
-    const char* text;
-    int frames;  // 50 ms apart before the picture
-};
-
 TEST(WordBackdrops, EveryBackdropDrawnBeneathTheCardInTheGallery) {
-    const std::vector<GalleryEntry> entries{
-        {"01-birthday", "shoutout", "Happy 30th birthday Jo!", 16},
-        {"02-love", "shoutout", "Love you all", 30},
-        {"03-chase", "shoutout", "Looking sexy, table 4", 40},
-        {"04-cheers", "shoutout", "Cheers to the weekend", 20},
-        {"05-congrats", "shoutout", "Congrats on the new job", 20},
-        {"06-dance", "shoutout", "Everybody dance now", 30},
-        {"07-kiss", "shoutout", "Kiss kiss from the bar", 40},
-        {"08-wedding", "shoutout", "Just engaged!", 40},
-        {"09-fire", "shoutout", "This track is fire", 30},
-        {"10-wild", "shoutout", "Wild night", 30},
-        {"11-happy", "shoutout", "So happy right now", 16},
-        {"12-sad", "shoutout", "Miss you Dad", 40},
-        {"13-wow", "shoutout", "Wow what a set", 14},
-        {"14-lucky", "shoutout", "Lucky night at table 9", 20},
-        {"15-shots", "shoutout", "Shots for the whole bar", 40},
-        {"16-sing", "shoutout", "Sing along everyone", 40},
-        {"17-home", "shoutout", "Greetings to my hometown", 40},
-        {"18-tip", "tip", "For the DJ", 24},
-        {"19-venue", "venue", "Last orders at the bar in 15 minutes", 30},
-    };
+    const std::vector<BackdropPost>& entries = backdropPosts();
     DrawingPlugin wall;
     wall.start(1280, 720);
     if (::testing::Test::HasFatalFailure()) return;
@@ -90,7 +57,7 @@ TEST(WordBackdrops, EveryBackdropDrawnBeneathTheCardInTheGallery) {
     const int rows = static_cast<int>((entries.size() + kColumns - 1) / kColumns);
     std::vector<std::uint32_t> sheet(static_cast<std::size_t>(kThumbW * kColumns * kThumbH * rows), 0xFF101018u);
     for (std::size_t n = 0; n < entries.size(); ++n) {
-        const GalleryEntry& e = entries[n];
+        const BackdropPost& e = entries[n];
         // A fresh device for each: no particles left from the one before.
         EXPECT_EQ(plugin.deviceClose(), 0);
         EXPECT_EQ(plugin.deviceInit(), 0);

@@ -3,7 +3,7 @@
 // analyser (overlay/flash_analysis.h). No scene may flash more than three times in any one second.
 // A frame of each goes to test-output/windows/flash/ for a person to look at.
 //
-// A new effect is a new row of kScenes: its name, how long it runs, what the wall shows at each
+// A new effect is a new row of scenes(): its name, how long it runs, what the wall shows at each
 // frame (a document published then), and which frame to keep as a picture.
 #include <gtest/gtest.h>
 
@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "backdrop_posts.h"
 #include "drawing_plugin.h"
 #include "overlay/feed.h"
 #include "overlay/flash_analysis.h"
@@ -63,30 +64,39 @@ struct FlashScene {
 };
 
 // The clock starts 1000 s in, 6 s into the flames' 7 s cycle: they show from the scene's second 1.
-const FlashScene kScenes[] = {
-    // Votes on every bar at every display poll (150 ms): confetti all the time.
-    {"poll-confetti", 4 * kFps, [](int f) { return f % 5 == 0 ? std::optional(poll(1 + f / 5)) : std::nullopt; },
-     2 * kFps + 3, true},
-    // The vote closes: the losing bars fold, WINNER shows, the winner glows.
-    {"poll-winner", 4 * kFps,
-     [](int f) { return f == 0      ? std::optional(poll(5))
-                        : f == kFps ? std::optional(poll(5, true))
-                                    : std::nullopt; },
-     3 * kFps, false},
-    {"poll-no-winner", 3 * kFps,
-     [](int f) {
-         return f == 0      ? std::optional(poll(5, false, true))
-                : f == kFps ? std::optional(poll(5, true, true))
-                            : std::nullopt;
-     },
-     2 * kFps, false},
-    {"flames", 6 * kFps, [](int f) { return f == 0 ? std::optional(burning()) : std::nullopt; }, 3 * kFps, true},
-};
+std::vector<FlashScene> scenes() {
+    std::vector<FlashScene> list{
+        // Votes on every bar at every display poll (150 ms): confetti all the time.
+        {"poll-confetti", 4 * kFps, [](int f) { return f % 5 == 0 ? std::optional(poll(1 + f / 5)) : std::nullopt; },
+         2 * kFps + 3, true},
+        // The vote closes: the losing bars fold, WINNER shows, the winner glows.
+        {"poll-winner", 4 * kFps,
+         [](int f) {
+             return f == 0 ? std::optional(poll(5)) : f == kFps ? std::optional(poll(5, true)) : std::nullopt;
+         },
+         3 * kFps, false},
+        {"poll-no-winner", 3 * kFps,
+         [](int f) {
+             return f == 0      ? std::optional(poll(5, false, true))
+                    : f == kFps ? std::optional(poll(5, true, true))
+                                : std::nullopt;
+         },
+         2 * kFps, false},
+        {"flames", 6 * kFps, [](int f) { return f == 0 ? std::optional(burning()) : std::nullopt; }, 3 * kFps, true},
+    };
+    // Every word backdrop behind its featured post, from the moment it is featured.
+    for (const BackdropPost& post : backdropPosts()) {
+        const lumvo::DisplayDocument shown = featuredPost(std::string("p_") + post.name, post.type, post.text);
+        list.push_back({post.name, 5 * kFps / 2,
+                        [shown](int f) { return f == 0 ? std::optional(shown) : std::nullopt; }, kFps, true});
+    }
+    return list;
+}
 
 TEST(FlashSafety, NoEffectFlashesMoreThanThreeTimesInAnyOneSecond) {
     makeFolders(repoPath("test-output\\windows\\flash"));
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);  // the PNG writer's WIC
-    for (const FlashScene& scene : kScenes) {
+    for (const FlashScene& scene : scenes()) {
         SCOPED_TRACE(scene.name);
         DrawingPlugin wall;
         wall.start(1280, 720);

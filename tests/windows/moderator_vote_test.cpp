@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
 #include "moderator_support.h"
@@ -54,7 +55,7 @@ TEST(ModeratorVote, TheDeskStartsAndStopsAPollShowsARefusalAndPostsFromTheBooth)
 
     const std::string mark = repoPath("wall/web/brand/lumvo-mark.png");
     lumvo::SharedSettings settings;
-    int saves = 0;
+    std::atomic<int> saves{0};  // written on the desk's thread
     lumvo::ModeratorServices services;
     services.http = &http;
     services.settings = &settings;
@@ -82,7 +83,8 @@ TEST(ModeratorVote, TheDeskStartsAndStopsAPollShowsARefusalAndPostsFromTheBooth)
     EXPECT_EQ(textOf(window.control(vote::kPictureName)), "lumvo-mark.png");
     click(window.control(vote::kUnlimited));
     EXPECT_EQ(settings.copy().allowUnlimitedVoting, 1);
-    EXPECT_EQ(saves, 1) << "the switch is saved to layout.ini";
+    settle(window);
+    EXPECT_EQ(saves.load(), 1) << "the switch is saved to layout.ini";
     click(window, window.control(vote::kStart));
     EXPECT_EQ(textOf(window.control(ids::kStatusLine)), "Vote started");
     const std::string running = wallGet("/api/display");
