@@ -303,8 +303,11 @@ async function main() {
   };
   // First a venue's pace (every guest acting twice a second), for latency (the walls in turns
   // when there are two); then flat out, for capacity.
-  const paced = await inTurns(walls, seconds, other ? rounds : 1, turn('venue', (srv, sec) => venuePace(srv.port, srv.postIds, srv.cookies, 2, sec)));
-  const [venueResult, otherVenue] = paced.map((parts, k) => summary(`${walls[k].label}, venue pace`, parts, { rate: guests * 2 }));
+  // The bare server takes the same pace: the floor this machine and this client put under every
+  // latency, whatever the server does.
+  const paced = await inTurns(targets, seconds, rounds, turn('venue', (srv, sec) => venuePace(srv.port, srv.postIds, srv.cookies, 2, sec)));
+  const [venueResult, otherVenue] = paced.map((parts, k) => summary(`${targets[k].label}, venue pace`, parts, { rate: guests * 2 }));
+  const bareVenue = summary('bare node http, venue pace', paced.at(-1), { rate: guests * 2 });
   const flat = await inTurns(targets, seconds, rounds, turn('flat', (srv, sec) =>
     load(srv.port, { connections: guests, runSeconds: sec, requests: guestRequests(srv.postIds, srv.cookies) })));
   const flatOut = flat.map((parts, k) => summary(`${targets[k].label}, flat out`, parts, { rate: 'max' }));
@@ -350,7 +353,7 @@ async function main() {
 
   const report = {
     when: new Date().toISOString(), machine, guests, seconds, mix: '1 shout-out : 3 reactions per guest, plus display poll every 150 ms and state poll every 1 s',
-    rounds, rateLimits: 'off', plugInPolls: polls.answered.length, venue: venueResult, wall: wallResult, bare: bareResult,
+    rounds, rateLimits: 'off', plugInPolls: polls.answered.length, venue: venueResult, bareVenue, wall: wallResult, bare: bareResult,
     throughputRatio: wallResult.requestsPerSec / bareResult.requestsPerSec,
     displayPoll: { venue: polls.stats('display', 'venue'), flatOut: polls.stats('display', 'flat') },
     display: { bytes: Buffer.byteLength(displayText), wall: displayResult, bare: bareDisplay, ratio: displayResult.requestsPerSec / bareDisplay.requestsPerSec },
@@ -370,6 +373,7 @@ async function main() {
   console.log(`machine: ${machine.cpu}, ${machine.cores} cores, ${machine.memoryGiB} GiB, Node ${machine.node}`);
   console.log(`load: ${guests} guests for ${seconds} s each run (flat out and display phase in ${rounds} turns per server); plug-in polls answered: ${polls.answered.length}`);
   console.log(`wall, venue pace (${guests * 2} req/s): ${f(venueResult)}`);
+  console.log(`bare node, venue pace: ${f(bareVenue)}`);
   console.log(`wall, flat out: ${f(wallResult)}`);
   console.log(`bare node, flat out: ${f(bareResult)}`);
   console.log(`GET /api/display, ${displayConnections} connections, ${displaySeconds} s, ${report.display.bytes} bytes: wall ${h(displayResult)}; bare ${h(bareDisplay)}`);

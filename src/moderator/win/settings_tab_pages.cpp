@@ -150,8 +150,9 @@ void SettingsTab::placeRows(SettingsPage page, int group, int top) {
                 if (runIndex % 2 == 1 || runIndex == runLength - 1) y += 28;
                 break;
             case K::slider:
-                place(caption, kLeft, y + 4, 120, 22);
-                place(c, kLeft + 124, y, kColumn - 124 - 68, 30);
+                // Room for the longest caption, "Auto approve after".
+                place(caption, kLeft, y + 4, 150, 22);
+                place(c, kLeft + 154, y, kColumn - 154 - 68, 30);
                 place(valueLabels_[i], kLeft + kColumn - 60, y + 4, 60, 22);
                 y += 36;
                 break;
