@@ -172,6 +172,11 @@ test('a 320-pixel phone: the name shows it can be changed, your posts read acros
   await page.getByRole('tab', { name: /Live/ }).click();
   const row = page.locator('#mine li').first();
   await row.waitFor();
+  // The list is filled again by every reply of the Live tab's looks: measure a row that is laid out.
+  await page.waitForFunction(() => {
+    const li = document.querySelector('#mine li');
+    return li && !document.getElementById('mine-box').hidden && li.getBoundingClientRect().width > 0;
+  });
   const mine = await row.evaluate((li) => {
     const [text, status] = li.children;
     const t = text.getBoundingClientRect();

@@ -14,6 +14,7 @@ const mine = {
   posts: new Map(), // post id -> { type, status, mark } as last seen, for news of it
   seen: false,
   at: 0,
+  asked: 0, // the number of the newest request for the list
 };
 
 // A refused vote's words, kept over the next configurations until the guest votes again: the
@@ -125,11 +126,14 @@ export async function refreshMine() {
   if (!state.config) return;
   let reply;
   mine.at = Date.now();
+  const asked = ++mine.asked;
   try {
     reply = await api('/api/guest/mine', { timeoutMs: 8000 });
   } catch {
     return;
   }
+  // A slower, older reply (asked before the guest's last post) must not put back a list without it.
+  if (asked !== mine.asked) return;
   const told = [];
   for (const p of reply.posts || []) {
     const before = mine.posts.get(p.id);
