@@ -105,11 +105,7 @@ void setChoice(HWND list, int index) {
     if (choice(list) != index) SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
-int spinnerPos(HWND spinner) {
-    BOOL failed = FALSE;
-    const int pos = static_cast<int>(SendMessageW(spinner, UDM_GETPOS32, 0, reinterpret_cast<LPARAM>(&failed)));
-    return pos;
-}
+int spinnerPos(HWND spinner) { return static_cast<int>(SendMessageW(spinner, UDM_GETPOS32, 0, 0)); }
 
 void setSpinnerPos(HWND spinner, int pos) { SendMessageW(spinner, UDM_SETPOS32, 0, pos); }
 
