@@ -58,6 +58,12 @@ public:
     virtual int alphaAt(int x, int y) const { return 0; }
 };
 
+// A round dot: its centre, radius and colour.
+struct Dot {
+    float x = 0, y = 0, radius = 0;
+    Argb colour = 0;
+};
+
 class Canvas {
 public:
     virtual ~Canvas() = default;
@@ -67,6 +73,10 @@ public:
     virtual void strokeRoundedRect(const RoundedRect& r, float width, Argb colour) = 0;
     virtual void fillPolygon(std::span<const PointF> points, Argb colour) = 0;
     virtual void fillEllipse(const RectF& bounds, Argb colour) = 0;
+    // Many round dots, in turn: the same as a fillEllipse for each, which a canvas may do faster.
+    virtual void fillDots(std::span<const Dot> dots) {
+        for (const Dot& d : dots) fillEllipse({d.x - d.radius, d.y - d.radius, 2 * d.radius, 2 * d.radius}, d.colour);
+    }
     // A line with round caps.
     virtual void line(PointF from, PointF to, float width, Argb colour) = 0;
     // The closed cardinal spline (default tension, 0.5) through the points, filled.

@@ -95,9 +95,10 @@ const CanvasImage* pollPicture(Canvas& canvas, PollPicture& picture, const Frame
     return picture.image && picture.image->width() > 0 && picture.image->height() > 0 ? picture.image.get() : nullptr;
 }
 
-// One bar in `r` with the winner's emphasis `e` and alpha `a`.
+// One bar in `r` with the winner's emphasis `e` and alpha `a`: its shapes, or its label and count
+// when `texts`.
 void paintBar(Canvas& canvas, const PollAnimation& p, const FrameState& s, std::size_t i, const RectF& r, float e,
-              float a) {
+              float a, bool texts) {
     if (i >= kPollBarsShown || i >= s.voteBars.size()) return;
     const VoteBar& bar = s.voteBars[i];
     const float A = std::min(a * 255.0f, 255.0f);
@@ -109,6 +110,18 @@ void paintBar(Canvas& canvas, const PollAnimation& p, const FrameState& s, std::
     // white label that names the winning answer.
     const Argb colour = brightened(bar.colour, 0.45f * e);
 
+    if (texts) {
+        TextStyle style;
+        style.size = std::max(0.38f * h, 13.0f);
+        style.bold = style.middle = true;
+        style.lineSpacing = 1.2f;
+        style.fontFamily = themeFor(s.theme).fontFamily;
+        style.colour = withAlpha(0xFFFFFF, A);
+        canvas.drawText(bar.label, {r.x + 12, r.y, 0.62f * r.w, h}, style);
+        style.centre = true;
+        canvas.drawText(std::to_string(std::max(bar.count, 0)), {r.right() - 86, r.y, 74, h}, style);
+        return;
+    }
     if (e > 0.02f) {
         const float g = (std::sin(4.2f * t + static_cast<float>(i)) * 0.5f + 0.5f) * 0.38f + 0.62f;
         for (int k = 3; k >= 1; --k) {
@@ -119,21 +132,15 @@ void paintBar(Canvas& canvas, const PollAnimation& p, const FrameState& s, std::
     }
     canvas.fillRoundedRect(roundedRect(r, 0.35f * h), withAlpha(0x14141C, a * 160));
     if (f > 2) canvas.fillRoundedRect(roundedRect({r.x, r.y, f, h}, 0.35f * h), withAlpha(colour, A));
-
-    TextStyle style;
-    style.size = std::max(0.38f * h, 13.0f);
-    style.bold = style.middle = true;
-    style.lineSpacing = 1.2f;
-    style.fontFamily = themeFor(s.theme).fontFamily;
-    style.colour = withAlpha(0xFFFFFF, A);
-    canvas.drawText(bar.label, {r.x + 12, r.y, 0.62f * r.w, h}, style);
-    style.centre = true;
-    canvas.drawText(std::to_string(std::max(bar.count, 0)), {r.right() - 86, r.y, 74, h}, style);
 }
 
+// Every bar's shapes, then every label and count: texts that follow each other are drawn in one
+// go where drawing text is costly.
 void paintBars(Canvas& canvas, const PollAnimation& p, const FrameState& s, const PollLayout& l) {
-    for (std::size_t i = 0; i < kPollBarsShown; ++i) {
-        if (l.bars.painted[i]) paintBar(canvas, p, s, i, l.bars.rect[i], l.emphasis[i], l.alpha[i]);
+    for (const bool texts : {false, true}) {
+        for (std::size_t i = 0; i < kPollBarsShown; ++i) {
+            if (l.bars.painted[i]) paintBar(canvas, p, s, i, l.bars.rect[i], l.emphasis[i], l.alpha[i], texts);
+        }
     }
 }
 
@@ -283,16 +290,18 @@ bool paintPollStill(Canvas& canvas, const PollAnimation& p, const FrameState& s,
 int paintPollMoving(Canvas& canvas, const PollAnimation& p, const FrameState& s, const PollLayout& l, bool withBars) {
     if (!l.shown) return 0;
     if (withBars) paintBars(canvas, p, s, l);
-    int painted = 0;
+    std::vector<Dot> dots;
     if (!p.closed) {
+        dots.reserve(p.confetti.size());
         for (const Confetto& c : p.confetti) {
             const float fade = 1 - c.age / std::max(c.life, 0.05f);
             if (fade < 0.05f) continue;
             const Argb colour = static_cast<Argb>(c.r) << 16 | static_cast<Argb>(c.g) << 8 | c.b;
-            canvas.fillEllipse({c.x - c.size / 2, c.y - c.size / 2, c.size, c.size}, withAlpha(colour, fade * 255));
-            ++painted;
+            dots.push_back({c.x, c.y, c.size / 2, withAlpha(colour, fade * 255)});
         }
+        canvas.fillDots(dots);
     }
+    const int painted = static_cast<int>(dots.size());
     if (s.editMode) drawEditHandle(canvas, l.panel);
     return painted;
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/win/wide_text.h"
+#include "overlay/dot_raster.h"
 #include "overlay/win/text_engine.h"
 
 namespace lumvo {
@@ -37,15 +38,22 @@ GdiplusCanvas::GdiplusCanvas()
 
 GdiplusCanvas::~GdiplusCanvas() { detach(); }
 
-void GdiplusCanvas::attach(Gdiplus::Graphics* graphics) {
+void GdiplusCanvas::attach(Gdiplus::Graphics* graphics, Gdiplus::Bitmap* bitmap) {
     detach();
     graphics_ = graphics;
+    bitmap_ = bitmap;
 }
 
 void GdiplusCanvas::detach() {
+    try {
+        flushText();
+    } catch (...) {
+        pendingText_.clear();  // the texts are lost with this paint, not the canvas
+    }
     while (!transforms_.empty()) popTransform();
     while (!clips_.empty()) popClip();
     graphics_ = nullptr;
+    bitmap_ = nullptr;
 }
 
 Gdiplus::GraphicsPath& GdiplusCanvas::roundedPath(const RoundedRect& rr) {
@@ -66,18 +74,21 @@ Gdiplus::GraphicsPath& GdiplusCanvas::roundedPath(const RoundedRect& rr) {
 }
 
 void GdiplusCanvas::fillRect(const RectF& r, Argb colour) {
+    flushText();
     if (!graphics_) return;
     brush_->SetColor(gdiColour(colour));
     graphics_->FillRectangle(brush_.get(), r.x, r.y, r.w, r.h);
 }
 
 void GdiplusCanvas::fillRoundedRect(const RoundedRect& r, Argb colour) {
+    flushText();
     if (!graphics_) return;
     brush_->SetColor(gdiColour(colour));
     graphics_->FillPath(brush_.get(), &roundedPath(r));
 }
 
 void GdiplusCanvas::strokeRoundedRect(const RoundedRect& r, float width, Argb colour) {
+    flushText();
     if (!graphics_) return;
     pen_->SetColor(gdiColour(colour));
     pen_->SetWidth(width);
@@ -91,18 +102,21 @@ const Gdiplus::PointF* GdiplusCanvas::gdiPoints(std::span<const PointF> points) 
 }
 
 void GdiplusCanvas::fillPolygon(std::span<const PointF> points, Argb colour) {
+    flushText();
     if (!graphics_ || points.size() < 3) return;
     brush_->SetColor(gdiColour(colour));
     graphics_->FillPolygon(brush_.get(), gdiPoints(points), static_cast<INT>(points.size()));
 }
 
 void GdiplusCanvas::fillClosedCurve(std::span<const PointF> points, Argb colour) {
+    flushText();
     if (!graphics_ || points.size() < 3) return;
     brush_->SetColor(gdiColour(colour));
     graphics_->FillClosedCurve(brush_.get(), gdiPoints(points), static_cast<INT>(points.size()));
 }
 
 void GdiplusCanvas::strokeEllipse(const RectF& b, float width, Argb colour) {
+    flushText();
     if (!graphics_) return;
     pen_->SetColor(gdiColour(colour));
     pen_->SetWidth(width);
@@ -110,6 +124,7 @@ void GdiplusCanvas::strokeEllipse(const RectF& b, float width, Argb colour) {
 }
 
 void GdiplusCanvas::polyline(std::span<const PointF> points, float width, Argb colour) {
+    flushText();
     if (!graphics_ || points.size() < 2) return;
     pen_->SetColor(gdiColour(colour));
     pen_->SetWidth(width);
@@ -117,6 +132,7 @@ void GdiplusCanvas::polyline(std::span<const PointF> points, float width, Argb c
 }
 
 void GdiplusCanvas::pushTransform(float dx, float dy, float degrees) {
+    flushText();
     if (!graphics_) return;
     transforms_.push_back(graphics_->Save());
     graphics_->TranslateTransform(dx, dy, Gdiplus::MatrixOrderPrepend);
@@ -124,18 +140,41 @@ void GdiplusCanvas::pushTransform(float dx, float dy, float degrees) {
 }
 
 void GdiplusCanvas::popTransform() {
+    flushText();
     if (transforms_.empty()) return;
     if (graphics_) graphics_->Restore(transforms_.back());
     transforms_.pop_back();
 }
 
 void GdiplusCanvas::fillEllipse(const RectF& b, Argb colour) {
+    flushText();
     if (!graphics_) return;
     brush_->SetColor(gdiColour(colour));
     graphics_->FillEllipse(brush_.get(), b.x, b.y, b.w, b.h);
 }
 
+void GdiplusCanvas::fillDots(std::span<const Dot> dots) {
+    flushText();
+    if (!graphics_ || dots.empty()) return;
+    // Straight into the pixels where nothing transforms or clips them; else as ellipses.
+    if (bitmap_ && transforms_.empty() && clips_.empty()) {
+        const Gdiplus::Rect all(0, 0, static_cast<INT>(bitmap_->GetWidth()), static_cast<INT>(bitmap_->GetHeight()));
+        Gdiplus::BitmapData data{};
+        graphics_->Flush(Gdiplus::FlushIntentionSync);
+        if (bitmap_->LockBits(&all, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB,
+                              &data) == Gdiplus::Ok) {
+            if (data.Stride > 0 && data.Stride % 4 == 0) {
+                blendDots(static_cast<std::uint32_t*>(data.Scan0), all.Width, all.Height, data.Stride / 4, dots);
+            }
+            bitmap_->UnlockBits(&data);
+            if (data.Stride > 0 && data.Stride % 4 == 0) return;
+        }
+    }
+    Canvas::fillDots(dots);
+}
+
 void GdiplusCanvas::line(PointF from, PointF to, float width, Argb colour) {
+    flushText();
     if (!graphics_) return;
     linePen_->SetColor(gdiColour(colour));
     linePen_->SetWidth(width);
@@ -143,12 +182,14 @@ void GdiplusCanvas::line(PointF from, PointF to, float width, Argb colour) {
 }
 
 void GdiplusCanvas::pushClip(const RoundedRect& shape) {
+    flushText();
     if (!graphics_) return;
     clips_.push_back(graphics_->Save());
     graphics_->SetClip(&roundedPath(shape), Gdiplus::CombineModeIntersect);
 }
 
 void GdiplusCanvas::popClip() {
+    flushText();
     if (clips_.empty()) return;
     if (graphics_) graphics_->Restore(clips_.back());
     clips_.pop_back();
@@ -163,6 +204,7 @@ std::unique_ptr<CanvasImage> GdiplusCanvas::loadImageFile(std::string_view path)
 }
 
 void GdiplusCanvas::drawImage(const CanvasImage& image, const RectF& dest, float opacity) {
+    flushText();
     if (!graphics_ || opacity <= 0.0f) return;
     // Every image a GdiplusCanvas hands out is a GdiplusImage.
     Gdiplus::Bitmap& bitmap = static_cast<const GdiplusImage&>(image).bitmap();
@@ -189,7 +231,16 @@ SizeF GdiplusCanvas::measureText(std::string_view text, SizeF box, const TextSty
 }
 
 void GdiplusCanvas::drawText(std::string_view text, const RectF& box, const TextStyle& style) {
-    if (graphics_) lumvo::drawText(*graphics_, utf8ToWide(text), box, style);
+    if (graphics_) pendingText_.push_back({utf8ToWide(text), box, style});
+}
+
+void GdiplusCanvas::flushText() {
+    if (pendingText_.empty()) return;
+    struct Clear {
+        std::vector<TextDraw>& texts;
+        ~Clear() { texts.clear(); }
+    } clear{pendingText_};
+    if (graphics_) drawTexts(*graphics_, pendingText_);
 }
 
 std::unique_ptr<CanvasImage> GdiplusCanvas::renderEmoji(std::string_view emoji) {
@@ -220,7 +271,7 @@ bool CardSurface::paint(int width, int height, const std::function<void(Canvas&)
         GdiplusCanvas& canvas;
         ~Detach() { canvas.detach(); }
     } detach{canvas_};
-    canvas_.attach(&graphics);
+    canvas_.attach(&graphics, bitmap_.get());
     painter(canvas_);
     return true;
 }

@@ -12,6 +12,7 @@
 
 #include "media/win/gdiplus_picture.h"
 #include "overlay/canvas.h"
+#include "overlay/win/text_engine.h"
 
 namespace lumvo {
 
@@ -30,7 +31,8 @@ private:
 
 // Paints on a GDI+ graphics. Its brush, pens, path and image attributes are made once and reused;
 // attach it to a graphics before painting and detach it after (open clips and transforms are
-// closed then).
+// closed then). Texts drawn one after another are drawn together, when the next shape, image,
+// clip or transform comes or at detach.
 class GdiplusCanvas final : public Canvas {
 public:
     GdiplusCanvas();
@@ -38,7 +40,8 @@ public:
     GdiplusCanvas(const GdiplusCanvas&) = delete;
     GdiplusCanvas& operator=(const GdiplusCanvas&) = delete;
 
-    void attach(Gdiplus::Graphics* graphics);
+    // `bitmap`, when given, is what `graphics` paints on: dots are then blended into its pixels.
+    void attach(Gdiplus::Graphics* graphics, Gdiplus::Bitmap* bitmap = nullptr);
     void detach();
 
     void fillRect(const RectF& r, Argb colour) override;
@@ -46,6 +49,7 @@ public:
     void strokeRoundedRect(const RoundedRect& r, float width, Argb colour) override;
     void fillPolygon(std::span<const PointF> points, Argb colour) override;
     void fillEllipse(const RectF& bounds, Argb colour) override;
+    void fillDots(std::span<const Dot> dots) override;
     void line(PointF from, PointF to, float width, Argb colour) override;
     void fillClosedCurve(std::span<const PointF> points, Argb colour) override;
     void strokeEllipse(const RectF& bounds, float width, Argb colour) override;
@@ -64,12 +68,16 @@ public:
     std::unique_ptr<CanvasImage> renderEmoji(std::string_view emoji) override;
 
 private:
+    // Draws the texts drawn since the last shape, clip or transform, in one go (text_engine.h):
+    // called before anything else is painted, and at detach.
+    void flushText();
     // The points as GDI+ points, in the shared buffer.
     const Gdiplus::PointF* gdiPoints(std::span<const PointF> points);
     // The rounded rectangle as the shared path (reset first).
     Gdiplus::GraphicsPath& roundedPath(const RoundedRect& r);
 
     Gdiplus::Graphics* graphics_ = nullptr;
+    Gdiplus::Bitmap* bitmap_ = nullptr;
     std::unique_ptr<Gdiplus::SolidBrush> brush_;
     std::unique_ptr<Gdiplus::Pen> pen_;      // flat caps: outlines
     std::unique_ptr<Gdiplus::Pen> linePen_;  // round caps: lines
@@ -78,6 +86,7 @@ private:
     std::vector<Gdiplus::GraphicsState> clips_;
     std::vector<Gdiplus::GraphicsState> transforms_;
     std::vector<Gdiplus::PointF> points_;
+    std::vector<TextDraw> pendingText_;
 };
 
 // A layer's picture on the CPU: a 32bpp ARGB (straight alpha) GDI+ bitmap with a canvas, kept

@@ -9,13 +9,17 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <map>
 #include <mutex>
+#include <span>
 #include <utility>
 #include <vector>
 
+#include "base/recent_cache.h"
 #include "base/win/wide_text.h"
+#include "overlay/win/glyph_coverage.h"
 
 namespace lumvo {
 namespace {
@@ -36,8 +40,14 @@ constexpr const wchar_t* kFallbackFamilies[] = {L"Georgia", L"Segoe UI"};
 constexpr UINT kTargetStep = 256;
 constexpr UINT kTargetMax = 4096;
 // Laid-out texts are kept for drawing again: a card repainted for something else (a particle, a
-// bar moving) then lays none of its texts out again. Past this many, all are dropped at once.
-constexpr std::size_t kMaxLayouts = 256;
+// bar moving) then lays none of its texts out again. This many, the most recently used.
+constexpr std::size_t kMaxLayouts = 512;
+// Drawn texts are kept as pictures too, up to this many bytes (the most recently used): drawing
+// a text is a round trip through Direct2D to the graphics driver, copying its picture is not.
+constexpr std::size_t kSpriteBytes = 6u << 20;
+// A text is drawn at its box's origin to the nearest quarter pixel, so that a text moving by
+// fractions of a pixel (a shaking bar) is drawn from at most sixteen pictures.
+constexpr float kPlaces = 4.0f;
 
 std::atomic<std::uint64_t> layoutsMade{0}, textDraws{0};
 
@@ -52,47 +62,45 @@ public:
         return {metrics.widthIncludingTrailingWhitespace, metrics.height};
     }
 
-    void draw(Gdiplus::Graphics& graphics, std::wstring_view text, const RectF& box, const TextStyle& style) {
+    void draw(Gdiplus::Graphics& graphics, std::span<const TextDraw> texts) {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (text.empty() || !(box.w >= 2 && box.h >= 2)) return;
-        // The text keeps its sub-pixel place: it is laid out at the fraction of the box's origin
-        // and the picture copied to the whole pixel, unscaled.
-        const float left = std::floor(box.x), top = std::floor(box.y);
-        const float dx = box.x - left, dy = box.y - top;
-        const UINT width = std::min(static_cast<UINT>(std::ceil(box.w + dx)), kTargetMax);
-        const UINT height = std::min(static_cast<UINT>(std::ceil(box.h + dy)), kTargetMax);
-        if (!ensureTarget(width, height)) return;
-        const ComPtr<IDWriteTextLayout> layout = layOut(text, box.w, box.h, style, true);
-        if (!layout) return;
-        ++textDraws;
-
-        target_->BeginDraw();
-        target_->SetTransform(D2D1::Matrix3x2F::Identity());
-        target_->PushAxisAlignedClip(D2D1::RectF(0, 0, static_cast<float>(width), static_cast<float>(height)),
-                                     D2D1_ANTIALIAS_MODE_ALIASED);
-        target_->Clear(D2D1::ColorF(0, 0, 0, 0));
-        const Argb c = style.colour;
-        brush_->SetColor(D2D1::ColorF(((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f, (c & 0xFF) / 255.0f,
-                                      (c >> 24) / 255.0f));
-        target_->DrawTextLayout(D2D1::Point2F(dx, dy), layout.Get(), brush_.Get(),
-                                D2D1_DRAW_TEXT_OPTIONS_ENABLE_COLOR_FONT);
-        target_->PopAxisAlignedClip();
-        const HRESULT drawn = target_->EndDraw();
-        if (drawn == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) dropTarget();
-        if (FAILED(drawn)) return;
-
-        const WICRect rect{0, 0, static_cast<INT>(width), static_cast<INT>(height)};
-        const UINT stride = targetWidth_ * 4;
-        if (FAILED(wicBitmap_->CopyPixels(&rect, stride, stride * height, reinterpret_cast<BYTE*>(copy_.data())))) {
-            return;
+        std::vector<Piece> pieces;
+        pieces.reserve(texts.size());
+        for (const TextDraw& t : texts) {
+            if (t.text.empty() || !(t.box.w >= 2 && t.box.h >= 2)) continue;
+            Piece p{&t, spriteKey(t)};
+            p.sprite = findSprite(p.key);
+            pieces.push_back(std::move(p));
+        }
+        // The texts not drawn before, all in one Direct2D drawing when they fit the largest
+        // target together, else one at a time.
+        std::vector<Piece*> missing;
+        for (Piece& p : pieces) {
+            if (!p.sprite && !drawOnCpu(p)) missing.push_back(&p);
+        }
+        if (!missing.empty()) {
+            long right = 0, bottom = 0;
+            for (const Piece* p : missing) {
+                right = std::max(right, p->key.width);
+                bottom += p->key.height;
+            }
+            if (missing.size() > 1 && (right > long{kTargetMax} || bottom > long{kTargetMax})) {
+                for (Piece* p : missing) makeSprites({&p, 1});
+            } else {
+                makeSprites(missing);
+            }
         }
         const Gdiplus::InterpolationMode interpolation = graphics.GetInterpolationMode();
         const Gdiplus::CompositingMode compositing = graphics.GetCompositingMode();
         graphics.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
         graphics.SetCompositingMode(Gdiplus::CompositingModeSourceOver);
-        graphics.DrawImage(copyBitmap_.get(),
-                           Gdiplus::RectF(left, top, static_cast<float>(width), static_cast<float>(height)), 0.0f, 0.0f,
-                           static_cast<float>(width), static_cast<float>(height), Gdiplus::UnitPixel);
+        for (const Piece& p : pieces) {
+            if (!p.sprite) continue;
+            const auto w = static_cast<float>(p.key.width), h = static_cast<float>(p.key.height);
+            graphics.DrawImage(p.sprite->bitmap.get(),
+                               Gdiplus::RectF(static_cast<float>(p.key.left), static_cast<float>(p.key.top), w, h),
+                               0.0f, 0.0f, w, h, Gdiplus::UnitPixel);
+        }
         graphics.SetInterpolationMode(interpolation);
         graphics.SetCompositingMode(compositing);
     }
@@ -104,7 +112,8 @@ public:
 
     void release() {
         std::lock_guard<std::mutex> lock(mutex_);
-        dropTarget();
+        drawing_ = {};
+        sprites_.clear();
         layouts_.clear();
         formats_.clear();
         families_.clear();
@@ -206,15 +215,18 @@ private:
 
     // The text laid out in maxWidth x maxHeight; the same object as last time for the same text
     // and style.
+    static LayoutKey layoutKey(std::wstring_view text, float maxWidth, float maxHeight, const TextStyle& style,
+                               bool wrap) {
+        return {std::wstring(text), style.fontFamily, style.size, style.lineSpacing, maxWidth,
+                maxHeight,          style.bold,       wrap,       style.centre,      style.middle};
+    }
+
     ComPtr<IDWriteTextLayout> layOut(std::wstring_view text, float maxWidth, float maxHeight, const TextStyle& style,
                                      bool wrap) {
-        LayoutKey key{std::wstring(text), style.fontFamily, style.size, style.lineSpacing, maxWidth,
-                      maxHeight,          style.bold,       wrap,       style.centre,      style.middle};
-        if (const auto found = layouts_.find(key); found != layouts_.end()) return found->second;
+        LayoutKey key = layoutKey(text, maxWidth, maxHeight, style, wrap);
+        if (const ComPtr<IDWriteTextLayout>* found = layouts_.find(key)) return *found;
         ComPtr<IDWriteTextLayout> layout = makeLayout(text, maxWidth, maxHeight, style, wrap);
-        if (!layout) return layout;
-        if (layouts_.size() >= kMaxLayouts) layouts_.clear();
-        layouts_.emplace(std::move(key), layout);
+        if (layout) layouts_.put(key, layout, 1);
         return layout;
     }
 
@@ -242,49 +254,162 @@ private:
         return layout;
     }
 
-    // The WIC bitmap, its render target and brush, and the GDI+ bitmap over the copy buffer, all
-    // at least width x height.
-    bool ensureTarget(UINT width, UINT height) {
-        if (!ensureFactories()) return false;
-        if (target_ && width <= targetWidth_ && height <= targetHeight_) return true;
-        const UINT w =
-            std::min(std::max(targetWidth_, (width + kTargetStep - 1) / kTargetStep * kTargetStep), kTargetMax);
-        const UINT h =
-            std::min(std::max(targetHeight_, (height + kTargetStep - 1) / kTargetStep * kTargetStep), kTargetMax);
-        dropTarget();
-        if (FAILED(wic_->CreateBitmap(w, h, GUID_WICPixelFormat32bppPBGRA, WICBitmapCacheOnLoad, &wicBitmap_))) {
+    // A drawn text's picture (premultiplied BGRA), its pixels owned with the GDI+ bitmap over them.
+    struct Sprite {
+        std::vector<std::uint32_t> pixels;
+        std::unique_ptr<Gdiplus::Bitmap> bitmap;
+    };
+    // Everything a text's picture is made from, and where it goes: the picture covers the box
+    // from the whole pixel at or left of and above its origin (to the quarter pixel), `width` x
+    // `height`; the text keeps its place inside it.
+    struct SpriteKey {
+        LayoutKey layout;
+        Argb colour;
+        long left, top, width, height;
+        float dx, dy;
+        auto operator<=>(const SpriteKey&) const = default;
+    };
+    struct Piece {
+        const TextDraw* text;
+        SpriteKey key;
+        std::shared_ptr<const Sprite> sprite;
+    };
+
+    SpriteKey spriteKey(const TextDraw& t) const {
+        const float x = std::round(t.box.x * kPlaces) / kPlaces, y = std::round(t.box.y * kPlaces) / kPlaces;
+        const float left = std::floor(x), top = std::floor(y);
+        const float dx = x - left, dy = y - top;
+        return {layoutKey(t.text, t.box.w, t.box.h, t.style, true),
+                t.style.colour,
+                static_cast<long>(left),
+                static_cast<long>(top),
+                std::min(static_cast<long>(std::ceil(t.box.w + dx)), long{kTargetMax}),
+                std::min(static_cast<long>(std::ceil(t.box.h + dy)), long{kTargetMax}),
+                dx,
+                dy};
+    }
+
+    std::shared_ptr<const Sprite> findSprite(const SpriteKey& key) {
+        const std::shared_ptr<const Sprite>* found = sprites_.find(key);
+        return found ? *found : nullptr;
+    }
+
+    // Draws the pieces stacked one under the other in one Direct2D drawing, each clipped to its
+    // picture, and keeps each picture as its sprite.
+    void makeSprites(std::span<Piece* const> pieces) {
+        long width = 0, height = 0;
+        for (const Piece* p : pieces) {
+            width = std::max(width, p->key.width);
+            height += p->key.height;
+        }
+        DrawTarget* drawing = ensureTarget(static_cast<UINT>(width), static_cast<UINT>(height));
+        if (!drawing) return;
+        ID2D1RenderTarget& target = *drawing->target.Get();
+        target.BeginDraw();
+        target.SetTransform(D2D1::Matrix3x2F::Identity());
+        target.PushAxisAlignedClip(D2D1::RectF(0, 0, static_cast<float>(width), static_cast<float>(height)),
+                                   D2D1_ANTIALIAS_MODE_ALIASED);
+        target.Clear(D2D1::ColorF(0, 0, 0, 0));
+        target.PopAxisAlignedClip();
+        std::vector<bool> laidOut(pieces.size());
+        long y = 0;
+        for (std::size_t i = 0; i < pieces.size(); ++i) {
+            const SpriteKey& k = pieces[i]->key;
+            const TextDraw& t = *pieces[i]->text;
+            const ComPtr<IDWriteTextLayout> layout = layOut(t.text, t.box.w, t.box.h, t.style, true);
+            const float top = static_cast<float>(y);
+            y += k.height;
+            if (!layout) continue;
+            laidOut[i] = true;
+            ++textDraws;
+            target.PushAxisAlignedClip(D2D1::RectF(0, top, static_cast<float>(k.width), static_cast<float>(y)),
+                                       D2D1_ANTIALIAS_MODE_ALIASED);
+            const Argb c = k.colour;
+            drawing->brush->SetColor(D2D1::ColorF(((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f,
+                                                  (c & 0xFF) / 255.0f, (c >> 24) / 255.0f));
+            target.DrawTextLayout(D2D1::Point2F(k.dx, top + k.dy), layout.Get(), drawing->brush.Get(),
+                                  D2D1_DRAW_TEXT_OPTIONS_ENABLE_COLOR_FONT);
+            target.PopAxisAlignedClip();
+        }
+        const HRESULT drawn = target.EndDraw();
+        if (drawn == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) drawing_ = {};
+        if (FAILED(drawn)) return;
+        y = 0;
+        for (std::size_t i = 0; i < pieces.size(); ++i) {
+            Piece& p = *pieces[i];
+            const long top = y;
+            y += p.key.height;
+            if (!laidOut[i]) continue;
+            auto sprite = std::make_shared<Sprite>();
+            const auto w = static_cast<UINT>(p.key.width), h = static_cast<UINT>(p.key.height);
+            sprite->pixels.resize(static_cast<std::size_t>(w) * h);
+            const WICRect rect{0, static_cast<INT>(top), static_cast<INT>(w), static_cast<INT>(h)};
+            if (SUCCEEDED(drawing->bitmap->CopyPixels(&rect, w * 4, w * h * 4,
+                                                      reinterpret_cast<BYTE*>(sprite->pixels.data())))) {
+                keep(p, std::move(sprite));
+            }
+        }
+    }
+
+    // Draws the piece's text on the CPU, without a round trip through Direct2D; false when it
+    // has colour glyphs or could not be drawn so.
+    bool drawOnCpu(Piece& p) {
+        const TextDraw& t = *p.text;
+        const ComPtr<IDWriteTextLayout> layout = layOut(t.text, t.box.w, t.box.h, t.style, true);
+        if (!layout) return false;
+        auto sprite = std::make_shared<Sprite>();
+        sprite->pixels.assign(static_cast<std::size_t>(p.key.width) * p.key.height, 0);
+        if (!drawLayoutCoverage(*dwrite_.Get(), *layout.Get(), p.key.dx, p.key.dy, p.key.colour, sprite->pixels.data(),
+                                static_cast<int>(p.key.width), static_cast<int>(p.key.height))) {
             return false;
+        }
+        ++textDraws;
+        return keep(p, std::move(sprite));
+    }
+
+    // Wraps the sprite's pixels in a GDI+ bitmap, hands it to the piece and keeps it.
+    bool keep(Piece& p, std::shared_ptr<Sprite> sprite) {
+        const auto w = static_cast<INT>(p.key.width), h = static_cast<INT>(p.key.height);
+        sprite->bitmap = std::make_unique<Gdiplus::Bitmap>(w, h, w * 4, PixelFormat32bppPARGB,
+                                                           reinterpret_cast<BYTE*>(sprite->pixels.data()));
+        if (sprite->bitmap->GetLastStatus() != Gdiplus::Ok) return false;
+        p.sprite = sprite;
+        sprites_.put(p.key, std::move(sprite), static_cast<std::size_t>(w) * h * 4 + sizeof(Sprite));
+        return true;
+    }
+
+    // The WIC bitmap with its Direct2D render target and brush, grown in steps of kTargetStep
+    // pixels to the largest drawing asked for (making one is costly: kept until released).
+    struct DrawTarget {
+        ComPtr<IWICBitmap> bitmap;
+        ComPtr<ID2D1RenderTarget> target;
+        ComPtr<ID2D1SolidColorBrush> brush;
+        UINT width = 0, height = 0;
+    };
+
+    DrawTarget* ensureTarget(UINT width, UINT height) {
+        if (!ensureFactories()) return nullptr;
+        if (drawing_.target && width <= drawing_.width && height <= drawing_.height) return &drawing_;
+        DrawTarget made;
+        made.width =
+            std::min(std::max(drawing_.width, (width + kTargetStep - 1) / kTargetStep * kTargetStep), kTargetMax);
+        made.height =
+            std::min(std::max(drawing_.height, (height + kTargetStep - 1) / kTargetStep * kTargetStep), kTargetMax);
+        drawing_ = {};
+        if (FAILED(wic_->CreateBitmap(made.width, made.height, GUID_WICPixelFormat32bppPBGRA, WICBitmapCacheOnLoad,
+                                      &made.bitmap))) {
+            return nullptr;
         }
         const D2D1_RENDER_TARGET_PROPERTIES properties = D2D1::RenderTargetProperties(
             D2D1_RENDER_TARGET_TYPE_DEFAULT,
             D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED), 96.0f, 96.0f);
-        if (FAILED(d2d_->CreateWicBitmapRenderTarget(wicBitmap_.Get(), properties, &target_)) ||
-            FAILED(target_->CreateSolidColorBrush(D2D1::ColorF(1, 1, 1, 1), &brush_))) {
-            dropTarget();
-            return false;
+        if (FAILED(d2d_->CreateWicBitmapRenderTarget(made.bitmap.Get(), properties, &made.target)) ||
+            FAILED(made.target->CreateSolidColorBrush(D2D1::ColorF(1, 1, 1, 1), &made.brush))) {
+            return nullptr;
         }
-        target_->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE);
-        copy_.assign(static_cast<size_t>(w) * h, 0);
-        copyBitmap_ =
-            std::make_unique<Gdiplus::Bitmap>(static_cast<INT>(w), static_cast<INT>(h), static_cast<INT>(w * 4),
-                                              PixelFormat32bppPARGB, reinterpret_cast<BYTE*>(copy_.data()));
-        if (copyBitmap_->GetLastStatus() != Gdiplus::Ok) {
-            dropTarget();
-            return false;
-        }
-        targetWidth_ = w;
-        targetHeight_ = h;
-        return true;
-    }
-
-    void dropTarget() {
-        copyBitmap_.reset();
-        copy_.clear();
-        copy_.shrink_to_fit();
-        brush_.Reset();
-        target_.Reset();
-        wicBitmap_.Reset();
-        targetWidth_ = targetHeight_ = 0;
+        made.target->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE);
+        drawing_ = std::move(made);
+        return &drawing_;
     }
 
     std::mutex mutex_;
@@ -295,13 +420,9 @@ private:
     ComPtr<IDWriteFontFallback> fallback_;
     std::map<std::string, std::wstring> families_;
     std::map<std::pair<std::wstring, bool>, ComPtr<IDWriteTextFormat>> formats_;
-    std::map<LayoutKey, ComPtr<IDWriteTextLayout>> layouts_;
-    ComPtr<IWICBitmap> wicBitmap_;
-    ComPtr<ID2D1RenderTarget> target_;
-    ComPtr<ID2D1SolidColorBrush> brush_;
-    UINT targetWidth_ = 0, targetHeight_ = 0;
-    std::vector<std::uint32_t> copy_;
-    std::unique_ptr<Gdiplus::Bitmap> copyBitmap_;
+    RecentCache<LayoutKey, ComPtr<IDWriteTextLayout>> layouts_{kMaxLayouts};
+    RecentCache<SpriteKey, std::shared_ptr<const Sprite>> sprites_{kSpriteBytes};
+    DrawTarget drawing_;
 };
 
 // Made on first use and never destroyed: its objects are released by releaseTextEngine, which
@@ -318,8 +439,11 @@ SizeF measureText(std::wstring_view text, SizeF box, const TextStyle& style) {
 }
 
 void drawText(Gdiplus::Graphics& graphics, std::wstring_view text, const RectF& box, const TextStyle& style) {
-    engine().draw(graphics, text, box, style);
+    const TextDraw one{std::wstring(text), box, style};
+    engine().draw(graphics, {&one, 1});
 }
+
+void drawTexts(Gdiplus::Graphics& graphics, std::span<const TextDraw> texts) { engine().draw(graphics, texts); }
 
 std::unique_ptr<Gdiplus::Bitmap> renderEmoji(std::wstring_view emoji) {
     auto bitmap = std::make_unique<Gdiplus::Bitmap>(80, 80, PixelFormat32bppARGB);

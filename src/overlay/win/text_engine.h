@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,15 @@ SizeF measureText(std::wstring_view text, SizeF box, const TextStyle& style);
 // Draws `text` into `box` of `graphics` (clipped to the box and to the graphics' clip), source-over.
 // Nothing for an empty text or a box below 2 x 2.
 void drawText(Gdiplus::Graphics& graphics, std::wstring_view text, const RectF& box, const TextStyle& style);
+// One text of a batch.
+struct TextDraw {
+    std::wstring text;
+    RectF box;
+    TextStyle style;
+};
+// Draws the texts in turn as drawText would, through one Direct2D drawing: a drawing is a round
+// trip to the graphics driver, which costs far more than the text in it.
+void drawTexts(Gdiplus::Graphics& graphics, std::span<const TextDraw> texts);
 // An 80 x 80 picture (32bpp ARGB) of one emoji, centred; null when it cannot be made.
 std::unique_ptr<Gdiplus::Bitmap> renderEmoji(std::wstring_view emoji);
 // The installed family that text asked in `family` is drawn with (see above); empty stands for
