@@ -73,6 +73,16 @@ export class Store {
     }
     if (file !== ':memory:') this.startCheckpointer(file, checkpointWorker);
     this.stmts = new Map();
+    // The transaction's own statements, prepared once: exec parses its SQL on every call, and
+    // every change runs three or four of them.
+    const prepared = (sql) => {
+      const statement = this.db.prepare(sql);
+      return () => statement.run();
+    };
+    this.control = {
+      begin: prepared('BEGIN IMMEDIATE'), savepoint: prepared('SAVEPOINT change'),
+      release: prepared('RELEASE change'), commit: prepared('COMMIT'),
+    };
     // Counts the statements that may have changed something: the documents built from memory
     // are built again only when it moves (wall.js version).
     this.writes = 0;
@@ -116,11 +126,11 @@ export class Store {
   tx(fn) {
     if (this.depth > 0) return fn();
     this.begin();
-    this.db.exec('SAVEPOINT change');
+    this.control.savepoint();
     this.depth = 1;
     try {
       const r = fn();
-      this.db.exec('RELEASE change');
+      this.control.release();
       return r;
     } catch (e) {
       this.depth = 0;
@@ -128,7 +138,7 @@ export class Store {
       if (this.db.isTransaction) {
         try {
           this.db.exec('ROLLBACK TO change');
-          this.db.exec('RELEASE change');
+          this.control.release();
           undone = true;
         } catch { /* the transaction is beyond saving */ }
       }
@@ -149,7 +159,7 @@ export class Store {
 
   begin() {
     if (this.batch) return;
-    this.db.exec('BEGIN IMMEDIATE');
+    this.control.begin();
     let resolve;
     let reject;
     const promise = new Promise((res, rej) => { resolve = res; reject = rej; });
@@ -170,7 +180,7 @@ export class Store {
     const b = this.batch;
     if (!b) return;
     try {
-      this.db.exec('COMMIT');
+      this.control.commit();
       this.batch = null;
       b.resolve();
     } catch (e) {
