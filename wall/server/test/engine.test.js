@@ -317,6 +317,30 @@ describe('reactions and hot posts', () => {
     assert.equal(wall.reactions.react(PHONES[9], a, emojis[0]).reactions.length, MAX_EMOJIS_PER_POST, 'one it already has is still taken');
   });
 
+  test('a tally follows every reaction, switch and removal: it matches the database, also after a restart', async () => {
+    const file = path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'lumvo-tally-')), 'wall.db');
+    const { wall, store } = makeWall({}, file);
+    const posts = [0, 1].map((i) => wall.posts.show(shout(wall, i)).id);
+    const emojis = ['🔥', '❤️', '😂', '👏'];
+    let seed = 7;
+    const pick = (n) => { seed = (seed * 1103515245 + 12345) % 2 ** 31; return (seed >> 16) % n; };
+    for (let k = 0; k < 400; k++) {
+      if (k === 200) wall.applySettings({ allowMultipleEmojis: true });
+      wall.reactions.react(PHONES[pick(12)], posts[pick(2)], emojis[pick(4)], pick(4) === 0);
+    }
+    const counted = (w, id) => Object.fromEntries(w.reactions.tally(id));
+    const stored = (id) => Object.fromEntries(store.db.prepare('SELECT emoji, COUNT(*) AS n FROM reactions WHERE post_id = ? GROUP BY emoji')
+      .all(id).map((r) => [r.emoji, r.n]));
+    const before = posts.map((id) => counted(wall, id));
+    store.commit();
+    assert.deepEqual(before, posts.map(stored));
+    assert.ok(Object.keys(before[0]).length > 1 && Object.values(before[0]).some((n) => n > 1), 'a mixed tally');
+    await store.close();
+    const again = makeWall({}, file);
+    assert.deepEqual(posts.map((id) => counted(again.wall, id)), before);
+    await again.store.close();
+  });
+
   test('hot while hotNeed reactions fall within hotWindowSec, and not after', () => {
     const { wall, clock } = makeWall({ hotNeed: 3, hotWindowSec: 10 });
     const a = shout(wall, 0);
