@@ -5,6 +5,7 @@ import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
+import { DatabaseSync } from 'node:sqlite';
 import { Store } from '../src/store.js';
 import { Wall } from '../src/wall.js';
 import { FEATURE_GAP_MS, IDLE_REPEAT_GAP_MS, QUEUE_GUEST_MAX } from '../src/featured.js';
@@ -339,6 +340,22 @@ describe('reactions and hot posts', () => {
     const again = makeWall({}, file);
     assert.deepEqual(posts.map((id) => counted(again.wall, id)), before);
     await again.store.close();
+  });
+
+  test('the reactions of a database from before they were kept in key order are all kept on opening it', async () => {
+    const file = path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'lumvo-reactions-')), 'wall.db');
+    const old = new DatabaseSync(file);
+    old.exec(`CREATE TABLE reactions (post_id TEXT NOT NULL, device_id TEXT NOT NULL, emoji TEXT NOT NULL, at INTEGER NOT NULL,
+      PRIMARY KEY (post_id, device_id, emoji));
+      INSERT INTO reactions VALUES ('p_b', 'd1', '🔥', 3), ('p_a', 'd2', '😂', 1), ('p_a', 'd1', '🔥', 2), ('p_a', 'd1', '👏', 4);`);
+    old.close();
+    for (let open = 0; open < 2; open++) {
+      const store = new Store(file);
+      const rows = store.reactionsOf(['p_a', 'p_b']).map((r) => `${r.post_id} ${r.device_id} ${r.emoji} ${r.at}`).sort();
+      assert.deepEqual(rows, ['p_a d1 👏 4', 'p_a d1 🔥 2', 'p_a d2 😂 1', 'p_b d1 🔥 3']);
+      assert.match(store.db.prepare("SELECT sql FROM sqlite_master WHERE name = 'reactions'").get().sql, /WITHOUT ROWID/);
+      await store.close();
+    }
   });
 
   test('hot while hotNeed reactions fall within hotWindowSec, and not after', () => {
