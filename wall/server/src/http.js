@@ -32,16 +32,15 @@ export function sendJson(res, status, body, extraHeaders = {}) {
   writeJson(res, status, body, extraHeaders);
 }
 
+// The headers go as a flat list of names and values, which Node writes as they are (an object's
+// keys it copies and checks one by one); an extra header replaces one set before, as it did.
 function writeJson(res, status, body, extraHeaders) {
   if (res.destroyed) return;
   const text = typeof body === 'string' ? body : JSON.stringify(body);
-  res.writeHead(status, {
-    'Content-Type': 'application/json; charset=utf-8',
-    'Cache-Control': 'no-store',
-    'Content-Length': Buffer.byteLength(text),
-    'X-Content-Type-Options': 'nosniff',
-    ...extraHeaders,
-  });
+  const headers = ['Content-Type', 'application/json; charset=utf-8', 'Cache-Control', 'no-store',
+    'Content-Length', String(Buffer.byteLength(text)), 'X-Content-Type-Options', 'nosniff'];
+  for (const k in extraHeaders) headers.push(k, extraHeaders[k]);
+  res.writeHead(status, headers);
   res.end(text);
 }
 

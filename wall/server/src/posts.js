@@ -85,7 +85,7 @@ export class PostBoard {
   screen(p) {
     if (p.origin !== 'guest') return;
     const { filter } = this.wall;
-    p.flag = filter.match(p.text) || filter.match(p.name);
+    p.flag = filter.match(p.text) || filter.matchName(p.name);
   }
 
   screenAll() {

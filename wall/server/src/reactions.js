@@ -18,6 +18,8 @@ export function isHot(reactionTimes, now, need, windowSec) {
 // otherwise collect any number, and every reply carries the post's whole tally.
 export const MAX_EMOJIS_PER_POST = 20;
 
+const NO_TALLY = new Map();
+
 export function tallyList(tally) {
   return [...tally.entries()]
     .filter(([, c]) => c > 0)
@@ -34,8 +36,9 @@ export class Reactions {
   constructor(wall) {
     this.wall = wall;
     this.byPost = new Map(); // post id -> Map(device id -> Map(emoji -> time))
-    // post id -> its tally, kept until the post's reactions change (every reply to a reaction
-    // and every document carries it).
+    // post id -> its tally (emoji -> count), kept up to date as reactions come and go: every reply
+    // to a reaction and every document carries it, and counting it again from every phone's
+    // reactions cost more than the rest of a reaction's work.
     this.tallies = new Map();
   }
 
@@ -44,12 +47,26 @@ export class Reactions {
   }
 
   put(postId, deviceId, emoji, at) {
-    this.tallies.delete(postId);
     let byDevice = this.byPost.get(postId);
     if (!byDevice) this.byPost.set(postId, (byDevice = new Map()));
     let mine = byDevice.get(deviceId);
     if (!mine) byDevice.set(deviceId, (mine = new Map()));
+    if (!mine.has(emoji)) {
+      let t = this.tallies.get(postId);
+      if (!t) this.tallies.set(postId, (t = new Map()));
+      t.set(emoji, (t.get(emoji) ?? 0) + 1);
+    }
     mine.set(emoji, at);
+  }
+
+  // Takes a phone's emoji off a post (mine: the phone's reactions on it); false when it had none.
+  take(postId, mine, emoji) {
+    if (!mine.delete(emoji)) return false;
+    const t = this.tallies.get(postId);
+    const n = (t?.get(emoji) ?? 0) - 1;
+    if (n > 0) t.set(emoji, n);
+    else t?.delete(emoji);
+    return true;
   }
 
   // A post that left the wall keeps its reactions in the database only.
@@ -76,15 +93,14 @@ export class Reactions {
       }
     }
     const store = wall.store;
-    this.tallies.delete(postId);
     store.tx(() => {
       wall.ensureDevice(deviceId);
       if (remove) {
-        if (mine.delete(emoji)) store.deleteReaction(postId, deviceId, emoji);
+        if (this.take(postId, mine, emoji)) store.deleteReaction(postId, deviceId, emoji);
       } else if (!mine.has(emoji)) {
         if (!s.allowMultipleEmojis) {
           for (const old of [...mine.keys()]) {
-            mine.delete(old);
+            this.take(postId, mine, old);
             store.deleteReaction(postId, deviceId, old);
           }
         }
@@ -92,29 +108,24 @@ export class Reactions {
         this.put(postId, deviceId, emoji, now);
       }
     });
-    this.tallies.delete(postId);
     return { reactions: tallyList(this.tally(postId)), mine: this.mine(postId, deviceId), hot: this.hot(postId, now) };
   }
 
   // emoji -> count; not to be changed by the caller.
-  tally(postId) {
-    let t = this.tallies.get(postId);
-    if (t) return t;
-    t = new Map();
-    for (const mine of this.byPost.get(postId)?.values() ?? []) {
-      for (const e of mine.keys()) t.set(e, (t.get(e) ?? 0) + 1);
-    }
-    this.tallies.set(postId, t);
-    return t;
-  }
+  tally(postId) { return this.tallies.get(postId) ?? NO_TALLY; }
 
-  // The hot rule alone; whether the wall shows it also depends on allowHotFx (see shownHot).
+  // The hot rule alone (isHot, without gathering the times); whether the wall shows it also
+  // depends on allowHotFx (see shownHot).
   hot(postId, now = this.wall.clock()) {
     const byDevice = this.byPost.get(postId);
     if (!byDevice) return false;
-    const times = [];
-    for (const mine of byDevice.values()) for (const at of mine.values()) times.push(at);
-    return isHot(times, now, this.wall.settings.hotNeed, this.wall.settings.hotWindowSec);
+    const { hotNeed, hotWindowSec } = this.wall.settings;
+    const since = now - hotWindowSec * 1000;
+    let n = 0;
+    for (const mine of byDevice.values()) {
+      for (const at of mine.values()) if (at > since && ++n >= hotNeed) return true;
+    }
+    return false;
   }
 
   shownHot(postId, now) { return this.wall.settings.allowHotFx && this.hot(postId, now); }

@@ -128,10 +128,25 @@ export function djWords(setting) {
   return String(setting ?? '').split(',').map((w) => w.trim()).filter((w) => baseForm(w));
 }
 
+const NAMES_KEPT = 5000;
+
 export class WordFilter {
   constructor(setting = '') {
     this.setting = setting;
     this.own = compile(djWords(setting).map((w) => baseForm(w)));
+    // A phone sends its name with every post: names already checked, with what they matched.
+    this.names = new Map();
+  }
+
+  // match(name), remembered (a bounded number of names).
+  matchName(name) {
+    let found = this.names.get(name);
+    if (found === undefined) {
+      found = this.match(name);
+      if (this.names.size >= NAMES_KEPT) this.names.clear();
+      this.names.set(name, found);
+    }
+    return found;
   }
 
   // The first listed word in `text`, as the guest wrote it, or "".

@@ -5,6 +5,7 @@ import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
+import { DatabaseSync } from 'node:sqlite';
 import { Store } from '../src/store.js';
 import { Wall } from '../src/wall.js';
 import { FEATURE_GAP_MS, IDLE_REPEAT_GAP_MS, QUEUE_GUEST_MAX } from '../src/featured.js';
@@ -315,6 +316,46 @@ describe('reactions and hot posts', () => {
     assert.equal(wall.reactions.tally(a).size, MAX_EMOJIS_PER_POST);
     assert.equal(refused, emojis.length - MAX_EMOJIS_PER_POST);
     assert.equal(wall.reactions.react(PHONES[9], a, emojis[0]).reactions.length, MAX_EMOJIS_PER_POST, 'one it already has is still taken');
+  });
+
+  test('a tally follows every reaction, switch and removal: it matches the database, also after a restart', async () => {
+    const file = path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'lumvo-tally-')), 'wall.db');
+    const { wall, store } = makeWall({}, file);
+    const posts = [0, 1].map((i) => wall.posts.show(shout(wall, i)).id);
+    const emojis = ['🔥', '❤️', '😂', '👏'];
+    let seed = 7;
+    const pick = (n) => { seed = (seed * 1103515245 + 12345) % 2 ** 31; return (seed >> 16) % n; };
+    for (let k = 0; k < 400; k++) {
+      if (k === 200) wall.applySettings({ allowMultipleEmojis: true });
+      wall.reactions.react(PHONES[pick(12)], posts[pick(2)], emojis[pick(4)], pick(4) === 0);
+    }
+    const counted = (w, id) => Object.fromEntries(w.reactions.tally(id));
+    const stored = (id) => Object.fromEntries(store.db.prepare('SELECT emoji, COUNT(*) AS n FROM reactions WHERE post_id = ? GROUP BY emoji')
+      .all(id).map((r) => [r.emoji, r.n]));
+    const before = posts.map((id) => counted(wall, id));
+    store.commit();
+    assert.deepEqual(before, posts.map(stored));
+    assert.ok(Object.keys(before[0]).length > 1 && Object.values(before[0]).some((n) => n > 1), 'a mixed tally');
+    await store.close();
+    const again = makeWall({}, file);
+    assert.deepEqual(posts.map((id) => counted(again.wall, id)), before);
+    await again.store.close();
+  });
+
+  test('the reactions of a database from before they were kept in key order are all kept on opening it', async () => {
+    const file = path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'lumvo-reactions-')), 'wall.db');
+    const old = new DatabaseSync(file);
+    old.exec(`CREATE TABLE reactions (post_id TEXT NOT NULL, device_id TEXT NOT NULL, emoji TEXT NOT NULL, at INTEGER NOT NULL,
+      PRIMARY KEY (post_id, device_id, emoji));
+      INSERT INTO reactions VALUES ('p_b', 'd1', '🔥', 3), ('p_a', 'd2', '😂', 1), ('p_a', 'd1', '🔥', 2), ('p_a', 'd1', '👏', 4);`);
+    old.close();
+    for (let open = 0; open < 2; open++) {
+      const store = new Store(file);
+      const rows = store.reactionsOf(['p_a', 'p_b']).map((r) => `${r.post_id} ${r.device_id} ${r.emoji} ${r.at}`).sort();
+      assert.deepEqual(rows, ['p_a d1 👏 4', 'p_a d1 🔥 2', 'p_a d2 😂 1', 'p_b d1 🔥 3']);
+      assert.match(store.db.prepare("SELECT sql FROM sqlite_master WHERE name = 'reactions'").get().sql, /WITHOUT ROWID/);
+      await store.close();
+    }
   });
 
   test('hot while hotNeed reactions fall within hotWindowSec, and not after', () => {
