@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "base/win/wide_text.h"
-#include "overlay/dot_raster.h"
 #include "overlay/win/text_engine.h"
 
 namespace lumvo {
@@ -76,6 +75,11 @@ Gdiplus::GraphicsPath& GdiplusCanvas::roundedPath(const RoundedRect& rr) {
 void GdiplusCanvas::fillRect(const RectF& r, Argb colour) {
     flushText();
     if (!graphics_) return;
+    if (const PixelBox box = deviceBox(r, affine_); smallShape(box) && inPixels(box, [&](const PixelTarget& target) {
+                                                        return blendRect(target, r, affine_, colour);
+                                                    })) {
+        return;
+    }
     brush_->SetColor(gdiColour(colour));
     graphics_->FillRectangle(brush_.get(), r.x, r.y, r.w, r.h);
 }
@@ -104,6 +108,18 @@ const Gdiplus::PointF* GdiplusCanvas::gdiPoints(std::span<const PointF> points) 
 void GdiplusCanvas::fillPolygon(std::span<const PointF> points, Argb colour) {
     flushText();
     if (!graphics_ || points.size() < 3) return;
+    float minX = points[0].x, maxX = minX, minY = points[0].y, maxY = minY;
+    for (const PointF& p : points) {
+        minX = std::min(minX, p.x);
+        maxX = std::max(maxX, p.x);
+        minY = std::min(minY, p.y);
+        maxY = std::max(maxY, p.y);
+    }
+    if (const PixelBox box = deviceBox({minX, minY, maxX - minX, maxY - minY}, affine_);
+        smallShape(box) &&
+        inPixels(box, [&](const PixelTarget& target) { return blendConvexPolygon(target, points, affine_, colour); })) {
+        return;
+    }
     brush_->SetColor(gdiColour(colour));
     graphics_->FillPolygon(brush_.get(), gdiPoints(points), static_cast<INT>(points.size()));
 }
@@ -135,6 +151,8 @@ void GdiplusCanvas::pushTransform(float dx, float dy, float degrees) {
     flushText();
     if (!graphics_) return;
     transforms_.push_back(graphics_->Save());
+    affines_.push_back(affine_);
+    affine_ = affine_.movedAndTurned(dx, dy, degrees);
     graphics_->TranslateTransform(dx, dy, Gdiplus::MatrixOrderPrepend);
     graphics_->RotateTransform(degrees, Gdiplus::MatrixOrderPrepend);
 }
@@ -144,11 +162,18 @@ void GdiplusCanvas::popTransform() {
     if (transforms_.empty()) return;
     if (graphics_) graphics_->Restore(transforms_.back());
     transforms_.pop_back();
+    affine_ = affines_.back();
+    affines_.pop_back();
 }
 
 void GdiplusCanvas::fillEllipse(const RectF& b, Argb colour) {
     flushText();
     if (!graphics_) return;
+    if (const PixelBox box = deviceBox(b, affine_); smallShape(box) && inPixels(box, [&](const PixelTarget& target) {
+                                                        return blendEllipse(target, b, affine_, colour);
+                                                    })) {
+        return;
+    }
     brush_->SetColor(gdiColour(colour));
     graphics_->FillEllipse(brush_.get(), b.x, b.y, b.w, b.h);
 }
@@ -157,20 +182,41 @@ void GdiplusCanvas::fillDots(std::span<const Dot> dots) {
     flushText();
     if (!graphics_ || dots.empty()) return;
     // Straight into the pixels where nothing transforms or clips them; else as ellipses.
-    if (bitmap_ && transforms_.empty() && clips_.empty()) {
-        const Gdiplus::Rect all(0, 0, static_cast<INT>(bitmap_->GetWidth()), static_cast<INT>(bitmap_->GetHeight()));
-        Gdiplus::BitmapData data{};
-        graphics_->Flush(Gdiplus::FlushIntentionSync);
-        if (bitmap_->LockBits(&all, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB,
-                              &data) == Gdiplus::Ok) {
-            if (data.Stride > 0 && data.Stride % 4 == 0) {
-                blendDots(static_cast<std::uint32_t*>(data.Scan0), all.Width, all.Height, data.Stride / 4, dots);
-            }
-            bitmap_->UnlockBits(&data);
-            if (data.Stride > 0 && data.Stride % 4 == 0) return;
-        }
+    const bool drawn = transforms_.empty() && clips_.empty() && inPixels(fullBox(), [&](const PixelTarget& target) {
+                           blendDots(target, dots);
+                           return true;
+                       });
+    if (!drawn) Canvas::fillDots(dots);
+}
+
+PixelBox GdiplusCanvas::fullBox() const {
+    return bitmap_ ? PixelBox{0, 0, static_cast<int>(bitmap_->GetWidth()), static_cast<int>(bitmap_->GetHeight())}
+                   : PixelBox{};
+}
+
+bool GdiplusCanvas::smallShape(const PixelBox& box) const {
+    return bitmap_ && clips_.empty() && box.w > 0 && box.h > 0 && box.w <= kSmallShape && box.h <= kSmallShape;
+}
+
+bool GdiplusCanvas::inPixels(const PixelBox& box, const std::function<bool(const PixelTarget&)>& blend) {
+    if (!bitmap_) return false;
+    const int width = static_cast<int>(bitmap_->GetWidth()), height = static_cast<int>(bitmap_->GetHeight());
+    const int x0 = std::max(box.x, 0), y0 = std::max(box.y, 0);
+    const int x1 = std::min(box.x + box.w, width), y1 = std::min(box.y + box.h, height);
+    if (x1 <= x0 || y1 <= y0) return true;  // off the picture: nothing to draw
+    Gdiplus::Rect rect(x0, y0, x1 - x0, y1 - y0);
+    Gdiplus::BitmapData data{};
+    graphics_->Flush(Gdiplus::FlushIntentionSync);
+    if (bitmap_->LockBits(&rect, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB,
+                          &data) != Gdiplus::Ok) {
+        return false;
     }
-    Canvas::fillDots(dots);
+    bool drawn = false;
+    if (data.Stride > 0 && data.Stride % 4 == 0) {
+        drawn = blend({static_cast<std::uint32_t*>(data.Scan0), x0, y0, rect.Width, rect.Height, data.Stride / 4});
+    }
+    bitmap_->UnlockBits(&data);
+    return drawn;
 }
 
 void GdiplusCanvas::line(PointF from, PointF to, float width, Argb colour) {

@@ -12,6 +12,7 @@
 
 #include "media/win/gdiplus_picture.h"
 #include "overlay/canvas.h"
+#include "overlay/shape_raster.h"
 #include "overlay/win/text_engine.h"
 
 namespace lumvo {
@@ -71,6 +72,16 @@ private:
     // Draws the texts drawn since the last shape, clip or transform, in one go (text_engine.h):
     // called before anything else is painted, and at detach.
     void flushText();
+    // Shapes up to this many pixels wide and high, where nothing clips them, are blended straight
+    // into the bitmap's pixels (overlay/shape_raster.h): GDI+ fills a path for each, which costs
+    // far more for the small shapes of a backdrop's particles.
+    static constexpr int kSmallShape = 96;
+    bool smallShape(const PixelBox& box) const;
+    PixelBox fullBox() const;
+    // Locks `box` of the bitmap (clipped to it) and hands its pixels to `blend`: false when there
+    // is no bitmap, the lock failed or `blend` could not draw (nothing drawn then); true for a box
+    // off the bitmap.
+    bool inPixels(const PixelBox& box, const std::function<bool(const PixelTarget&)>& blend);
     // The points as GDI+ points, in the shared buffer.
     const Gdiplus::PointF* gdiPoints(std::span<const PointF> points);
     // The rounded rectangle as the shared path (reset first).
@@ -85,6 +96,8 @@ private:
     std::unique_ptr<Gdiplus::ImageAttributes> fade_;
     std::vector<Gdiplus::GraphicsState> clips_;
     std::vector<Gdiplus::GraphicsState> transforms_;
+    Affine affine_;                // the transform in force, as GDI+ has it
+    std::vector<Affine> affines_;  // the ones pushTransform saved
     std::vector<Gdiplus::PointF> points_;
     std::vector<TextDraw> pendingText_;
 };
