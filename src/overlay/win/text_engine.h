@@ -1,12 +1,13 @@
 #pragma once
-// Text on the cards through DirectWrite and Direct2D, which is how colour emoji reach the TV. One
-// engine serves the whole process behind one lock: the Direct2D factory (multithreaded), the
+// Text on the cards through DirectWrite: laid out by it, drawn on the CPU from its glyphs'
+// coverage masks (glyph_coverage.h), and through Direct2D where a text has colour glyphs (emoji).
+// One engine serves the whole process behind one lock: the Direct2D factory (multithreaded), the
 // DirectWrite factory (shared), the WIC imaging factory, and what they make once and keep: a text
 // format per family and weight, the family each requested name resolves to, one WIC bitmap with
-// its Direct2D render target and brush (grown when a larger text box comes), the GDI+ bitmap
-// the drawn text is copied through, and the texts laid out lately (a text drawn again in the same
-// style and box is not laid out again). releaseTextEngine lets go of all of it; the next use makes it
-// again.
+// its Direct2D render target and brush (grown when a larger drawing comes), the texts laid out
+// lately and the texts drawn lately, as pictures (a text drawn again in the same style, colour
+// and box is copied from its picture). releaseTextEngine lets go of all of it; the next use makes
+// it again.
 //
 // A family that is not installed makes DirectWrite draw nothing although creating the text format
 // succeeds. So every family is looked up in the system font collection first and, when missing,
