@@ -72,8 +72,8 @@ public:
             p.sprite = findSprite(p.key);
             pieces.push_back(std::move(p));
         }
-        // The texts not drawn before, all in one Direct2D drawing when they fit the largest
-        // target together, else one at a time.
+        // The texts not drawn before: on the CPU where they can be; the rest (colour glyphs) in
+        // one Direct2D drawing when they fit the largest target together, else one at a time.
         std::vector<Piece*> missing;
         for (Piece& p : pieces) {
             if (!p.sprite && !drawOnCpu(p)) missing.push_back(&p);
