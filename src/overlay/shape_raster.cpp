@@ -93,6 +93,14 @@ PixelBox deviceBox(const RectF& r, const Affine& m) {
     return boxOf(corners);
 }
 
+PixelBox deviceBox(std::span<const PointF> points, const Affine& m) {
+    if (points.empty()) return {};
+    std::vector<PointF> device;
+    device.reserve(points.size());
+    for (const PointF& p : points) device.push_back(m.apply(p));
+    return boxOf(device);
+}
+
 bool blendRect(const PixelTarget& target, const RectF& r, const Affine& toDevice, Argb colour) {
     Affine back;
     if (!inverted(toDevice, back) || !(r.w > 0) || !(r.h > 0)) return false;

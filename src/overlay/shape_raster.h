@@ -31,6 +31,8 @@ struct PixelBox {
     int x = 0, y = 0, w = 0, h = 0;
 };
 PixelBox deviceBox(const RectF& local, const Affine& toDevice);
+// The same for the polygon through `points`.
+PixelBox deviceBox(std::span<const PointF> points, const Affine& toDevice);
 
 // Blends a filled shape, given in local coordinates and placed by `toDevice`, source-over into the
 // target, clipped to it. A pixel is covered by how much of it lies inside the shape (its centre at

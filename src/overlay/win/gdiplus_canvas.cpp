@@ -108,14 +108,7 @@ const Gdiplus::PointF* GdiplusCanvas::gdiPoints(std::span<const PointF> points) 
 void GdiplusCanvas::fillPolygon(std::span<const PointF> points, Argb colour) {
     flushText();
     if (!graphics_ || points.size() < 3) return;
-    float minX = points[0].x, maxX = minX, minY = points[0].y, maxY = minY;
-    for (const PointF& p : points) {
-        minX = std::min(minX, p.x);
-        maxX = std::max(maxX, p.x);
-        minY = std::min(minY, p.y);
-        maxY = std::max(maxY, p.y);
-    }
-    if (const PixelBox box = deviceBox({minX, minY, maxX - minX, maxY - minY}, affine_);
+    if (const PixelBox box = deviceBox(points, affine_);
         smallShape(box) &&
         inPixels(box, [&](const PixelTarget& target) { return blendConvexPolygon(target, points, affine_, colour); })) {
         return;
